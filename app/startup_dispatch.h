@@ -1,0 +1,25 @@
+// Chooses the one mode that a start runs, from the copied command line:
+// "-d" (clean-up) wins over "-e" (extract), both win over "-wait", which only delays
+// the package run; a package run that ran nothing opens the packaging window.
+#pragma once
+#include <windows.h>
+
+#include "app/command_line.h"
+
+struct StartupActions {
+  int (*cleanWorkDirectory)(char* commandLine);
+  int (*extractPackageToFolder)(char* commandLine);
+  int (*runPackage)(char* commandLine);
+  void (*showPackagingWindow)();
+  void (*sleep)(DWORD milliseconds);
+  void (*debugOutput)(const char* text);
+};
+
+// The actions of the real program: the modes, Sleep and OutputDebugStringA.
+// The packaging window is shown through the application object.
+StartupActions ProductStartupActions(void (*showPackagingWindow)());
+
+void DispatchStartup(char (&commandLine)[kCommandLineSize], const StartupActions& actions);
+
+// Waits N seconds for "-wait N", one debugger line per second and one before.
+void RunWaitDelay(const char* commandLine, const StartupActions& actions);

@@ -1,0 +1,57 @@
+#include "framework/message_map.h"
+
+static const MessageMapEntry kNoEntries[] = {{0, 0, 0, kSigVoid, nullptr}};
+const MessageMap CCmdTarget::messageMap_ = {nullptr, kNoEntries};
+
+static bool EntryMatches(const MessageMapEntry& entry, UINT message, WPARAM wParam) {
+  if (entry.message != message) return false;
+  if (message != WM_COMMAND) return true;
+  return entry.controlId == LOWORD(wParam) && entry.notification == HIWORD(wParam);
+}
+
+const MessageMapEntry* FindMessageEntry(const MessageMap* map, UINT message, WPARAM wParam) {
+  for (; map != nullptr; map = map->base) {
+    for (const MessageMapEntry* entry = map->entries; entry->message != 0; ++entry) {
+      if (EntryMatches(*entry, message, wParam)) return entry;
+    }
+  }
+  return nullptr;
+}
+
+void CallMessageHandler(CCmdTarget* target, const MessageMapEntry& entry, WPARAM wParam,
+                        LPARAM lParam, LRESULT* result) {
+  *result = 0;
+  switch (entry.signature) {
+    case kSigVoid:
+      (target->*entry.handler)();
+      break;
+    case kSigSysCommand:
+      (target->*reinterpret_cast<void (CCmdTarget::*)(UINT, LPARAM)>(entry.handler))(
+          static_cast<UINT>(wParam), lParam);
+      break;
+    case kSigSize:
+      (target->*reinterpret_cast<void (CCmdTarget::*)(UINT, int, int)>(entry.handler))(
+          static_cast<UINT>(wParam), static_cast<int>(LOWORD(lParam)),
+          static_cast<int>(HIWORD(lParam)));
+      break;
+    case kSigMinMaxInfo:
+      (target->*reinterpret_cast<void (CCmdTarget::*)(MINMAXINFO*)>(entry.handler))(
+          reinterpret_cast<MINMAXINFO*>(lParam));
+      break;
+    case kSigQueryDragIcon:
+      *result = reinterpret_cast<LRESULT>(
+          (target->*reinterpret_cast<HCURSOR (CCmdTarget::*)()>(entry.handler))());
+      break;
+    case kSigDropFiles:
+      (target->*reinterpret_cast<void (CCmdTarget::*)(HDROP)>(entry.handler))(
+          reinterpret_cast<HDROP>(wParam));
+      break;
+  }
+}
+
+BOOL CCmdTarget::DispatchToHandler(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  const MessageMapEntry* entry = FindMessageEntry(GetMessageMap(), message, wParam);
+  if (entry == nullptr) return FALSE;
+  CallMessageHandler(this, *entry, wParam, lParam, result);
+  return TRUE;
+}

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on Debian 12, and only what is missing.
+# Run as root (or with sudo available). Safe to run again: it does nothing when all is there.
+set -euo pipefail
+
+packages=(cmake make g++-mingw-w64-i686 wine wine32:i386 xvfb xauth googletest
+          python3 python3-pefile x11-apps imagemagick fonts-nanum)
+[ "${LODKIN_WITH_BENCH:-0}" = 1 ] && packages+=(nsis hyperfine)
+
+as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "install-deps: adding the i386 architecture (32-bit Wine needs it)"
+  as_root dpkg --add-architecture i386
+fi
+echo "install-deps: installing ${missing[*]}"
+as_root apt-get update -qq
+DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

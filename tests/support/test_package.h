@@ -1,0 +1,15 @@
+// Packages for tests, written by the product's own writer.
+#pragma once
+#include <string>
+#include <vector>
+
+struct TestMember {
+  std::string name;          // stored in the directory
+  std::vector<char> bytes;   // its content
+};
+
+// Writes module image + members + directory + trailer to `packagePath`; the members are
+// first written as files into `scratchFolder`. Returns the package's bytes.
+std::vector<char> WriteTestPackage(const std::string& packagePath, const std::string& modulePath,
+                                   const std::vector<TestMember>& members,
+                                   const std::string& scratchFolder);
