@@ -1,0 +1,141 @@
+// Damaged packages, thousands of them from a fixed seed, fed to the reader in-process:
+// none may be half-trusted. Whatever the reader accepts must lie inside the file,
+// and reading every accepted member must stay inside its bounds.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <functional>
+
+#include "package/package_reader.h"
+#include "support/test_files.h"
+#include "support/test_package.h"
+
+namespace {
+
+struct Damage {
+  std::string what;
+  std::vector<char> bytes;
+};
+
+class Damaged : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WriteFileBytes(folder_.Join("module.exe"), PseudoRandomBytes(3000, 41));
+    valid_ = WriteTestPackage(folder_.Join("valid.exe"), folder_.Join("module.exe"),
+                              {{"SETUP.EXE", PseudoRandomBytes(5000, 42)},
+                               {"data.cab", PseudoRandomBytes(9000, 43)},
+                               {"empty.txt", {}},
+                               {"readme.txt", PseudoRandomBytes(300, 44)}},
+                              folder_.path());
+    directory_ = valid_.size() - 20 - 4 * 268;
+  }
+
+  // Every package the reader accepts must keep the invariants the readers rely on.
+  void CheckAcceptedOrRefused(const Damage& damage) {
+    const std::string path = folder_.Join("damaged.exe");
+    WriteFileBytes(path, damage.bytes);
+    PackageReader reader;
+    if (reader.Open(path.c_str()) != 1) {
+      ++refused_;
+      return;
+    }
+    ++accepted_;
+    const uint64_t length = damage.bytes.size();
+    ASSERT_LE(reader.directoryStart() + 268ull * reader.count() + 20, length) << damage.what;
+    ASSERT_LE(reader.moduleImageLength(), reader.directoryStart()) << damage.what;
+    for (int i = 0; i < reader.count(); ++i) {
+      const PackageDirEntry& entry = reader.entry(i);
+      ASSERT_EQ(IsSafeMemberName(entry.name), 1) << damage.what;
+      ASSERT_LE(static_cast<uint64_t>(entry.offset) + entry.size, reader.directoryStart()) << damage.what;
+      const std::string out = folder_.Join("member.out");
+      FILE* destination = fopen(out.c_str(), "wb");
+      ASSERT_EQ(reader.CopyMember(i, destination), 1) << damage.what;
+      fclose(destination);
+      ASSERT_EQ(ReadFileBytes(out).size(), entry.size) << damage.what;
+    }
+  }
+
+  static void PutU32(std::vector<char>& bytes, size_t at, uint32_t value) {
+    if (at + 4 <= bytes.size()) memcpy(&bytes[at], &value, 4);
+  }
+
+  TempFolder folder_;
+  std::vector<char> valid_;
+  size_t directory_ = 0;
+  int accepted_ = 0;
+  int refused_ = 0;
+};
+
+TEST_F(Damaged, PackagesAreRefusedOrReadStrictlyWithinTheFile) {
+  const uint32_t kEdges[] = {0u, 1u, 267u, 268u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu, 0xFFFFFFFEu,
+                             static_cast<uint32_t>(valid_.size()), static_cast<uint32_t>(valid_.size() - 1),
+                             static_cast<uint32_t>(directory_), static_cast<uint32_t>(directory_ + 1)};
+  std::vector<Damage> damages;
+
+  // Truncations: every length near the end, then a spread over the rest.
+  for (size_t cut = 1; cut <= 1200 && cut < valid_.size(); ++cut) {
+    damages.push_back({"cut " + std::to_string(cut),
+                       std::vector<char>(valid_.begin(), valid_.end() - cut)});
+  }
+  for (size_t keep = 0; keep < valid_.size(); keep += 997) {
+    damages.push_back({"keep " + std::to_string(keep),
+                       std::vector<char>(valid_.begin(), valid_.begin() + keep)});
+  }
+  // Flipped bytes in the directory and the trailer, from a fixed seed.
+  std::vector<char> noise = PseudoRandomBytes(6000, 45);
+  for (size_t i = 0; i + 2 < noise.size(); i += 3) {
+    size_t at = directory_ + (static_cast<unsigned char>(noise[i]) * 7u + static_cast<unsigned char>(noise[i + 1]) * 1031u) %
+                          (valid_.size() - directory_);
+    std::vector<char> bytes = valid_;
+    bytes[at] ^= static_cast<char>(noise[i + 2] | 1);
+    damages.push_back({"flip at " + std::to_string(at), bytes});
+  }
+  // Counts, offsets and sizes at the 32-bit edges.
+  for (uint32_t edge : kEdges) {
+    std::vector<char> bytes = valid_;
+    PutU32(bytes, bytes.size() - 4, edge);
+    damages.push_back({"count " + std::to_string(edge), bytes});
+    for (int entry = 0; entry < 4; ++entry) {
+      for (size_t field : {260u, 264u}) {
+        bytes = valid_;
+        PutU32(bytes, directory_ + entry * 268 + field, edge);
+        damages.push_back({"entry " + std::to_string(entry) + " field " + std::to_string(field) + " = " +
+                               std::to_string(edge), bytes});
+      }
+    }
+  }
+  // Names without terminator, empty, or leading out of the folder.
+  const char* kNames[] = {"", ".", "..", "..\\..\\evil.exe", "a/b", "C:x", "\\abs", "sub\\x.txt", "ok.txt"};
+  for (int entry = 0; entry < 4; ++entry) {
+    for (const char* name : kNames) {
+      std::vector<char> bytes = valid_;
+      memset(&bytes[directory_ + entry * 268], 0, 260);
+      memcpy(&bytes[directory_ + entry * 268], name, strlen(name));
+      damages.push_back({std::string("name ") + name, bytes});
+    }
+    std::vector<char> bytes = valid_;
+    memset(&bytes[directory_ + entry * 268], 'A', 260);
+    damages.push_back({"unterminated name", bytes});
+  }
+  // Slack beyond what is tolerated, and garbage in front of a trailer.
+  std::vector<char> slack = valid_;
+  slack.insert(slack.end(), 128, 0);
+  damages.push_back({"slack 128", slack});
+
+  ASSERT_GT(damages.size(), 3000u);
+  const DWORD started = GetTickCount();
+  for (const Damage& damage : damages) {
+    CheckAcceptedOrRefused(damage);
+    if (HasFatalFailure()) return;
+  }
+  EXPECT_LT(GetTickCount() - started, 60000u) << "the reader must not crawl over damaged input";
+  // Both outcomes occur: the corpus is not all trivially refused nor all accepted.
+  EXPECT_GT(refused_, 1000);
+  EXPECT_GT(accepted_, 10);
+  printf("damaged packages: %zu, accepted: %d, refused: %d\n", damages.size(), accepted_, refused_);
+  RecordProperty("accepted", accepted_);
+  RecordProperty("refused", refused_);
+}
+
+}  // namespace
