@@ -1,0 +1,220 @@
+#!/usr/bin/env python3
+"""Lodkin benchmark: prints every figure as a line "name value unit".
+
+Stub size, pack speed against cat, package-run speed against cp -r, a peer installer
+built with makensis, cost growth with the member count, and peak memory. Every ratio
+is measured side by side in this run on this machine; each figure is a median.
+"""
+import os
+import random
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+BUILD = os.path.abspath(os.environ.get("LODKIN_BUILD_DIR", os.path.join(ROOT, "build")))
+BIN = os.path.join(BUILD, "bin")
+DATA = os.path.join(BUILD, "bench-data")
+PREFIX = os.path.join(BUILD, "bench-prefix")
+REPS = int(os.environ.get("LODKIN_BENCH_REPS", "3"))
+GIB = 1 << 30
+MIB = 1 << 20
+
+ENV = dict(os.environ, WINEPREFIX=PREFIX, WINEARCH="win32", WINEDEBUG="-all",
+           WINEDLLOVERRIDES="mscoree,mshtml=")
+
+
+def figure(name, value, unit):
+    print(f"{name} {value} {unit}", flush=True)
+
+
+def win(path):
+    """The path as a Windows program under Wine sees it."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def run(command, **kwargs):
+    subprocess.run(command, env=ENV, check=True, stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kwargs)
+
+
+def timed(command, before=None, after=None, reps=REPS, shell=False):
+    """Median wall time in seconds of `command`, with untimed set-up and clean-up."""
+    times = []
+    for _ in range(reps):
+        if before:
+            before()
+        start = time.perf_counter()
+        run(command, shell=shell)
+        times.append(time.perf_counter() - start)
+        if after:
+            after()
+    return statistics.median(times)
+
+
+def peak_rss_kib(command):
+    """Peak resident set of the command and the processes it waited for, in KiB."""
+    result = subprocess.run(["/usr/bin/time", "-f", "%M"] + command, env=ENV, check=True,
+                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.PIPE, text=True)
+    return int(result.stderr.strip().splitlines()[-1])
+
+
+def write_payload(folder, sizes, seed):
+    """Fixed-seed members, plus the stand-in setup program as SETUP.EXE."""
+    if os.path.isdir(folder) and os.path.exists(os.path.join(folder, ".complete")):
+        return sorted(p for p in os.listdir(folder) if not p.startswith("."))
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    generator = random.Random(seed)
+    for index, size in enumerate(sizes):
+        with open(os.path.join(folder, f"data{index:05d}.bin"), "wb") as out:
+            left = size
+            while left:
+                chunk = min(left, 64 * MIB)
+                out.write(generator.randbytes(chunk))
+                left -= chunk
+    shutil.copy(os.path.join(BIN, "stand_in_setup.exe"), os.path.join(folder, "SETUP.EXE"))
+    open(os.path.join(folder, ".complete"), "w").close()
+    return sorted(p for p in os.listdir(folder) if not p.startswith("."))
+
+
+def temp_folder():
+    users = os.path.join(PREFIX, "drive_c", "users")
+    for user in os.listdir(users):
+        candidate = os.path.join(users, user, "Temp")
+        if os.path.isdir(candidate):
+            return candidate
+    raise RuntimeError("no temporary folder in the bench prefix")
+
+
+def forget_work_directories():
+    """What a restart would do: the work directories go, and so do the records."""
+    temp = temp_folder()
+    for name in os.listdir(temp):
+        if name.startswith("KVLodkin"):
+            shutil.rmtree(os.path.join(temp, name), ignore_errors=True)
+    subprocess.run(["wine", "reg", "delete",
+                    r"HKLM\System\CurrentControlSet\Control\Session Manager",
+                    "/v", "PendingFileRenameOperations", "/f"],
+                   env=ENV, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
+
+
+def pack(folder, names, package):
+    """Packs the folder's files with the Pack command's code path; returns its own time."""
+    listing = os.path.join(DATA, "list.txt")
+    # SETUP.EXE on top decides the folder, so the package lands in `folder`.
+    ordered = ["SETUP.EXE"] + [n for n in names if n != "SETUP.EXE"]
+    with open(listing, "w") as out:
+        out.write("".join(win(os.path.join(folder, n)) + "\n" for n in ordered))
+    written = os.path.join(folder, "KVPACK_" + os.path.basename(folder) + ".exe")
+    times = []
+    for _ in range(REPS):
+        if os.path.exists(written):
+            os.remove(written)
+        result = subprocess.run(["wine", os.path.join(BIN, "pack_bench.exe"), win(listing),
+                                 win(os.path.join(BIN, "Lodkin.exe"))],
+                                env=ENV, check=True, stdin=subprocess.DEVNULL,
+                                capture_output=True, text=True)
+        times.append(float(result.stdout.split()[1]) / 1000.0)
+    shutil.move(written, package)
+    return statistics.median(times), ordered
+
+
+def nsis_peer(folder, names, installer):
+    script = os.path.join(DATA, "peer.nsi")
+    lines = ['Name "peer"', f'OutFile "{installer}"', "SetCompress off", "SilentInstall silent",
+             "RequestExecutionLevel admin", "Section", "  InitPluginsDir", "  SetOutPath $PLUGINSDIR"]
+    lines += [f'  File "{os.path.join(folder, n)}"' for n in names]
+    lines += ['  ExecWait \'"$PLUGINSDIR\\SETUP.EXE"\'', "SectionEnd"]
+    with open(script, "w") as out:
+        out.write("\n".join(lines) + "\n")
+    subprocess.run(["makensis", "-V1", script], check=True, stdout=subprocess.DEVNULL)
+
+
+def main():
+    os.makedirs(DATA, exist_ok=True)
+    os.makedirs(PREFIX, exist_ok=True)
+    subprocess.run("wineserver -p >/dev/null 2>&1 </dev/null; wine cmd /c exit >/dev/null 2>&1 </dev/null",
+                   shell=True, env=ENV)
+    try:
+        measure()
+    finally:
+        subprocess.run(["wineserver", "-k"], env=ENV)
+
+
+def measure():
+    exe = os.path.join(BIN, "Lodkin.exe")
+    figure("stub_size", os.path.getsize(exe), "bytes")
+    figure("wine_process_start", round(timed(["wine", os.path.join(BIN, "stand_in_setup.exe")], reps=5) * 1000),
+           "ms")
+
+    # 1 GiB in eight members.
+    app = os.path.join(DATA, "app")
+    names = write_payload(app, [128 * MIB] * 8, seed=1)
+    package = os.path.join(DATA, "package.exe")
+    pack_s, ordered = pack(app, names, package)
+    sources = [exe] + [os.path.join(app, n) for n in ordered]
+    cat_out = os.path.join(DATA, "cat.out")
+    cat_s = timed("cat " + " ".join(f"'{s}'" for s in sources) + f" > '{cat_out}'", shell=True,
+                  before=lambda: os.path.exists(cat_out) and os.remove(cat_out))
+    os.remove(cat_out)
+    figure("pack_1gib", round(pack_s, 3), "s")
+    figure("cat_1gib", round(cat_s, 3), "s")
+    figure("pack_vs_cat", round(pack_s / cat_s, 2), "x")
+
+    run_s = timed(["wine", package], after=forget_work_directories)
+    copy_to = os.path.join(DATA, "cp.out")
+    cp_s = timed(["cp", "-r", app, copy_to], after=lambda: shutil.rmtree(copy_to))
+    figure("run_1gib", round(run_s, 3), "s")
+    figure("cp_1gib", round(cp_s, 3), "s")
+    figure("run_vs_cp", round(run_s / cp_s, 2), "x")
+
+    installer = os.path.join(DATA, "peer.exe")
+    nsis_peer(app, names, installer)
+    nsis_s = timed(["wine", installer])
+    figure("nsis_run_1gib", round(nsis_s, 3), "s")
+    figure("run_vs_nsis_1gib", round(run_s / nsis_s, 2), "x")
+
+    figure("run_peak_rss_1gib", peak_rss_kib(["wine", package]), "KiB")
+    forget_work_directories()
+    os.remove(installer)
+
+    # 64 MiB for the memory comparison.
+    small = os.path.join(DATA, "small")
+    small_names = write_payload(small, [8 * MIB] * 8, seed=2)
+    small_package = os.path.join(DATA, "small.exe")
+    pack(small, small_names, small_package)
+    figure("run_peak_rss_64mib", peak_rss_kib(["wine", small_package]), "KiB")
+    forget_work_directories()
+    listing = os.path.join(DATA, "list.txt")
+    for label, folder, members in (("64mib", small, small_names), ("1gib", app, names)):
+        pack(folder, members, os.path.join(DATA, "scratch.exe"))
+        figure(f"pack_peak_rss_{label}", peak_rss_kib(["wine", os.path.join(BIN, "pack_bench.exe"), win(listing),
+                                                        win(exe)]), "KiB")
+        os.remove(os.path.join(folder, "KVPACK_" + os.path.basename(folder) + ".exe"))
+    os.remove(os.path.join(DATA, "scratch.exe"))
+    os.remove(package)
+
+    # Cost growth with the member count: 1 KiB members.
+    for count in (10, 1000, 10000):
+        folder = os.path.join(DATA, f"members{count}")
+        member_names = write_payload(folder, [1024] * count, seed=count)
+        many = os.path.join(DATA, f"members{count}.exe")
+        pack(folder, member_names, many)
+        ours = timed(["wine", many], after=forget_work_directories)
+        peer = os.path.join(DATA, f"peer{count}.exe")
+        nsis_peer(folder, member_names, peer)
+        theirs = timed(["wine", peer])
+        figure(f"run_{count}_members", round(ours, 3), "s")
+        figure(f"nsis_run_{count}_members", round(theirs, 3), "s")
+        figure(f"run_vs_nsis_{count}_members", round(ours / theirs, 2), "x")
+        os.remove(many)
+        os.remove(peer)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
