@@ -1,4 +1,67 @@
 #include "package/clean_work_directory.h"
 
-// Not built yet: nothing is removed.
-int CleanWorkDirectory(char* commandLine) { return 0; }
+#include <windows.h>
+#include <string.h>
+
+// The name comes from the command line of an elevated process: anything that could point outside
+// the temporary folder, or at the folder itself, is refused before a file is touched.
+int IsSafeWorkDirectoryName(const char* name) {
+  size_t length = strlen(name);
+  if (length == 0 || length >= 256) return 0;
+  if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) return 0;
+  if (strpbrk(name, "\\/:") != NULL) return 0;
+  return 1;
+}
+
+int DeleteDirectoryAndFiles(const char* directoryPath) {
+  char searchPath[260];
+  memset(searchPath, 0, sizeof(searchPath));
+  int formed = _snprintf(searchPath, sizeof(searchPath) - 1, "%s\\*.*", directoryPath);
+  if (formed >= 0) {
+    WIN32_FIND_DATAA found;
+    memset(&found, 0, sizeof(found));
+    HANDLE search = FindFirstFileA(searchPath, &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      // The first entry is "." in a directory; it is not looked at.
+      while (FindNextFileA(search, &found)) {
+        if (found.dwFileAttributes == FILE_ATTRIBUTE_DIRECTORY) continue;
+        memset(searchPath, 0, sizeof(searchPath));
+        formed = _snprintf(searchPath, sizeof(searchPath) - 1, "%s\\%s", directoryPath, found.cFileName);
+        // A path that does not fit would name some other file: leave that entry alone.
+        if (formed < 0) continue;
+        DeleteFileA(searchPath);
+      }
+      FindClose(search);
+    }
+  }
+  return RemoveDirectoryA(directoryPath) ? 1 : 0;
+}
+
+long DeleteRunValue() {
+  HKEY runKey = NULL;
+  long status = RegOpenKeyA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", &runKey);
+  if (status != ERROR_SUCCESS) return status;
+  status = RegDeleteValueA(runKey, "KVLodkin");
+  RegCloseKey(runKey);
+  return status;
+}
+
+int CleanWorkDirectory(char* commandLine) {
+  if (commandLine[0] != '-' || commandLine[1] != 'd') return 0;
+  char name[256];
+  char tempFolder[256];
+  char target[256];
+  memset(name, 0, sizeof(name));
+  memset(tempFolder, 0, sizeof(tempFolder));
+  memset(target, 0, sizeof(target));
+  // The third character (normally the blank after "-d") is skipped unseen, unless the line ends there.
+  const char* rest = commandLine[2] != '\0' ? commandLine + 3 : commandLine + 2;
+  if (IsSafeWorkDirectoryName(rest)) {
+    strcpy(name, rest);
+    GetTempPathA(255, tempFolder);
+    int formed = _snprintf(target, sizeof(target) - 1, "%s%s", tempFolder, name);
+    if (formed >= 0) DeleteDirectoryAndFiles(target);
+  }
+  DeleteRunValue();
+  return 1;
+}
