@@ -211,6 +211,12 @@ TEST_F(PackCommand, MissingFolderOrUnusableTopEntryIsACreateFailure) {
   EXPECT_EQ(cannotCreate, Pack({root_.Join("nowhere\\setup.exe")}));
   EXPECT_EQ(cannotCreate, Pack({"abcdef\\setup.exe", app_ + "\\setup.exe.bak"}));
   EXPECT_EQ(ListFolder(root_.path()), (std::vector<std::string>{"app", "data"}));
+
+  // The package is written whole, but the final move onto a folder of that name fails.
+  ASSERT_NE(0, CreateDirectoryA(package_.c_str(), nullptr));
+  EXPECT_EQ(cannotCreate, Pack({app_ + "\\setup.exe", data_ + "\\x.dll"}));
+  EXPECT_EQ((std::vector<std::string>{"KVPACK_app.exe", "setup.exe"}), ListFolder(app_));
+  EXPECT_TRUE(DirectoryExists(package_));
 }
 
 TEST(PackagePath, FolderNameDriveRootShareAndRefusals) {
