@@ -5,8 +5,9 @@
 
 #include "package/stream_file.h"
 
-PackageWriter::PackageWriter(FILE* package, uint32_t memberCount)
-    : package_(package), entries_(nullptr), capacity_(memberCount), written_(0), offset_(0) {
+PackageWriter::PackageWriter(FILE* package, uint32_t memberCount, uint64_t maxLength)
+    : package_(package), entries_(nullptr), capacity_(memberCount), written_(0), offset_(0),
+      maxLength_(maxLength) {
   if (memberCount > 0) {
     entries_ = static_cast<PackageDirEntry*>(calloc(memberCount, sizeof(PackageDirEntry)));
   }
@@ -16,7 +17,7 @@ PackageWriter::~PackageWriter() { free(entries_); }
 
 PackageWriteStatus PackageWriter::AppendWholeFile(FILE* source) {
   // One byte more than may still fit, so that a file that would cross the limit is seen.
-  const uint64_t room = kMaxPackageLength - offset_;
+  const uint64_t room = offset_ < maxLength_ ? maxLength_ - offset_ : 0;
   uint64_t copied = 0;
   CopyResult result = CopyStreamBlocks(source, package_, room + 1, &copied);
   offset_ += copied;
@@ -45,7 +46,7 @@ PackageWriteStatus PackageWriter::AppendMember(FILE* source, const char* name) {
 PackageWriteStatus PackageWriter::Finish() {
   if (capacity_ > 0 && entries_ == nullptr) return kPackageOutOfMemory;
   const uint64_t directoryBytes = static_cast<uint64_t>(written_) * sizeof(PackageDirEntry);
-  if (offset_ + directoryBytes + sizeof(PackageTrailer) > kMaxPackageLength) return kPackageTooLarge;
+  if (offset_ + directoryBytes + sizeof(PackageTrailer) > maxLength_) return kPackageTooLarge;
 
   PackageTrailer trailer;
   memcpy(trailer.magic, kPackageMagic, kPackageMagicLength);

@@ -18,7 +18,9 @@ enum PackageWriteStatus {
 class PackageWriter {
  public:
   // The writer does not own the stream; the caller closes it after Finish.
-  PackageWriter(FILE* package, uint32_t memberCount);
+  // `maxLength` is the first length the package may not reach; tests lower it to reach
+  // the limit without writing gigabytes.
+  PackageWriter(FILE* package, uint32_t memberCount, uint64_t maxLength = kMaxPackageLength);
   ~PackageWriter();
   PackageWriter(const PackageWriter&) = delete;
   PackageWriter& operator=(const PackageWriter&) = delete;
@@ -40,4 +42,5 @@ class PackageWriter {
   uint32_t capacity_;
   uint32_t written_;
   uint64_t offset_;
+  uint64_t maxLength_;
 };

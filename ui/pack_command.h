@@ -2,6 +2,7 @@
 // the package path, the writing and the report. The packaging window hands it a view
 // of its list and a way to report; tests hand it plain ones.
 #pragma once
+#include <stdint.h>
 
 // The rows of the file list, top row first.
 class PackFileList {
@@ -38,3 +39,18 @@ int IsAnyMemberPacked(const PackFileList& list, PackReport& report);
 // The whole command: checks, package path, writing, report. `modulePath` is the
 // running program's own file.
 void RunPackCommand(const PackFileList& list, PackReport& report, const char* modulePath);
+
+// The package path for the top entry `topEntry`: its folder, then "KVPACK_", the folder's
+// name and ".exe"; X:\KVPACK_X.exe for an entry in a drive root. 0 when the entry has no
+// folder name to take or the path would not fit in 259 characters.
+int BuildPackagePath(const char* topEntry, char (&packagePath)[260]);
+
+// What tests can change about the writing: the first package length that is refused,
+// and the mode the temporary package file is opened with (a read-only mode makes every
+// write to it fail, as on a full disk).
+struct PackOptions {
+  uint64_t maxPackageLength;
+  const char* packageOpenMode;
+};
+void RunPackCommandWith(const PackFileList& list, PackReport& report, const char* modulePath,
+                        const PackOptions& options);
