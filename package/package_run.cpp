@@ -36,8 +36,13 @@ static int ExtractMembers(const PackageReader& package, const char* workDirector
     memberPath[sizeof(memberPath) - 1] = 0;
     FILE* member = fopen(memberPath, "wb");
     if (member == NULL) return 0;
-    package.CopyMember(i, member);
-    fclose(member);
+    // A member that could not be written whole (a full disk) is not left behind half
+    // written, and no setup program is started on a damaged set of files.
+    const int written = package.CopyMember(i, member);
+    if (fclose(member) != 0 || !written) {
+      DeleteFileA(memberPath);
+      return 0;
+    }
   }
   return 1;
 }
