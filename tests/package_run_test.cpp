@@ -330,6 +330,19 @@ TEST_F(PackageRunTest, NoSetupProgramShowsTheErrorBoxAndLeavesTheWorkDirectory) 
   EXPECT_EQ(closer.boxTexts[0], "Error: [" + workDirectory + "\\KVSET.EXE] is Not Found.[2]");
   ExpectScheduledForDeletion(workDirectory, {"readme.txt"});
   EXPECT_TRUE(Records().empty());
+
+  // No members at all: an empty work directory, then the same box.
+  const std::string empty = MakePackage(folder_.Join("empty.exe"), {});
+  WindowCloser secondCloser;
+  secondCloser.Start();
+  ASSERT_TRUE(RunProgram(empty, "", 20000).finished);
+  secondCloser.Finish();
+  std::set<std::string> nowAdded = NewTempWorkDirectories();
+  nowAdded.erase(workDirectory);
+  ASSERT_EQ(nowAdded.size(), 1u);
+  EXPECT_TRUE(ListFolder(*nowAdded.begin()).empty());
+  ASSERT_EQ(secondCloser.boxTexts.size(), 1u);
+  EXPECT_EQ(secondCloser.boxTexts[0], "Error: [" + *nowAdded.begin() + "\\KVSET.EXE] is Not Found.[2]");
 }
 
 TEST_F(PackageRunTest, AMalformedPackageStartsNothingAndWritesNothing) {
