@@ -1,0 +1,21 @@
+// Starting the programs of a package run, each with its path in quotes so that a blank
+// in the path can never make the system start a shorter prefix of it as a program.
+#pragma once
+#include "package/package_reader.h"
+
+// 1 when HKEY_LOCAL_MACHINE\<keyPath> opens and its "UninstallString" can be read.
+int IsProductInstalled(const char* keyPath);
+
+// The member that the text after "-run" names: the longest directory entry name that
+// the text begins with (ignoring case) followed by a blank or the end; failing that,
+// the first blank-separated word. Returns the length of the name within `text`.
+int RunMemberNameLength(const char* text, const PackageReader& package);
+
+// Writes "\"<directory>\\<name>\"<arguments>" where name is the first nameLength bytes
+// of text and arguments the rest of it. Returns 0 when it does not fit.
+int FormatQuotedCommand(char* command, int commandSize, const char* directory, const char* text,
+                        int nameLength);
+
+// CreateProcess with the parent's environment and current directory; waits for the
+// program without a time limit. A start that fails is not reported.
+void StartAndWait(char* command);

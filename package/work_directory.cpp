@@ -1,0 +1,52 @@
+#include "package/work_directory.h"
+
+#include <direct.h>
+#include <stdlib.h>
+#include <string.h>
+#include <windows.h>
+
+void MakeModuleDirectory(char* moduleDirectory) {
+  char modulePath[800];
+  memset(modulePath, 0, sizeof(modulePath));
+  GetModuleFileNameA(NULL, modulePath, sizeof(modulePath) - 1);
+  char drive[_MAX_DRIVE], folder[_MAX_DIR], name[_MAX_FNAME], extension[_MAX_EXT];
+  _splitpath(modulePath, drive, folder, name, extension);
+  _snprintf(moduleDirectory, kPathBufferSize - 1, "%s%s", drive, folder);
+  moduleDirectory[kPathBufferSize - 1] = 0;
+}
+
+void CreateWorkDirectory(int besideModule, char* workDirectory) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char base[kPathBufferSize];
+    memset(base, 0, sizeof(base));
+    if (besideModule) {
+      MakeModuleDirectory(base);
+    } else {
+      GetTempPathA(255, base);
+    }
+    memset(workDirectory, 0, kPathBufferSize);
+    _snprintf(workDirectory, kPathBufferSize - 1, "%sKVLodkin%d%06d", base, attempt,
+              static_cast<int>(GetTickCount() % 1000000));
+    if (_mkdir(workDirectory) == 0) return;
+  }
+}
+
+void ScheduleDeleteAtReboot(const char* directory) {
+  char pattern[kPathBufferSize + 8];
+  _snprintf(pattern, sizeof(pattern) - 1, "%s\\*.*", directory);
+  pattern[sizeof(pattern) - 1] = 0;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(pattern, &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    // The first entry is ".", and ".." is a plain directory entry: both passed over.
+    while (FindNextFileA(search, &found)) {
+      if (found.dwFileAttributes == FILE_ATTRIBUTE_DIRECTORY) continue;
+      char filePath[2 * kPathBufferSize + 2];
+      _snprintf(filePath, sizeof(filePath) - 1, "%s\\%s", directory, found.cFileName);
+      filePath[sizeof(filePath) - 1] = 0;
+      MoveFileExA(filePath, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+    }
+    FindClose(search);
+  }
+  MoveFileExA(directory, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+}

@@ -1,0 +1,369 @@
+// The package run, end to end: the real Lodkin.exe started on packages made by the
+// product's writer, with the stand-in setup program recording what it was handed.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "package/package_reader.h"
+#include "package/run_command.h"
+#include "support/test_files.h"
+#include "support/test_package.h"
+#include "support/test_process.h"
+
+namespace {
+
+using Record = std::map<std::string, std::string>;
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::string ParentOf(const std::string& path) { return path.substr(0, path.find_last_of('\\')); }
+std::string NameOf(const std::string& path) { return path.substr(path.find_last_of('\\') + 1); }
+
+std::string WineTempFolder() {
+  char temp[MAX_PATH] = {};
+  GetTempPathA(sizeof(temp), temp);
+  std::string folder = temp;
+  if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+  return folder;
+}
+
+std::set<std::string> WorkDirectoriesIn(const std::string& folder) {
+  std::set<std::string> found;
+  for (const std::string& name : ListFolder(folder)) {
+    if (name.compare(0, 8, "KVLodkin") == 0 && DirectoryExists(folder + "\\" + name)) {
+      found.insert(folder + "\\" + name);
+    }
+  }
+  return found;
+}
+
+// Paths recorded for deletion at restart, lower-cased, without the "\??\" prefix.
+std::set<std::string> PendingDeletes() {
+  std::set<std::string> paths;
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
+                    KEY_READ, &key) != ERROR_SUCCESS) {
+    return paths;
+  }
+  DWORD length = 0;
+  RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr, nullptr, &length);
+  std::vector<char> value(length + 2, 0);
+  if (length > 0 &&
+      RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr,
+                       reinterpret_cast<BYTE*>(value.data()), &length) == ERROR_SUCCESS) {
+    // Pairs of source and (here empty) destination: walk the whole value, not to the
+    // first empty string.
+    const char* end = value.data() + length;
+    for (const char* p = value.data(); p < end; p += strlen(p) + 1) {
+      std::string path = p;
+      if (path.empty()) continue;
+      if (path.compare(0, 4, "\\??\\") == 0) path = path.substr(4);
+      paths.insert(Lower(path));
+    }
+  }
+  RegCloseKey(key);
+  return paths;
+}
+
+std::vector<Record> ReadRecords(const std::string& path) {
+  std::vector<Record> records;
+  if (!FileExists(path)) return records;
+  const std::vector<char> bytes = ReadFileBytes(path);
+  Record current;
+  size_t start = 0;
+  const std::string text(bytes.begin(), bytes.end());
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(start, end - start);
+    start = end + 1;
+    if (line.empty()) {
+      if (!current.empty()) records.push_back(current);
+      current.clear();
+      continue;
+    }
+    const size_t equals = line.find('=');
+    current[line.substr(0, equals)] = line.substr(equals + 1);
+  }
+  if (!current.empty()) records.push_back(current);
+  return records;
+}
+
+std::vector<char> StandInBytes() { return ReadFileBytes(BuildBinFolder() + "\\stand_in_setup.exe"); }
+
+// Closes what a run that found no setup program shows: the "error" box (its text is
+// kept) and, once the packaging window exists, that window too.
+struct WindowCloser {
+  volatile LONG stop = 0;
+  std::vector<std::string> boxTexts;
+  HANDLE thread = nullptr;
+
+  static DWORD WINAPI Loop(void* self) {
+    WindowCloser* closer = static_cast<WindowCloser*>(self);
+    while (!closer->stop) {
+      if (HWND box = FindWindowA("#32770", "error")) {
+        char text[1024] = {};
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
+        closer->boxTexts.push_back(text);
+        SendMessageA(box, WM_COMMAND, IDOK, 0);
+      }
+      if (HWND window = FindWindowA(nullptr, "Lodkin")) {
+        PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+      }
+      Sleep(50);
+    }
+    return 0;
+  }
+  void Start() { thread = CreateThread(nullptr, 0, Loop, this, 0, nullptr); }
+  void Finish() {
+    InterlockedExchange(&stop, 1);
+    WaitForSingleObject(thread, 5000);
+    CloseHandle(thread);
+  }
+};
+
+class ScopedUninstallKey {
+ public:
+  explicit ScopedUninstallKey(const std::string& path) : path_(path) {
+    HKEY key;
+    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                              &key, nullptr),
+              ERROR_SUCCESS);
+    const char value[] = "C:\\somewhere\\uninstall.exe";
+    RegSetValueExA(key, "UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                   sizeof(value));
+    RegCloseKey(key);
+  }
+  ~ScopedUninstallKey() { RegDeleteKeyA(HKEY_LOCAL_MACHINE, path_.c_str()); }
+
+ private:
+  std::string path_;
+};
+
+const char kSecondProductKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{7D3A51C2-9E04-4B6F-8C21-5F0E93A7B468}";
+
+class PackageRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    recordPath_ = folder_.Join("record.txt");
+    SetEnvironmentVariableA("LODKIN_STAND_IN_RECORD", recordPath_.c_str());
+    tempBefore_ = WorkDirectoriesIn(WineTempFolder());
+  }
+  void TearDown() override {
+    for (const std::string& directory : NewTempWorkDirectories()) RemoveTree(directory);
+    SetEnvironmentVariableA("LODKIN_STAND_IN_RECORD", nullptr);
+  }
+  std::set<std::string> NewTempWorkDirectories() const {
+    std::set<std::string> added;
+    for (const std::string& directory : WorkDirectoriesIn(WineTempFolder())) {
+      if (!tempBefore_.count(directory)) added.insert(directory);
+    }
+    return added;
+  }
+  std::string MakePackage(const std::string& path, const std::vector<TestMember>& members) {
+    TempFolder scratch;
+    WriteTestPackage(path, LodkinExePath(), members, scratch.path());
+    return path;
+  }
+  std::vector<Record> Records() const { return ReadRecords(recordPath_); }
+
+  static void ExpectScheduledForDeletion(const std::string& workDirectory,
+                                         const std::vector<std::string>& names) {
+    const std::set<std::string> pending = PendingDeletes();
+    for (const std::string& name : names) {
+      EXPECT_TRUE(pending.count(Lower(workDirectory + "\\" + name))) << name;
+    }
+    EXPECT_TRUE(pending.count(Lower(workDirectory))) << workDirectory;
+  }
+
+  TempFolder folder_;
+  std::string recordPath_;
+  std::set<std::string> tempBefore_;
+};
+
+TEST_F(PackageRunTest, ExtractsIntoTempStartsSetupExeAndPublishesThePackagePath) {
+  const std::vector<char> data = PseudoRandomBytes(10000, 7);
+  const std::string package = MakePackage(
+      folder_.Join("pack.exe"),
+      {{"setup.exe", StandInBytes()}, {"KVSET.EXE", StandInBytes()}, {"data.bin", data},
+       {"notes.txt", {'o', 'l', 'd'}}, {"NOTES.TXT", {'n', 'e', 'w'}}, {"empty.dat", {}}});
+  // Not the test folder: Wine's desktop process, started by the first window-needing
+  // process, keeps its current directory and would stop the folder's removal.
+  const ProcessResult result = RunProgram(package, "", 30000, BuildBinFolder());
+  ASSERT_TRUE(result.finished);
+
+  const std::vector<Record> records = Records();
+  ASSERT_EQ(records.size(), 1u);
+  const Record& setup = records[0];
+  EXPECT_EQ(Lower(NameOf(setup.at("self"))), "setup.exe");
+  const std::string workDirectory = ParentOf(setup.at("self"));
+  EXPECT_EQ(Lower(ParentOf(workDirectory)), Lower(WineTempFolder()));
+  EXPECT_EQ(NameOf(workDirectory).compare(0, 8, "KVLodkin"), 0);
+  EXPECT_EQ(setup.at("tail"), "") << "no -s: empty parameters";
+  EXPECT_EQ(Lower(setup.at("cwd")), Lower(BuildBinFolder())) << "the package's own current directory";
+  EXPECT_EQ(Lower(setup.at("caller")), Lower(package));
+  EXPECT_EQ(setup.at("caller_rw"), "1") << "a second process opens the block read-write";
+  EXPECT_EQ(Lower(setup.at("files")), "data.bin|empty.dat|kvset.exe|notes.txt|setup.exe");
+
+  EXPECT_EQ(ReadFileBytes(workDirectory + "\\data.bin"), data);
+  EXPECT_EQ(ReadFileBytes(workDirectory + "\\notes.txt"), (std::vector<char>{'n', 'e', 'w'}))
+      << "the later of two names that differ in case wins";
+  EXPECT_TRUE(ReadFileBytes(workDirectory + "\\empty.dat").empty());
+  ExpectScheduledForDeletion(workDirectory, ListFolder(workDirectory));
+}
+
+TEST_F(PackageRunTest, DashSHandsTheWholeLineToKvsetWhenThereIsNoSetupExe) {
+  const std::string package =
+      MakePackage(folder_.Join("pack.exe"), {{"kvset.exe", StandInBytes()}});
+  ASSERT_TRUE(RunProgram(package, "-s /quiet  x").finished);
+  const std::vector<Record> records = Records();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(Lower(NameOf(records[0].at("self"))), "kvset.exe");
+  EXPECT_EQ(records[0].at("tail"), "-s /quiet  x");
+
+  ASSERT_TRUE(RunProgram(package, "/quiet -s").finished);
+  ASSERT_EQ(Records().size(), 2u);
+  EXPECT_EQ(Records()[1].at("tail"), "") << "-s counts only at the start";
+}
+
+// A member name holding a blank: unquoted, the system would start "my.exe" from the
+// same folder; quoted, only "my tool.exe" can start, and the rest stays its arguments.
+TEST_F(PackageRunTest, RunStartsTheNamedMemberWithItsArgumentsBeforeSetup) {
+  const std::string package = MakePackage(
+      folder_.Join("pack.exe"),
+      {{"SETUP.EXE", StandInBytes()}, {"my.exe", StandInBytes()}, {"my tool.exe", StandInBytes()}});
+  ASSERT_TRUE(RunProgram(package, "-run My Tool.exe /a  \"b c\"").finished);
+  const std::vector<Record> records = Records();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(Lower(NameOf(records[0].at("self"))), "my tool.exe");
+  EXPECT_EQ(records[0].at("tail"), "/a  \"b c\"");
+  EXPECT_EQ(Lower(NameOf(records[1].at("self"))), "setup.exe") << "setup starts after -run ended";
+  EXPECT_EQ(records[1].at("tail"), "");
+}
+
+TEST(RunMemberName, LongestEntryFollowedByBlankOrEndElseFirstWord) {
+  TempFolder folder;
+  const std::string package = folder.Join("p.exe");
+  WriteTestPackage(package, LodkinExePath(),
+                   {{"my", {}}, {"my tool.exe", {}}, {"my tool.exe x", {}}, {"tool.exe", {}}},
+                   folder.path());
+  PackageReader reader;
+  ASSERT_EQ(reader.Open(package.c_str()), 1);
+  EXPECT_EQ(RunMemberNameLength("MY TOOL.EXE /a", reader), 11);
+  EXPECT_EQ(RunMemberNameLength("my tool.exe x", reader), 13);
+  EXPECT_EQ(RunMemberNameLength("my tool.exe xy", reader), 11);
+  EXPECT_EQ(RunMemberNameLength("my toolbox", reader), 2);
+  EXPECT_EQ(RunMemberNameLength("other.exe -q", reader), 9) << "no entry: the first word";
+  EXPECT_EQ(RunMemberNameLength("tool.exe", reader), 8);
+
+  char command[64];
+  ASSERT_EQ(FormatQuotedCommand(command, sizeof(command), "C:\\w d", "my tool.exe /a", 11), 1);
+  EXPECT_STREQ(command, "\"C:\\w d\\my tool.exe\" /a");
+  EXPECT_EQ(FormatQuotedCommand(command, 10, "C:\\w d", "my tool.exe /a", 11), 0);
+  EXPECT_STREQ(command, "");
+}
+
+// Beside a package in a folder with a blank, an unquoted start of KVSetup.exe would try
+// "<folder>\pkg.exe" first; a decoy there must never run.
+TEST_F(PackageRunTest, InstalledProductStartsKvsetupBesideThePackageOnlyWithAnEmptyLine) {
+  CreateDirectoryA(folder_.Join("pkg dir").c_str(), nullptr);
+  WriteFileBytes(folder_.Join("pkg.exe"), StandInBytes());
+  const std::string package = MakePackage(
+      folder_.Join("pkg dir\\pack.exe"), {{"kvsetup.EXE", StandInBytes()}, {"SETUP.EXE", StandInBytes()}});
+  ScopedUninstallKey installed(kSecondProductKey);
+
+  ASSERT_TRUE(RunProgram(package, "").finished);
+  std::vector<Record> records = Records();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(Lower(NameOf(records[0].at("self"))), "kvsetup.exe");
+  const std::string workDirectory = ParentOf(records[0].at("self"));
+  EXPECT_EQ(Lower(ParentOf(workDirectory)), Lower(folder_.Join("pkg dir")));
+  EXPECT_EQ(records[0].at("tail"), "");
+  EXPECT_EQ(Lower(records[0].at("caller")), Lower(package));
+  ExpectScheduledForDeletion(workDirectory, {"kvsetup.EXE", "SETUP.EXE"});
+
+  // Any command line at all takes the usual way, still beside the package; the
+  // start-up delay runs first.
+  const DWORD started = GetTickCount();
+  ASSERT_TRUE(RunProgram(package, "-wait 1").finished);
+  const DWORD elapsed = GetTickCount() - started;
+  EXPECT_GE(elapsed, 1000u);
+  records = Records();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(Lower(NameOf(records[1].at("self"))), "setup.exe");
+  EXPECT_EQ(Lower(ParentOf(ParentOf(records[1].at("self")))), Lower(folder_.Join("pkg dir")));
+  EXPECT_TRUE(NewTempWorkDirectories().empty()) << "KVSetup.exe keeps the run beside the package";
+}
+
+TEST_F(PackageRunTest, WithoutAnInstalledProductKvsetupPackagesRunSetup) {
+  const std::string package = MakePackage(
+      folder_.Join("pack.exe"), {{"KVSetup.exe", StandInBytes()}, {"setup.exe", StandInBytes()}});
+  ASSERT_TRUE(RunProgram(package, "").finished);
+  const std::vector<Record> records = Records();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(Lower(NameOf(records[0].at("self"))), "setup.exe");
+}
+
+TEST_F(PackageRunTest, NoSetupProgramShowsTheErrorBoxAndLeavesTheWorkDirectory) {
+  const std::string package = MakePackage(folder_.Join("pack.exe"), {{"readme.txt", {'h', 'i'}}});
+  WindowCloser closer;
+  closer.Start();
+  const ProcessResult result = RunProgram(package, "", 20000);
+  closer.Finish();
+  ASSERT_TRUE(result.finished);
+
+  const std::set<std::string> added = NewTempWorkDirectories();
+  ASSERT_EQ(added.size(), 1u);
+  const std::string workDirectory = *added.begin();
+  EXPECT_EQ(ListFolder(workDirectory), (std::vector<std::string>{"readme.txt"}));
+  ASSERT_EQ(closer.boxTexts.size(), 1u);
+  EXPECT_EQ(closer.boxTexts[0], "Error: [" + workDirectory + "\\KVSET.EXE] is Not Found.[2]");
+  ExpectScheduledForDeletion(workDirectory, {"readme.txt"});
+  EXPECT_TRUE(Records().empty());
+
+  // No members at all: an empty work directory, then the same box.
+  const std::string empty = MakePackage(folder_.Join("empty.exe"), {});
+  WindowCloser secondCloser;
+  secondCloser.Start();
+  ASSERT_TRUE(RunProgram(empty, "", 20000).finished);
+  secondCloser.Finish();
+  std::set<std::string> nowAdded = NewTempWorkDirectories();
+  nowAdded.erase(workDirectory);
+  ASSERT_EQ(nowAdded.size(), 1u);
+  EXPECT_TRUE(ListFolder(*nowAdded.begin()).empty());
+  ASSERT_EQ(secondCloser.boxTexts.size(), 1u);
+  EXPECT_EQ(secondCloser.boxTexts[0], "Error: [" + *nowAdded.begin() + "\\KVSET.EXE] is Not Found.[2]");
+}
+
+TEST_F(PackageRunTest, AMalformedPackageStartsNothingAndWritesNothing) {
+  const std::string package = folder_.Join("pack.exe");
+  std::vector<char> bytes = MakePackage(package, {{"SETUP.EXE", StandInBytes()}}) == package
+                                ? ReadFileBytes(package)
+                                : std::vector<char>();
+  ASSERT_GT(bytes.size(), 20u);
+  // An entry count far beyond what the file holds.
+  const int32_t count = 100000;
+  memcpy(&bytes[bytes.size() - 4], &count, sizeof(count));
+  WriteFileBytes(package, bytes);
+
+  WindowCloser closer;
+  closer.Start();
+  const ProcessResult result = RunProgram(package, "", 20000);
+  closer.Finish();
+  ASSERT_TRUE(result.finished);
+  EXPECT_TRUE(NewTempWorkDirectories().empty());
+  EXPECT_TRUE(Records().empty());
+  EXPECT_TRUE(closer.boxTexts.empty());
+}
+
+}  // namespace
