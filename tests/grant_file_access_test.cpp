@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -154,7 +155,17 @@ TEST(BuildGrantedDescriptor, ObjectEntryIsKeptUnchanged) {
   PACL acl = reinterpret_cast<PACL>(aclBytes);
   ASSERT_TRUE(InitializeAcl(acl, sizeof(aclBytes), ACL_REVISION_DS));
   GUID type = {0xbf967aba, 0x0de6, 0x11d0, {0xa2, 0x85, 0x00, 0xaa, 0x00, 0x30, 0x49, 0xe2}};
-  ASSERT_TRUE(AddAccessAllowedObjectAce(acl, ACL_REVISION_DS, 0, 1, &type, 0, users.get()));
+  // Wine lacks AddAccessAllowedObjectAce: header, mask, flags, object type GUID, SID.
+  alignas(4) BYTE objectAce[64] = {};
+  DWORD sidLength = GetLengthSid(users.get());
+  ACE_HEADER header = {ACCESS_ALLOWED_OBJECT_ACE_TYPE, 0, static_cast<WORD>(28 + sidLength)};
+  DWORD mask = 1, flags = ACE_OBJECT_TYPE_PRESENT;
+  memcpy(objectAce, &header, 4);
+  memcpy(objectAce + 4, &mask, 4);
+  memcpy(objectAce + 8, &flags, 4);
+  memcpy(objectAce + 12, &type, 16);
+  memcpy(objectAce + 28, users.get(), sidLength);
+  ASSERT_TRUE(AddAce(acl, ACL_REVISION_DS, MAXDWORD, objectAce, header.AceSize));
   ASSERT_TRUE(AddAccessAllowedAce(acl, ACL_REVISION_DS, GENERIC_ALL, admins.get()));
   SECURITY_DESCRIPTOR old;
   ASSERT_TRUE(InitializeSecurityDescriptor(&old, SECURITY_DESCRIPTOR_REVISION));
@@ -168,6 +179,7 @@ TEST(BuildGrantedDescriptor, ObjectEntryIsKeptUnchanged) {
   EXPECT_EQ(kNewEntry, entries[2]);
 }
 
+// Standard output is a text-mode stream, so each line feed reaches the file as CR LF.
 // Runs the probe with its standard output in a file and returns what it wrote.
 std::string RunProbe(const std::string& file, const std::string& account, DWORD* exitCode) {
   TempFolder outputFolder;
@@ -208,7 +220,7 @@ TEST(GrantFileAccess, UnknownAccountWritesTheLookupLineAndLeavesTheFileAlone) {
   DWORD exitCode = 0;
   std::string out = RunProbe(file, "NoSuchAccountLodkin", &exitCode);
   EXPECT_EQ(0u, exitCode);
-  EXPECT_EQ("LookupAccountName() failed. Error 1332\n", out);
+  EXPECT_EQ("LookupAccountName() failed. Error 1332\r\n", out);
   EXPECT_EQ("data", std::string(ReadFileBytes(file).data(), 4));
 }
 
@@ -217,7 +229,7 @@ TEST(GrantFileAccess, MissingFileWritesTheGetFileSecurityLine) {
   DWORD exitCode = 0;
   std::string out = RunProbe(folder.Join("absent.bin"), "Users", &exitCode);
   EXPECT_EQ(0u, exitCode);
-  EXPECT_EQ("GetFileSecurity() failed. Error 2\n", out);
+  EXPECT_EQ("GetFileSecurity() failed. Error 2\r\n", out);
 }
 
 TEST(GrantFileAccess, UsersResolvesAndTheCallSucceedsSilently) {
