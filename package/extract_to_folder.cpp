@@ -1,4 +1,91 @@
 #include "package/extract_to_folder.h"
 
-// Not built yet: nothing is extracted.
-int ExtractPackageToFolder(char* commandLine) { return 0; }
+#include <windows.h>
+
+#include "package/package_reader.h"
+#include "package/stream_file.h"
+#include "security/grant_file_access.h"
+
+namespace {
+
+const char kBareProgramName[] = "Lodkin.exe";
+const char kMemberAccount[] = "Users";
+const DWORD kMemberAccess = GENERIC_READ | GENERIC_EXECUTE;
+const int kFolderRetries = 99;
+
+// Formats into a 260-byte path buffer; a name that does not fit is refused rather than
+// cut, since a cut name could point at another file.
+int FormatPath(char (&buffer)[MAX_PATH], const char* format, const char* first,
+               const char* second = 0, const char* third = 0) {
+  int length = snprintf(buffer, MAX_PATH, format, first, second, third);
+  return length >= 0 && length < MAX_PATH;
+}
+
+// Cuts the extension off the file-name part only: a '.' in a folder name stays, so the
+// extraction folder is always made beside the package. Fills the base name.
+void CutExtension(char (&path)[MAX_PATH], char (&baseName)[MAX_PATH]) {
+  int nameStart = 0;
+  for (int i = 0; path[i]; ++i) {
+    if (path[i] == '\\') nameStart = i + 1;
+  }
+  int length = lstrlenA(path);
+  for (int i = length - 1; i > nameStart && i >= 1; --i) {
+    if (path[i] == '.') {
+      path[i] = 0;
+      break;
+    }
+  }
+  lstrcpynA(baseName, path + nameStart, MAX_PATH);
+}
+
+// Writes `length` bytes of the package from `position` to a new file. Returns 1 when the
+// file was created and every byte the package holds was written.
+int WriteRegion(FILE* package, uint64_t position, uint64_t length, const char* path) {
+  FILE* output = OpenStream(path, "wb");
+  if (!output) return 0;
+  uint64_t copied = 0;
+  int done = SeekFromStart(package, position) &&
+             CopyStreamBlocks(package, output, length, &copied) != kCopyWriteFailed;
+  if (fclose(output) != 0) done = 0;
+  return done;
+}
+
+}  // namespace
+
+int ExtractPackageToFolder(char* /*commandLine*/) {
+  char path[MAX_PATH] = {0};
+  char folder[MAX_PATH] = {0};
+  char baseName[MAX_PATH] = {0};
+  DWORD pathLength = GetModuleFileNameA(0, path, MAX_PATH);
+  if (pathLength == 0 || pathLength >= MAX_PATH) return 0;
+
+  // Refuses plain programs and malformed directories, member names that would leave
+  // the member folder included, before anything is created.
+  PackageReader reader;
+  if (!reader.Open(path)) return 0;
+
+  CutExtension(path, baseName);
+  if (!FormatPath(folder, "%s\\", path)) return 0;
+  if (!CreateDirectoryA(folder, 0)) {
+    for (int k = 1; k <= kFolderRetries; ++k) {
+      char retry[16];
+      snprintf(retry, sizeof(retry), "(%d)", k);
+      if (!FormatPath(folder, "%s%s", path, retry)) return 0;
+      if (CreateDirectoryA(folder, 0)) break;
+    }
+  }
+
+  if (!FormatPath(path, "%s\\%s", folder, kBareProgramName)) return 0;
+  if (!WriteRegion(reader.file(), 0, reader.moduleImageLength(), path)) return 0;
+
+  if (!FormatPath(path, "%s\\%s\\", folder, baseName)) return 0;
+  if (!CreateDirectoryA(path, 0)) return 1;
+
+  for (int i = 0; i < reader.count(); ++i) {
+    const PackageDirEntry& member = reader.entry(i);
+    if (!FormatPath(path, "%s\\%s\\%s", folder, baseName, member.name)) return 0;
+    if (!WriteRegion(reader.file(), member.offset, member.size, path)) return 0;
+    GrantFileAccess(path, kMemberAccount, kMemberAccess);
+  }
+  return 1;
+}

@@ -1,0 +1,171 @@
+#include "security/grant_file_access.h"
+
+namespace {
+
+const char kLookupAccountNameFailed[] = "LookupAccountName() failed. Error %d\n";
+const char kHeapAllocFailed[] = "HeapAlloc() failed. Error %d\n";
+const char kGetFileSecurityFailed[] = "GetFileSecurity() failed. Error %d\n";
+const char kInitializeDescriptorFailed[] = "InitializeSecurityDescriptor() failed.Error %d\n";
+const char kGetDaclFailed[] = "GetSecurityDescriptorDacl() failed. Error %d\n";
+const char kGetAclInformationFailed[] = "GetAclInformation() failed. Error %d\n";
+const char kInitializeAclFailed[] = "InitializeAcl() failed. Error %d\n";
+const char kGetAceFailed[] = "GetAce() failed. Error %d\n";
+const char kAddAceFailed[] = "AddAce() failed. Error %d\n";
+const char kAddAllowedAceFailed[] = "AddAccessAllowedAce() failed. Error %d\n";
+const char kSetDaclFailed[] = "SetSecurityDescriptorDacl() failed. Error %d\n";
+const char kGetControlFailed[] = "GetSecurityDescriptorControl() failed.Error %d\n";
+const char kSetControlFailed[] = "SetSecurityDescriptorControl() failed.Error %d\n";
+const char kSetFileSecurityFailed[] = "SetFileSecurity() failed. Error %d\n";
+
+int Fail(const char* message) {
+  printf(message, (int)GetLastError());
+  return 0;
+}
+
+// A zero-filled process-heap block, released when the owner goes.
+class HeapBlock {
+ public:
+  HeapBlock() : block_(0) {}
+  ~HeapBlock() { if (block_) HeapFree(GetProcessHeap(), 0, block_); }
+  HeapBlock(const HeapBlock&) = delete;
+  HeapBlock& operator=(const HeapBlock&) = delete;
+  void* Allocate(DWORD size) {
+    block_ = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size);
+    return block_;
+  }
+  void* get() const { return block_; }
+
+ private:
+  void* block_;
+};
+
+// Object entries carry GUIDs before their SID, so the SID does not begin 8 bytes in;
+// they are never taken to name the account and are copied unchanged.
+bool IsObjectAce(BYTE type) {
+  return type == ACCESS_ALLOWED_OBJECT_ACE_TYPE || type == ACCESS_DENIED_OBJECT_ACE_TYPE ||
+         type == SYSTEM_AUDIT_OBJECT_ACE_TYPE || type == SYSTEM_ALARM_OBJECT_ACE_TYPE ||
+         type == 0x0B || type == 0x0C || type == 0x0F || type == 0x10;
+}
+
+int CopyAce(PACL from, DWORD index, PACL to, bool skipAccount, PSID accountSid, bool* inherited) {
+  void* ace = 0;
+  if (!GetAce(from, index, &ace)) return Fail(kGetAceFailed);
+  ACE_HEADER* header = static_cast<ACE_HEADER*>(ace);
+  if (inherited) {
+    *inherited = (header->AceFlags & INHERITED_ACE) != 0;
+    if (*inherited) return 1;
+  }
+  if (skipAccount && !IsObjectAce(header->AceType) &&
+      EqualSid(accountSid, static_cast<BYTE*>(ace) + 8)) {
+    return 1;
+  }
+  if (!AddAce(to, ACL_REVISION, MAXDWORD, ace, header->AceSize)) return Fail(kAddAceFailed);
+  return 1;
+}
+
+typedef BOOL(WINAPI* SetControlFunction)(PSECURITY_DESCRIPTOR, SECURITY_DESCRIPTOR_CONTROL,
+                                         SECURITY_DESCRIPTOR_CONTROL);
+
+}  // namespace
+
+GrantedDescriptor::~GrantedDescriptor() {
+  if (dacl_) HeapFree(GetProcessHeap(), 0, dacl_);
+}
+
+int BuildGrantedDescriptor(PSECURITY_DESCRIPTOR oldDescriptor, PSID accountSid, DWORD accessMask,
+                           GrantedDescriptor* result) {
+  if (!InitializeSecurityDescriptor(&result->descriptor_, SECURITY_DESCRIPTOR_REVISION)) {
+    return Fail(kInitializeDescriptorFailed);
+  }
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  PACL oldDacl = 0;
+  if (!GetSecurityDescriptorDacl(oldDescriptor, &present, &oldDacl, &defaulted)) {
+    return Fail(kGetDaclFailed);
+  }
+  ACL_SIZE_INFORMATION sizes = {0, sizeof(ACL), 0};
+  // An absent DACL and a null DACL both end with the new entry alone.
+  if (!oldDacl) present = FALSE;
+  if (present &&
+      !GetAclInformation(oldDacl, &sizes, sizeof(sizes), AclSizeInformation)) {
+    return Fail(kGetAclInformationFailed);
+  }
+  DWORD newSize = sizes.AclBytesInUse + GetLengthSid(accountSid) + 8;
+  result->dacl_ = static_cast<PACL>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, newSize));
+  if (!result->dacl_) return Fail(kHeapAllocFailed);
+  if (!InitializeAcl(result->dacl_, newSize, ACL_REVISION)) return Fail(kInitializeAclFailed);
+
+  DWORD index = 0;
+  const bool copyOld = present && sizes.AceCount != 0;
+  if (copyOld) {
+    for (; index < sizes.AceCount; ++index) {
+      bool inherited = false;
+      if (!CopyAce(oldDacl, index, result->dacl_, true, accountSid, &inherited)) return 0;
+      if (inherited) break;
+    }
+  }
+  if (!AddAccessAllowedAce(result->dacl_, ACL_REVISION, accessMask, accountSid)) {
+    return Fail(kAddAllowedAceFailed);
+  }
+  if (copyOld) {
+    for (; index < sizes.AceCount; ++index) {
+      if (!CopyAce(oldDacl, index, result->dacl_, false, accountSid, 0)) return 0;
+    }
+  }
+  if (!SetSecurityDescriptorDacl(&result->descriptor_, TRUE, result->dacl_, FALSE)) {
+    return Fail(kSetDaclFailed);
+  }
+
+  // Looked up at run time so that the program still starts where advapi32 lacks it.
+  SetControlFunction setControl = reinterpret_cast<SetControlFunction>(
+      GetProcAddress(GetModuleHandleA("advapi32.dll"), "SetSecurityDescriptorControl"));
+  if (setControl) {
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    if (!GetSecurityDescriptorControl(oldDescriptor, &control, &revision)) {
+      return Fail(kGetControlFailed);
+    }
+    SECURITY_DESCRIPTOR_CONTROL bits = 0;
+    if (control & SE_DACL_AUTO_INHERITED) {
+      bits = SE_DACL_AUTO_INHERITED | SE_DACL_AUTO_INHERIT_REQ;
+    } else if (control & SE_DACL_PROTECTED) {
+      bits = SE_DACL_PROTECTED;
+    }
+    if (bits && !setControl(&result->descriptor_, bits, bits)) return Fail(kSetControlFailed);
+  }
+  return 1;
+}
+
+int GrantFileAccess(const char* filePath, const char* accountName, DWORD accessMask) {
+  // Declared in reverse order of release: the SID goes first, the new DACL last.
+  GrantedDescriptor granted;
+  HeapBlock oldDescriptor;
+  HeapBlock domain;
+  HeapBlock sid;
+
+  DWORD sidSize = 0;
+  DWORD domainSize = 0;
+  SID_NAME_USE use;
+  if (LookupAccountNameA(0, accountName, 0, &sidSize, 0, &domainSize, &use)) return 0;
+  if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return Fail(kLookupAccountNameFailed);
+  if (!sid.Allocate(sidSize) || !domain.Allocate(domainSize)) return Fail(kHeapAllocFailed);
+  if (!LookupAccountNameA(0, accountName, sid.get(), &sidSize, static_cast<char*>(domain.get()),
+                          &domainSize, &use)) {
+    return Fail(kLookupAccountNameFailed);
+  }
+
+  DWORD needed = 0;
+  if (GetFileSecurityA(filePath, DACL_SECURITY_INFORMATION, 0, 0, &needed)) return 0;
+  if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return Fail(kGetFileSecurityFailed);
+  if (!oldDescriptor.Allocate(needed)) return Fail(kHeapAllocFailed);
+  if (!GetFileSecurityA(filePath, DACL_SECURITY_INFORMATION, oldDescriptor.get(), needed,
+                        &needed)) {
+    return Fail(kGetFileSecurityFailed);
+  }
+
+  if (!BuildGrantedDescriptor(oldDescriptor.get(), sid.get(), accessMask, &granted)) return 0;
+  if (!SetFileSecurityA(filePath, DACL_SECURITY_INFORMATION, granted.descriptor())) {
+    return Fail(kSetFileSecurityFailed);
+  }
+  return 1;
+}
