@@ -1,6 +1,8 @@
 // "-e" run on real packages as a process of its own: the folders and bytes it leaves.
 #include <gtest/gtest.h>
+#include <windows.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -38,6 +40,58 @@ TEST(ExtractToFolder, PlainProgramCreatesNothing) {
   WriteFileBytes(plain, ReadFileBytes(LodkinExePath()));
   ASSERT_TRUE(RunProgram(plain, "-e").finished);
   EXPECT_EQ(std::vector<std::string>{"install.exe"}, ListFolder(folder.path()));
+}
+
+TEST(ExtractToFolder, SlackCaseTwinsAndANestedPackage) {
+  TempFolder folder;
+  TempFolder scratch;
+  // A package made from a package: its "Lodkin.exe" is the whole inner package.
+  std::string inner = scratch.Join("inner.exe");
+  std::vector<char> innerBytes =
+      WriteTestPackage(inner, LodkinExePath(), {{"old.txt", PseudoRandomBytes(300, 3)}}, scratch.path());
+  std::string package = folder.Join("pkg.exe");
+  std::vector<char> bytes = WriteTestPackage(
+      package, inner, {{"Readme.TXT", PseudoRandomBytes(100, 4)}, {"readme.txt", PseudoRandomBytes(50, 5)}},
+      scratch.path());
+  // Slack after the trailer is tolerated.
+  bytes.insert(bytes.end(), 127, 'S');
+  WriteFileBytes(package, bytes);
+
+  ASSERT_TRUE(RunProgram(package, "-e").finished);
+  EXPECT_EQ(innerBytes, ReadFileBytes(folder.Join("pkg\\Lodkin.exe")));
+  // Names that differ only in letter case are one file: the later member wins.
+  std::vector<std::string> names = ListFolder(folder.Join("pkg\\pkg"));
+  ASSERT_EQ(names.size(), 1u);
+  EXPECT_EQ(PseudoRandomBytes(50, 5), ReadFileBytes(folder.Join("pkg\\pkg\\readme.txt")));
+}
+
+TEST(ExtractToFolder, DotInTheFolderNameStaysInsideThatFolder) {
+  TempFolder folder;
+  TempFolder scratch;
+  CreateDirectoryA(folder.Join("my.dir").c_str(), nullptr);
+  // A package file without an extension, in a folder whose name has a dot.
+  std::string package = folder.Join("my.dir\\pkg");
+  WriteTestPackage(package, LodkinExePath(), {{"SETUP.EXE", PseudoRandomBytes(10, 6)}}, scratch.path());
+  ASSERT_TRUE(RunProgram(package, "-e").finished);
+  EXPECT_EQ(std::vector<std::string>{"my.dir"}, ListFolder(folder.path())) << "nothing beside my.dir";
+  // "my.dir\\pkg" is the package itself, so the first free name is "pkg(1)".
+  EXPECT_EQ((std::vector<std::string>{"pkg", "pkg(1)"}), ListFolder(folder.Join("my.dir")));
+  EXPECT_EQ(PseudoRandomBytes(10, 6), ReadFileBytes(folder.Join("my.dir\\pkg(1)\\pkg\\SETUP.EXE")));
+}
+
+TEST(ExtractToFolder, MalformedPackageCreatesNothing) {
+  TempFolder folder;
+  TempFolder scratch;
+  std::string package = folder.Join("bad.exe");
+  std::vector<char> bytes =
+      WriteTestPackage(package, LodkinExePath(), {{"SETUP.EXE", PseudoRandomBytes(10, 7)}}, scratch.path());
+  // A name that would leave the extraction folder.
+  const size_t name = bytes.size() - 20 - 268;
+  memcpy(&bytes[name], "..\\evil.exe", 12);
+  WriteFileBytes(package, bytes);
+  ASSERT_TRUE(RunProgram(package, "-e").finished);
+  EXPECT_EQ(std::vector<std::string>{"bad.exe"}, ListFolder(folder.path()));
+  EXPECT_FALSE(FileExists(folder.Join("evil.exe")));
 }
 
 }  // namespace
