@@ -1,5 +1,7 @@
 #include "framework/dialog.h"
 
+#include <commctrl.h>
+
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
   ON_COMMAND(IDOK, OnOK)
   ON_COMMAND(IDCANCEL, OnCancel)
@@ -11,12 +13,18 @@ void DDX_Control(CDataExchange* exchange, int controlId, CWnd& control) {
 
 static HWND ParentHandle(CWnd* parent) { return parent != nullptr ? parent->m_hWnd : nullptr; }
 
+// Templates may name common controls (the list view): their classes must be registered
+// before the dialog manager creates them.
+static void RegisterControlClasses() { InitCommonControls(); }
+
 INT_PTR CDialog::DoModal() {
+  RegisterControlClasses();
   return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_templateId),
                          ParentHandle(m_pParentWnd), &DialogProc, reinterpret_cast<LPARAM>(this));
 }
 
 int CDialog::CreateModeless(HWND parent) {
+  RegisterControlClasses();
   return CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_templateId), parent,
                             &DialogProc, reinterpret_cast<LPARAM>(this)) != nullptr;
 }
