@@ -11,5 +11,9 @@ class CWnd : public CCmdTarget {
   ~CWnd() override {}
   HWND GetSafeHwnd() const { return m_hWnd; }
 
+  // Binds the object to an existing window. Controls whose own table must see their
+  // messages replace this and subclass the window.
+  virtual void Attach(HWND window) { m_hWnd = window; }
+
   HWND m_hWnd;
 };

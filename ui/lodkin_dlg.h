@@ -1,9 +1,43 @@
-// The packaging window. Not built yet: a placeholder that shows nothing.
+// The packaging window: the file list, the Pack and Delete buttons and the status line.
+// It closes only through the system's close command; Enter and Escape do nothing.
 #pragma once
-#include "framework/wnd.h"
+#include "framework/controls.h"
+#include "framework/dialog.h"
+#include "ui/drop_list.h"
 
-class CLodkinDlg : public CWnd {
+class CLodkinDlg : public CDialog {
  public:
-  explicit CLodkinDlg(CWnd* parent = nullptr) {}
-  INT_PTR DoModal() { return IDOK; }
+  typedef CLodkinDlg ThisClass;
+  explicit CLodkinDlg(CWnd* parent = nullptr);
+  ~CLodkinDlg() override {}
+
+  // Index of the file-name part of a path.
+  int GetFileNameOffset(const char* path);
+  unsigned CountSetupPrograms();
+  int IsAnyMemberPacked();
+
+  void OnSysCommand(UINT nID, LPARAM lParam);
+  void OnPaint();
+  HCURSOR OnQueryDragIcon();
+  void OnPack();
+  void OnDelete();
+  void OnSize(UINT nType, int cx, int cy);
+  void OnGetMinMaxInfo(MINMAXINFO* info);
+
+ protected:
+  void DoDataExchange(CDataExchange* exchange) override;
+  BOOL OnInitDialog() override;
+  void OnOK() override {}
+  void OnCancel() override {}
+
+ public:
+  CStatic m_statusText;
+  CButton m_packButton;
+  CButton m_deleteButton;
+  CDropList m_fileList;
+  HICON m_hIcon;
+
+  DECLARE_MESSAGE_MAP()
 };
+
+extern const char kDropFilesPrompt[];

@@ -1,0 +1,76 @@
+#include "framework/dialog.h"
+
+#include <commctrl.h>
+
+BEGIN_MESSAGE_MAP(CDialog, CWnd)
+  ON_COMMAND(IDOK, OnOK)
+  ON_COMMAND(IDCANCEL, OnCancel)
+END_MESSAGE_MAP()
+
+void DDX_Control(CDataExchange* exchange, int controlId, CWnd& control) {
+  control.Attach(GetDlgItem(exchange->m_pDlgWnd->m_hWnd, controlId));
+}
+
+static HWND ParentHandle(CWnd* parent) { return parent != nullptr ? parent->m_hWnd : nullptr; }
+
+// Templates may name common controls (the list view): their classes must be registered
+// before the dialog manager creates them.
+static void RegisterControlClasses() { InitCommonControls(); }
+
+INT_PTR CDialog::DoModal() {
+  RegisterControlClasses();
+  return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_templateId),
+                         ParentHandle(m_pParentWnd), &DialogProc, reinterpret_cast<LPARAM>(this));
+}
+
+int CDialog::CreateModeless(HWND parent) {
+  RegisterControlClasses();
+  return CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_templateId), parent,
+                            &DialogProc, reinterpret_cast<LPARAM>(this)) != nullptr;
+}
+
+BOOL CDialog::OnInitDialog() {
+  UpdateData(FALSE);
+  return TRUE;
+}
+
+BOOL CDialog::UpdateData(BOOL saveAndValidate) {
+  CDataExchange exchange(this, saveAndValidate);
+  DoDataExchange(&exchange);
+  return TRUE;
+}
+
+void CDialog::OnOK() {
+  if (!UpdateData(TRUE)) return;
+  EndDialog(IDOK);
+}
+
+void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+
+void CDialog::EndDialog(int result) { ::EndDialog(m_hWnd, result); }
+
+// These messages return their value from the dialog procedure itself; every other one
+// returns it through DWLP_MSGRESULT.
+static bool ReturnsValueDirectly(UINT message) {
+  return message == WM_QUERYDRAGICON || message == WM_CTLCOLORSTATIC ||
+         message == WM_CTLCOLORDLG || message == WM_CTLCOLORBTN || message == WM_CTLCOLOREDIT ||
+         message == WM_CTLCOLORLISTBOX || message == WM_COMPAREITEM ||
+         message == WM_VKEYTOITEM || message == WM_CHARTOITEM;
+}
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    CDialog* dialog = reinterpret_cast<CDialog*>(lParam);
+    SetWindowLongPtrA(window, DWLP_USER, lParam);
+    dialog->m_hWnd = window;
+    return dialog->OnInitDialog();
+  }
+  // Messages before WM_INITDIALOG (font, sizes, creation) belong to no object yet.
+  CDialog* dialog = reinterpret_cast<CDialog*>(GetWindowLongPtrA(window, DWLP_USER));
+  if (dialog == nullptr) return FALSE;
+  LRESULT result = 0;
+  if (!dialog->DispatchToHandler(message, wParam, lParam, &result)) return FALSE;
+  if (ReturnsValueDirectly(message)) return static_cast<INT_PTR>(result);
+  SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
+  return TRUE;
+}

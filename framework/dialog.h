@@ -1,0 +1,53 @@
+// Dialogs built from a template in the program's resources. The template's controls
+// are attached to members in DoDataExchange; messages go through the class's table,
+// and what no table claims gets the dialog manager's default processing.
+#pragma once
+#include "framework/wnd.h"
+
+// What DoDataExchange is asked to do. Controls are only attached; no values are exchanged.
+class CDataExchange {
+ public:
+  CDataExchange(CWnd* dialog, BOOL saveAndValidate)
+      : m_bSaveAndValidate(saveAndValidate), m_pDlgWnd(dialog) {}
+  BOOL m_bSaveAndValidate;
+  CWnd* m_pDlgWnd;
+};
+
+// Attaches a control of the dialog to its member object.
+void DDX_Control(CDataExchange* exchange, int controlId, CWnd& control);
+
+class CDialog : public CWnd {
+ public:
+  typedef CDialog ThisClass;
+  CDialog(UINT templateId, CWnd* parent) : m_templateId(templateId), m_pParentWnd(parent) {}
+  ~CDialog() override {}
+
+  // Runs the dialog in its own modal loop; returns what EndDialog was given.
+  virtual INT_PTR DoModal();
+  // Creates the dialog without a modal loop (the caller's loop drives it); 1 when done.
+  int CreateModeless(HWND parent);
+
+  virtual BOOL OnInitDialog();
+  virtual void DoDataExchange(CDataExchange* exchange) {}
+  // Enter (IDOK): validate, then end the dialog with IDOK.
+  virtual void OnOK();
+  // Escape and the close command (IDCANCEL): end the dialog with IDCANCEL.
+  virtual void OnCancel();
+
+  BOOL UpdateData(BOOL saveAndValidate = TRUE);
+  void EndDialog(int result);
+  BOOL SetDlgItemText(int controlId, const char* text) {
+    return ::SetDlgItemTextA(m_hWnd, controlId, text);
+  }
+  // The default processing of a message a handler has seen.
+  LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcA(m_hWnd, message, wParam, lParam);
+  }
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  UINT m_templateId;
+  CWnd* m_pParentWnd;
+
+  DECLARE_MESSAGE_MAP()
+};

@@ -1,0 +1,289 @@
+// The packaging window in a real window under Xvfb: created modeless in this process
+// from the program's own templates and driven with messages.
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/test_files.h"
+#include "ui/lodkin_dlg.h"
+#include "ui/resource.h"
+
+namespace {
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(1, dialog_.CreateModeless(nullptr));
+    list_ = GetDlgItem(dialog_.m_hWnd, IDC_FILE_LIST);
+  }
+  void TearDown() override {
+    if (IsWindow(dialog_.m_hWnd)) DestroyWindow(dialog_.m_hWnd);
+  }
+
+  // Drops the paths onto a window as the shell does, in the order given.
+  void Drop(HWND target, const std::vector<std::string>& paths) {
+    size_t size = sizeof(DROPFILES) + 1;
+    for (const std::string& path : paths) size += path.size() + 1;
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+    DROPFILES* header = static_cast<DROPFILES*>(GlobalLock(block));
+    header->pFiles = sizeof(DROPFILES);
+    char* text = reinterpret_cast<char*>(header + 1);
+    for (const std::string& path : paths) {
+      memcpy(text, path.c_str(), path.size() + 1);
+      text += path.size() + 1;
+    }
+    GlobalUnlock(block);
+    SendMessageA(target, WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0);
+  }
+  void Drop(const std::vector<std::string>& paths) { Drop(list_, paths); }
+
+  std::vector<std::string> Rows() {
+    std::vector<std::string> rows;
+    int count = dialog_.m_fileList.GetItemCount();
+    for (int row = 0; row < count; ++row) {
+      char text[260];
+      dialog_.m_fileList.GetItemText(row, 0, text, sizeof(text));
+      rows.push_back(text);
+    }
+    return rows;
+  }
+
+  std::string StatusText() {
+    char text[260] = {0};
+    GetDlgItemTextA(dialog_.m_hWnd, IDC_STATUS, text, sizeof(text));
+    return text;
+  }
+
+  // A control's rectangle in client coordinates of the window.
+  RECT ControlRect(int id) {
+    RECT rect;
+    GetWindowRect(GetDlgItem(dialog_.m_hWnd, id), &rect);
+    MapWindowPoints(nullptr, dialog_.m_hWnd, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+  }
+
+  std::string MakeFile(const std::string& name) {
+    std::string path = folder_.Join(name);
+    WriteFileText(path, name);
+    return path;
+  }
+
+  CLodkinDlg dialog_;
+  HWND list_ = nullptr;
+  TempFolder folder_;
+};
+
+void ExpectRect(const RECT& rect, int x, int y, int width, int height, const char* what) {
+  EXPECT_EQ(x, rect.left) << what;
+  EXPECT_EQ(y, rect.top) << what;
+  EXPECT_EQ(width, rect.right - rect.left) << what;
+  EXPECT_EQ(height, rect.bottom - rect.top) << what;
+}
+
+TEST_F(WindowTest, OpensTopmostAtTheCornerWithTheListPrepared) {
+  RECT window;
+  GetWindowRect(dialog_.m_hWnd, &window);
+  ExpectRect(window, 0, 0, 500, 400, "window");
+  EXPECT_TRUE(IsWindowVisible(dialog_.m_hWnd));
+  EXPECT_TRUE(GetWindowLongA(dialog_.m_hWnd, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  EXPECT_EQ(0x21, SendMessageA(list_, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
+  EXPECT_EQ(GetFocus(), list_);
+
+  char heading[64] = {0};
+  LVCOLUMNA column = {};
+  column.mask = LVCF_TEXT;
+  column.pszText = heading;
+  column.cchTextMax = sizeof(heading);
+  ASSERT_TRUE(SendMessageA(list_, LVM_GETCOLUMNA, 0, reinterpret_cast<LPARAM>(&column)));
+  EXPECT_STREQ("File name", heading);
+  EXPECT_EQ(StatusText(), "Drag and drop files into list box");
+
+  // Only the list accepts files from the shell.
+  EXPECT_TRUE(GetWindowLongA(list_, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+  for (int id : {IDC_PACK, IDC_DELETE, IDC_STATUS}) {
+    EXPECT_FALSE(GetWindowLongA(GetDlgItem(dialog_.m_hWnd, id), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+  }
+  EXPECT_FALSE(GetWindowLongA(dialog_.m_hWnd, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+
+  EXPECT_EQ(reinterpret_cast<LRESULT>(dialog_.m_hIcon),
+            SendMessageA(dialog_.m_hWnd, WM_QUERYDRAGICON, 0, 0));
+  EXPECT_NE(nullptr, dialog_.m_hIcon);
+}
+
+TEST_F(WindowTest, ControlsKeepTheirDistancesToTheEdgesAndTheSizeHasAFloor) {
+  SetWindowPos(dialog_.m_hWnd, nullptr, 0, 0, 731, 547, SWP_NOMOVE | SWP_NOZORDER);
+  RECT client;
+  GetClientRect(dialog_.m_hWnd, &client);
+  int cx = client.right, cy = client.bottom;
+  ExpectRect(ControlRect(IDC_FILE_LIST), 5, 5, cx - 10, cy - 40, "list");
+  ExpectRect(ControlRect(IDC_DELETE), cx - 140, cy - 30, 120, 25, "Delete");
+  ExpectRect(ControlRect(IDC_PACK), cx - 270, cy - 30, 120, 25, "Pack");
+  ExpectRect(ControlRect(IDC_STATUS), 10, cy - 24, cx - 300, 25, "status");
+  EXPECT_EQ(cx - 14, SendMessageA(list_, LVM_GETCOLUMNWIDTH, 0, 0));
+
+  MINMAXINFO limits = {};
+  limits.ptMaxTrackSize.x = 1234;
+  SendMessageA(dialog_.m_hWnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+  EXPECT_EQ(500, limits.ptMinTrackSize.x);
+  EXPECT_EQ(400, limits.ptMinTrackSize.y);
+  EXPECT_EQ(1234, limits.ptMaxTrackSize.x);
+}
+
+TEST_F(WindowTest, OnlyTheCloseCommandClosesTheWindow) {
+  SendMessageA(dialog_.m_hWnd, WM_COMMAND, IDOK, 0);      // Enter
+  SendMessageA(dialog_.m_hWnd, WM_COMMAND, IDCANCEL, 0);  // Escape
+  SendMessageA(list_, WM_KEYDOWN, VK_ESCAPE, 0);
+  SendMessageA(dialog_.m_hWnd, WM_SYSCOMMAND, SC_CLOSE | 1, 0);
+  EXPECT_TRUE(IsWindowVisible(dialog_.m_hWnd));
+  SendMessageA(dialog_.m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_FALSE(IsWindowVisible(dialog_.m_hWnd));
+}
+
+struct AboutSeen {
+  HWND mainWindow;
+  bool opened;
+  std::string okText;
+  std::string version;
+};
+AboutSeen g_about;
+
+BOOL CALLBACK CloseIfAboutBox(HWND window, LPARAM) {
+  char className[16] = {0};
+  GetClassNameA(window, className, sizeof(className));
+  if (window == g_about.mainWindow || strcmp(className, "#32770") != 0) return TRUE;
+  if (!IsWindowVisible(window)) return TRUE;
+  g_about.opened = true;
+  char text[128] = {0};
+  GetDlgItemTextA(window, IDOK, text, sizeof(text));
+  g_about.okText = text;
+  for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    GetWindowTextA(child, text, sizeof(text));
+    if (strncmp(text, "Lodkin ", 7) == 0) g_about.version = text;
+  }
+  // The About box's own OK handling ends it.
+  SendMessageA(window, WM_COMMAND, IDOK, 0);
+  return FALSE;
+}
+
+void CALLBACK CloseAboutBox(HWND, UINT, UINT_PTR timer, DWORD) {
+  EnumThreadWindows(GetCurrentThreadId(), &CloseIfAboutBox, 0);
+  if (g_about.opened) KillTimer(nullptr, timer);
+}
+
+// The Korean texts come through the A functions in the prefix's code page, so they
+// are compared only where they are ASCII.
+TEST_F(WindowTest, SystemMenuEntryOpensTheAboutBox) {
+  HMENU menu = GetSystemMenu(dialog_.m_hWnd, FALSE);
+  char entry[64] = {0};
+  ASSERT_GT(GetMenuStringA(menu, IDM_ABOUTBOX, entry, sizeof(entry), MF_BYCOMMAND), 0);
+  EXPECT_EQ(0, strncmp(entry, "Lodkin ", 7)) << entry;
+
+  g_about = AboutSeen();
+  g_about.mainWindow = dialog_.m_hWnd;
+  UINT_PTR timer = SetTimer(nullptr, 0, 50, &CloseAboutBox);
+  // Low bits set: still the About command. Returns when the box has closed.
+  SendMessageA(dialog_.m_hWnd, WM_SYSCOMMAND, IDM_ABOUTBOX | 0xF, 0);
+  KillTimer(nullptr, timer);
+  EXPECT_TRUE(g_about.opened);
+  EXPECT_FALSE(g_about.okText.empty());
+  EXPECT_EQ(0u, g_about.version.find("Lodkin ")) << g_about.version;
+  EXPECT_NE(std::string::npos, g_about.version.find(" 1.0")) << g_about.version;
+  EXPECT_TRUE(IsWindowVisible(dialog_.m_hWnd));
+}
+
+TEST_F(WindowTest, DroppedFilesGoInAtTheTopOncePerExactPath) {
+  std::string x = MakeFile("x.txt"), y = MakeFile("y.txt"), z = MakeFile("z.txt");
+  std::string w = MakeFile("w.txt");
+  Drop({x, y, z});
+  EXPECT_EQ(Rows(), (std::vector<std::string>{z, y, x}));
+  Drop({w, x, w});
+  EXPECT_EQ(Rows(), (std::vector<std::string>{w, z, y, x}));
+
+  // Letter case counts: the same file with another spelling is another entry.
+  std::string otherCase = w;
+  otherCase[0] = static_cast<char>(otherCase[0] ^ 0x20);
+  Drop({otherCase});
+  EXPECT_EQ(Rows(), (std::vector<std::string>{otherCase, w, z, y, x}));
+  EXPECT_EQ(StatusText(), "Drag and drop files into list box");
+}
+
+TEST_F(WindowTest, FoldersMissingFilesAndOverlongPathsAreRefusedSilently) {
+  SetDlgItemTextA(dialog_.m_hWnd, IDC_STATUS, "before");
+  std::string kept = MakeFile("kept.txt");
+
+  // A file whose path has 259 characters, and a longer dropped path that would name
+  // it if it were cut to the 260-byte buffer.
+  std::string longName(259 - folder_.path().size() - 1, 'n');
+  std::string exact = MakeFile(longName);
+  ASSERT_EQ(259u, exact.size());
+  ASSERT_TRUE(FileExists(exact));
+  std::string overlong = exact + "-another-file.txt";
+
+  Drop({folder_.path(), folder_.Join("missing.txt"), overlong, kept});
+  EXPECT_EQ(Rows(), (std::vector<std::string>{kept}));
+  Drop({exact});
+  EXPECT_EQ(Rows(), (std::vector<std::string>{exact, kept}));
+  EXPECT_EQ(StatusText(), "before");
+}
+
+TEST_F(WindowTest, FilesDroppedOnTheButtonsAreNotTaken) {
+  std::string file = MakeFile("a.txt");
+  Drop(GetDlgItem(dialog_.m_hWnd, IDC_PACK), {file});
+  Drop(dialog_.m_hWnd, {file});
+  EXPECT_TRUE(Rows().empty());
+}
+
+void Select(HWND list, int row) {
+  LVITEMA item = {};
+  item.stateMask = LVIS_SELECTED;
+  item.state = LVIS_SELECTED;
+  SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+}
+
+TEST_F(WindowTest, DeleteRemovesTheSelectedRowsAndResetsTheStatusWhenEmpty) {
+  std::vector<std::string> files;
+  for (char name = 'a'; name <= 'f'; ++name) files.push_back(MakeFile(std::string(1, name)));
+  Drop({files[5], files[4], files[3], files[2], files[1], files[0]});
+  ASSERT_EQ(Rows(), files);
+
+  SetDlgItemTextA(dialog_.m_hWnd, IDC_STATUS, "Error: earlier message");
+  Select(list_, 1);
+  Select(list_, 3);
+  Select(list_, 4);
+  SendMessageA(GetDlgItem(dialog_.m_hWnd, IDC_DELETE), BM_CLICK, 0, 0);
+  EXPECT_EQ(Rows(), (std::vector<std::string>{files[0], files[2], files[5]}));
+  EXPECT_EQ(StatusText(), "Error: earlier message");
+
+  SendMessageA(dialog_.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_DELETE, BN_CLICKED), 0);
+  EXPECT_EQ(3u, Rows().size()) << "nothing selected: nothing deleted";
+  for (int row = 0; row < 3; ++row) Select(list_, row);
+  SendMessageA(dialog_.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_DELETE, BN_CLICKED), 0);
+  EXPECT_TRUE(Rows().empty());
+  EXPECT_EQ(StatusText(), "Drag and drop files into list box");
+
+  // Also on an already empty list.
+  SetDlgItemTextA(dialog_.m_hWnd, IDC_STATUS, "Packaging is completed");
+  SendMessageA(dialog_.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_DELETE, BN_CLICKED), 0);
+  EXPECT_EQ(StatusText(), "Drag and drop files into list box");
+
+  // For the README's screenshot: keep the window up with a few files listed.
+  const char* pause = getenv("LODKIN_SCREENSHOT_SECONDS");
+  if (pause != nullptr) {
+    Drop({files[0], files[1], files[2]});
+    DWORD end = GetTickCount() + 1000 * atoi(pause);
+    while (GetTickCount() < end) {
+      MSG message;
+      while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+      Sleep(20);
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,187 @@
+#include "ui/lodkin_dlg.h"
+
+#include "ui/about_dlg.h"
+#include "ui/pack_command.h"
+#include "ui/resource.h"
+
+const char kDropFilesPrompt[] = "Drag and drop files into list box";
+static const char kFileNameColumn[] = "File name";
+static const int kWindowWidth = 500;
+static const int kWindowHeight = 400;
+
+BEGIN_MESSAGE_MAP(CLodkinDlg, CDialog)
+  ON_WM_SYSCOMMAND()
+  ON_WM_PAINT()
+  ON_WM_QUERYDRAGICON()
+  ON_BN_CLICKED(IDC_PACK, OnPack)
+  ON_BN_CLICKED(IDC_DELETE, OnDelete)
+  ON_WM_SIZE()
+  ON_WM_GETMINMAXINFO()
+END_MESSAGE_MAP()
+
+CLodkinDlg::CLodkinDlg(CWnd* parent)
+    : CDialog(IDD_PACKAGING_DIALOG, parent),
+      m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+
+void CLodkinDlg::DoDataExchange(CDataExchange* exchange) {
+  DDX_Control(exchange, IDC_STATUS, m_statusText);
+  DDX_Control(exchange, IDC_PACK, m_packButton);
+  DDX_Control(exchange, IDC_DELETE, m_deleteButton);
+  DDX_Control(exchange, IDC_FILE_LIST, m_fileList);
+}
+
+BOOL CLodkinDlg::OnInitDialog() {
+  CDialog::OnInitDialog();
+
+  HMENU systemMenu = GetSystemMenu(m_hWnd, FALSE);
+  if (systemMenu != nullptr) {
+    char aboutText[260];
+    memset(aboutText, 0, sizeof(aboutText));
+    LoadStringA(GetModuleHandleA(nullptr), IDS_ABOUTBOX, aboutText, sizeof(aboutText));
+    if (aboutText[0] != '\0') {
+      AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
+      AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, aboutText);
+    }
+  }
+
+  SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+  SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+  // Only the list takes dropped files; drops elsewhere on the window are refused.
+  DragAcceptFiles(m_fileList.m_hWnd, TRUE);
+  SendMessageA(m_fileList.m_hWnd, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
+               LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+  LVCOLUMNA column;
+  ZeroMemory(&column, sizeof(column));
+  column.mask = LVCF_FMT | LVCF_TEXT;
+  column.fmt = LVCFMT_LEFT;
+  column.pszText = const_cast<char*>(kFileNameColumn);
+  SendMessageA(m_fileList.m_hWnd, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
+
+  MoveWindow(m_hWnd, 0, 0, kWindowWidth, kWindowHeight, TRUE);
+  SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);
+  return TRUE;
+}
+
+void CLodkinDlg::OnSysCommand(UINT nID, LPARAM lParam) {
+  if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+    CAboutDlg about;
+    about.DoModal();
+  } else if (nID == SC_CLOSE) {
+    // The base dialog's OK handling: OnOK here does nothing, so that Enter cannot close.
+    CDialog::OnOK();
+  } else {
+    Default(WM_SYSCOMMAND, nID, lParam);
+  }
+}
+
+void CLodkinDlg::OnPaint() {
+  if (!IsIconic(m_hWnd)) {
+    Default(WM_PAINT, 0, 0);
+    return;
+  }
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(m_hWnd, &paint);
+  SendMessageA(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  int iconWidth = GetSystemMetrics(SM_CXICON);
+  int iconHeight = GetSystemMetrics(SM_CYICON);
+  RECT client;
+  GetClientRect(m_hWnd, &client);
+  int x = (client.right - client.left - iconWidth + 1) / 2;
+  int y = (client.bottom - client.top - iconHeight + 1) / 2;
+  DrawIcon(dc, x, y, m_hIcon);
+  EndPaint(m_hWnd, &paint);
+}
+
+HCURSOR CLodkinDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
+
+void CLodkinDlg::OnSize(UINT nType, int cx, int cy) {
+  // WM_SIZE also arrives while the window is being created, before the controls exist.
+  if (IsWindow(m_fileList.m_hWnd)) {
+    MoveWindow(m_fileList.m_hWnd, 5, 5, cx - 10, cy - 40, TRUE);
+    SendMessageA(m_fileList.m_hWnd, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(cx - 14, 0));
+  }
+  if (IsWindow(m_deleteButton.m_hWnd)) MoveWindow(m_deleteButton.m_hWnd, cx - 140, cy - 30, 120, 25, TRUE);
+  if (IsWindow(m_packButton.m_hWnd)) MoveWindow(m_packButton.m_hWnd, cx - 270, cy - 30, 120, 25, TRUE);
+  if (IsWindow(m_statusText.m_hWnd)) MoveWindow(m_statusText.m_hWnd, 10, cy - 24, cx - 300, 25, TRUE);
+  Default(WM_SIZE, nType, MAKELPARAM(cx, cy));
+  InvalidateRect(m_hWnd, nullptr, TRUE);
+}
+
+void CLodkinDlg::OnGetMinMaxInfo(MINMAXINFO* info) {
+  if (!IsWindow(m_fileList.m_hWnd)) return;
+  info->ptMinTrackSize.x = kWindowWidth;
+  info->ptMinTrackSize.y = kWindowHeight;
+}
+
+void CLodkinDlg::OnDelete() {
+  HWND list = m_fileList.m_hWnd;
+  int selected = static_cast<int>(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0));
+  int* rows = nullptr;
+  if (selected > 0) {
+    rows = static_cast<int*>(HeapAlloc(GetProcessHeap(), 0, selected * sizeof(int)));
+  }
+  if (rows != nullptr) {
+    int collected = 0;
+    int row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, -1, LVNI_SELECTED));
+    while (row != -1 && collected < selected) {
+      rows[collected++] = row;
+      row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, row, LVNI_SELECTED));
+    }
+    // Highest row first, so that no deletion moves a row still to be deleted.
+    while (collected > 0) SendMessageA(list, LVM_DELETEITEM, rows[--collected], 0);
+    HeapFree(GetProcessHeap(), 0, rows);
+  }
+  if (m_fileList.GetItemCount() == 0) SetDlgItemText(IDC_STATUS, kDropFilesPrompt);
+}
+
+namespace {
+
+// The Pack command's view of the window: the list's rows and the window's reports.
+class DialogFileList : public PackFileList {
+ public:
+  explicit DialogFileList(const CListCtrl& list) : list_(list) {}
+  int GetCount() const override { return list_.GetItemCount(); }
+  void GetRowText(int row, char (&text)[260]) const override {
+    list_.GetItemText(row, 0, text, sizeof(text));
+  }
+
+ private:
+  const CListCtrl& list_;
+};
+
+class DialogReport : public PackReport {
+ public:
+  explicit DialogReport(CDialog& dialog) : dialog_(dialog) {}
+  void SetStatusText(const char* text) override { dialog_.SetDlgItemText(IDC_STATUS, text); }
+  void ShowMessage(const char* text, const char* caption) override {
+    MessageBoxA(dialog_.m_hWnd, text, caption, MB_OK);
+  }
+
+ private:
+  CDialog& dialog_;
+};
+
+}  // namespace
+
+void CLodkinDlg::OnPack() {
+  char modulePath[260];
+  memset(modulePath, 0, sizeof(modulePath));
+  GetModuleFileNameA(nullptr, modulePath, sizeof(modulePath));
+  DialogFileList list(m_fileList);
+  DialogReport report(*this);
+  RunPackCommand(list, report, modulePath);
+}
+
+int CLodkinDlg::GetFileNameOffset(const char* path) { return ::GetFileNameOffset(path); }
+
+unsigned CLodkinDlg::CountSetupPrograms() {
+  DialogFileList list(m_fileList);
+  return ::CountSetupPrograms(list);
+}
+
+int CLodkinDlg::IsAnyMemberPacked() {
+  DialogFileList list(m_fileList);
+  DialogReport report(*this);
+  return ::IsAnyMemberPacked(list, report);
+}
