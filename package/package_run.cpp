@@ -6,6 +6,7 @@
 
 #include "package/package_reader.h"
 #include "package/run_command.h"
+#include "package/stream_file.h"
 #include "package/work_directory.h"
 #include "security/security_attribute.h"
 
@@ -34,7 +35,7 @@ static int ExtractMembers(const PackageReader& package, const char* workDirector
     char memberPath[2 * kPathBufferSize + 2];
     _snprintf(memberPath, sizeof(memberPath) - 1, "%s\\%s", workDirectory, package.entry(i).name);
     memberPath[sizeof(memberPath) - 1] = 0;
-    FILE* member = fopen(memberPath, "wb");
+    FILE* member = OpenStream(memberPath, "wb");
     if (member == NULL) return 0;
     // A member that could not be written whole (a full disk) is not left behind half
     // written, and no setup program is started on a damaged set of files.
