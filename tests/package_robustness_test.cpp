@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 
 #include "package/package_reader.h"
 #include "support/test_files.h"
 #include "support/test_package.h"
+#include "support/test_process.h"
+#include "support/window_closer.h"
 
 namespace {
 
@@ -136,6 +139,81 @@ TEST_F(Damaged, PackagesAreRefusedOrReadStrictlyWithinTheFile) {
   printf("damaged packages: %zu, accepted: %d, refused: %d\n", damages.size(), accepted_, refused_);
   RecordProperty("accepted", accepted_);
   RecordProperty("refused", refused_);
+}
+
+std::vector<std::string> WorkDirectories() {
+  char temp[MAX_PATH] = {0};
+  GetTempPathA(sizeof(temp), temp);
+  std::vector<std::string> found;
+  for (const std::string& name : ListFolder(temp)) {
+    if (name.compare(0, 8, "KVLodkin") == 0) found.push_back(std::string(temp) + name);
+  }
+  return found;
+}
+
+// A few dozen damaged packages through the real program, "-e" and a plain run: each
+// process ends by itself, and nothing appears outside the package's own folder but the
+// work directories of the runs, which are removed afterwards.
+TEST(DamagedThroughTheProgram, EveryRunEndsAndWritesOnlyWhereItMay) {
+  TempFolder scratch;
+  const std::vector<char> valid = WriteTestPackage(
+      scratch.Join("valid.exe"), LodkinExePath(),
+      {{"SETUP.EXE", ReadFileBytes(BuildBinFolder() + "\\stand_in_setup.exe")},
+       {"data.cab", PseudoRandomBytes(7000, 51)}},
+      scratch.path());
+  const size_t directory = valid.size() - 20 - 2 * 268;
+  std::vector<std::vector<char>> damaged;
+  for (size_t cut : {1u, 19u, 20u, 21u, 300u, 536u, 557u, 6000u}) {
+    damaged.push_back(std::vector<char>(valid.begin(), valid.end() - cut));
+  }
+  for (uint32_t value : {0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu, 3u, 0u}) {
+    std::vector<char> bytes = valid;
+    memcpy(&bytes[bytes.size() - 4], &value, 4);
+    damaged.push_back(bytes);
+    for (size_t field : {directory + 260, directory + 264, directory + 268 + 260, directory + 268 + 264}) {
+      bytes = valid;
+      memcpy(&bytes[field], &value, 4);
+      damaged.push_back(bytes);
+    }
+  }
+  for (const char* name : {"..\\..\\x.exe", "..", "a/b", "C:x"}) {
+    std::vector<char> bytes = valid;
+    memset(&bytes[directory + 268], 0, 260);
+    memcpy(&bytes[directory + 268], name, strlen(name));
+    damaged.push_back(bytes);
+  }
+  std::vector<char> unterminated = valid;
+  memset(&unterminated[directory], 'A', 260);
+  damaged.push_back(unterminated);
+  ASSERT_GE(damaged.size(), 30u);
+
+  const std::vector<std::string> workBefore = WorkDirectories();
+  WindowCloser closer;
+  closer.Start();
+  int index = 0;
+  for (const std::vector<char>& bytes : damaged) {
+    TempFolder folder;
+    const std::string package = folder.Join("pkg.exe");
+    WriteFileBytes(package, bytes);
+    for (const char* arguments : {"-e", ""}) {
+      ProcessResult result = RunProgram(package, arguments, 30000, BuildBinFolder());
+      EXPECT_TRUE(result.started && result.finished) << "damage " << index << " '" << arguments << "'";
+    }
+    // Only the extraction folder may appear beside the package, and only what "-e" writes inside.
+    for (const std::string& name : ListFolder(folder.path())) {
+      if (name == "pkg.exe") continue;
+      EXPECT_EQ(name, "pkg") << "damage " << index;
+      for (const std::string& inside : ListFolder(folder.Join(name))) {
+        EXPECT_TRUE(inside == "Lodkin.exe" || inside == "pkg") << "damage " << index << ": " << inside;
+      }
+    }
+    ++index;
+  }
+  closer.Finish();
+  EXPECT_FALSE(FileExists(scratch.Join("x.exe")));
+  for (const std::string& work : WorkDirectories()) {
+    if (std::find(workBefore.begin(), workBefore.end(), work) == workBefore.end()) RemoveTree(work);
+  }
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "support/test_files.h"
 #include "support/test_package.h"
 #include "support/test_process.h"
+#include "support/window_closer.h"
 
 namespace {
 
@@ -99,37 +100,6 @@ std::vector<Record> ReadRecords(const std::string& path) {
 }
 
 std::vector<char> StandInBytes() { return ReadFileBytes(BuildBinFolder() + "\\stand_in_setup.exe"); }
-
-// Closes what a run that found no setup program shows: the "error" box (its text is
-// kept) and, once the packaging window exists, that window too.
-struct WindowCloser {
-  volatile LONG stop = 0;
-  std::vector<std::string> boxTexts;
-  HANDLE thread = nullptr;
-
-  static DWORD WINAPI Loop(void* self) {
-    WindowCloser* closer = static_cast<WindowCloser*>(self);
-    while (!closer->stop) {
-      if (HWND box = FindWindowA("#32770", "error")) {
-        char text[1024] = {};
-        GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
-        closer->boxTexts.push_back(text);
-        SendMessageA(box, WM_COMMAND, IDOK, 0);
-      }
-      if (HWND window = FindWindowA(nullptr, "Lodkin")) {
-        PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
-      }
-      Sleep(50);
-    }
-    return 0;
-  }
-  void Start() { thread = CreateThread(nullptr, 0, Loop, this, 0, nullptr); }
-  void Finish() {
-    InterlockedExchange(&stop, 1);
-    WaitForSingleObject(thread, 5000);
-    CloseHandle(thread);
-  }
-};
 
 class ScopedUninstallKey {
  public:
