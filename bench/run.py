@@ -172,6 +172,10 @@ def measure():
     figure("run_1gib", round(run_s, 3), "s")
     figure("cp_1gib", round(cp_s, 3), "s")
     figure("run_vs_cp", round(run_s / cp_s, 2), "x")
+    # The same extraction without the setup program, the records and the shared block.
+    extracted = os.path.join(DATA, "package")
+    extract_s = timed(["wine", package, "-e"], after=lambda: shutil.rmtree(extracted))
+    figure("extract_1gib", round(extract_s, 3), "s")
 
     installer = os.path.join(DATA, "peer.exe")
     nsis_peer(app, names, installer)

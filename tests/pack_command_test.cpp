@@ -8,23 +8,12 @@
 
 #include "package/package_format.h"
 #include "package/package_reader.h"
+#include "support/test_pack_list.h"
 #include "ui/pack_command.h"
 #include "support/test_files.h"
 
 namespace {
 
-class TestList : public PackFileList {
- public:
-  explicit TestList(std::vector<std::string> rows) : rows_(rows) {}
-  int GetCount() const override { return static_cast<int>(rows_.size()); }
-  void GetRowText(int row, char (&text)[260]) const override {
-    memset(text, 0, sizeof(text));
-    strncpy(text, rows_[row].c_str(), 259);
-  }
-
- private:
-  std::vector<std::string> rows_;
-};
 
 // Everything shown, in order: "status:TEXT" and "box:CAPTION:TEXT".
 class TestReport : public PackReport {

@@ -9,22 +9,11 @@
 
 #include "support/test_files.h"
 #include "support/test_process.h"
+#include "support/test_pack_list.h"
 #include "ui/pack_command.h"
 
 namespace {
 
-class Rows : public PackFileList {
- public:
-  explicit Rows(std::vector<std::string> rows) : rows_(rows) {}
-  int GetCount() const override { return static_cast<int>(rows_.size()); }
-  void GetRowText(int row, char (&text)[260]) const override {
-    memset(text, 0, sizeof(text));
-    strncpy(text, rows_[row].c_str(), 259);
-  }
-
- private:
-  std::vector<std::string> rows_;
-};
 
 class Shown : public PackReport {
  public:
@@ -43,7 +32,7 @@ TEST(PackRoundTrip, PackedSetupRunsAndExtractsByteForByte) {
   WriteFileBytes(data, PseudoRandomBytes(100000, 9));
 
   Shown report;
-  RunPackCommand(Rows({setup, data}), report, LodkinExePath().c_str());
+  RunPackCommand(TestList({setup, data}), report, LodkinExePath().c_str());
   ASSERT_EQ(report.status, "Packaging is completed");
   EXPECT_EQ(report.box, "success:packaging is completed ");
   const std::string package = app + "\\KVPACK_app.exe";

@@ -1,0 +1,20 @@
+// A file list for the Pack command made of plain strings, top row first.
+#pragma once
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ui/pack_command.h"
+
+class TestList : public PackFileList {
+ public:
+  explicit TestList(std::vector<std::string> rows) : rows_(rows) {}
+  int GetCount() const override { return static_cast<int>(rows_.size()); }
+  void GetRowText(int row, char (&text)[260]) const override {
+    memset(text, 0, sizeof(text));
+    strncpy(text, rows_[row].c_str(), 259);
+  }
+
+ private:
+  std::vector<std::string> rows_;
+};
