@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "package/package_reader.h"
-#include "package/stream_file.h"
+#include "core/package_reader.h"
+#include "core/pe_image.h"
 #include "security/grant_file_access.h"
 
 namespace {
@@ -39,14 +39,28 @@ void CutExtension(char (&path)[MAX_PATH], char (&baseName)[MAX_PATH]) {
 }
 
 // Writes `length` bytes of the package from `position` to a new file. Returns 1 when the
-// file was created and every byte the package holds was written.
-int WriteRegion(FILE* package, uint64_t position, uint64_t length, const char* path) {
-  FILE* output = OpenStream(path, "wb");
-  if (!output) return 0;
+// file was created and every byte was written.
+int WriteRegion(BinaryFile& package, uint64_t position, uint64_t length, const char* path,
+                const CopyBuffer& buffer) {
+  BinaryFile output;
+  if (!CreateOutputFile(output, path)) return 0;
   uint64_t copied = 0;
-  int done = SeekFromStart(package, position) &&
-             CopyStreamBlocks(package, output, length, &copied) != kCopyWriteFailed;
-  if (fclose(output) != 0) done = 0;
+  int done = package.Seek(position) &&
+             CopyBytes(package, output, length, buffer, &copied) == kCopyDone && copied == length;
+  if (!output.Close()) done = 0;
+  return done;
+}
+
+// The bare program: the bytes before member 0, without a signature that belonged to the
+// package rather than to the program.
+int WriteBareProgram(BinaryFile& package, uint64_t length, const char* path, const CopyBuffer& buffer) {
+  BinaryFile output;
+  if (!CreateOutputFile(output, path)) return 0;
+  ProgramImagePlan plan;
+  PlanBareProgram(package, length, &plan);
+  uint64_t copied = 0;
+  int done = CopyProgramImage(package, output, plan, buffer, &copied) == kCopyDone && copied == length;
+  if (!output.Close()) done = 0;
   return done;
 }
 
@@ -76,7 +90,9 @@ int ExtractPackageToFolder(char* /*commandLine*/) {
   }
 
   if (!FormatPath(path, "%s\\%s", folder, kBareProgramName)) return 0;
-  if (!WriteRegion(reader.file(), 0, reader.moduleImageLength(), path)) return 0;
+  CopyBuffer buffer;
+  if (!buffer.isReady()) return 0;
+  if (!WriteBareProgram(reader.file(), reader.moduleImageLength(), path, buffer)) return 0;
 
   if (!FormatPath(path, "%s\\%s\\", folder, baseName)) return 0;
   if (!CreateDirectoryA(path, 0)) return 1;
@@ -84,7 +100,7 @@ int ExtractPackageToFolder(char* /*commandLine*/) {
   for (int i = 0; i < reader.count(); ++i) {
     const PackageDirEntry& member = reader.entry(i);
     if (!FormatPath(path, "%s\\%s\\%s", folder, baseName, member.name)) return 0;
-    if (!WriteRegion(reader.file(), member.offset, member.size, path)) return 0;
+    if (!WriteRegion(reader.file(), member.offset, member.size, path, buffer)) return 0;
     GrantFileAccess(path, kMemberAccount, kMemberAccess);
   }
   return 1;

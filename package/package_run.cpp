@@ -4,9 +4,8 @@
 #include <string.h>
 #include <windows.h>
 
-#include "package/package_reader.h"
+#include "core/package_reader.h"
 #include "package/run_command.h"
-#include "package/stream_file.h"
 #include "package/work_directory.h"
 #include "security/security_attribute.h"
 
@@ -30,17 +29,19 @@ static int CarriesInstalledSetup(const PackageReader& package) {
   return 0;
 }
 
-static int ExtractMembers(const PackageReader& package, const char* workDirectory) {
+static int ExtractMembers(PackageReader& package, const char* workDirectory) {
+  CopyBuffer buffer;
+  if (!buffer.isReady()) return 0;
   for (int i = 0; i < package.count(); ++i) {
     char memberPath[2 * kPathBufferSize + 2];
     _snprintf(memberPath, sizeof(memberPath) - 1, "%s\\%s", workDirectory, package.entry(i).name);
     memberPath[sizeof(memberPath) - 1] = 0;
-    FILE* member = OpenStream(memberPath, "wb");
-    if (member == NULL) return 0;
+    BinaryFile member;
+    if (!CreateOutputFile(member, memberPath)) return 0;
     // A member that could not be written whole (a full disk) is not left behind half
     // written, and no setup program is started on a damaged set of files.
-    const int written = package.CopyMember(i, member);
-    if (fclose(member) != 0 || !written) {
+    const int written = package.CopyMember(i, member, buffer);
+    if (!member.Close() || !written) {
       DeleteFileA(memberPath);
       return 0;
     }

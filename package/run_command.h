@@ -1,7 +1,7 @@
 // Starting the programs of a package run, each with its path in quotes so that a blank
 // in the path can never make the system start a shorter prefix of it as a program.
 #pragma once
-#include "package/package_reader.h"
+#include "core/package_reader.h"
 
 // 1 when HKEY_LOCAL_MACHINE\<keyPath> opens and its "UninstallString" can be read.
 int IsProductInstalled(const char* keyPath);

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "package/package_format.h"
-#include "package/package_reader.h"
+#include "core/package_format.h"
+#include "core/package_reader.h"
 #include "support/test_pack_list.h"
 #include "ui/pack_command.h"
 #include "support/test_files.h"
@@ -60,10 +60,12 @@ class PackCommand : public ::testing::Test {
     return report.events;
   }
   std::vector<std::string> PackWith(const std::vector<std::string>& rows, uint64_t maxLength,
-                                    const char* mode) {
+                                    int readOnlyPackage) {
     TestList list(rows);
     TestReport report;
-    PackOptions options = {maxLength, mode};
+    PackOptions options = DefaultPackOptions();
+    options.maxPackageLength = maxLength;
+    options.readOnlyPackage = readOnlyPackage;
     RunPackCommandWith(list, report, modulePath_.c_str(), options);
     return report.events;
   }
@@ -175,9 +177,9 @@ TEST_F(PackCommand, FailuresKeepTheEarlierPackageAndLeaveNothingBehind) {
   EXPECT_EQ(folder, ListFolder(app_));
   modulePath_ = tools_.Join("Lodkin.exe");
 
-  // A stream that refuses every write fails at the first flush, as a full disk does.
+  // A package file that refuses every write fails as a full disk does.
   EXPECT_EQ(Shown("Error: can not write packaging file", "error", "can not write packaging file "),
-            PackWith({app_ + "\\setup.exe", data_ + "\\x.dll"}, kMaxPackageLength, "rb"));
+            PackWith({app_ + "\\setup.exe", data_ + "\\x.dll"}, kMaxPackageLength, 1));
   EXPECT_EQ(earlier, ReadFileBytes(package_));
   EXPECT_EQ(folder, ListFolder(app_));
 
@@ -185,12 +187,12 @@ TEST_F(PackCommand, FailuresKeepTheEarlierPackageAndLeaveNothingBehind) {
   // one byte short of the whole package is refused, the exact length passes.
   const uint64_t whole = earlier.size();
   const auto tooLarge = Shown("Error: package exceeds 4 GB", "error", "package exceeds 4 GB ");
-  EXPECT_EQ(tooLarge, PackWith({app_ + "\\setup.exe", data_ + "\\x.dll"}, whole - 1, "wb"));
-  EXPECT_EQ(tooLarge, PackWith({app_ + "\\setup.exe", data_ + "\\x.dll"}, module_.size() + 10, "wb"));
-  EXPECT_EQ(tooLarge, PackWith({app_ + "\\setup.exe", data_ + "\\x.dll"}, 100, "wb"));
+  EXPECT_EQ(tooLarge, PackWith({app_ + "\\setup.exe", data_ + "\\x.dll"}, whole - 1, 0));
+  EXPECT_EQ(tooLarge, PackWith({app_ + "\\setup.exe", data_ + "\\x.dll"}, module_.size() + 10, 0));
+  EXPECT_EQ(tooLarge, PackWith({app_ + "\\setup.exe", data_ + "\\x.dll"}, 100, 0));
   EXPECT_EQ(earlier, ReadFileBytes(package_));
   EXPECT_EQ(folder, ListFolder(app_));
-  EXPECT_EQ(kCompleted, PackWith({app_ + "\\setup.exe", data_ + "\\x.dll"}, whole, "wb"));
+  EXPECT_EQ(kCompleted, PackWith({app_ + "\\setup.exe", data_ + "\\x.dll"}, whole, 0));
   EXPECT_EQ(earlier, ReadFileBytes(package_));
 }
 

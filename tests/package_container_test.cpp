@@ -4,9 +4,9 @@
 #include <cstring>
 #include <functional>
 
-#include "package/package_reader.h"
-#include "package/package_writer.h"
-#include "package/stream_file.h"
+#include "core/block_copy.h"
+#include "core/package_reader.h"
+#include "core/package_writer.h"
 #include "support/test_files.h"
 #include "support/test_package.h"
 
@@ -84,9 +84,7 @@ TEST_F(PackageContainer, ReaderRecoversEveryMemberOfRandomPackages) {
     for (int i = 0; i < count; ++i) {
       EXPECT_STREQ(reader.entry(i).name, members[i].name.c_str());
       std::string out = folder_.Join("out.bin");
-      FILE* destination = fopen(out.c_str(), "wb");
-      ASSERT_EQ(reader.CopyMember(i, destination), 1);
-      fclose(destination);
+      ASSERT_EQ(ExtractMemberTo(reader, i, out), 1);
       EXPECT_EQ(ReadFileBytes(out), members[i].bytes) << "seed " << seed << " member " << i;
     }
   }
@@ -116,10 +114,11 @@ TEST_F(PackageContainer, TrailingSlackUpTo127BytesIsFoundAnd128IsNot) {
     damaged.insert(damaged.end(), slack, 'S');
     WriteFileBytes(packagePath_, damaged);
 
-    FILE* file = fopen(packagePath_.c_str(), "rb");
+    BinaryFile file;
+    ASSERT_EQ(file.OpenForReading(packagePath_.c_str()), 1);
     PackageTrailerInfo info = {};
     int found = LocatePackageTrailer(file, &info);
-    fclose(file);
+    file.Close();
     if (slack <= 127) {
       ASSERT_EQ(found, 1) << slack;
       EXPECT_EQ(info.slack, slack);
@@ -220,18 +219,22 @@ TEST_F(MalformedDirectory, IsRefusedWhole) {
   EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { SetU32(b, offset1, 0xFFFFFFFF); })) << "huge offset";
 }
 
-TEST(CopyStreamBlocks, StopsAtTheLimitOrWhenTheSourceEnds) {
+TEST(CopyBytes, StopsAtTheLimitOrWhenTheSourceEnds) {
   TempFolder folder;
-  std::vector<char> content = PseudoRandomBytes(10000, 5);
+  std::vector<char> content = PseudoRandomBytes(600000, 5);
   std::string in = folder.Join("in"), out = folder.Join("out");
   WriteFileBytes(in, content);
-  for (uint64_t limit : {0ull, 1ull, 4096ull, 9999ull, 10000ull, 50000ull}) {
-    FILE* source = fopen(in.c_str(), "rb");
-    FILE* destination = fopen(out.c_str(), "wb");
+  CopyBuffer buffer;
+  for (uint64_t limit : {0ull, 1ull, 4096ull, 262143ull, 262144ull, 262145ull, 599999ull, 600000ull,
+                         5000000ull}) {
+    BinaryFile source, destination;
+    RemoveFile(out.c_str());
+    ASSERT_EQ(source.OpenForReading(in.c_str()), 1);
+    ASSERT_EQ(destination.CreateNew(out.c_str()), 1);
     uint64_t copied = 99;
-    EXPECT_EQ(CopyStreamBlocks(source, destination, limit, &copied), kCopyDone);
-    fclose(source);
-    fclose(destination);
+    EXPECT_EQ(CopyBytes(source, destination, limit, buffer, &copied), kCopyDone);
+    source.Close();
+    destination.Close();
     const uint64_t expected = limit < content.size() ? limit : content.size();
     EXPECT_EQ(copied, expected);
     EXPECT_EQ(ReadFileBytes(out), std::vector<char>(content.begin(), content.begin() + expected));

@@ -8,7 +8,8 @@
 #include <cstring>
 #include <functional>
 
-#include "package/package_reader.h"
+#include "core/member_name.h"
+#include "core/package_reader.h"
 #include "support/test_files.h"
 #include "support/test_package.h"
 #include "support/test_process.h"
@@ -52,9 +53,7 @@ class Damaged : public ::testing::Test {
       ASSERT_EQ(IsSafeMemberName(entry.name), 1) << damage.what;
       ASSERT_LE(static_cast<uint64_t>(entry.offset) + entry.size, reader.directoryStart()) << damage.what;
       const std::string out = folder_.Join("member.out");
-      FILE* destination = fopen(out.c_str(), "wb");
-      ASSERT_EQ(reader.CopyMember(i, destination), 1) << damage.what;
-      fclose(destination);
+      ASSERT_EQ(ExtractMemberTo(reader, i, out), 1) << damage.what;
       ASSERT_EQ(ReadFileBytes(out).size(), entry.size) << damage.what;
     }
   }

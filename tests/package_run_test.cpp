@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "package/package_reader.h"
+#include "core/package_reader.h"
 #include "package/run_command.h"
 #include "support/test_files.h"
 #include "support/test_package.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/pack_command.h"
+#include "core/pack_job.h"
 
 class TestList : public PackFileList {
  public:

@@ -30,7 +30,5 @@ const char kPackageMagic[] = "BRAMTOLEPACKFILE";
 const unsigned kPackageMagicLength = 16;
 // Slack of 0..127 bytes after the trailer is tolerated: 128 positions are tried.
 const unsigned kMaxTrailingSlack = 127;
-// Member data moves through one block of this size.
-const unsigned kCopyBlockSize = 4096;
 // Offsets and sizes are 32-bit fields: no byte of a package may lie at or past 4 GiB.
 const uint64_t kMaxPackageLength = 0xFFFFFFFFull;

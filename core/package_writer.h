@@ -3,13 +3,14 @@
 // let past the 4 GiB that the 32-bit offsets and sizes can describe.
 #pragma once
 #include <stdint.h>
-#include <stdio.h>
 
-#include "package/package_format.h"
+#include "core/binary_file.h"
+#include "core/block_copy.h"
+#include "core/package_format.h"
 
 enum PackageWriteStatus {
   kPackageWriteOk = 1,
-  kPackageWriteFailed,     // the package took fewer bytes than it was given, or would not close
+  kPackageWriteFailed,     // the package took fewer bytes than it was given
   kPackageReadFailed,      // a source file reported a read error
   kPackageTooLarge,        // the package would reach 4 GiB
   kPackageOutOfMemory,     // the directory buffer could not be had
@@ -17,30 +18,36 @@ enum PackageWriteStatus {
 
 class PackageWriter {
  public:
-  // The writer does not own the stream; the caller closes it after Finish.
+  // The writer does not own the file; the caller closes it after Finish.
   // `maxLength` is the first length the package may not reach; tests lower it to reach
   // the limit without writing gigabytes.
-  PackageWriter(FILE* package, uint32_t memberCount, uint64_t maxLength = kMaxPackageLength);
+  PackageWriter(BinaryFile& package, uint32_t memberCount, const CopyBuffer& buffer,
+                uint64_t maxLength = kMaxPackageLength);
   ~PackageWriter();
   PackageWriter(const PackageWriter&) = delete;
   PackageWriter& operator=(const PackageWriter&) = delete;
 
-  // Copies the whole program file from its current position to its end.
-  PackageWriteStatus AppendModuleImage(FILE* source);
+  // Copies the program file, without a signature of its own: a signed program packs a
+  // package that can be signed anew.
+  PackageWriteStatus AppendModuleImage(BinaryFile& program);
   // Copies the whole member file and records `name` (a base name) with its offset and size.
-  PackageWriteStatus AppendMember(FILE* source, const char* name);
-  // Writes the directory and the trailer and flushes the stream.
+  PackageWriteStatus AppendMember(BinaryFile& source, const char* name);
+  // Writes the directory and the trailer.
   PackageWriteStatus Finish();
 
   uint64_t runningOffset() const { return offset_; }
+  // Sees every byte copied into the package from the sources (not the directory).
+  void SetObserver(CopyObserver* observer) { observer_ = observer; }
 
  private:
-  PackageWriteStatus AppendWholeFile(FILE* source);
+  PackageWriteStatus AppendWholeFile(BinaryFile& source);
 
-  FILE* package_;
+  BinaryFile& package_;
+  const CopyBuffer& buffer_;
   PackageDirEntry* entries_;
   uint32_t capacity_;
   uint32_t written_;
   uint64_t offset_;
   uint64_t maxLength_;
+  CopyObserver* observer_;
 };

@@ -1,0 +1,67 @@
+// Files for the package core: plain descriptors of the C runtime, so that one source
+// builds for Windows (where they are thin over ReadFile and WriteFile) and for the host.
+// Outputs are never opened with truncation: under Wine, closing a truncated file makes
+// the file system write it out again, which costs as much as the copy itself.
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+
+// Room for a path in the fixed buffers of the core.
+const unsigned kCorePathSize = 260;
+
+class BinaryFile {
+ public:
+  BinaryFile() : descriptor_(-1) {}
+  ~BinaryFile() { Close(); }
+  BinaryFile(const BinaryFile&) = delete;
+  BinaryFile& operator=(const BinaryFile&) = delete;
+
+  // Each returns 1 when the file is open. A file that is open already is closed first.
+  int OpenForReading(const char* path);
+  // A new file; fails when anything of that name exists, so nothing is ever overwritten.
+  int CreateNew(const char* path);
+  // A new file, or an existing one cut to nothing: only for a name that this same job
+  // wrote before (two members whose names differ in letter case only).
+  int CreateReplacing(const char* path);
+  // An existing file opened for writing from its start, without truncating it.
+  int OpenExistingForWriting(const char* path);
+  // Read-only, for tests that need every write to fail as on a full disk.
+  int OpenExistingReadOnly(const char* path) { return OpenForReading(path); }
+
+  bool isOpen() const { return descriptor_ >= 0; }
+
+  // Reads up to `length` bytes; *got is 0 at the end of the file. 0 on a read error.
+  int Read(void* buffer, size_t length, size_t* got);
+  // Writes all `length` bytes. 0 when the file took fewer (a full disk) or failed.
+  int Write(const void* buffer, size_t length);
+  // Reads exactly `length` bytes from `position`. 0 when fewer are there.
+  int ReadAt(uint64_t position, void* buffer, size_t length);
+  int Seek(uint64_t position);
+  int GetLength(uint64_t* length);
+  // 1 when the file was open and closed cleanly (a failed close is a failed write).
+  int Close();
+
+ private:
+  int descriptor_;
+};
+
+// A new output file; an existing file of that name is replaced. Returns 1 when open.
+int CreateOutputFile(BinaryFile& file, const char* path);
+
+// 1 when a file or folder of that name exists.
+int PathExists(const char* path);
+int IsDirectory(const char* path);
+int RemoveFile(const char* path);
+// Creates a folder; fails when it exists.
+int MakeDirectory(const char* path);
+int RemoveEmptyDirectory(const char* path);
+// Moves `from` over `to`, replacing a file at `to` only once `from` is in place: when the
+// move fails, the earlier file at `to` is still there.
+int MoveFileOver(const char* from, const char* to);
+
+// The separator of the platform's paths ('\' on Windows, '/' elsewhere).
+#ifdef _WIN32
+const char kPathSeparator = '\\';
+#else
+const char kPathSeparator = '/';
+#endif

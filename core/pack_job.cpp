@@ -1,0 +1,298 @@
+#include "core/pack_job.h"
+
+#include <stdio.h>
+#include <string.h>
+#include <time.h>
+
+#include "core/binary_file.h"
+#include "core/member_name.h"
+#include "core/package_writer.h"
+
+namespace {
+
+const char* const kSetupProgramNames[] = {"setup.exe", "kvsetup.exe", "kvset.exe"};
+const char kPackageMarker[] = "kvpack";
+
+// Only A to Z change, whatever the locale.
+void LowerAscii(char* text) {
+  for (; *text != 0; ++text) {
+    if (*text >= 'A' && *text <= 'Z') *text = static_cast<char>(*text - 'A' + 'a');
+  }
+}
+
+// The lower-cased file-name part of a row.
+void GetLowerFileName(const PackFileList& list, int row, char (&name)[260]) {
+  char path[260];
+  memset(path, 0, sizeof(path));
+  list.GetRowText(row, path);
+  memset(name, 0, sizeof(name));
+  strcpy(name, path + GetFileNameOffset(path));
+  LowerAscii(name);
+}
+
+void SetName(PackResult* result, const char* name) {
+  memset(result->name, 0, sizeof(result->name));
+  strncpy(result->name, name, sizeof(result->name) - 1);
+}
+
+PackOutcome Finish(PackResult* result, PackOutcome outcome, const char* name = "") {
+  result->outcome = outcome;
+  SetName(result, name);
+  return outcome;
+}
+
+// The open temporary package and its file: whatever is not committed is closed and
+// deleted when the command leaves.
+class TemporaryPackage {
+ public:
+  TemporaryPackage() { memset(path_, 0, sizeof(path_)); }
+  ~TemporaryPackage() { Discard(); }
+  TemporaryPackage(const TemporaryPackage&) = delete;
+  TemporaryPackage& operator=(const TemporaryPackage&) = delete;
+
+  // A fresh file in the package's own folder, so that the final move stays on one
+  // volume. It is created new, never truncated.
+  int Create(const char* packagePath, int readOnly) {
+    char folder[260];
+    memset(folder, 0, sizeof(folder));
+    strcpy(folder, packagePath);
+    folder[GetFileNameOffset(folder)] = 0;
+    unsigned seed = static_cast<unsigned>(time(nullptr)) ^ static_cast<unsigned>(clock() << 12);
+    for (unsigned attempt = 0; attempt < 4096; ++attempt) {
+      const unsigned number = (seed + attempt * 40503u) & 0xFFFF;
+      const int length = snprintf(path_, sizeof(path_), "%sKVP%04X.tmp", folder, number);
+      if (length < 0 || length >= static_cast<int>(sizeof(path_))) break;
+      if (file_.CreateNew(path_)) {
+        if (readOnly && !(file_.Close() && file_.OpenExistingReadOnly(path_))) break;
+        return 1;
+      }
+      if (!PathExists(path_)) break;  // the folder itself is missing or closed to us
+    }
+    path_[0] = 0;
+    return 0;
+  }
+
+  BinaryFile& file() { return file_; }
+
+  // Closes the file (a failed close is a failed write).
+  int CloseChecked() { return file_.Close(); }
+
+  // Moves the whole package over the package path, replacing an earlier one only now.
+  int MoveTo(const char* packagePath) {
+    if (!MoveFileOver(path_, packagePath)) return 0;
+    path_[0] = 0;
+    return 1;
+  }
+
+  void Discard() {
+    file_.Close();
+    if (path_[0] != 0) RemoveFile(path_);
+    path_[0] = 0;
+  }
+
+ private:
+  BinaryFile file_;
+  char path_[260];
+};
+
+PackOutcome FromWriteStatus(PackageWriteStatus status, int isModule, const char* name,
+                            PackResult* result) {
+  if (status == kPackageTooLarge) return Finish(result, kPackTooLarge);
+  if (status == kPackageReadFailed && isModule) return Finish(result, kPackCannotOpenModule);
+  if (status == kPackageReadFailed) return Finish(result, kPackCannotOpenFile, name);
+  return Finish(result, kPackCannotWrite);
+}
+
+#ifdef _WIN32
+int BuildPackagePathForPlatform(const char* topEntry, int last, char (&folderName)[260],
+                                int* folderLength) {
+  if (last > 3) {
+    int before = last - 1;
+    while (before >= 0 && topEntry[before] != '\\') --before;
+    if (before < 0) return 0;
+    memcpy(folderName, topEntry + before + 1, last - before - 1);
+    *folderLength = last + 1;
+    return 1;
+  }
+  if (last == 2 && topEntry[1] == ':') {
+    // A drive root: the package is named after the drive letter.
+    folderName[0] = topEntry[0];
+    *folderLength = 3;
+    return 1;
+  }
+  return 0;
+}
+#else
+int BuildPackagePathForPlatform(const char* topEntry, int last, char (&folderName)[260],
+                                int* folderLength) {
+  // The root folder has no name to give the package.
+  if (last <= 0) return 0;
+  int before = last - 1;
+  while (before >= 0 && topEntry[before] != '/') --before;
+  if (before < 0 || last - before - 1 == 0) return 0;
+  memcpy(folderName, topEntry + before + 1, last - before - 1);
+  *folderLength = last + 1;
+  return 1;
+}
+#endif
+
+}  // namespace
+
+PackOptions DefaultPackOptions() {
+  PackOptions options = {nullptr, kMaxPackageLength, 0, nullptr};
+  return options;
+}
+
+int GetFileNameOffset(const char* path) {
+  for (int i = static_cast<int>(strlen(path)) - 1; i >= 1; --i) {
+    if (path[i] == kPathSeparator) return i + 1;
+  }
+  return 0;
+}
+
+unsigned CountSetupPrograms(const PackFileList& list) {
+  unsigned count = 0;
+  char name[260];
+  for (int row = 0; row < list.GetCount(); ++row) {
+    GetLowerFileName(list, row, name);
+    for (unsigned k = 0; k < sizeof(kSetupProgramNames) / sizeof(kSetupProgramNames[0]); ++k) {
+      if (strcmp(name, kSetupProgramNames[k]) == 0) ++count;
+    }
+  }
+  return count;
+}
+
+int FindPackedMember(const PackFileList& list, char (&lowerName)[260]) {
+  for (int row = 0; row < list.GetCount(); ++row) {
+    GetLowerFileName(list, row, lowerName);
+    if (strstr(lowerName, kPackageMarker) != nullptr) return row;
+  }
+  memset(lowerName, 0, sizeof(lowerName));
+  return -1;
+}
+
+int BuildPackagePath(const char* topEntry, char (&packagePath)[260]) {
+  memset(packagePath, 0, sizeof(packagePath));
+  const int length = static_cast<int>(strlen(topEntry));
+  int last = length - 1;
+  while (last >= 0 && topEntry[last] != kPathSeparator) --last;
+  if (last < 0) return 0;
+
+  char folderName[260];
+  memset(folderName, 0, sizeof(folderName));
+  int folderLength = 0;  // characters of the top entry's path kept, closing separator included
+  if (!BuildPackagePathForPlatform(topEntry, last, folderName, &folderLength)) return 0;
+  const size_t needed = folderLength + strlen("KVPACK_") + strlen(folderName) + strlen(".exe");
+  if (needed > 259) return 0;
+  memcpy(packagePath, topEntry, folderLength);
+  strcat(packagePath, "KVPACK_");
+  strcat(packagePath, folderName);
+  strcat(packagePath, ".exe");
+  return 1;
+}
+
+PackOutcome PackFiles(const PackFileList& list, const char* modulePath, const PackOptions& options,
+                      PackResult* result) {
+  const unsigned setupPrograms = CountSetupPrograms(list);
+  if (setupPrograms == 0) return Finish(result, kPackNoSetupProgram);
+  if (setupPrograms >= 2) return Finish(result, kPackTooManySetupPrograms);
+  const int count = list.GetCount();
+
+  char path[260];
+  memset(path, 0, sizeof(path));
+  list.GetRowText(0, path);
+  char packagePath[260];
+  memset(packagePath, 0, sizeof(packagePath));
+  // An unusable top entry is reported where creating the package would fail, after the
+  // already-packed check, so that the order of the refusals stays the same.
+  int havePackagePath = 0;
+  if (options.packagePath != nullptr && options.packagePath[0] != 0) {
+    havePackagePath = strlen(options.packagePath) < sizeof(packagePath);
+    if (havePackagePath) strcpy(packagePath, options.packagePath);
+  } else {
+    havePackagePath = BuildPackagePath(path, packagePath);
+  }
+
+  char name[260];
+  if (FindPackedMember(list, name) >= 0) return Finish(result, kPackAlreadyPacked, name);
+  // A name that no reader would take would make a package that never runs.
+  for (int row = 0; row < count; ++row) {
+    memset(path, 0, sizeof(path));
+    list.GetRowText(row, path);
+    memset(name, 0, sizeof(name));
+    strcpy(name, path + GetFileNameOffset(path));
+    if (!IsSafeMemberName(name)) return Finish(result, kPackUnsafeMemberName, name);
+  }
+
+  CopyBuffer buffer;
+  if (!buffer.isReady()) return Finish(result, kPackCannotWrite);
+  TemporaryPackage package;
+  if (!havePackagePath || !package.Create(packagePath, options.readOnlyPackage)) {
+    return Finish(result, kPackCannotCreate);
+  }
+
+  BinaryFile module;
+  if (!module.OpenForReading(modulePath)) return Finish(result, kPackCannotOpenModule);
+  PackageWriter writer(package.file(), static_cast<uint32_t>(count), buffer, options.maxPackageLength);
+  writer.SetObserver(options.observer);
+  PackageWriteStatus status = writer.AppendModuleImage(module);
+  module.Close();
+  if (status != kPackageWriteOk) return FromWriteStatus(status, 1, "", result);
+
+  for (int row = 0; row < count; ++row) {
+    memset(path, 0, sizeof(path));
+    list.GetRowText(row, path);
+    const char* memberName = path + GetFileNameOffset(path);
+    BinaryFile member;
+    if (!member.OpenForReading(path) || IsDirectory(path)) {
+      return Finish(result, kPackCannotOpenFile, memberName);
+    }
+    status = writer.AppendMember(member, memberName);
+    if (status != kPackageWriteOk) return FromWriteStatus(status, 0, memberName, result);
+  }
+
+  status = writer.Finish();
+  if (status != kPackageWriteOk) return FromWriteStatus(status, 0, "", result);
+  if (!package.CloseChecked()) return Finish(result, kPackCannotWrite);
+  if (!package.MoveTo(packagePath)) return Finish(result, kPackCannotCreate);
+  return Finish(result, kPackCompleted);
+}
+
+const char* PackStatusText(PackOutcome outcome) {
+  switch (outcome) {
+    case kPackCompleted: return "Packaging is completed";
+    case kPackNoSetupProgram: return "Error: add \"setup.exe\"";
+    case kPackTooManySetupPrograms: return "Error: too many \"setup.exe\"";
+    case kPackAlreadyPacked: return nullptr;
+    case kPackUnsafeMemberName: return "Error: can not pack files";
+    case kPackCannotCreate: return "Error: can not create packaging file";
+    case kPackCannotOpenModule: return "Error: can not open module file";
+    case kPackCannotOpenFile: return "Error: can not open files";
+    case kPackCannotWrite: return "Error: can not write packaging file";
+    case kPackTooLarge: return "Error: package exceeds 4 GB";
+  }
+  return nullptr;
+}
+
+void FormatPackMessage(const PackResult& result, char (&text)[300]) {
+  memset(text, 0, sizeof(text));
+  const char* format = "%s";
+  const char* fixed = "";
+  switch (result.outcome) {
+    case kPackCompleted: fixed = "packaging is completed "; break;
+    case kPackNoSetupProgram: fixed = "add \"setup.exe\",\"kvsetup.exe\" or \"kvset.exe\" "; break;
+    case kPackTooManySetupPrograms:
+      fixed = "too many \"setup.exe\",\"kvsetup.exe\" or \"kvset.exe\" ";
+      break;
+    case kPackAlreadyPacked: format = "Error: \"%s\" is already packed."; break;
+    case kPackUnsafeMemberName: format = "\"%s\" is not a valid member name "; break;
+    case kPackCannotCreate: fixed = "can not create packaging file "; break;
+    case kPackCannotOpenModule: fixed = "can not open module file "; break;
+    case kPackCannotOpenFile: format = "can not open \"%s\" "; break;
+    case kPackCannotWrite: fixed = "can not write packaging file "; break;
+    case kPackTooLarge: fixed = "package exceeds 4 GB "; break;
+  }
+  snprintf(text, sizeof(text), format, fixed[0] != 0 ? fixed : result.name);
+}
+
+const char* PackCaption(PackOutcome outcome) { return outcome == kPackCompleted ? "success" : "error"; }

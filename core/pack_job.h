@@ -1,0 +1,79 @@
+// The Pack rules, apart from whoever shows them: the checks on the list of files, the
+// package path, the writing through a temporary file, and the words of every outcome.
+// The packaging window and the command-line tool both pack through this, so that they
+// write the same bytes and refuse the same lists with the same words.
+#pragma once
+#include <stdint.h>
+
+#include "core/block_copy.h"
+#include "core/package_format.h"
+
+// The files to pack, top row (member 0) first, each as a full path.
+class PackFileList {
+ public:
+  virtual int GetCount() const = 0;
+  // The row's text, cut to fit and always terminated.
+  virtual void GetRowText(int row, char (&text)[260]) const = 0;
+
+ protected:
+  ~PackFileList() {}
+};
+
+enum PackOutcome {
+  kPackCompleted = 0,
+  kPackNoSetupProgram,
+  kPackTooManySetupPrograms,
+  kPackAlreadyPacked,        // names the lower-cased file name
+  kPackUnsafeMemberName,     // names the file name, which no reader would accept
+  kPackCannotCreate,
+  kPackCannotOpenModule,
+  kPackCannotOpenFile,       // names the file name
+  kPackCannotWrite,
+  kPackTooLarge,
+};
+
+struct PackResult {
+  PackOutcome outcome;
+  char name[260];  // the file the outcome names, or empty
+};
+
+struct PackOptions {
+  // Where the package goes; null or empty: KVPACK_<folder>.exe beside the top entry.
+  const char* packagePath;
+  // The first package length that is refused; tests lower it.
+  uint64_t maxPackageLength;
+  // Tests set it to open the temporary package read-only, so that every write fails.
+  int readOnlyPackage;
+  // Sees every byte copied into the package (progress, checksums); may be null.
+  CopyObserver* observer;
+};
+
+// Options of a plain pack: the derived package path, the 4 GiB limit.
+PackOptions DefaultPackOptions();
+
+// Index of the first character of the file-name part: one past the last separator,
+// or 0 when no separator stands after index 0.
+int GetFileNameOffset(const char* path);
+
+// Number of rows whose lower-cased file-name part is a setup program name.
+unsigned CountSetupPrograms(const PackFileList& list);
+
+// The first row, from the top, whose lower-cased file-name part contains "kvpack":
+// its row, with the lower-cased name in `lowerName`; -1 when there is none.
+int FindPackedMember(const PackFileList& list, char (&lowerName)[260]);
+
+// The package path for the top entry: its folder, then "KVPACK_", the folder's name and
+// ".exe"; X:\KVPACK_X.exe for an entry in a drive root. 0 when the entry has no folder
+// name to take or the path would not fit in 259 characters.
+int BuildPackagePath(const char* topEntry, char (&packagePath)[260]);
+
+// The whole command. The package appears at its path only once it is whole; on every
+// failure an earlier package there is left as it was and nothing else remains.
+PackOutcome PackFiles(const PackFileList& list, const char* modulePath, const PackOptions& options,
+                      PackResult* result);
+
+// What the outcome says: the status-line text (null where the status line stays as it
+// is), the box text, and the box's caption.
+const char* PackStatusText(PackOutcome outcome);
+void FormatPackMessage(const PackResult& result, char (&text)[300]);
+const char* PackCaption(PackOutcome outcome);

@@ -1,0 +1,116 @@
+#include "core/package_reader.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include "core/member_name.h"
+#include "core/pe_image.h"
+
+int LocatePackageTrailer(BinaryFile& file, PackageTrailerInfo* info) {
+  uint64_t length = 0;
+  if (!file.GetLength(&length)) return 0;
+  uint64_t tableStart = 0;
+  const int signedFile = FindCertificateTable(file, length, &tableStart);
+  const uint64_t end = signedFile ? tableStart : length;
+  if (end < sizeof(PackageTrailer)) return 0;
+
+  // One read covers all 128 positions (less near the start of a small file).
+  const uint64_t last = end - sizeof(PackageTrailer);  // where a slack-free trailer starts
+  const uint64_t lowest = last > kMaxTrailingSlack ? last - kMaxTrailingSlack : 0;
+  unsigned char tail[kMaxTrailingSlack + sizeof(PackageTrailer)];
+  const size_t tailLength = static_cast<size_t>(end - lowest);
+  if (!file.ReadAt(lowest, tail, tailLength)) return 0;
+
+  for (unsigned slack = 0; slack <= kMaxTrailingSlack; ++slack) {
+    // The scan never looks before the start of the file.
+    if (slack > 0 && slack >= last) return 0;
+    const unsigned char* candidate = tail + (last - slack - lowest);
+    if (memcmp(candidate, kPackageMagic, kPackageMagicLength) == 0) {
+      PackageTrailer trailer;
+      memcpy(&trailer, candidate, sizeof(trailer));
+      info->logicalEnd = end;
+      info->signedPackage = signedFile;
+      info->slack = slack;
+      info->count = trailer.count;
+      return 1;
+    }
+  }
+  return 0;
+}
+
+PackageReader::PackageReader()
+    : entries_(nullptr), count_(0), directoryStart_(0), status_(kPackageCannotOpen), badEntry_(-1) {
+  memset(&trailer_, 0, sizeof(trailer_));
+}
+
+PackageReader::~PackageReader() { free(entries_); }
+
+int PackageReader::Refuse(PackageStatus status, int entry) {
+  file_.Close();
+  free(entries_);
+  entries_ = nullptr;
+  count_ = 0;
+  directoryStart_ = 0;
+  status_ = status;
+  badEntry_ = entry;
+  return 0;
+}
+
+int PackageReader::Open(const char* path) {
+  Refuse(kPackageCannotOpen);
+  if (!file_.OpenForReading(path)) return 0;
+  if (!LocatePackageTrailer(file_, &trailer_)) return Refuse(kPackageNoTrailer);
+  if (trailer_.count < 0) return Refuse(kPackageNegativeCount);
+
+  const uint64_t directoryBytes = static_cast<uint64_t>(trailer_.count) * sizeof(PackageDirEntry);
+  const uint64_t beforeTrailer = trailer_.logicalEnd - sizeof(PackageTrailer) - trailer_.slack;
+  if (directoryBytes > beforeTrailer) return Refuse(kPackageDirectoryOutside);
+  directoryStart_ = beforeTrailer - directoryBytes;
+
+  if (trailer_.count > 0) {
+    // The count is bounded by the file's size above, so this allocation is too.
+    entries_ = static_cast<PackageDirEntry*>(malloc(static_cast<size_t>(directoryBytes)));
+    if (entries_ == nullptr) return Refuse(kPackageNoMemory);
+    if (!file_.ReadAt(directoryStart_, entries_, static_cast<size_t>(directoryBytes))) {
+      return Refuse(kPackageDirectoryUnreadable);
+    }
+  }
+  for (int i = 0; i < trailer_.count; ++i) {
+    const PackageDirEntry& entry = entries_[i];
+    if (!IsSafeMemberName(entry.name)) return Refuse(kPackageUnsafeName, i);
+    if (static_cast<uint64_t>(entry.offset) + entry.size > directoryStart_) {
+      return Refuse(kPackageMemberOutside, i);
+    }
+  }
+  count_ = trailer_.count;
+  status_ = kPackageOk;
+  return 1;
+}
+
+uint64_t PackageReader::moduleImageLength() const {
+  return count_ > 0 ? entries_[0].offset : directoryStart_;
+}
+
+int PackageReader::CopyMember(int index, BinaryFile& destination, const CopyBuffer& buffer,
+                              CopyObserver* observer) {
+  const PackageDirEntry& member = entries_[index];
+  if (!file_.Seek(member.offset)) return 0;
+  uint64_t copied = 0;
+  const CopyResult result = CopyBytes(file_, destination, member.size, buffer, &copied, observer);
+  return result == kCopyDone && copied == member.size ? 1 : 0;
+}
+
+const char* DescribePackageStatus(PackageStatus status) {
+  switch (status) {
+    case kPackageOk: return "well formed";
+    case kPackageCannotOpen: return "cannot open the file";
+    case kPackageNoTrailer: return "no package trailer";
+    case kPackageNegativeCount: return "negative entry count in the trailer";
+    case kPackageDirectoryOutside: return "directory outside the file";
+    case kPackageDirectoryUnreadable: return "cannot read the directory";
+    case kPackageNoMemory: return "no memory for the directory";
+    case kPackageUnsafeName: return "unsafe member name";
+    case kPackageMemberOutside: return "member outside the file";
+  }
+  return "malformed package";
+}

@@ -1,0 +1,80 @@
+// Reading a package: the trailer lookup at the end of the file and the directory before
+// it. A directory that the writer could not have produced is refused whole, so that a
+// damaged package is treated as no package and nothing of it is ever extracted.
+#pragma once
+#include <stdint.h>
+
+#include "core/binary_file.h"
+#include "core/block_copy.h"
+#include "core/package_format.h"
+
+struct PackageTrailerInfo {
+  uint64_t logicalEnd;   // the file's length, or where its certificate table starts
+  int signedPackage;     // 1 when a certificate table follows the package
+  unsigned slack;        // bytes between the trailer and the logical end, 0..127
+  int32_t count;         // entry count as stored
+};
+
+// Looks for the magic at the 128 positions from 20 to 147 bytes before the logical end
+// of the file. Returns 1 and fills *info when found. A signed file is searched before
+// its certificate table only: bytes inside the signature are never taken for a trailer.
+int LocatePackageTrailer(BinaryFile& file, PackageTrailerInfo* info);
+
+// Why a file is not a well-formed package.
+enum PackageStatus {
+  kPackageOk = 0,
+  kPackageCannotOpen,          // the file cannot be opened for reading
+  kPackageNoTrailer,           // no trailer at the end: a plain program
+  kPackageNegativeCount,       // the trailer's count is below zero
+  kPackageDirectoryOutside,    // the directory would start before the file does
+  kPackageDirectoryUnreadable,  // the directory cannot be read
+  kPackageNoMemory,             // no room for the directory
+  kPackageUnsafeName,          // an entry's name could leave its folder
+  kPackageMemberOutside,       // an entry's bytes reach past the member data
+};
+
+// An open package: its file, its validated directory, and where the regions begin.
+class PackageReader {
+ public:
+  PackageReader();
+  ~PackageReader();
+  PackageReader(const PackageReader&) = delete;
+  PackageReader& operator=(const PackageReader&) = delete;
+
+  // Opens the file and reads its directory. Returns 1 for a well-formed package; 0 for
+  // a file that cannot be opened, is not a package, or carries a malformed directory
+  // (status() and badEntry() then say why).
+  int Open(const char* path);
+
+  PackageStatus status() const { return status_; }
+  int badEntry() const { return badEntry_; }  // the entry that was refused, or -1
+
+  BinaryFile& file() { return file_; }
+  int count() const { return count_; }
+  const PackageDirEntry& entry(int index) const { return entries_[index]; }
+  const PackageTrailerInfo& trailer() const { return trailer_; }
+  // Position of the first directory byte (logical end - 20 - slack - 268 x count).
+  uint64_t directoryStart() const { return directoryStart_; }
+  // Length of the module image: the offset of member 0, or with no members everything
+  // before the directory.
+  uint64_t moduleImageLength() const;
+
+  // Copies member `index` to the destination's current position. Returns 1 when every
+  // byte was read and written.
+  int CopyMember(int index, BinaryFile& destination, const CopyBuffer& buffer,
+                 CopyObserver* observer = nullptr);
+
+ private:
+  int Refuse(PackageStatus status, int entry = -1);
+
+  BinaryFile file_;
+  PackageDirEntry* entries_;
+  int count_;
+  uint64_t directoryStart_;
+  PackageTrailerInfo trailer_;
+  PackageStatus status_;
+  int badEntry_;
+};
+
+// A sentence that says what is wrong with a package that Open refused.
+const char* DescribePackageStatus(PackageStatus status);

@@ -1,0 +1,79 @@
+#include "core/package_writer.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include "core/pe_image.h"
+
+PackageWriter::PackageWriter(BinaryFile& package, uint32_t memberCount, const CopyBuffer& buffer,
+                             uint64_t maxLength)
+    : package_(package), buffer_(buffer), entries_(nullptr), capacity_(memberCount), written_(0),
+      offset_(0), maxLength_(maxLength), observer_(nullptr) {
+  if (memberCount > 0) {
+    entries_ = static_cast<PackageDirEntry*>(calloc(memberCount, sizeof(PackageDirEntry)));
+  }
+}
+
+PackageWriter::~PackageWriter() { free(entries_); }
+
+static PackageWriteStatus FromCopyResult(CopyResult result) {
+  if (result == kCopyWriteFailed) return kPackageWriteFailed;
+  if (result == kCopyReadFailed) return kPackageReadFailed;
+  return kPackageWriteOk;
+}
+
+PackageWriteStatus PackageWriter::AppendWholeFile(BinaryFile& source) {
+  if (!buffer_.isReady()) return kPackageOutOfMemory;
+  // One byte more than may still fit, so that a file that would cross the limit is seen.
+  const uint64_t room = offset_ < maxLength_ ? maxLength_ - offset_ : 0;
+  uint64_t copied = 0;
+  const CopyResult result = CopyBytes(source, package_, room + 1, buffer_, &copied, observer_);
+  offset_ += copied;
+  if (result != kCopyDone) return FromCopyResult(result);
+  if (copied > room) return kPackageTooLarge;
+  return kPackageWriteOk;
+}
+
+PackageWriteStatus PackageWriter::AppendModuleImage(BinaryFile& program) {
+  if (!buffer_.isReady()) return kPackageOutOfMemory;
+  uint64_t length = 0;
+  if (!program.GetLength(&length)) return kPackageReadFailed;
+  ProgramImagePlan plan;
+  PlanUnsignedProgram(program, length, &plan);
+  const uint64_t room = offset_ < maxLength_ ? maxLength_ - offset_ : 0;
+  if (plan.length > room) return kPackageTooLarge;
+  uint64_t copied = 0;
+  const CopyResult result = CopyProgramImage(program, package_, plan, buffer_, &copied, observer_);
+  offset_ += copied;
+  return FromCopyResult(result);
+}
+
+PackageWriteStatus PackageWriter::AppendMember(BinaryFile& source, const char* name) {
+  if (entries_ == nullptr || written_ >= capacity_) return kPackageOutOfMemory;
+  PackageDirEntry& entry = entries_[written_];
+  size_t nameLength = strlen(name);
+  if (nameLength >= sizeof(entry.name)) nameLength = sizeof(entry.name) - 1;
+  memcpy(entry.name, name, nameLength);
+  entry.name[nameLength] = 0;
+  entry.offset = static_cast<uint32_t>(offset_);
+  const PackageWriteStatus status = AppendWholeFile(source);
+  entry.size = static_cast<uint32_t>(offset_ - entry.offset);
+  ++written_;
+  return status;
+}
+
+PackageWriteStatus PackageWriter::Finish() {
+  if (capacity_ > 0 && entries_ == nullptr) return kPackageOutOfMemory;
+  const uint64_t directoryBytes = static_cast<uint64_t>(written_) * sizeof(PackageDirEntry);
+  if (offset_ + directoryBytes + sizeof(PackageTrailer) > maxLength_) return kPackageTooLarge;
+
+  PackageTrailer trailer;
+  memcpy(trailer.magic, kPackageMagic, kPackageMagicLength);
+  trailer.count = static_cast<int32_t>(written_);
+  if (directoryBytes > 0 && !package_.Write(entries_, static_cast<size_t>(directoryBytes))) {
+    return kPackageWriteFailed;
+  }
+  if (!package_.Write(&trailer, sizeof(trailer))) return kPackageWriteFailed;
+  offset_ += directoryBytes + sizeof(trailer);
+  return kPackageWriteOk;
+}

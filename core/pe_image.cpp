@@ -1,0 +1,187 @@
+#include "core/pe_image.h"
+
+#include <string.h>
+
+namespace {
+
+const uint16_t kPe32Magic = 0x10B;
+const uint16_t kPe32PlusMagic = 0x20B;
+const unsigned kSecurityDirectoryIndex = 4;
+
+uint16_t U16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t U32(const unsigned char* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+// Zeroes the part of [at, at + width) that falls into the block at `blockStart`.
+void ZeroRange(char* block, uint64_t blockStart, size_t blockLength, uint64_t at, unsigned width) {
+  const uint64_t blockEnd = blockStart + blockLength;
+  const uint64_t from = at > blockStart ? at : blockStart;
+  const uint64_t to = at + width < blockEnd ? at + width : blockEnd;
+  if (from < to) memset(block + (from - blockStart), 0, static_cast<size_t>(to - from));
+}
+
+// Reads the planned image from the source's start, zeroing the checksum and the
+// directory as the bytes pass, and hands each block to `sink`.
+template <typename Sink>
+CopyResult StreamPatched(BinaryFile& source, const ProgramImagePlan& plan, const CopyBuffer& buffer,
+                         Sink sink) {
+  if (!source.Seek(0)) return kCopyReadFailed;
+  uint64_t done = 0;
+  while (done < plan.length) {
+    const uint64_t missing = plan.length - done;
+    const size_t request = missing < CopyBuffer::kSize ? static_cast<size_t>(missing) : CopyBuffer::kSize;
+    size_t got = 0;
+    if (!source.Read(buffer.bytes(), request, &got)) return kCopyReadFailed;
+    if (got == 0) break;
+    if (plan.rewriteHeaders) {
+      ZeroRange(buffer.bytes(), done, got, plan.layout.checksumOffset, 4);
+      ZeroRange(buffer.bytes(), done, got, plan.layout.directoryOffset, 8);
+    }
+    if (!sink(buffer.bytes(), got, done)) return kCopyWriteFailed;
+    done += got;
+  }
+  return kCopyDone;
+}
+
+}  // namespace
+
+int ReadPeSecurityLayout(BinaryFile& file, uint64_t length, PeSecurityLayout* layout) {
+  unsigned char dos[64];
+  if (length < sizeof(dos) || !file.ReadAt(0, dos, sizeof(dos))) return 0;
+  if (dos[0] != 'M' || dos[1] != 'Z') return 0;
+  const uint64_t peOffset = U32(dos + 0x3C);
+  if (peOffset >= length) return 0;
+  // Signature, file header, and the optional header up to the end of its directories;
+  // nothing past `length` is looked at.
+  unsigned char headers[4 + 20 + 240];
+  const uint64_t remaining = length - peOffset;
+  const size_t available = remaining < sizeof(headers) ? static_cast<size_t>(remaining) : sizeof(headers);
+  if (available < 24 + 2 || !file.ReadAt(peOffset, headers, available)) return 0;
+  if (memcmp(headers, "PE\0\0", 4) != 0) return 0;
+  const unsigned optionalSize = U16(headers + 4 + 16);
+  const unsigned char* optional = headers + 24;
+  const uint16_t magic = U16(optional);
+  unsigned directoriesAt = 0;
+  if (magic == kPe32Magic) {
+    directoriesAt = 96;
+  } else if (magic == kPe32PlusMagic) {
+    directoriesAt = 112;
+  } else {
+    return 0;
+  }
+  const unsigned entryAt = directoriesAt + 8 * kSecurityDirectoryIndex;
+  if (optionalSize < entryAt + 8 || 24 + entryAt + 8 > available) return 0;
+  if (U32(optional + directoriesAt - 4) <= kSecurityDirectoryIndex) return 0;  // NumberOfRvaAndSizes
+  layout->checksumOffset = peOffset + 24 + 64;
+  layout->directoryOffset = peOffset + 24 + entryAt;
+  layout->headersSize = U32(optional + 60);
+  layout->tableOffset = U32(optional + entryAt);
+  layout->tableSize = U32(optional + entryAt + 4);
+  return 1;
+}
+
+int FindCertificateTable(BinaryFile& file, uint64_t length, uint64_t* tableStart) {
+  PeSecurityLayout layout;
+  if (!ReadPeSecurityLayout(file, length, &layout)) return 0;
+  if (layout.tableOffset == 0 || layout.tableSize == 0) return 0;
+  if (layout.tableOffset % 8 != 0) return 0;
+  if (layout.tableOffset < layout.headersSize ||
+      layout.tableOffset < layout.directoryOffset + 8) {
+    return 0;
+  }
+  if (static_cast<uint64_t>(layout.tableOffset) + layout.tableSize != length) return 0;
+  unsigned char firstLength[4];
+  if (!file.ReadAt(layout.tableOffset, firstLength, sizeof(firstLength))) return 0;
+  const uint32_t certificateLength = U32(firstLength);
+  if (certificateLength < 8 || certificateLength > layout.tableSize) return 0;
+  *tableStart = layout.tableOffset;
+  return 1;
+}
+
+void PlanUnsignedProgram(BinaryFile& program, uint64_t programLength, ProgramImagePlan* plan) {
+  memset(plan, 0, sizeof(*plan));
+  plan->length = programLength;
+  PeSecurityLayout& layout = plan->layout;
+  if (!ReadPeSecurityLayout(program, programLength, &layout)) return;
+  if (layout.tableOffset == 0 && layout.tableSize == 0) return;
+  plan->rewriteHeaders = 1;
+  const uint64_t tableEnd = static_cast<uint64_t>(layout.tableOffset) + layout.tableSize;
+  // Only a table that leaves the headers whole is cut off; any other is just forgotten.
+  if (tableEnd == programLength && layout.tableOffset >= layout.directoryOffset + 8) {
+    plan->length = layout.tableOffset;
+  }
+}
+
+void PlanBareProgram(BinaryFile& package, uint64_t imageLength, ProgramImagePlan* plan) {
+  memset(plan, 0, sizeof(*plan));
+  plan->length = imageLength;
+  PeSecurityLayout& layout = plan->layout;
+  if (!ReadPeSecurityLayout(package, imageLength, &layout)) return;
+  if (layout.tableOffset == 0 && layout.tableSize == 0) return;
+  if (static_cast<uint64_t>(layout.tableOffset) + layout.tableSize == imageLength) return;
+  plan->rewriteHeaders = 1;
+}
+
+CopyResult CopyProgramImage(BinaryFile& source, BinaryFile& destination, const ProgramImagePlan& plan,
+                            const CopyBuffer& buffer, uint64_t* copied, CopyObserver* observer) {
+  *copied = 0;
+  char checksumBytes[4] = {0, 0, 0, 0};
+  if (plan.rewriteHeaders) {
+    PeChecksum checksum;
+    CopyResult summed = StreamPatched(source, plan, buffer, [&](const char* bytes, size_t length, uint64_t) {
+      checksum.Add(bytes, length);
+      return true;
+    });
+    if (summed != kCopyDone) return summed;
+    const uint32_t value = checksum.Finish();
+    for (int i = 0; i < 4; ++i) checksumBytes[i] = static_cast<char>(value >> (8 * i));
+  }
+  uint64_t done = 0;
+  CopyResult result = StreamPatched(source, plan, buffer, [&](char* bytes, size_t length, uint64_t at) {
+    if (plan.rewriteHeaders) {
+      // The checksum goes in before the block is written and seen.
+      for (unsigned i = 0; i < 4; ++i) {
+        const uint64_t position = plan.layout.checksumOffset + i;
+        if (position >= at && position < at + length) bytes[position - at] = checksumBytes[i];
+      }
+    }
+    if (!destination.Write(bytes, length)) return false;
+    if (observer != nullptr) observer->Observe(bytes, length);
+    done += length;
+    return true;
+  });
+  *copied = done;
+  return result;
+}
+
+void PeChecksum::Add(const char* bytes, size_t length) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes);
+  length_ += length;
+  size_t i = 0;
+  if (haveOdd_ && length > 0) {
+    sum_ += static_cast<uint32_t>(odd_ | (p[0] << 8));
+    sum_ = (sum_ & 0xFFFF) + (sum_ >> 16);
+    haveOdd_ = 0;
+    i = 1;
+  }
+  for (; i + 1 < length; i += 2) {
+    sum_ += static_cast<uint32_t>(p[i] | (p[i + 1] << 8));
+    sum_ = (sum_ & 0xFFFF) + (sum_ >> 16);
+  }
+  if (i < length) {
+    odd_ = p[i];
+    haveOdd_ = 1;
+  }
+}
+
+uint32_t PeChecksum::Finish() const {
+  uint32_t sum = sum_;
+  if (haveOdd_) {
+    sum += odd_;
+    sum = (sum & 0xFFFF) + (sum >> 16);
+  }
+  sum = (sum & 0xFFFF) + (sum >> 16);
+  return static_cast<uint32_t>(sum + length_);
+}
