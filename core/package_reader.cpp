@@ -3,6 +3,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "core/checksum_record.h"
+#include "core/member_checksum.h"
 #include "core/member_name.h"
 #include "core/pe_image.h"
 
@@ -91,13 +93,92 @@ uint64_t PackageReader::moduleImageLength() const {
   return count_ > 0 ? entries_[0].offset : directoryStart_;
 }
 
-int PackageReader::CopyMember(int index, BinaryFile& destination, const CopyBuffer& buffer,
-                              CopyObserver* observer) {
+namespace {
+
+// Sees the bytes for both the checksum and the caller.
+class CheckingObserver : public CopyObserver {
+ public:
+  CheckingObserver(CopyObserver* checksum, CopyObserver* caller) : checksum_(checksum), caller_(caller) {}
+  void Observe(const char* bytes, size_t length) override {
+    checksum_->Observe(bytes, length);
+    if (caller_ != nullptr) caller_->Observe(bytes, length);
+  }
+
+ private:
+  CopyObserver* checksum_;
+  CopyObserver* caller_;
+};
+
+// Reads `length` bytes from the file's current position into the observer only.
+int ReadThrough(BinaryFile& file, uint64_t length, const CopyBuffer& buffer, CopyObserver& observer) {
+  uint64_t done = 0;
+  while (done < length) {
+    const uint64_t missing = length - done;
+    const size_t request = missing < CopyBuffer::kSize ? static_cast<size_t>(missing) : CopyBuffer::kSize;
+    size_t got = 0;
+    if (!file.Read(buffer.bytes(), request, &got) || got == 0) return 0;
+    observer.Observe(buffer.bytes(), got);
+    done += got;
+  }
+  return 1;
+}
+
+}  // namespace
+
+int PackageReader::ExpectedChecksum(int index, uint32_t* checksum) const {
+  ChecksumRecord record;
+  if (!ReadChecksumRecord(entries_[index], &record)) return 0;
+  *checksum = record.member;
+  return 1;
+}
+
+int PackageReader::HasChecksum(int index) const {
+  uint32_t ignored = 0;
+  return ExpectedChecksum(index, &ignored);
+}
+
+MemberCopyResult PackageReader::CopyMember(int index, BinaryFile& destination, const CopyBuffer& buffer,
+                                           CopyObserver* observer) {
   const PackageDirEntry& member = entries_[index];
-  if (!file_.Seek(member.offset)) return 0;
+  if (!file_.Seek(member.offset)) return kMemberCopyFailed;
+  MemberChecksum checksum;
+  CheckingObserver both(&checksum, observer);
   uint64_t copied = 0;
-  const CopyResult result = CopyBytes(file_, destination, member.size, buffer, &copied, observer);
-  return result == kCopyDone && copied == member.size ? 1 : 0;
+  const CopyResult result = CopyBytes(file_, destination, member.size, buffer, &copied, &both);
+  if (result != kCopyDone || copied != member.size) return kMemberCopyFailed;
+  uint32_t expected = 0;
+  if (ExpectedChecksum(index, &expected) && checksum.Finish() != expected) return kMemberDamaged;
+  return kMemberCopied;
+}
+
+MemberCopyResult PackageReader::CheckMember(int index, const CopyBuffer& buffer) {
+  const PackageDirEntry& member = entries_[index];
+  MemberChecksum checksum;
+  if (!file_.Seek(member.offset) || !ReadThrough(file_, member.size, buffer, checksum)) {
+    return kMemberCopyFailed;
+  }
+  uint32_t expected = 0;
+  if (ExpectedChecksum(index, &expected) && checksum.Finish() != expected) return kMemberDamaged;
+  return kMemberCopied;
+}
+
+int PackageReader::ExpectedModuleImageChecksum(uint32_t* checksum) const {
+  ChecksumRecord record;
+  if (count_ == 0 || !ReadChecksumRecord(entries_[0], &record)) return 0;
+  *checksum = record.moduleImage;
+  return 1;
+}
+
+MemberCopyResult PackageReader::CheckModuleImage(const CopyBuffer& buffer) {
+  uint32_t expected = 0;
+  if (!ExpectedModuleImageChecksum(&expected)) return kMemberCopied;
+  const uint64_t length = moduleImageLength();
+  PeSecurityLayout layout;
+  memset(&layout, 0, sizeof(layout));
+  if (!ReadPeSecurityLayout(file_, length, &layout)) memset(&layout, 0, sizeof(layout));
+  ModuleImageChecksum checksum(layout.checksumOffset, layout.directoryOffset);
+  if (!file_.Seek(0) || !ReadThrough(file_, length, buffer, checksum)) return kMemberCopyFailed;
+  return checksum.Finish() == expected ? kMemberCopied : kMemberDamaged;
 }
 
 const char* DescribePackageStatus(PackageStatus status) {

@@ -33,6 +33,12 @@ enum PackageStatus {
   kPackageMemberOutside,       // an entry's bytes reach past the member data
 };
 
+enum MemberCopyResult {
+  kMemberCopyFailed = 0,  // a read or a write failed, or the package ended early
+  kMemberCopied = 1,
+  kMemberDamaged = 2,     // copied whole, but not the bytes that were packed
+};
+
 // An open package: its file, its validated directory, and where the regions begin.
 class PackageReader {
  public:
@@ -59,10 +65,24 @@ class PackageReader {
   // before the directory.
   uint64_t moduleImageLength() const;
 
-  // Copies member `index` to the destination's current position. Returns 1 when every
-  // byte was read and written.
-  int CopyMember(int index, BinaryFile& destination, const CopyBuffer& buffer,
-                 CopyObserver* observer = nullptr);
+  // Copies member `index` to the destination's current position: kMemberCopied when
+  // every byte was read and written and, where the entry carries a checksum record, the
+  // bytes match it; kMemberDamaged when they do not.
+  MemberCopyResult CopyMember(int index, BinaryFile& destination, const CopyBuffer& buffer,
+                              CopyObserver* observer = nullptr);
+
+  // Reads member `index` through its checksum without writing it anywhere.
+  MemberCopyResult CheckMember(int index, const CopyBuffer& buffer);
+  // 1 when entry `index` carries a checksum record.
+  int HasChecksum(int index) const;
+  // The checksum the member's bytes must have; 0 when the entry carries no record.
+  int ExpectedChecksum(int index, uint32_t* checksum) const;
+  // The checksum the module image must have (as ModuleImageChecksum counts it); 0 when
+  // entry 0 carries no record.
+  int ExpectedModuleImageChecksum(uint32_t* checksum) const;
+  // Reads the module image through its checksum: kMemberCopied when it matches the
+  // record of entry 0, or there is none; kMemberDamaged when it does not.
+  MemberCopyResult CheckModuleImage(const CopyBuffer& buffer);
 
  private:
   int Refuse(PackageStatus status, int entry = -1);

@@ -3,12 +3,32 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "core/checksum_record.h"
+#include "core/member_checksum.h"
 #include "core/pe_image.h"
+
+namespace {
+
+// Hands each block to the checksum and then to the caller's observer, if any.
+class BothObservers : public CopyObserver {
+ public:
+  BothObservers(CopyObserver* first, CopyObserver* second) : first_(first), second_(second) {}
+  void Observe(const char* bytes, size_t length) override {
+    first_->Observe(bytes, length);
+    if (second_ != nullptr) second_->Observe(bytes, length);
+  }
+
+ private:
+  CopyObserver* first_;
+  CopyObserver* second_;
+};
+
+}  // namespace
 
 PackageWriter::PackageWriter(BinaryFile& package, uint32_t memberCount, const CopyBuffer& buffer,
                              uint64_t maxLength)
     : package_(package), buffer_(buffer), entries_(nullptr), capacity_(memberCount), written_(0),
-      offset_(0), maxLength_(maxLength), observer_(nullptr) {
+      offset_(0), maxLength_(maxLength), observer_(nullptr), moduleImageChecksum_(0) {
   if (memberCount > 0) {
     entries_ = static_cast<PackageDirEntry*>(calloc(memberCount, sizeof(PackageDirEntry)));
   }
@@ -22,12 +42,13 @@ static PackageWriteStatus FromCopyResult(CopyResult result) {
   return kPackageWriteOk;
 }
 
-PackageWriteStatus PackageWriter::AppendWholeFile(BinaryFile& source) {
+PackageWriteStatus PackageWriter::AppendWholeFile(BinaryFile& source, CopyObserver* checksum) {
   if (!buffer_.isReady()) return kPackageOutOfMemory;
   // One byte more than may still fit, so that a file that would cross the limit is seen.
   const uint64_t room = offset_ < maxLength_ ? maxLength_ - offset_ : 0;
   uint64_t copied = 0;
-  const CopyResult result = CopyBytes(source, package_, room + 1, buffer_, &copied, observer_);
+  BothObservers observers(checksum, observer_);
+  const CopyResult result = CopyBytes(source, package_, room + 1, buffer_, &copied, &observers);
   offset_ += copied;
   if (result != kCopyDone) return FromCopyResult(result);
   if (copied > room) return kPackageTooLarge;
@@ -43,8 +64,11 @@ PackageWriteStatus PackageWriter::AppendModuleImage(BinaryFile& program) {
   const uint64_t room = offset_ < maxLength_ ? maxLength_ - offset_ : 0;
   if (plan.length > room) return kPackageTooLarge;
   uint64_t copied = 0;
-  const CopyResult result = CopyProgramImage(program, package_, plan, buffer_, &copied, observer_);
+  ModuleImageChecksum checksum(plan.layout.checksumOffset, plan.layout.directoryOffset);
+  BothObservers observers(&checksum, observer_);
+  const CopyResult result = CopyProgramImage(program, package_, plan, buffer_, &copied, &observers);
   offset_ += copied;
+  moduleImageChecksum_ = checksum.Finish();
   return FromCopyResult(result);
 }
 
@@ -56,8 +80,11 @@ PackageWriteStatus PackageWriter::AppendMember(BinaryFile& source, const char* n
   memcpy(entry.name, name, nameLength);
   entry.name[nameLength] = 0;
   entry.offset = static_cast<uint32_t>(offset_);
-  const PackageWriteStatus status = AppendWholeFile(source);
+  MemberChecksum checksum;
+  const PackageWriteStatus status = AppendWholeFile(source, &checksum);
   entry.size = static_cast<uint32_t>(offset_ - entry.offset);
+  const ChecksumRecord record = {checksum.Finish(), moduleImageChecksum_};
+  WriteChecksumRecord(entry, record);
   ++written_;
   return status;
 }

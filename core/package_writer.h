@@ -30,7 +30,8 @@ class PackageWriter {
   // Copies the program file, without a signature of its own: a signed program packs a
   // package that can be signed anew.
   PackageWriteStatus AppendModuleImage(BinaryFile& program);
-  // Copies the whole member file and records `name` (a base name) with its offset and size.
+  // Copies the whole member file and records `name` (a base name) with its offset, size
+  // and, where the name leaves room, its checksum record.
   PackageWriteStatus AppendMember(BinaryFile& source, const char* name);
   // Writes the directory and the trailer.
   PackageWriteStatus Finish();
@@ -40,7 +41,7 @@ class PackageWriter {
   void SetObserver(CopyObserver* observer) { observer_ = observer; }
 
  private:
-  PackageWriteStatus AppendWholeFile(BinaryFile& source);
+  PackageWriteStatus AppendWholeFile(BinaryFile& source, CopyObserver* checksum);
 
   BinaryFile& package_;
   const CopyBuffer& buffer_;
@@ -50,4 +51,5 @@ class PackageWriter {
   uint64_t offset_;
   uint64_t maxLength_;
   CopyObserver* observer_;
+  uint32_t moduleImageChecksum_;
 };

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "core/package_reader.h"
+#include "core/member_checksum.h"
 #include "core/pe_image.h"
 #include "security/grant_file_access.h"
 
@@ -38,29 +39,34 @@ void CutExtension(char (&path)[MAX_PATH], char (&baseName)[MAX_PATH]) {
   lstrcpynA(baseName, path + nameStart, MAX_PATH);
 }
 
-// Writes `length` bytes of the package from `position` to a new file. Returns 1 when the
-// file was created and every byte was written.
-int WriteRegion(BinaryFile& package, uint64_t position, uint64_t length, const char* path,
-                const CopyBuffer& buffer) {
+// Writes member `index` to a new file. Returns 1 when the file was created and holds
+// every byte as packed; a member that does not is removed again.
+int WriteMember(PackageReader& reader, int index, const char* path, const CopyBuffer& buffer) {
   BinaryFile output;
   if (!CreateOutputFile(output, path)) return 0;
-  uint64_t copied = 0;
-  int done = package.Seek(position) &&
-             CopyBytes(package, output, length, buffer, &copied) == kCopyDone && copied == length;
+  int done = reader.CopyMember(index, output, buffer) == kMemberCopied;
   if (!output.Close()) done = 0;
+  if (!done) RemoveFile(path);
   return done;
 }
 
 // The bare program: the bytes before member 0, without a signature that belonged to the
 // package rather than to the program.
-int WriteBareProgram(BinaryFile& package, uint64_t length, const char* path, const CopyBuffer& buffer) {
+// A damaged program part is caught here too and removed again.
+int WriteBareProgram(PackageReader& reader, const char* path, const CopyBuffer& buffer) {
   BinaryFile output;
   if (!CreateOutputFile(output, path)) return 0;
+  const uint64_t length = reader.moduleImageLength();
   ProgramImagePlan plan;
-  PlanBareProgram(package, length, &plan);
+  PlanBareProgram(reader.file(), length, &plan);
+  ModuleImageChecksum checksum(plan.layout.checksumOffset, plan.layout.directoryOffset);
   uint64_t copied = 0;
-  int done = CopyProgramImage(package, output, plan, buffer, &copied) == kCopyDone && copied == length;
+  int done = CopyProgramImage(reader.file(), output, plan, buffer, &copied, &checksum) == kCopyDone &&
+             copied == length;
+  uint32_t expected = 0;
+  if (done && reader.ExpectedModuleImageChecksum(&expected) && checksum.Finish() != expected) done = 0;
   if (!output.Close()) done = 0;
+  if (!done) RemoveFile(path);
   return done;
 }
 
@@ -92,7 +98,7 @@ int ExtractPackageToFolder(char* /*commandLine*/) {
   if (!FormatPath(path, "%s\\%s", folder, kBareProgramName)) return 0;
   CopyBuffer buffer;
   if (!buffer.isReady()) return 0;
-  if (!WriteBareProgram(reader.file(), reader.moduleImageLength(), path, buffer)) return 0;
+  if (!WriteBareProgram(reader, path, buffer)) return 0;
 
   if (!FormatPath(path, "%s\\%s\\", folder, baseName)) return 0;
   if (!CreateDirectoryA(path, 0)) return 1;
@@ -100,7 +106,7 @@ int ExtractPackageToFolder(char* /*commandLine*/) {
   for (int i = 0; i < reader.count(); ++i) {
     const PackageDirEntry& member = reader.entry(i);
     if (!FormatPath(path, "%s\\%s\\%s", folder, baseName, member.name)) return 0;
-    if (!WriteRegion(reader.file(), member.offset, member.size, path, buffer)) return 0;
+    if (!WriteMember(reader, i, path, buffer)) return 0;
     GrantFileAccess(path, kMemberAccount, kMemberAccess);
   }
   return 1;

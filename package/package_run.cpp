@@ -40,7 +40,7 @@ static int ExtractMembers(PackageReader& package, const char* workDirectory) {
     if (!CreateOutputFile(member, memberPath)) return 0;
     // A member that could not be written whole (a full disk) is not left behind half
     // written, and no setup program is started on a damaged set of files.
-    const int written = package.CopyMember(i, member, buffer);
+    const int written = package.CopyMember(i, member, buffer) == kMemberCopied;
     if (!member.Close() || !written) {
       DeleteFileA(memberPath);
       return 0;

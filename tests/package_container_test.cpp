@@ -59,8 +59,9 @@ TEST_F(PackageContainer, WriterLaysOutImageMembersDirectoryAndTrailerByteForByte
   EXPECT_STREQ(package.data() + directory + 268, "x.dll");
   EXPECT_EQ(ReadU32(package, directory + 268 + 260), m + 13654);
   EXPECT_EQ(ReadU32(package, directory + 268 + 264), 777u);
-  // Name bytes after the terminator are zero.
-  for (size_t i = strlen("x.dll"); i < 260; ++i) ASSERT_EQ(package[directory + 268 + i], 0);
+  // Name bytes after the terminator are zero up to the checksum record in the last 16.
+  for (size_t i = strlen("x.dll"); i < 244; ++i) ASSERT_EQ(package[directory + 268 + i], 0);
+  EXPECT_EQ(std::string(package.data() + directory + 268 + 244, 4), "KVC1");
   EXPECT_EQ(std::string(package.data() + package.size() - 20, 16), "BRAMTOLEPACKFILE");
   EXPECT_EQ(ReadU32(package, package.size() - 4), 2u);
 }

@@ -1,0 +1,133 @@
+#include "core/member_checksum.h"
+
+#include <string.h>
+
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+#error "the checksum reads little-endian words"
+#endif
+
+namespace {
+
+// The finishing mix of a well-known 32-bit hash: every input bit reaches every output bit.
+uint32_t Mix(uint32_t h) {
+  h ^= h >> 16;
+  h *= 0x85EBCA6Bu;
+  h ^= h >> 13;
+  h *= 0xC2B2AE35u;
+  h ^= h >> 16;
+  return h;
+}
+
+}  // namespace
+
+void MemberChecksum::Reset() {
+  memset(sums_, 0, sizeof(sums_));
+  memset(sumsOfSums_, 0, sizeof(sumsOfSums_));
+  memset(pending_, 0, sizeof(pending_));
+  pendingLength_ = 0;
+  length_ = 0;
+}
+
+void MemberChecksum::AddBlocks(const unsigned char* bytes, size_t blocks) {
+  // Locals, so that the eight sums stay in registers across the loop.
+  uint32_t a0 = sums_[0], a1 = sums_[1], a2 = sums_[2], a3 = sums_[3];
+  uint32_t b0 = sumsOfSums_[0], b1 = sumsOfSums_[1], b2 = sumsOfSums_[2], b3 = sumsOfSums_[3];
+  for (; blocks > 0; --blocks, bytes += 16) {
+    uint32_t w0, w1, w2, w3;
+    memcpy(&w0, bytes, 4);
+    memcpy(&w1, bytes + 4, 4);
+    memcpy(&w2, bytes + 8, 4);
+    memcpy(&w3, bytes + 12, 4);
+    a0 += w0;
+    b0 += a0;
+    a1 += w1;
+    b1 += a1;
+    a2 += w2;
+    b2 += a2;
+    a3 += w3;
+    b3 += a3;
+  }
+  sums_[0] = a0, sums_[1] = a1, sums_[2] = a2, sums_[3] = a3;
+  sumsOfSums_[0] = b0, sumsOfSums_[1] = b1, sumsOfSums_[2] = b2, sumsOfSums_[3] = b3;
+}
+
+void MemberChecksum::Add(const char* bytes, size_t length) {
+  const unsigned char* next = reinterpret_cast<const unsigned char*>(bytes);
+  length_ += length;
+  if (pendingLength_ > 0) {
+    const size_t take = length < 16 - pendingLength_ ? length : 16 - pendingLength_;
+    memcpy(pending_ + pendingLength_, next, take);
+    pendingLength_ += static_cast<unsigned>(take);
+    next += take;
+    length -= take;
+    if (pendingLength_ < 16) return;
+    AddBlocks(pending_, 1);
+    pendingLength_ = 0;
+  }
+  AddBlocks(next, length / 16);
+  next += length / 16 * 16;
+  length %= 16;
+  memcpy(pending_, next, length);
+  pendingLength_ = static_cast<unsigned>(length);
+}
+
+void MemberChecksum::AddZeros(size_t length) {
+  static const char kZeros[64] = {0};
+  while (length > 0) {
+    const size_t part = length < sizeof(kZeros) ? length : sizeof(kZeros);
+    Add(kZeros, part);
+    length -= part;
+  }
+}
+
+uint32_t MemberChecksum::Finish() const {
+  MemberChecksum last = *this;
+  if (last.pendingLength_ > 0) {
+    // The last words are padded with zeros; the length below tells the padding apart.
+    memset(last.pending_ + last.pendingLength_, 0, 16 - last.pendingLength_);
+    last.AddBlocks(last.pending_, 1);
+  }
+  uint32_t h = Mix(static_cast<uint32_t>(length_) ^ 0x9E3779B9u) ^ Mix(static_cast<uint32_t>(length_ >> 32));
+  for (int lane = 0; lane < 4; ++lane) {
+    h = Mix(h ^ last.sums_[lane]);
+    h = Mix(h ^ last.sumsOfSums_[lane]);
+  }
+  return h;
+}
+
+uint32_t ChecksumOf(const char* bytes, size_t length) {
+  MemberChecksum checksum;
+  checksum.Add(bytes, length);
+  return checksum.Finish();
+}
+
+ModuleImageChecksum::ModuleImageChecksum(uint64_t checksumAt, uint64_t directoryAt) : position_(0) {
+  masks_[0] = checksumAt;
+  masks_[1] = directoryAt;
+  maskWidths_[0] = checksumAt != 0 ? 4 : 0;
+  maskWidths_[1] = directoryAt != 0 ? 8 : 0;
+}
+
+void ModuleImageChecksum::Observe(const char* bytes, size_t length) {
+  // Walks the block, counting the masked bytes as zeros.
+  const uint64_t start = position_;
+  const uint64_t end = start + length;
+  uint64_t at = start;
+  while (at < end) {
+    uint64_t nextMask = end, maskEnd = end;
+    for (int m = 0; m < 2; ++m) {
+      const uint64_t from = masks_[m], to = masks_[m] + maskWidths_[m];
+      if (maskWidths_[m] == 0 || to <= at) continue;
+      const uint64_t clippedFrom = from > at ? from : at;
+      if (clippedFrom < nextMask) {
+        nextMask = clippedFrom;
+        maskEnd = to < end ? to : end;
+      }
+    }
+    if (nextMask > at) checksum_.Add(bytes + (at - start), static_cast<size_t>(nextMask - at));
+    if (nextMask >= end) break;
+    checksum_.AddZeros(static_cast<size_t>(maskEnd - nextMask));
+    at = maskEnd;
+  }
+  position_ = end;
+}
