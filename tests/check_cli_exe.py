@@ -25,7 +25,8 @@ for dll in imports:
     check(not dll.startswith(("libgcc", "libstdc++", "libwinpthread")), "needs %s beside it" % dll)
 
 manifests = []
-for type_entry in getattr(pe, "DIRECTORY_ENTRY_RESOURCE", pefile.Structure("")).entries:
+resource_types = pe.DIRECTORY_ENTRY_RESOURCE.entries if hasattr(pe, "DIRECTORY_ENTRY_RESOURCE") else []
+for type_entry in resource_types:
     if type_entry.id != RT_MANIFEST:
         continue
     for name_entry in type_entry.directory.entries:
