@@ -7,6 +7,7 @@
 #include "core/binary_file.h"
 #include "core/member_name.h"
 #include "core/package_writer.h"
+#include "core/pe_image.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ void GetLowerFileName(const PackFileList& list, int row, char (&name)[260]) {
 
 void SetName(PackResult* result, const char* name) {
   memset(result->name, 0, sizeof(result->name));
-  strncpy(result->name, name, sizeof(result->name) - 1);
+  memcpy(result->name, name, strnlen(name, sizeof(result->name) - 1));
 }
 
 PackOutcome Finish(PackResult* result, PackOutcome outcome, const char* name = "") {
@@ -101,6 +102,32 @@ PackOutcome FromWriteStatus(PackageWriteStatus status, int isModule, const char*
   if (status == kPackageReadFailed && isModule) return Finish(result, kPackCannotOpenModule);
   if (status == kPackageReadFailed) return Finish(result, kPackCannotOpenFile, name);
   return Finish(result, kPackCannotWrite);
+}
+
+// 1 when the files, as large as they are now, would make a package of `maxLength` bytes
+// or more. Files are summed in list order up to the first one that cannot be opened,
+// whose refusal then comes from the copy as before; the copy checks again, for files
+// that grow meanwhile.
+int PredictedPackageTooLarge(const PackFileList& list, BinaryFile& module, uint64_t maxLength) {
+  uint64_t moduleLength = 0;
+  if (!module.GetLength(&moduleLength)) return 0;
+  ProgramImagePlan plan;
+  PlanUnsignedProgram(module, moduleLength, &plan);
+  uint64_t total = plan.length;
+  if (total > maxLength) return 1;
+  const int count = list.GetCount();
+  char path[260];
+  for (int row = 0; row < count; ++row) {
+    memset(path, 0, sizeof(path));
+    list.GetRowText(row, path);
+    BinaryFile member;
+    uint64_t length = 0;
+    if (!member.OpenForReading(path) || IsDirectory(path) || !member.GetLength(&length)) return 0;
+    total += length;
+    if (total > maxLength) return 1;
+  }
+  total += static_cast<uint64_t>(count) * sizeof(PackageDirEntry) + sizeof(PackageTrailer);
+  return total > maxLength ? 1 : 0;
 }
 
 #ifdef _WIN32
@@ -233,6 +260,9 @@ PackOutcome PackFiles(const PackFileList& list, const char* modulePath, const Pa
 
   BinaryFile module;
   if (!module.OpenForReading(modulePath)) return Finish(result, kPackCannotOpenModule);
+  // Refused before gigabytes are copied only to be thrown away.
+  if (PredictedPackageTooLarge(list, module, options.maxPackageLength)) return Finish(result, kPackTooLarge);
+  if (!module.Seek(0)) return Finish(result, kPackCannotOpenModule);
   PackageWriter writer(package.file(), static_cast<uint32_t>(count), buffer, options.maxPackageLength);
   writer.SetObserver(options.observer);
   PackageWriteStatus status = writer.AppendModuleImage(module);

@@ -3,7 +3,7 @@
 # Run as root (or with sudo available). Safe to run again: it does nothing when all is there.
 set -euo pipefail
 
-packages=(cmake make g++-mingw-w64-i686 wine wine32:i386 xvfb xauth googletest
+packages=(cmake make g++ g++-mingw-w64-i686 wine wine32:i386 xvfb xauth googletest
           python3 python3-pefile x11-apps imagemagick fonts-nanum)
 [ "${LODKIN_WITH_BENCH:-0}" = 1 ] && packages+=(nsis time)
 

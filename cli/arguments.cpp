@@ -1,0 +1,143 @@
+#include "cli/arguments.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+const char kUsageText[] =
+    "Usage: lodkin-cli COMMAND [OPTIONS] ...\n"
+    "\n"
+    "Writes and reads Lodkin packages without the packaging window.\n"
+    "\n"
+    "Commands:\n"
+    "  pack [-o OUTPUT] [--stub PROGRAM] FILE...\n"
+    "      Packs the files, the first one first, exactly one of them setup.exe,\n"
+    "      kvsetup.exe or kvset.exe. Without -o the package is KVPACK_<folder>.exe\n"
+    "      in the folder of the first file. PROGRAM defaults to the Lodkin.exe\n"
+    "      beside this tool. Prints the package path.\n"
+    "  list [--json] PACKAGE\n"
+    "      Prints the module image length, whether a certificate table follows,\n"
+    "      the trailing slack, and index, name, offset and size of each member.\n"
+    "  verify PACKAGE\n"
+    "      Checks the package as the program does before it extracts anything.\n"
+    "  extract PACKAGE [-C DIR]\n"
+    "      Writes the members into DIR (default: the package path without its\n"
+    "      extension). DIR is created and must not already hold files.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help     show this text\n"
+    "  --version      show the version\n"
+    "\n"
+    "Exit status: 0 done, 1 refused or failed, 2 wrong command line.\n";
+
+namespace {
+
+struct CommandName {
+  const char* name;
+  ToolCommand command;
+};
+
+const CommandName kCommands[] = {
+    {"pack", kCommandPack}, {"list", kCommandList}, {"verify", kCommandVerify}, {"extract", kCommandExtract}};
+
+// "--name" or "--name=value": 1 on a match, with *inlineValue set after the '='.
+int MatchLong(const char* argument, const char* name, const char** inlineValue) {
+  const size_t length = strlen(name);
+  if (strncmp(argument, name, length) != 0) return 0;
+  if (argument[length] == 0) {
+    *inlineValue = nullptr;
+    return 1;
+  }
+  if (argument[length] == '=') {
+    *inlineValue = argument + length + 1;
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+ToolArguments::ToolArguments()
+    : command_(kCommandHelp), output_(nullptr), stub_(nullptr), directory_(nullptr), json_(0),
+      operands_(nullptr), operandCount_(0) {
+  error_[0] = 0;
+}
+
+ToolArguments::~ToolArguments() { free(operands_); }
+
+int ToolArguments::Fail(const char* format, const char* detail) {
+  snprintf(error_, sizeof(error_), format, detail);
+  return 0;
+}
+
+int ToolArguments::TakeValue(int argc, char** argv, int* index, const char* inlineValue,
+                             const char** value) {
+  const char* option = argv[*index];
+  if (*value != nullptr) return Fail("option '%s' given twice", option);
+  if (inlineValue != nullptr) {
+    *value = inlineValue;
+  } else {
+    if (*index + 1 >= argc) return Fail("option '%s' needs a value", option);
+    *value = argv[++*index];
+  }
+  if ((*value)[0] == 0) return Fail("option '%s' needs a value", option);
+  return 1;
+}
+
+int ToolArguments::Parse(int argc, char** argv) {
+  // --help and --version stand for themselves wherever they appear before "--".
+  for (int i = 1; i < argc && strcmp(argv[i], "--") != 0; ++i) {
+    if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
+      command_ = kCommandHelp;
+      return 1;
+    }
+  }
+  if (argc < 2) return Fail("no command given");
+  if (strcmp(argv[1], "--version") == 0) {
+    command_ = kCommandVersion;
+    return argc == 2 ? 1 : Fail("'--version' takes no arguments");
+  }
+  int known = 0;
+  for (const CommandName& entry : kCommands) {
+    if (strcmp(argv[1], entry.name) == 0) {
+      command_ = entry.command;
+      known = 1;
+    }
+  }
+  if (!known) {
+    if (argv[1][0] == '-') return Fail("unknown option '%s'", argv[1]);
+    return Fail("unknown command '%s'", argv[1]);
+  }
+
+  operands_ = static_cast<const char**>(calloc(static_cast<size_t>(argc), sizeof(const char*)));
+  if (operands_ == nullptr) return Fail("out of memory");
+  int optionsEnded = 0;
+  for (int i = 2; i < argc; ++i) {
+    const char* argument = argv[i];
+    const char* inlineValue = nullptr;
+    if (optionsEnded || argument[0] != '-' || argument[1] == 0) {
+      operands_[operandCount_++] = argument;
+    } else if (strcmp(argument, "--") == 0) {
+      optionsEnded = 1;
+    } else if (command_ == kCommandPack && (strcmp(argument, "-o") == 0 || MatchLong(argument, "--output", &inlineValue))) {
+      if (!TakeValue(argc, argv, &i, inlineValue, &output_)) return 0;
+    } else if (command_ == kCommandPack && MatchLong(argument, "--stub", &inlineValue)) {
+      if (!TakeValue(argc, argv, &i, inlineValue, &stub_)) return 0;
+    } else if (command_ == kCommandExtract &&
+               (strcmp(argument, "-C") == 0 || MatchLong(argument, "--directory", &inlineValue))) {
+      if (!TakeValue(argc, argv, &i, inlineValue, &directory_)) return 0;
+    } else if (command_ == kCommandList && strcmp(argument, "--json") == 0) {
+      json_ = 1;
+    } else {
+      snprintf(error_, sizeof(error_), "unknown option '%s' for %s", argument, argv[1]);
+      return 0;
+    }
+  }
+
+  if (command_ == kCommandPack) {
+    return operandCount_ >= 1 ? 1 : Fail("pack needs at least one FILE");
+  }
+  if (operandCount_ == 0) return Fail("%s needs a PACKAGE", argv[1]);
+  if (operandCount_ > 1) return Fail("%s takes one PACKAGE", argv[1]);
+  return 1;
+}

@@ -1,0 +1,48 @@
+// The command line of the tool: one command, its options and its operands.
+#pragma once
+
+enum ToolCommand {
+  kCommandHelp,
+  kCommandVersion,
+  kCommandPack,
+  kCommandList,
+  kCommandVerify,
+  kCommandExtract,
+};
+
+class ToolArguments {
+ public:
+  ToolArguments();
+  ~ToolArguments();
+  ToolArguments(const ToolArguments&) = delete;
+  ToolArguments& operator=(const ToolArguments&) = delete;
+
+  // 1 when the command line is usable; 0 with the reason in error().
+  int Parse(int argc, char** argv);
+
+  ToolCommand command() const { return command_; }
+  const char* output() const { return output_; }        // pack -o, or null
+  const char* stub() const { return stub_; }            // pack --stub, or null
+  const char* directory() const { return directory_; }  // extract -C, or null
+  int json() const { return json_; }                    // list --json
+  int operandCount() const { return operandCount_; }
+  const char* operand(int index) const { return operands_[index]; }
+  const char* error() const { return error_; }
+
+ private:
+  int Fail(const char* format, const char* detail = "");
+  // Takes the value of an option given as "-o VALUE", "--output VALUE" or "--output=VALUE".
+  int TakeValue(int argc, char** argv, int* index, const char* inlineValue, const char** value);
+
+  ToolCommand command_;
+  const char* output_;
+  const char* stub_;
+  const char* directory_;
+  int json_;
+  const char** operands_;
+  int operandCount_;
+  char error_[300];
+};
+
+// The text of --help.
+extern const char kUsageText[];

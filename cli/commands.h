@@ -1,0 +1,13 @@
+// The four commands of the tool. Each returns its exit status.
+#pragma once
+#include "cli/arguments.h"
+
+int RunPackTool(const ToolArguments& arguments);
+int RunListTool(const ToolArguments& arguments);
+int RunVerifyTool(const ToolArguments& arguments);
+int RunExtractTool(const ToolArguments& arguments);
+
+class PackageReader;
+// Opens and validates the package named on the command line, as the program does before
+// it extracts anything; on a refusal prints the one line that says why.
+int OpenPackageOrReport(const char* argument, PackageReader& reader, char (&path)[260]);

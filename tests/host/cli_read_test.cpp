@@ -1,0 +1,267 @@
+// lodkin-cli list and verify on known packages, damaged ones and one over 2 GiB.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "core/package_reader.h"
+#include "host/support/host_files.h"
+#include "host/support/tool_process.h"
+#include "support/package_damage.h"
+
+namespace {
+
+void PutU32(std::vector<char>& bytes, size_t at, uint32_t value) { memcpy(&bytes[at], &value, 4); }
+
+// The headers of a 32-bit PE image, enough for the security directory to be found:
+// SizeOfHeaders 0x200, 16 data directories, the security directory at 0xD8.
+std::vector<char> PeModule(size_t length) {
+  std::vector<char> module = NoiseBytes(length, 20);
+  memset(&module[0], 0, 0x200);
+  module[0] = 'M', module[1] = 'Z';
+  PutU32(module, 0x3C, 0x40);
+  memcpy(&module[0x40], "PE\0\0", 4);
+  module[0x44] = 0x4C, module[0x45] = 0x01;  // i386
+  module[0x54] = static_cast<char>(224);     // SizeOfOptionalHeader
+  module[0x58] = 0x0B, module[0x59] = 0x01;  // PE32
+  PutU32(module, 0x58 + 60, 0x200);
+  PutU32(module, 0x58 + 92, 16);
+  return module;
+}
+
+// A certificate table appended at an 8-byte boundary and named by the security directory,
+// as a signing tool leaves it. Returns the zero bytes put before the table.
+size_t AppendCertificateTable(std::vector<char>& package) {
+  const size_t padding = (8 - package.size() % 8) % 8;
+  package.insert(package.end(), padding, 0);
+  const uint32_t tableOffset = static_cast<uint32_t>(package.size());
+  std::vector<char> table = NoiseBytes(16, 21);
+  PutU32(table, 0, 16);
+  table[4] = 0x00, table[5] = 0x02, table[6] = 0x02, table[7] = 0x00;
+  package.insert(package.end(), table.begin(), table.end());
+  PutU32(package, 0xD8, tableOffset);
+  PutU32(package, 0xDC, 16);
+  return padding;
+}
+
+class CliRead : public ::testing::Test {
+ protected:
+  RunResult Cli(const std::vector<std::string>& arguments) {
+    RunSettings settings;
+    settings.directory = root_.path();
+    return RunCli(arguments, settings);
+  }
+  HostFolder root_;
+};
+
+TEST_F(CliRead, ListShowsTheRegionsAndEveryMemberAsTextAndJson) {
+  const std::vector<char> module = NoiseBytes(9000, 10);
+  std::vector<char> plain = LayOutPackage(
+      module, {{"setup.exe", NoiseBytes(20000, 11)}, {"read me.txt", NoiseBytes(7, 12)}, {"empty", {}}});
+  std::vector<char> slack = plain;
+  slack.insert(slack.end(), 127, 'x');
+  std::vector<char> signedPackage = LayOutPackage(PeModule(0x400), {{"SETUP.EXE", NoiseBytes(5, 13)}});
+  const size_t padding = AppendCertificateTable(signedPackage);
+  ASSERT_GT(padding, 0u);
+  std::vector<char> named = LayOutPackage(module, {{"setup.exe", {}}, {"\"q\"\x01\xc3\xa9\xe9.txt", {}}});
+  WriteBytes(root_.Join("plain.exe"), plain);
+  WriteBytes(root_.Join("slack.exe"), slack);
+  WriteBytes(root_.Join("signed.exe"), signedPackage);
+  WriteBytes(root_.Join("empty.exe"), LayOutPackage(module, {}));
+  WriteBytes(root_.Join("named.exe"), named);
+
+  struct Case {
+    std::string package, text, json;
+  };
+  const std::string plainRows =
+      "members: 3\nindex\tname\toffset\tsize\n0\tsetup.exe\t9000\t20000\n1\tread me.txt\t29000\t7\n"
+      "2\tempty\t29007\t0\n";
+  const std::string plainMembers =
+      "\"members\":[{\"index\":0,\"name\":\"setup.exe\",\"offset\":9000,\"size\":20000},"
+      "{\"index\":1,\"name\":\"read me.txt\",\"offset\":29000,\"size\":7},"
+      "{\"index\":2,\"name\":\"empty\",\"offset\":29007,\"size\":0}]}\n";
+  const std::vector<Case> cases = {
+      {"plain.exe", "module image length: 9000\ncertificate table: no\ntrailing slack: 0\n" + plainRows,
+       ",\"moduleImageLength\":9000,\"certificateTable\":false,\"trailingSlack\":0," + plainMembers},
+      {"slack.exe", "module image length: 9000\ncertificate table: no\ntrailing slack: 127\n" + plainRows,
+       ",\"moduleImageLength\":9000,\"certificateTable\":false,\"trailingSlack\":127," + plainMembers},
+      {"signed.exe",
+       "module image length: 1024\ncertificate table: yes\ntrailing slack: " + std::to_string(padding) +
+           "\nmembers: 1\nindex\tname\toffset\tsize\n0\tSETUP.EXE\t1024\t5\n",
+       ",\"moduleImageLength\":1024,\"certificateTable\":true,\"trailingSlack\":" + std::to_string(padding) +
+           ",\"members\":[{\"index\":0,\"name\":\"SETUP.EXE\",\"offset\":1024,\"size\":5}]}\n"},
+      {"empty.exe", "module image length: 9000\ncertificate table: no\ntrailing slack: 0\nmembers: 0\n"
+                    "index\tname\toffset\tsize\n",
+       ",\"moduleImageLength\":9000,\"certificateTable\":false,\"trailingSlack\":0,\"members\":[]}\n"},
+      // Quotes and a control byte escaped; UTF-8 kept; a lone code-page byte as \u00e9.
+      {"named.exe", "",
+       ",\"moduleImageLength\":9000,\"certificateTable\":false,\"trailingSlack\":0,\"members\":["
+       "{\"index\":0,\"name\":\"setup.exe\",\"offset\":9000,\"size\":0},"
+       "{\"index\":1,\"name\":\"\\\"q\\\"\\u0001\xc3\xa9\\u00e9.txt\",\"offset\":9000,\"size\":0}]}\n"},
+  };
+  for (const Case& c : cases) {
+    if (!c.text.empty()) {
+      const RunResult text = Cli({"list", c.package});
+      EXPECT_EQ(text.exitStatus, 0) << c.package << text.err;
+      EXPECT_EQ(text.out, c.text) << c.package;
+    }
+    const RunResult json = Cli({"list", "--json", c.package});
+    EXPECT_EQ(json.exitStatus, 0) << c.package << json.err;
+    EXPECT_EQ(json.out, "{\"package\":\"" + root_.Join(c.package) + "\"" + c.json) << c.package;
+    EXPECT_EQ(json.err, "");
+  }
+}
+
+// A valid package of four members as the robustness tests use it.
+std::vector<char> FourMemberPackage() {
+  return LayOutPackage(NoiseBytes(3000, 41), {{"SETUP.EXE", NoiseBytes(5000, 42)},
+                                              {"data.cab", NoiseBytes(9000, 43)},
+                                              {"empty.txt", {}},
+                                              {"readme.txt", NoiseBytes(300, 44)}});
+}
+
+TEST_F(CliRead, VerifySaysInOneLineWhatIsWrong) {
+  const std::vector<char> valid = FourMemberPackage();
+  const size_t directory = valid.size() - 20 - 4 * 268;
+  struct Case {
+    const char* what;
+    std::vector<char> bytes;
+    std::string problem;  // empty: well formed
+  };
+  auto with = [&](size_t at, uint32_t value) {
+    std::vector<char> bytes = valid;
+    PutU32(bytes, at, value);
+    return bytes;
+  };
+  auto named = [&](int entry, const char* name) {
+    std::vector<char> bytes = valid;
+    memset(&bytes[directory + entry * 268], 0, 260);
+    memcpy(&bytes[directory + entry * 268], name, strlen(name));
+    return bytes;
+  };
+  std::vector<char> slack127 = valid, slack128 = valid, unterminated = valid;
+  slack127.insert(slack127.end(), 127, 0);
+  slack128.insert(slack128.end(), 128, 0);
+  memset(&unterminated[directory], 'A', 260);
+  const std::vector<Case> cases = {
+      {"as written", valid, ""},
+      {"127 bytes of slack", slack127, ""},
+      {"128 bytes of slack", slack128, "no package trailer"},
+      {"cut by one byte", std::vector<char>(valid.begin(), valid.end() - 1), "no package trailer"},
+      {"a plain program", NoiseBytes(3000, 41), "no package trailer"},
+      {"an empty file", {}, "no package trailer"},
+      {"count -1", with(valid.size() - 4, 0xFFFFFFFFu), "negative entry count in the trailer"},
+      {"count too large", with(valid.size() - 4, 0x7FFFFFFFu), "directory outside the file"},
+      {"name leaving the folder", named(1, "..\\..\\evil.exe"), "unsafe member name (entry 1)"},
+      {"name with a drive", named(3, "C:x"), "unsafe member name (entry 3)"},
+      {"unterminated name", unterminated, "unsafe member name (entry 0)"},
+      {"offset past the end", with(directory + 2 * 268 + 260, 0xFFFFFFFEu), "member outside the file (entry 2)"},
+      {"size into the directory", with(directory + 3 * 268 + 264, 301), "member outside the file (entry 3)"},
+  };
+  for (const Case& c : cases) {
+    WriteBytes(root_.Join("damaged.exe"), c.bytes);
+    const RunResult run = Cli({"verify", "damaged.exe"});
+    if (c.problem.empty()) {
+      EXPECT_EQ(run.exitStatus, 0) << c.what;
+      EXPECT_EQ(run.out, "damaged.exe: well formed, 4 members\n") << c.what;
+      EXPECT_EQ(run.err, "") << c.what;
+    } else {
+      EXPECT_EQ(run.exitStatus, 1) << c.what;
+      EXPECT_EQ(run.err, "lodkin-cli: error: damaged.exe: " + c.problem + "\n") << c.what;
+      EXPECT_EQ(run.out, "") << c.what;
+    }
+  }
+  const RunResult missing = Cli({"verify", "missing.exe"});
+  EXPECT_EQ(missing.exitStatus, 1);
+  EXPECT_EQ(missing.err, "lodkin-cli: error: missing.exe: cannot open the file\n");
+}
+
+// Every damage kind of the robustness tests, a spread of each: the tool accepts exactly
+// what the program's reader accepts and names the reader's reason otherwise.
+TEST_F(CliRead, VerifyAgreesWithTheReaderOnDamagedPackages) {
+  const std::vector<PackageDamage> damages = DamagePackage(FourMemberPackage(), 4, 45);
+  ASSERT_GT(damages.size(), 3000u);
+  int accepted = 0, refused = 0;
+  for (size_t i = 0; i < damages.size(); i += 7) {
+    const PackageDamage& damage = damages[i];
+    const std::string path = root_.Join("damaged.exe");
+    WriteBytes(path, damage.bytes);
+    PackageReader reader;
+    const int open = reader.Open(path.c_str());
+    const RunResult run = Cli({"verify", "damaged.exe"});
+    if (open) {
+      ++accepted;
+      EXPECT_EQ(run.exitStatus, 0) << damage.what << run.err;
+    } else {
+      ++refused;
+      std::string problem = DescribePackageStatus(reader.status());
+      if (reader.badEntry() >= 0) problem += " (entry " + std::to_string(reader.badEntry()) + ")";
+      EXPECT_EQ(run.exitStatus, 1) << damage.what;
+      EXPECT_EQ(run.err, "lodkin-cli: error: damaged.exe: " + problem + "\n") << damage.what;
+    }
+  }
+  EXPECT_GT(accepted, 5);
+  EXPECT_GT(refused, 200);
+  printf("verified %d damaged packages: %d accepted, %d refused\n", accepted + refused, accepted, refused);
+}
+
+// Offsets past 2 GiB in a sparse file: a member of 2.44 GiB that takes no room, then a
+// real member, directory and trailer at the end.
+TEST_F(CliRead, PackageOver2GiBIsListedAndVerified) {
+  const uint32_t bigSize = 0x9C000000u;
+  const std::vector<char> module = NoiseBytes(1000, 30);
+  const std::vector<char> setup = NoiseBytes(5000, 31);
+  const uint32_t setupOffset = 1000 + bigSize;
+  std::vector<char> tail = setup;
+  char entry[268] = {};
+  strcpy(entry, "big.bin");
+  uint32_t offset = 1000;
+  memcpy(entry + 260, &offset, 4);
+  memcpy(entry + 264, &bigSize, 4);
+  tail.insert(tail.end(), entry, entry + 268);
+  memset(entry, 0, sizeof(entry));
+  strcpy(entry, "setup.exe");
+  const uint32_t setupSize = static_cast<uint32_t>(setup.size());
+  memcpy(entry + 260, &setupOffset, 4);
+  memcpy(entry + 264, &setupSize, 4);
+  tail.insert(tail.end(), entry, entry + 268);
+  const int32_t count = 2;
+  tail.insert(tail.end(), "BRAMTOLEPACKFILE", "BRAMTOLEPACKFILE" + 16);
+  tail.insert(tail.end(), reinterpret_cast<const char*>(&count), reinterpret_cast<const char*>(&count) + 4);
+
+  auto writeSparse = [&](const std::string& path, const std::vector<char>& end) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(pwrite(fd, module.data(), module.size(), 0), static_cast<ssize_t>(module.size()));
+    ASSERT_EQ(ftruncate(fd, setupOffset), 0);
+    ASSERT_EQ(pwrite(fd, end.data(), end.size(), setupOffset), static_cast<ssize_t>(end.size()));
+    ASSERT_EQ(close(fd), 0);
+  };
+  writeSparse(root_.Join("big.exe"), tail);
+  RunResult run = Cli({"verify", "big.exe"});
+  EXPECT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(run.out, "big.exe: well formed, 2 members\n");
+  run = Cli({"list", "big.exe"});
+  EXPECT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "module image length: 1000\ncertificate table: no\ntrailing slack: 0\nmembers: 2\n"
+            "index\tname\toffset\tsize\n0\tbig.bin\t1000\t2617245696\n1\tsetup.exe\t2617246696\t5000\n");
+  run = Cli({"list", "--json", "big.exe"});
+  EXPECT_NE(run.out.find("{\"index\":1,\"name\":\"setup.exe\",\"offset\":2617246696,\"size\":5000}"),
+            std::string::npos)
+      << run.out;
+
+  // Offset and size that only reach past the end in 64-bit arithmetic.
+  std::vector<char> damaged = tail;
+  PutU32(damaged, setup.size() + 260, 0xFFFFFFFFu);
+  PutU32(damaged, setup.size() + 264, 0xFFFFFFFFu);
+  writeSparse(root_.Join("wrapped.exe"), damaged);
+  run = Cli({"verify", "wrapped.exe"});
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_EQ(run.err, "lodkin-cli: error: wrapped.exe: member outside the file (entry 0)\n");
+}
+
+}  // namespace

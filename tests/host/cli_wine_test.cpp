@@ -1,0 +1,93 @@
+// The native tool against the Windows side: for the same program file and the same files
+// in the same order, lodkin-cli on the host writes the bytes that the packaging window's
+// Pack command writes under Wine, at the same place, and the package runs under Wine with
+// the real Lodkin.exe, starting the stand-in setup program from its work directory.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "host/support/host_files.h"
+#include "host/support/tool_process.h"
+
+namespace {
+
+// The value of "key=" in the stand-in's record, up to the line end.
+std::string RecordValue(const std::string& record, const std::string& key) {
+  const size_t at = record.find(key + "=");
+  if (at == std::string::npos) return std::string();
+  const size_t start = at + key.size() + 1;
+  return record.substr(start, record.find('\n', start) - start);
+}
+
+TEST(CliUnderWine, NativePackageIsTheWindowsOneAndRuns) {
+  const std::string bin = WindowsBinFolder();
+  if (bin.empty()) GTEST_SKIP() << "the host build was configured without LODKIN_OUTPUT_DIR (the cross build's bin)";
+  ASSERT_TRUE(Exists(bin + "/Lodkin.exe"));
+  ASSERT_TRUE(Exists(bin + "/stand_in_setup.exe"));
+  ASSERT_TRUE(Exists(bin + "/window_pack.exe"));
+
+  HostFolder root;
+  MakeFolder(root.Join("app"));
+  MakeFolder(root.Join("data"));
+  const std::string setup = root.Join("app/setup.exe");
+  WriteBytes(setup, ReadBytes(bin + "/stand_in_setup.exe"));
+  WriteBytes(root.Join("data/payload.bin"), NoiseBytes(1500000, 70));
+  WriteBytes(root.Join("data/readme.txt"), NoiseBytes(1234, 71));
+  const std::string package = root.Join("app/KVPACK_app.exe");
+
+  // The native tool, with its default stub: the Lodkin.exe beside it in the same folder.
+  ASSERT_EQ(CliPath().substr(0, CliPath().rfind('/')), bin) << "lodkin-cli is not beside Lodkin.exe";
+  RunSettings inRoot;
+  inRoot.directory = root.path();
+  const RunResult native = RunCli({"pack", "app/setup.exe", "data/payload.bin", "data/readme.txt"}, inRoot);
+  ASSERT_EQ(native.exitStatus, 0) << native.err;
+  const std::vector<char> nativeBytes = ReadBytes(package);
+  ASSERT_EQ(unlink(package.c_str()), 0);
+
+  // The window's own Pack command under Wine, with the same program file and rows.
+  const RunResult window = RunUnderWine(bin + "/window_pack.exe",
+                                        {WinePath(bin + "/Lodkin.exe"), WinePath(setup),
+                                         WinePath(root.Join("data/payload.bin")), WinePath(root.Join("data/readme.txt"))});
+  ASSERT_TRUE(window.finished);
+  ASSERT_EQ(window.exitStatus, 0) << window.out << window.err;
+  EXPECT_NE(window.out.find("status:Packaging is completed"), std::string::npos) << window.out;
+  const std::vector<char> windowBytes = ReadBytes(package);
+  EXPECT_EQ(nativeBytes.size(), windowBytes.size());
+  EXPECT_TRUE(nativeBytes == windowBytes) << "the packages differ";
+  EXPECT_EQ(nativeBytes.size(), ReadBytes(bin + "/Lodkin.exe").size() + ReadBytes(setup).size() + 1500000 + 1234 +
+                                    3 * 268 + 20);
+
+  // The native package run by the real program: the stand-in starts from the work
+  // directory with both data files beside it, and knows the package's path.
+  WriteBytes(package, nativeBytes);
+  ASSERT_EQ(chmod(package.c_str(), 0755), 0);
+  const std::string record = root.Join("record.txt");
+  RunSettings recorded;
+  recorded.environment.push_back({"LODKIN_STAND_IN_RECORD", WinePath(record)});
+  recorded.timeoutSeconds = 60;
+  const RunResult run = RunUnderWine(package, {}, recorded);
+  ASSERT_TRUE(run.finished);
+  ASSERT_TRUE(Exists(record)) << "the setup program was not started";
+  const std::vector<char> bytes = ReadBytes(record);
+  const std::string text(bytes.begin(), bytes.end());
+  EXPECT_EQ(RecordValue(text, "files"), "payload.bin|readme.txt|setup.exe") << text;
+  EXPECT_EQ(RecordValue(text, "caller"), WinePath(package)) << text;
+  const std::string self = RecordValue(text, "self");
+  EXPECT_NE(self.find("\\KVLodkin"), std::string::npos) << text;
+
+  // The work directory lives in the prefix's temporary folder: removed with its program.
+  const char* prefix = getenv("WINEPREFIX");
+  const std::string prefixPath = prefix != nullptr ? prefix : bin + "/../wineprefix";
+  if (self.size() > 3 && (self[0] == 'C' || self[0] == 'c') && self[1] == ':') {
+    std::string host = prefixPath + "/drive_c" + self.substr(2, self.rfind('\\') - 2);
+    for (char& c : host) {
+      if (c == '\\') c = '/';
+    }
+    RemoveAll(host);
+  }
+}
+
+}  // namespace

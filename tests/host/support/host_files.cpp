@@ -1,0 +1,110 @@
+#include "host/support/host_files.h"
+
+#include <dirent.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+HostFolder::HostFolder() {
+  const char* temp = getenv("TMPDIR");
+  std::string pattern = std::string(temp != nullptr && temp[0] != 0 ? temp : "/tmp") + "/lodkin-host-XXXXXX";
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back(0);
+  if (mkdtemp(buffer.data()) == nullptr) throw std::runtime_error("cannot create " + pattern);
+  path_ = buffer.data();
+}
+
+HostFolder::~HostFolder() { RemoveAll(path_); }
+
+std::vector<char> NoiseBytes(size_t length, uint32_t seed) {
+  std::vector<char> bytes(length);
+  uint32_t state = seed * 2654435761u + 1;
+  for (size_t i = 0; i < length; ++i) {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    bytes[i] = static_cast<char>(state >> 24);
+  }
+  return bytes;
+}
+
+void WriteBytes(const std::string& path, const std::vector<char>& bytes) {
+  FILE* file = fopen(path.c_str(), "wb");
+  if (file == nullptr) throw std::runtime_error("cannot write " + path);
+  if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), file);
+  if (fclose(file) != 0) throw std::runtime_error("cannot close " + path);
+}
+
+std::vector<char> ReadBytes(const std::string& path) {
+  FILE* file = fopen(path.c_str(), "rb");
+  if (file == nullptr) throw std::runtime_error("cannot read " + path);
+  std::vector<char> bytes;
+  char block[65536];
+  size_t got;
+  while ((got = fread(block, 1, sizeof(block), file)) > 0) bytes.insert(bytes.end(), block, block + got);
+  fclose(file);
+  return bytes;
+}
+
+bool Exists(const std::string& path) {
+  struct stat info;
+  return lstat(path.c_str(), &info) == 0;
+}
+
+void MakeFolder(const std::string& path) {
+  if (mkdir(path.c_str(), 0777) != 0) throw std::runtime_error("cannot create " + path);
+}
+
+std::vector<std::string> FolderEntries(const std::string& path) {
+  std::vector<std::string> names;
+  DIR* folder = opendir(path.c_str());
+  if (folder == nullptr) return names;
+  while (struct dirent* entry = readdir(folder)) {
+    if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0) names.push_back(entry->d_name);
+  }
+  closedir(folder);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void RemoveAll(const std::string& path) {
+  struct stat info;
+  if (path.empty() || lstat(path.c_str(), &info) != 0) return;
+  if (S_ISDIR(info.st_mode)) {
+    chmod(path.c_str(), 0700);
+    for (const std::string& name : FolderEntries(path)) RemoveAll(path + "/" + name);
+    rmdir(path.c_str());
+  } else {
+    unlink(path.c_str());
+  }
+}
+
+std::vector<char> LayOutPackage(const std::vector<char>& module, const std::vector<HandMember>& members) {
+  std::vector<char> bytes = module;
+  std::vector<char> directory;
+  for (const HandMember& member : members) {
+    char entry[268] = {};
+    strncpy(entry, member.name.c_str(), 259);
+    const uint32_t offset = static_cast<uint32_t>(bytes.size());
+    const uint32_t size = static_cast<uint32_t>(member.bytes.size());
+    memcpy(entry + 260, &offset, 4);
+    memcpy(entry + 264, &size, 4);
+    directory.insert(directory.end(), entry, entry + 268);
+    bytes.insert(bytes.end(), member.bytes.begin(), member.bytes.end());
+  }
+  bytes.insert(bytes.end(), directory.begin(), directory.end());
+  const char* magic = "BRAMTOLEPACKFILE";
+  bytes.insert(bytes.end(), magic, magic + 16);
+  const int32_t count = static_cast<int32_t>(members.size());
+  const char* countBytes = reinterpret_cast<const char*>(&count);
+  bytes.insert(bytes.end(), countBytes, countBytes + 4);
+  return bytes;
+}
+
+std::string WindowsBinFolder() { return LODKIN_WINDOWS_BIN; }
+std::string CliPath() { return LODKIN_CLI_PATH; }

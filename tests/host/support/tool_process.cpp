@@ -1,0 +1,100 @@
+#include "host/support/tool_process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include "host/support/host_files.h"
+
+namespace {
+
+std::string ReadText(const std::string& path) {
+  if (!Exists(path)) return std::string();
+  const std::vector<char> bytes = ReadBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+}  // namespace
+
+RunResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
+                     const RunSettings& settings) {
+  HostFolder capture;
+  const std::string outPath = capture.Join("out"), errPath = capture.Join("err");
+  std::vector<std::string> argv = {program};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  std::vector<char*> pointers;
+  for (std::string& argument : argv) pointers.push_back(&argument[0]);
+  pointers.push_back(nullptr);
+
+  RunResult result;
+  const pid_t child = fork();
+  if (child < 0) return result;
+  if (child == 0) {
+    const int in = open("/dev/null", O_RDONLY);
+    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (in < 0 || out < 0 || err < 0) _exit(126);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    if (!settings.directory.empty() && chdir(settings.directory.c_str()) != 0) _exit(126);
+    for (const auto& variable : settings.environment) setenv(variable.first.c_str(), variable.second.c_str(), 1);
+    if (settings.fileSizeLimit != 0) {
+      // A write past the limit then fails as on a full disk instead of ending the process.
+      signal(SIGXFSZ, SIG_IGN);
+      struct rlimit limit = {settings.fileSizeLimit, settings.fileSizeLimit};
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    execvp(pointers[0], pointers.data());
+    _exit(127);
+  }
+  int status = 0;
+  const time_t deadline = time(nullptr) + settings.timeoutSeconds;
+  for (;;) {
+    const pid_t done = waitpid(child, &status, WNOHANG);
+    if (done == child) {
+      result.finished = true;
+      break;
+    }
+    if (time(nullptr) > deadline) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+      break;
+    }
+    usleep(5000);
+  }
+  if (result.finished) result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.out = ReadText(outPath);
+  result.err = ReadText(errPath);
+  return result;
+}
+
+RunResult RunCli(const std::vector<std::string>& arguments, const RunSettings& settings) {
+  return RunProcess(CliPath(), arguments, settings);
+}
+
+RunResult RunUnderWine(const std::string& program, const std::vector<std::string>& arguments,
+                       const RunSettings& settings) {
+  RunSettings wine = settings;
+  if (getenv("WINEPREFIX") == nullptr) {
+    wine.environment.push_back({"WINEPREFIX", WindowsBinFolder() + "/../wineprefix"});
+    wine.environment.push_back({"WINEARCH", "win32"});
+    wine.environment.push_back({"WINEDEBUG", "-all"});
+    wine.environment.push_back({"WINEDLLOVERRIDES", "mscoree,mshtml="});
+  }
+  std::vector<std::string> all = {program};
+  all.insert(all.end(), arguments.begin(), arguments.end());
+  return RunProcess("wine", all, wine);
+}
+
+std::string WinePath(const std::string& hostPath) {
+  std::string path = "Z:" + hostPath;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}

@@ -1,0 +1,33 @@
+// Programs started as processes of their own, their output caught in files (never in
+// pipes: Wine's background services would inherit them and hold them open).
+#pragma once
+#include <stdint.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+struct RunSettings {
+  std::string directory;                   // current folder; empty: the test's own
+  uint64_t fileSizeLimit = 0;              // RLIMIT_FSIZE for the child, 0: none
+  unsigned timeoutSeconds = 120;           // killed after this
+  std::vector<std::pair<std::string, std::string>> environment;  // set in the child
+};
+
+struct RunResult {
+  bool finished = false;  // false: killed at the time limit
+  int exitStatus = -1;
+  std::string out, err;
+};
+
+RunResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
+                     const RunSettings& settings = RunSettings());
+// The native lodkin-cli.
+RunResult RunCli(const std::vector<std::string>& arguments, const RunSettings& settings = RunSettings());
+
+// Wine, with the private prefix of the cross build unless the caller's environment
+// already names one (the scripts export it and keep a wineserver running).
+RunResult RunUnderWine(const std::string& program, const std::vector<std::string>& arguments,
+                       const RunSettings& settings = RunSettings());
+// A host path as a program under Wine sees it: Z: and backslashes.
+std::string WinePath(const std::string& hostPath);
