@@ -76,13 +76,17 @@ int RunExtractTool(const ToolArguments& arguments) {
     BinaryFile output;
     // Replacing is for two members of one name: the folder was empty, so any file
     // there was written by this same run, and the later member wins as with "-e".
-    int written = CreateOutputFile(output, path);
-    if (written) written = reader.CopyMember(i, output, buffer, &progress);
-    if (!output.Close()) written = 0;
-    if (!written) {
+    MemberCopyResult copied = kMemberCopyFailed;
+    if (CreateOutputFile(output, path)) copied = reader.CopyMember(i, output, buffer, &progress);
+    if (!output.Close() && copied == kMemberCopied) copied = kMemberCopyFailed;
+    if (copied != kMemberCopied) {
       progress.Finish();
       RemoveFile(path);
-      PrintError("cannot write \"%s\"", path);
+      if (copied == kMemberDamaged) {
+        PrintError("member \"%s\" is damaged", reader.entry(i).name);
+      } else {
+        PrintError("cannot write \"%s\"", path);
+      }
       return kExitFailure;
     }
   }

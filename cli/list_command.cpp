@@ -8,6 +8,16 @@
 
 namespace {
 
+// The member's recorded checksum as eight hex digits, or "-" where it carries none.
+void FormatChecksum(const PackageReader& reader, int index, char (&text)[16]) {
+  uint32_t checksum = 0;
+  if (reader.ExpectedChecksum(index, &checksum)) {
+    snprintf(text, sizeof(text), "%08lx", static_cast<unsigned long>(checksum));
+  } else {
+    snprintf(text, sizeof(text), "-");
+  }
+}
+
 void PrintText(PackageReader& reader) {
   const PackageTrailerInfo& trailer = reader.trailer();
   char number[32];
@@ -17,11 +27,13 @@ void PrintText(PackageReader& reader) {
   printf("trailing slack: %u\n", trailer.slack);
   printf("members: %d\n", reader.count());
   // Tab-separated, so that names with blanks stay one column.
-  printf("index\tname\toffset\tsize\n");
+  printf("index\tname\toffset\tsize\tchecksum\n");
   for (int i = 0; i < reader.count(); ++i) {
     const PackageDirEntry& entry = reader.entry(i);
-    printf("%d\t%s\t%lu\t%lu\n", i, entry.name, static_cast<unsigned long>(entry.offset),
-           static_cast<unsigned long>(entry.size));
+    char checksum[16];
+    FormatChecksum(reader, i, checksum);
+    printf("%d\t%s\t%lu\t%lu\t%s\n", i, entry.name, static_cast<unsigned long>(entry.offset),
+           static_cast<unsigned long>(entry.size), checksum);
   }
 }
 
@@ -37,8 +49,15 @@ void PrintJson(PackageReader& reader, const char* path) {
     const PackageDirEntry& entry = reader.entry(i);
     printf("%s{\"index\":%d,\"name\":", i > 0 ? "," : "", i);
     PrintJsonString(stdout, entry.name);
-    printf(",\"offset\":%lu,\"size\":%lu}", static_cast<unsigned long>(entry.offset),
+    char checksum[16];
+    FormatChecksum(reader, i, checksum);
+    printf(",\"offset\":%lu,\"size\":%lu,\"checksum\":", static_cast<unsigned long>(entry.offset),
            static_cast<unsigned long>(entry.size));
+    if (checksum[0] == '-') {
+      fputs("null}", stdout);
+    } else {
+      printf("\"%s\"}", checksum);
+    }
   }
   fputs("]}\n", stdout);
 }

@@ -71,7 +71,8 @@ class PackageReader {
   MemberCopyResult CopyMember(int index, BinaryFile& destination, const CopyBuffer& buffer,
                               CopyObserver* observer = nullptr);
 
-  // Reads member `index` through its checksum without writing it anywhere.
+  // Reads member `index` through its checksum without writing it anywhere (a member
+  // without a record is not read and counts as intact).
   MemberCopyResult CheckMember(int index, const CopyBuffer& buffer);
   // 1 when entry `index` carries a checksum record.
   int HasChecksum(int index) const;

@@ -83,7 +83,7 @@ class ChecksummedPackage : public ::testing::Test {
       RemoveFile(path.c_str());
       out.CreateNew(path.c_str());
       results.push_back(reader.CopyMember(i, out, buffer));
-      EXPECT_EQ(reader.CheckMember(i, buffer), results.back());
+      if (reader.HasChecksum(i)) EXPECT_EQ(reader.CheckMember(i, buffer), results.back());
     }
     return results;
   }

@@ -35,7 +35,7 @@ class CliPack : public ::testing::Test {
   }
 
   std::vector<char> Expected() const {
-    return LayOutPackage(stub_, {{"setup.exe", setup_}, {"a.bin", data_}, {"empty.txt", {}}});
+    return LayOutPackage(stub_, {{"setup.exe", setup_}, {"a.bin", data_}, {"empty.txt", {}}}, true);
   }
 
   HostFolder root_;

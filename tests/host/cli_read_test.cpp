@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/member_checksum.h"
 #include "core/package_reader.h"
 #include "host/support/host_files.h"
 #include "host/support/tool_process.h"
@@ -77,12 +78,12 @@ TEST_F(CliRead, ListShowsTheRegionsAndEveryMemberAsTextAndJson) {
     std::string package, text, json;
   };
   const std::string plainRows =
-      "members: 3\nindex\tname\toffset\tsize\n0\tsetup.exe\t9000\t20000\n1\tread me.txt\t29000\t7\n"
-      "2\tempty\t29007\t0\n";
+      "members: 3\nindex\tname\toffset\tsize\tchecksum\n0\tsetup.exe\t9000\t20000\t-\n"
+      "1\tread me.txt\t29000\t7\t-\n2\tempty\t29007\t0\t-\n";
   const std::string plainMembers =
-      "\"members\":[{\"index\":0,\"name\":\"setup.exe\",\"offset\":9000,\"size\":20000},"
-      "{\"index\":1,\"name\":\"read me.txt\",\"offset\":29000,\"size\":7},"
-      "{\"index\":2,\"name\":\"empty\",\"offset\":29007,\"size\":0}]}\n";
+      "\"members\":[{\"index\":0,\"name\":\"setup.exe\",\"offset\":9000,\"size\":20000,\"checksum\":null},"
+      "{\"index\":1,\"name\":\"read me.txt\",\"offset\":29000,\"size\":7,\"checksum\":null},"
+      "{\"index\":2,\"name\":\"empty\",\"offset\":29007,\"size\":0,\"checksum\":null}]}\n";
   const std::vector<Case> cases = {
       {"plain.exe", "module image length: 9000\ncertificate table: no\ntrailing slack: 0\n" + plainRows,
        ",\"moduleImageLength\":9000,\"certificateTable\":false,\"trailingSlack\":0," + plainMembers},
@@ -90,17 +91,17 @@ TEST_F(CliRead, ListShowsTheRegionsAndEveryMemberAsTextAndJson) {
        ",\"moduleImageLength\":9000,\"certificateTable\":false,\"trailingSlack\":127," + plainMembers},
       {"signed.exe",
        "module image length: 1024\ncertificate table: yes\ntrailing slack: " + std::to_string(padding) +
-           "\nmembers: 1\nindex\tname\toffset\tsize\n0\tSETUP.EXE\t1024\t5\n",
+           "\nmembers: 1\nindex\tname\toffset\tsize\tchecksum\n0\tSETUP.EXE\t1024\t5\t-\n",
        ",\"moduleImageLength\":1024,\"certificateTable\":true,\"trailingSlack\":" + std::to_string(padding) +
-           ",\"members\":[{\"index\":0,\"name\":\"SETUP.EXE\",\"offset\":1024,\"size\":5}]}\n"},
+           ",\"members\":[{\"index\":0,\"name\":\"SETUP.EXE\",\"offset\":1024,\"size\":5,\"checksum\":null}]}\n"},
       {"empty.exe", "module image length: 9000\ncertificate table: no\ntrailing slack: 0\nmembers: 0\n"
-                    "index\tname\toffset\tsize\n",
+                    "index\tname\toffset\tsize\tchecksum\n",
        ",\"moduleImageLength\":9000,\"certificateTable\":false,\"trailingSlack\":0,\"members\":[]}\n"},
       // Quotes and a control byte escaped; UTF-8 kept; a lone code-page byte as \u00e9.
       {"named.exe", "",
        ",\"moduleImageLength\":9000,\"certificateTable\":false,\"trailingSlack\":0,\"members\":["
-       "{\"index\":0,\"name\":\"setup.exe\",\"offset\":9000,\"size\":0},"
-       "{\"index\":1,\"name\":\"\\\"q\\\"\\u0001\xc3\xa9\\u00e9.txt\",\"offset\":9000,\"size\":0}]}\n"},
+       "{\"index\":0,\"name\":\"setup.exe\",\"offset\":9000,\"size\":0,\"checksum\":null},"
+       "{\"index\":1,\"name\":\"\\\"q\\\"\\u0001\xc3\xa9\\u00e9.txt\",\"offset\":9000,\"size\":0,\"checksum\":null}]}\n"},
   };
   for (const Case& c : cases) {
     if (!c.text.empty()) {
@@ -166,7 +167,7 @@ TEST_F(CliRead, VerifySaysInOneLineWhatIsWrong) {
     const RunResult run = Cli({"verify", "damaged.exe"});
     if (c.problem.empty()) {
       EXPECT_EQ(run.exitStatus, 0) << c.what;
-      EXPECT_EQ(run.out, "damaged.exe: well formed, 4 members\n") << c.what;
+      EXPECT_EQ(run.out, "damaged.exe: well formed, 4 members, 0 with checksums\n") << c.what;
       EXPECT_EQ(run.err, "") << c.what;
     } else {
       EXPECT_EQ(run.exitStatus, 1) << c.what;
@@ -243,14 +244,14 @@ TEST_F(CliRead, PackageOver2GiBIsListedAndVerified) {
   writeSparse(root_.Join("big.exe"), tail);
   RunResult run = Cli({"verify", "big.exe"});
   EXPECT_EQ(run.exitStatus, 0) << run.err;
-  EXPECT_EQ(run.out, "big.exe: well formed, 2 members\n");
+  EXPECT_EQ(run.out, "big.exe: well formed, 2 members, 0 with checksums\n");
   run = Cli({"list", "big.exe"});
   EXPECT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_EQ(run.out,
             "module image length: 1000\ncertificate table: no\ntrailing slack: 0\nmembers: 2\n"
-            "index\tname\toffset\tsize\n0\tbig.bin\t1000\t2617245696\n1\tsetup.exe\t2617246696\t5000\n");
+            "index\tname\toffset\tsize\tchecksum\n0\tbig.bin\t1000\t2617245696\t-\n1\tsetup.exe\t2617246696\t5000\t-\n");
   run = Cli({"list", "--json", "big.exe"});
-  EXPECT_NE(run.out.find("{\"index\":1,\"name\":\"setup.exe\",\"offset\":2617246696,\"size\":5000}"),
+  EXPECT_NE(run.out.find("{\"index\":1,\"name\":\"setup.exe\",\"offset\":2617246696,\"size\":5000,\"checksum\":null}"),
             std::string::npos)
       << run.out;
 
@@ -262,6 +263,58 @@ TEST_F(CliRead, PackageOver2GiBIsListedAndVerified) {
   run = Cli({"verify", "wrapped.exe"});
   EXPECT_EQ(run.exitStatus, 1);
   EXPECT_EQ(run.err, "lodkin-cli: error: wrapped.exe: member outside the file (entry 0)\n");
+}
+
+// With checksum records, verify reads every member and names each damaged one; list
+// shows the recorded values; extract stops at the damaged member and removes it.
+TEST_F(CliRead, ChecksumsNameEveryDamagedMember) {
+  const std::vector<char> module = NoiseBytes(3000, 61);
+  const std::vector<HandMember> members = {{"SETUP.EXE", NoiseBytes(5000, 62)},
+                                           {"data.cab", NoiseBytes(300000, 63)},
+                                           {"empty.txt", {}},
+                                           {"readme.txt", NoiseBytes(300, 64)}};
+  const std::vector<char> valid = LayOutPackage(module, members, true);
+  auto flipped = [&](std::vector<size_t> positions) {
+    std::vector<char> bytes = valid;
+    for (size_t at : positions) bytes[at] ^= 0x01;
+    return bytes;
+  };
+  const size_t data = 3000 + 5000, readme = data + 300000;
+  struct Case {
+    const char* what;
+    std::vector<char> bytes;
+    std::string errors;  // empty: verified
+  };
+  const std::string prefix = "lodkin-cli: error: p.exe: ";
+  const std::vector<Case> cases = {
+      {"as written", valid, ""},
+      {"one member", flipped({data + 299999}),
+       prefix + "member \"data.cab\" (entry 1) is damaged\n"},
+      {"two members", flipped({3000, readme + 10}),
+       prefix + "member \"SETUP.EXE\" (entry 0) is damaged\n" + prefix +
+           "member \"readme.txt\" (entry 3) is damaged\n"},
+      {"the module image", flipped({2999}), prefix + "module image is damaged\n"},
+  };
+  for (const Case& c : cases) {
+    WriteBytes(root_.Join("p.exe"), c.bytes);
+    const RunResult run = Cli({"verify", "p.exe"});
+    EXPECT_EQ(run.err, c.errors) << c.what;
+    EXPECT_EQ(run.exitStatus, c.errors.empty() ? 0 : 1) << c.what;
+    EXPECT_EQ(run.out, c.errors.empty() ? "p.exe: well formed, 4 members, 4 with checksums\n" : "") << c.what;
+  }
+
+  WriteBytes(root_.Join("p.exe"), valid);
+  const RunResult list = Cli({"list", "p.exe"});
+  char row[64];
+  snprintf(row, sizeof(row), "\t300000\t%08x\n", ChecksumOf(members[1].bytes.data(), members[1].bytes.size()));
+  EXPECT_NE(list.out.find(row), std::string::npos) << list.out;
+  EXPECT_EQ(list.out.find("\t-\n"), std::string::npos) << "every member has a checksum";
+
+  WriteBytes(root_.Join("p.exe"), flipped({data + 5}));
+  const RunResult extract = Cli({"extract", "p.exe", "-C", "out"});
+  EXPECT_EQ(extract.exitStatus, 1);
+  EXPECT_EQ(extract.err, "lodkin-cli: error: member \"data.cab\" is damaged\n");
+  EXPECT_EQ(FolderEntries(root_.Join("out")), std::vector<std::string>{"SETUP.EXE"});
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include "host/support/host_files.h"
 
+#include "core/checksum_record.h"
+#include "core/member_checksum.h"
+
 #include <dirent.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -84,17 +87,22 @@ void RemoveAll(const std::string& path) {
   }
 }
 
-std::vector<char> LayOutPackage(const std::vector<char>& module, const std::vector<HandMember>& members) {
+std::vector<char> LayOutPackage(const std::vector<char>& module, const std::vector<HandMember>& members,
+                                bool checksums) {
   std::vector<char> bytes = module;
   std::vector<char> directory;
+  // The test modules are no PE files: nothing in them is masked.
+  const uint32_t moduleChecksum = ChecksumOf(module.data(), module.size());
   for (const HandMember& member : members) {
-    char entry[268] = {};
-    strncpy(entry, member.name.c_str(), 259);
-    const uint32_t offset = static_cast<uint32_t>(bytes.size());
-    const uint32_t size = static_cast<uint32_t>(member.bytes.size());
-    memcpy(entry + 260, &offset, 4);
-    memcpy(entry + 264, &size, 4);
-    directory.insert(directory.end(), entry, entry + 268);
+    PackageDirEntry entry = {};
+    strncpy(entry.name, member.name.c_str(), 259);
+    entry.offset = static_cast<uint32_t>(bytes.size());
+    entry.size = static_cast<uint32_t>(member.bytes.size());
+    if (checksums) {
+      WriteChecksumRecord(entry, {ChecksumOf(member.bytes.data(), member.bytes.size()), moduleChecksum});
+    }
+    const char* raw = reinterpret_cast<const char*>(&entry);
+    directory.insert(directory.end(), raw, raw + sizeof(entry));
     bytes.insert(bytes.end(), member.bytes.begin(), member.bytes.end());
   }
   bytes.insert(bytes.end(), directory.begin(), directory.end());

@@ -33,8 +33,10 @@ struct HandMember {
   std::vector<char> bytes;
 };
 // Module image, members, a zero-padded directory and the trailer, put together here
-// without the writer.
-std::vector<char> LayOutPackage(const std::vector<char>& module, const std::vector<HandMember>& members);
+// without the writer; with `checksums`, each entry also gets the checksum record that
+// the writer puts there (values from the core's checksum, which has tests of its own).
+std::vector<char> LayOutPackage(const std::vector<char>& module, const std::vector<HandMember>& members,
+                                bool checksums = false);
 
 // Where the cross build put Lodkin.exe, stand_in_setup.exe and lodkin-cli itself;
 // empty when the host build was configured without it.
