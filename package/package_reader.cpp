@@ -28,14 +28,6 @@ int LocatePackageTrailer(FILE* file, PackageTrailerInfo* info) {
   return 0;
 }
 
-int IsSafeMemberName(const char (&name)[260]) {
-  const void* terminator = memchr(name, 0, sizeof(name));
-  if (terminator == nullptr || name[0] == 0) return 0;
-  if (strpbrk(name, "\\/:") != nullptr) return 0;
-  if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) return 0;
-  return 1;
-}
-
 PackageReader::PackageReader() : file_(nullptr), entries_(nullptr), count_(0), directoryStart_(0) {}
 
 PackageReader::~PackageReader() { Close(); }

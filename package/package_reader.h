@@ -5,6 +5,7 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include "core/member_name.h"
 #include "package/package_format.h"
 
 struct PackageTrailerInfo {
@@ -15,10 +16,6 @@ struct PackageTrailerInfo {
 // Looks for the magic at the 128 positions from 20 to 147 bytes before the end of a
 // stream opened with "rb". Returns 1 and fills *info when found.
 int LocatePackageTrailer(FILE* file, PackageTrailerInfo* info);
-
-// A name field can be joined to a folder without leaving it: terminated inside its
-// 260 bytes, not empty, free of '\', '/' and ':', and neither "." nor "..".
-int IsSafeMemberName(const char (&name)[260]);
 
 // An open package: its stream, its validated directory, and where the regions begin.
 class PackageReader {
