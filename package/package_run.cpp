@@ -4,6 +4,7 @@
 #include <string.h>
 #include <windows.h>
 
+#include "package/exit_code.h"
 #include "package/package_reader.h"
 #include "package/run_command.h"
 #include "package/stream_file.h"
@@ -14,14 +15,19 @@ static const char kCallerBlockName[] = "_SHM_VQINST_CALLER";
 static const DWORD kCallerBlockSize = 1024;
 static const char kInstalledSetupName[] = "KVSetup.exe";
 static const char kNotFoundFormat[] = "Error: [%s] is Not Found.[%d]";
+static const char kWriteFailedFormat[] = "Error: [%s] can not be written.[%d]";
 static const char kErrorCaption[] = "error";
 static const char kFirstProductKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{2C95E0A7-61F3-4D8B-9A4E-0B7C3D12F5E9}";
 static const char kSecondProductKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{7D3A51C2-9E04-4B6F-8C21-5F0E93A7B468}";
 
-// Room for a quoted work-directory path followed by the rest of a command line.
+// Room for a quoted work-directory path followed by a member name.
 static const int kCommandSize = 2 * kPathBufferSize + 8;
+// Room for a quoted work-directory path followed by the longest command line the
+// system passes (32,767 characters): "-run" arguments are never cut.
+static const int kRunCommandSize = 32768 + 2 * kPathBufferSize + 8;
+static const int kMemberPathSize = 2 * kPathBufferSize + 2;
 
 static int CarriesInstalledSetup(const PackageReader& package) {
   for (int i = 0; i < package.count(); ++i) {
@@ -30,22 +36,68 @@ static int CarriesInstalledSetup(const PackageReader& package) {
   return 0;
 }
 
-static int ExtractMembers(const PackageReader& package, const char* workDirectory) {
+// Both parts are at most 259 characters, so the path always fits.
+static void FormatMemberPath(char (&memberPath)[kMemberPathSize], const char* workDirectory,
+                             const char* name) {
+  _snprintf(memberPath, sizeof(memberPath) - 1, "%s\\%s", workDirectory, name);
+  memberPath[sizeof(memberPath) - 1] = 0;
+}
+
+// Writes member `index` to `path`. Returns 1 when it was written whole and closed;
+// otherwise 0, with the system error code in *error and the file deleted: a member
+// is never left behind half written.
+static int WriteMember(const PackageReader& package, int index, const char* path, DWORD* error) {
+  FILE* member = OpenStream(path, "wb");
+  if (member == NULL) {
+    *error = FailureCode(GetLastError(), ERROR_OPEN_FAILED);
+    return 0;
+  }
+  SetLastError(0);
+  int written = package.CopyMember(index, member);
+  DWORD code = written ? 0 : GetLastError();
+  // The stream buffer's last block reaches the disk only here.
+  if (fclose(member) != 0) {
+    if (written) code = GetLastError();
+    written = 0;
+  }
+  if (written) return 1;
+  *error = FailureCode(code, ERROR_WRITE_FAULT);
+  DeleteFileA(path);
+  return 0;
+}
+
+// Removes the members written so far and the work directory itself. Only the run's own
+// names are deleted: whatever else appeared in the folder keeps it in place.
+static void RemoveWrittenMembers(const PackageReader& package, int count, const char* workDirectory) {
+  for (int i = 0; i < count; ++i) {
+    char memberPath[kMemberPathSize];
+    FormatMemberPath(memberPath, workDirectory, package.entry(i).name);
+    DeleteFileA(memberPath);
+  }
+  RemoveDirectoryA(workDirectory);
+}
+
+// On failure the work directory is gone again, and failedPath and *error tell which
+// member could not be written and why.
+static int ExtractMembers(const PackageReader& package, const char* workDirectory,
+                          char (&failedPath)[kMemberPathSize], DWORD* error) {
   for (int i = 0; i < package.count(); ++i) {
-    char memberPath[2 * kPathBufferSize + 2];
-    _snprintf(memberPath, sizeof(memberPath) - 1, "%s\\%s", workDirectory, package.entry(i).name);
-    memberPath[sizeof(memberPath) - 1] = 0;
-    FILE* member = OpenStream(memberPath, "wb");
-    if (member == NULL) return 0;
-    // A member that could not be written whole (a full disk) is not left behind half
-    // written, and no setup program is started on a damaged set of files.
-    const int written = package.CopyMember(i, member);
-    if (fclose(member) != 0 || !written) {
-      DeleteFileA(memberPath);
+    FormatMemberPath(failedPath, workDirectory, package.entry(i).name);
+    if (!WriteMember(package, i, failedPath, error)) {
+      RemoveWrittenMembers(package, i, workDirectory);
       return 0;
     }
   }
   return 1;
+}
+
+// The box of a run that could not write its files; the run starts nothing after it.
+static DWORD ReportWriteFailure(const char* path, DWORD error) {
+  char message[kMemberPathSize + 64];
+  _snprintf(message, sizeof(message) - 1, kWriteFailedFormat, path, static_cast<int>(error));
+  message[sizeof(message) - 1] = 0;
+  MessageBoxA(NULL, message, kErrorCaption, MB_OK);
+  return error;
 }
 
 // The handle stays open: it keeps the block alive for the setup program.
@@ -61,33 +113,72 @@ static HANDLE PublishCallerPath(const char* packagePath, LPSECURITY_ATTRIBUTES a
   return block;
 }
 
+// The shell reports a failed start in hInstApp, in its older codes, and does not always
+// set the last error (Wine leaves it as it was). The codes 2, 3, 5, 8 and 11 are system
+// error codes of the same meaning; the others are translated.
+static DWORD ShellStartFailure(const SHELLEXECUTEINFOA& execute) {
+  const INT_PTR code = reinterpret_cast<INT_PTR>(execute.hInstApp);
+  switch (code) {
+    case SE_ERR_FNF:
+    case SE_ERR_PNF:
+    case SE_ERR_ACCESSDENIED:
+    case SE_ERR_OOM:
+    case ERROR_BAD_FORMAT:
+      return static_cast<DWORD>(code);
+    case SE_ERR_SHARE:
+      return ERROR_SHARING_VIOLATION;
+    case SE_ERR_ASSOCINCOMPLETE:
+    case SE_ERR_NOASSOC:
+      return ERROR_NO_ASSOCIATION;
+    case SE_ERR_DDETIMEOUT:
+    case SE_ERR_DDEFAIL:
+    case SE_ERR_DDEBUSY:
+      return ERROR_DDE_FAIL;
+    case SE_ERR_DLLNOTFOUND:
+      return ERROR_DLL_NOT_FOUND;
+  }
+  return FailureCode(GetLastError(), kExitNotDone);
+}
+
 static int IsAnyProductInstalled() {
   return IsProductInstalled(kFirstProductKey) || IsProductInstalled(kSecondProductKey);
 }
 
-int RunPackage(char* commandLine) {
+int RunPackage(char* commandLine, DWORD* exitCode) {
+  // A plain program, or a package that cannot be read: the window opens, and that is
+  // no failure of a package.
+  SetExitCode(exitCode, 0);
   char packagePath[kPathBufferSize];
-  memset(packagePath, 0, sizeof(packagePath));
-  GetModuleFileNameA(NULL, packagePath, sizeof(packagePath) - 1);
+  if (!GetModulePath(packagePath, sizeof(packagePath))) return 0;
 
   char workDirectory[kPathBufferSize];
   int installedSetup = 0;
-  char runCommand[kCommandSize];
+  char runCommand[kRunCommandSize];
   runCommand[0] = 0;
   const char* runOption = strstr(commandLine, "-run");
   {
     PackageReader package;
     if (!package.Open(packagePath)) return 0;
     installedSetup = CarriesInstalledSetup(package);
-    CreateWorkDirectory(installedSetup, workDirectory);
-    if (!ExtractMembers(package, workDirectory)) return 0;
+    DWORD error = 0;
+    if (!CreateWorkDirectory(installedSetup, workDirectory, &error)) {
+      SetExitCode(exitCode, ReportWriteFailure(workDirectory, error));
+      return 0;
+    }
+    char failedPath[kMemberPathSize];
+    if (!ExtractMembers(package, workDirectory, failedPath, &error)) {
+      SetExitCode(exitCode, ReportWriteFailure(failedPath, error));
+      return 0;
+    }
     if (runOption != NULL) {
       // The member named after "-run" is read from the fifth character on, wherever
       // "-run" stood; what follows the name stays that program's arguments.
       const char* text = commandLine + 4;
       while (*text == ' ') ++text;
-      FormatQuotedCommand(runCommand, sizeof(runCommand), workDirectory, text,
-                          RunMemberNameLength(text, package));
+      const int nameLength = RunMemberNameLength(text, package);
+      if (nameLength > 0) {
+        FormatQuotedCommand(runCommand, sizeof(runCommand), workDirectory, text, nameLength);
+      }
     }
   }
   ScheduleDeleteAtReboot(workDirectory);
@@ -100,12 +191,15 @@ int RunPackage(char* commandLine) {
     const char* name = kInstalledSetupName;
     if (FormatQuotedCommand(command, sizeof(command), workDirectory, name,
                             static_cast<int>(strlen(name)))) {
-      StartAndWait(command);
+      StartAndWait(command, exitCode);
+    } else {
+      SetExitCode(exitCode, ERROR_FILENAME_EXCED_RANGE);
     }
     return 1;  // the caller-path block lives until the process ends, soon after
   }
 
-  if (runCommand[0] != 0) StartAndWait(runCommand);
+  // The "-run" program's exit code is not the package's result.
+  if (runCommand[0] != 0) StartAndWait(runCommand, nullptr);
 
   char setupPath[kPathBufferSize + 16];
   _snprintf(setupPath, sizeof(setupPath) - 1, "%s\\SETUP.EXE", workDirectory);
@@ -118,6 +212,7 @@ int RunPackage(char* commandLine) {
       _snprintf(message, sizeof(message) - 1, kNotFoundFormat, setupPath, static_cast<int>(error));
       message[sizeof(message) - 1] = 0;
       MessageBoxA(NULL, message, kErrorCaption, MB_OK);
+      SetExitCode(exitCode, FailureCode(error, ERROR_FILE_NOT_FOUND));
       return 0;  // the block lives on with the process, which opens the window next
     }
   }
@@ -133,8 +228,11 @@ int RunPackage(char* commandLine) {
   execute.lpFile = quotedSetup;
   execute.lpParameters = strncmp(commandLine, "-s", 2) == 0 ? commandLine : "";
   execute.nShow = SW_SHOWNORMAL;
-  ShellExecuteExA(&execute);
-  if (execute.hProcess != NULL) WaitForSingleObject(execute.hProcess, INFINITE);
+  if (ShellExecuteExA(&execute) && execute.hProcess != NULL) {
+    SetExitCode(exitCode, WaitForExitCode(execute.hProcess));
+  } else {
+    SetExitCode(exitCode, ShellStartFailure(execute));
+  }
   if (callerBlock != NULL) CloseHandle(callerBlock);
   return 1;
 }
