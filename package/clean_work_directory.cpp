@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <string.h>
 
+#include "package/exit_code.h"
+
 // The name comes from the command line of an elevated process: anything that could point outside
 // the temporary folder, or at the folder itself, is refused before a file is touched.
 int IsSafeWorkDirectoryName(const char* name) {
@@ -13,7 +15,19 @@ int IsSafeWorkDirectoryName(const char* name) {
   return 1;
 }
 
+int IsDeletableEntry(const WIN32_FIND_DATAA& entry) {
+  if (entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) return 0;
+  return strcmp(entry.cFileName, ".") != 0 && strcmp(entry.cFileName, "..") != 0 ? 1 : 0;
+}
+
 int DeleteDirectoryAndFiles(const char* directoryPath) {
+  // A link or junction by the work directory's name leads to someone else's files, and
+  // this process runs elevated: it is not entered. The link itself stays too.
+  const DWORD attributes = GetFileAttributesA(directoryPath);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+      !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return 0;
+  }
   char searchPath[260];
   memset(searchPath, 0, sizeof(searchPath));
   int formed = _snprintf(searchPath, sizeof(searchPath) - 1, "%s\\*.*", directoryPath);
@@ -22,15 +36,14 @@ int DeleteDirectoryAndFiles(const char* directoryPath) {
     memset(&found, 0, sizeof(found));
     HANDLE search = FindFirstFileA(searchPath, &found);
     if (search != INVALID_HANDLE_VALUE) {
-      // The first entry is "." in a directory; it is not looked at.
-      while (FindNextFileA(search, &found)) {
-        if (found.dwFileAttributes == FILE_ATTRIBUTE_DIRECTORY) continue;
+      do {
+        if (!IsDeletableEntry(found)) continue;
         memset(searchPath, 0, sizeof(searchPath));
         formed = _snprintf(searchPath, sizeof(searchPath) - 1, "%s\\%s", directoryPath, found.cFileName);
         // A path that does not fit would name some other file: leave that entry alone.
         if (formed < 0) continue;
         DeleteFileA(searchPath);
-      }
+      } while (FindNextFileA(search, &found));
       FindClose(search);
     }
   }
@@ -46,7 +59,8 @@ long DeleteRunValue() {
   return status;
 }
 
-int CleanWorkDirectory(char* commandLine) {
+int CleanWorkDirectory(char* commandLine, DWORD* exitCode) {
+  SetExitCode(exitCode, kExitNotDone);
   if (commandLine[0] != '-' || commandLine[1] != 'd') return 0;
   char name[256];
   char tempFolder[256];
@@ -58,9 +72,13 @@ int CleanWorkDirectory(char* commandLine) {
   const char* rest = commandLine[2] != '\0' ? commandLine + 3 : commandLine + 2;
   if (IsSafeWorkDirectoryName(rest)) {
     strcpy(name, rest);
-    GetTempPathA(255, tempFolder);
-    int formed = _snprintf(target, sizeof(target) - 1, "%s%s", tempFolder, name);
-    if (formed >= 0) DeleteDirectoryAndFiles(target);
+    // A temporary-folder path that does not fit leaves no folder to work in: an empty
+    // one would make the name relative to the current directory.
+    const DWORD tempLength = GetTempPathA(255, tempFolder);
+    if (tempLength > 0 && tempLength < 255) {
+      int formed = _snprintf(target, sizeof(target) - 1, "%s%s", tempFolder, name);
+      if (formed >= 0 && DeleteDirectoryAndFiles(target)) SetExitCode(exitCode, kExitDone);
+    }
   }
   DeleteRunValue();
   return 1;
