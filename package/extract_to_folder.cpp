@@ -1,15 +1,15 @@
 #include "package/extract_to_folder.h"
 
-#include <windows.h>
-
+#include "package/exit_code.h"
 #include "package/package_reader.h"
 #include "package/stream_file.h"
+#include "security/builtin_group.h"
 #include "security/grant_file_access.h"
 
 namespace {
 
 const char kBareProgramName[] = "Lodkin.exe";
-const char kMemberAccount[] = "Users";
+const char kLookupAccountSidFailed[] = "LookupAccountSid() failed. Error %d\n";
 const DWORD kMemberAccess = GENERIC_READ | GENERIC_EXECUTE;
 const int kFolderRetries = 99;
 
@@ -50,9 +50,44 @@ int WriteRegion(FILE* package, uint64_t position, uint64_t length, const char* p
   return done;
 }
 
+// Creates the extraction folder: "<cut path>\" or the first free "<cut path>(k)". Returns
+// 0 when every name is taken: nothing is ever written into a folder this run did not make.
+int CreateExtractionFolder(const char* cutPath, char (&folder)[MAX_PATH]) {
+  if (!FormatPath(folder, "%s\\", cutPath)) return 0;
+  if (CreateDirectoryA(folder, 0)) return 1;
+  for (int k = 1; k <= kFolderRetries; ++k) {
+    char retry[16];
+    snprintf(retry, sizeof(retry), "(%d)", k);
+    if (!FormatPath(folder, "%s%s", cutPath, retry)) return 0;
+    if (CreateDirectoryA(folder, 0)) return 1;
+  }
+  return 0;
+}
+
+// What one run has written, so that a run that fails takes it away again.
+struct WrittenOutput {
+  const PackageReader* reader;
+  const char* folder;
+  const char* baseName;
+  int programWritten;
+  int subFolderCreated;
+  int membersTouched;  // members 0..membersTouched-1 were created, whole or not
+
+  void Remove() const {
+    char path[MAX_PATH];
+    for (int i = 0; i < membersTouched; ++i) {
+      if (FormatPath(path, "%s\\%s\\%s", folder, baseName, reader->entry(i).name)) DeleteFileA(path);
+    }
+    if (subFolderCreated && FormatPath(path, "%s\\%s\\", folder, baseName)) RemoveDirectoryA(path);
+    if (programWritten && FormatPath(path, "%s\\%s", folder, kBareProgramName)) DeleteFileA(path);
+    RemoveDirectoryA(folder);
+  }
+};
+
 }  // namespace
 
-int ExtractPackageToFolder(char* /*commandLine*/) {
+int ExtractPackageToFolder(char* /*commandLine*/, DWORD* exitCode) {
+  SetExitCode(exitCode, kExitNotDone);
   char path[MAX_PATH] = {0};
   char folder[MAX_PATH] = {0};
   char baseName[MAX_PATH] = {0};
@@ -65,27 +100,43 @@ int ExtractPackageToFolder(char* /*commandLine*/) {
   if (!reader.Open(path)) return 0;
 
   CutExtension(path, baseName);
-  if (!FormatPath(folder, "%s\\", path)) return 0;
-  if (!CreateDirectoryA(folder, 0)) {
-    for (int k = 1; k <= kFolderRetries; ++k) {
-      char retry[16];
-      snprintf(retry, sizeof(retry), "(%d)", k);
-      if (!FormatPath(folder, "%s%s", path, retry)) return 0;
-      if (CreateDirectoryA(folder, 0)) break;
-    }
+  if (!CreateExtractionFolder(path, folder)) return 0;
+  WrittenOutput written = {&reader, folder, baseName, 0, 0, 0};
+
+  if (!FormatPath(path, "%s\\%s", folder, kBareProgramName)) {
+    written.Remove();
+    return 0;
+  }
+  written.programWritten = 1;
+  if (!WriteRegion(reader.file(), 0, reader.moduleImageLength(), path)) {
+    written.Remove();
+    return 0;
   }
 
-  if (!FormatPath(path, "%s\\%s", folder, kBareProgramName)) return 0;
-  if (!WriteRegion(reader.file(), 0, reader.moduleImageLength(), path)) return 0;
+  if (!FormatPath(path, "%s\\%s\\", folder, baseName) || !CreateDirectoryA(path, 0)) {
+    written.Remove();
+    return 1;
+  }
+  written.subFolderCreated = 1;
 
-  if (!FormatPath(path, "%s\\%s\\", folder, baseName)) return 0;
-  if (!CreateDirectoryA(path, 0)) return 1;
+  // The group's name as this system spells it: a localized system has no "Users".
+  char usersGroup[512];
+  const int haveUsersGroup = LookupBuiltinGroupName(kBuiltinUsersRid, usersGroup, sizeof(usersGroup));
+  if (!haveUsersGroup && reader.count() > 0) printf(kLookupAccountSidFailed, (int)GetLastError());
 
   for (int i = 0; i < reader.count(); ++i) {
     const PackageDirEntry& member = reader.entry(i);
-    if (!FormatPath(path, "%s\\%s\\%s", folder, baseName, member.name)) return 0;
-    if (!WriteRegion(reader.file(), member.offset, member.size, path)) return 0;
-    GrantFileAccess(path, kMemberAccount, kMemberAccess);
+    if (!FormatPath(path, "%s\\%s\\%s", folder, baseName, member.name)) {
+      written.Remove();
+      return 0;
+    }
+    written.membersTouched = i + 1;
+    if (!WriteRegion(reader.file(), member.offset, member.size, path)) {
+      written.Remove();
+      return 0;
+    }
+    if (haveUsersGroup) GrantFileAccess(path, usersGroup, kMemberAccess);
   }
+  SetExitCode(exitCode, kExitDone);
   return 1;
 }
