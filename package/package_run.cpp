@@ -1,5 +1,6 @@
 #include "package/package_run.h"
 
+#include <errno.h>
 #include <shlwapi.h>
 #include <string.h>
 #include <windows.h>
@@ -43,25 +44,39 @@ static void FormatMemberPath(char (&memberPath)[kMemberPathSize], const char* wo
   memberPath[sizeof(memberPath) - 1] = 0;
 }
 
+// A write that the disk took only in part leaves no system error behind (the stream
+// sees a short count and nothing more): a disk with no room left is then the cause.
+static DWORD WriteFailureCode(DWORD systemError, const char* workDirectory) {
+  if (systemError != 0) return systemError;
+  if (errno == ENOSPC) return ERROR_DISK_FULL;
+  ULARGE_INTEGER available, total, free;
+  if (GetDiskFreeSpaceExA(workDirectory, &available, &total, &free) && available.QuadPart < 65536) {
+    return ERROR_DISK_FULL;
+  }
+  return ERROR_WRITE_FAULT;
+}
+
 // Writes member `index` to `path`. Returns 1 when it was written whole and closed;
 // otherwise 0, with the system error code in *error and the file deleted: a member
 // is never left behind half written.
-static int WriteMember(const PackageReader& package, int index, const char* path, DWORD* error) {
+static int WriteMember(const PackageReader& package, int index, const char* workDirectory,
+                       const char* path, DWORD* error) {
   FILE* member = OpenStream(path, "wb");
   if (member == NULL) {
     *error = FailureCode(GetLastError(), ERROR_OPEN_FAILED);
     return 0;
   }
   SetLastError(0);
+  errno = 0;
   int written = package.CopyMember(index, member);
-  DWORD code = written ? 0 : GetLastError();
+  DWORD code = written ? 0 : WriteFailureCode(GetLastError(), workDirectory);
   // The stream buffer's last block reaches the disk only here.
   if (fclose(member) != 0) {
-    if (written) code = GetLastError();
+    if (written) code = WriteFailureCode(GetLastError(), workDirectory);
     written = 0;
   }
   if (written) return 1;
-  *error = FailureCode(code, ERROR_WRITE_FAULT);
+  *error = code;
   DeleteFileA(path);
   return 0;
 }
@@ -83,7 +98,7 @@ static int ExtractMembers(const PackageReader& package, const char* workDirector
                           char (&failedPath)[kMemberPathSize], DWORD* error) {
   for (int i = 0; i < package.count(); ++i) {
     FormatMemberPath(failedPath, workDirectory, package.entry(i).name);
-    if (!WriteMember(package, i, failedPath, error)) {
+    if (!WriteMember(package, i, workDirectory, failedPath, error)) {
       RemoveWrittenMembers(package, i, workDirectory);
       return 0;
     }
