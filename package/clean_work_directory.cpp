@@ -20,6 +20,37 @@ int IsDeletableEntry(const WIN32_FIND_DATAA& entry) {
   return strcmp(entry.cFileName, ".") != 0 && strcmp(entry.cFileName, "..") != 0 ? 1 : 0;
 }
 
+typedef DWORD(WINAPI* FinalPathFunction)(HANDLE, LPSTR, DWORD, DWORD);
+
+// The path the system reaches when it opens `path`, links resolved, into a 520-byte
+// buffer. Returns 0 where the system cannot say (it then has no file links either).
+static int GetFinalPath(const char* path, char (&finalPath)[520]) {
+  // Looked up at run time: older systems lack it.
+  FinalPathFunction finalPathOf = reinterpret_cast<FinalPathFunction>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA"));
+  if (finalPathOf == NULL) return 0;
+  HANDLE file = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  const DWORD length = finalPathOf(file, finalPath, sizeof(finalPath), 0);
+  CloseHandle(file);
+  return length > 0 && length < sizeof(finalPath) ? 1 : 0;
+}
+
+// Some systems (Wine among them) show a link to a file as a plain file, and deleting it
+// there deletes the file it points to: an entry whose resolved path is not the folder's
+// own followed by its name is such a link.
+static int LeadsElsewhere(const char* folderFinal, const char* entryPath, const char* name) {
+  if (folderFinal[0] == 0) return 0;
+  char entryFinal[520];
+  if (!GetFinalPath(entryPath, entryFinal)) return 1;
+  const size_t folderLength = strlen(folderFinal);
+  if (_strnicmp(entryFinal, folderFinal, folderLength) != 0) return 1;
+  const char* rest = entryFinal + folderLength;
+  if (*rest == '\\') ++rest;
+  return _stricmp(rest, name) != 0 ? 1 : 0;
+}
+
 int DeleteDirectoryAndFiles(const char* directoryPath) {
   // A link or junction by the work directory's name leads to someone else's files, and
   // this process runs elevated: it is not entered. The link itself stays too.
@@ -28,6 +59,8 @@ int DeleteDirectoryAndFiles(const char* directoryPath) {
       !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     return 0;
   }
+  char folderFinal[520];
+  if (!GetFinalPath(directoryPath, folderFinal)) folderFinal[0] = 0;
   char searchPath[260];
   memset(searchPath, 0, sizeof(searchPath));
   int formed = _snprintf(searchPath, sizeof(searchPath) - 1, "%s\\*.*", directoryPath);
@@ -41,7 +74,7 @@ int DeleteDirectoryAndFiles(const char* directoryPath) {
         memset(searchPath, 0, sizeof(searchPath));
         formed = _snprintf(searchPath, sizeof(searchPath) - 1, "%s\\%s", directoryPath, found.cFileName);
         // A path that does not fit would name some other file: leave that entry alone.
-        if (formed < 0) continue;
+        if (formed < 0 || LeadsElsewhere(folderFinal, searchPath, found.cFileName)) continue;
         DeleteFileA(searchPath);
       } while (FindNextFileA(search, &found));
       FindClose(search);
