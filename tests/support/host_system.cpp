@@ -36,18 +36,27 @@ std::string UnixPathOf(const std::string& windowsPath) {
   return result;
 }
 
-int RunHostProgram(const std::string& program, const std::string& arguments) {
+bool RunHostProgram(const std::string& program, const std::string& arguments) {
   ProcessResult result = RunProgram(WindowsPathOfUnix(program), arguments, 30000);
-  if (!result.started || !result.finished) return -1;
-  return static_cast<int>(result.exitCode);
+  // The process handle Wine gives back for a Linux program cannot be waited on.
+  return result.started;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, unsigned milliseconds) {
+  const DWORD start = GetTickCount();
+  while (!condition()) {
+    if (GetTickCount() - start > milliseconds) return false;
+    Sleep(20);
+  }
+  return true;
 }
 
 bool MakeHostSymlink(const std::string& target, const std::string& link) {
   const std::string unixTarget = UnixPathOf(target);
   const std::string unixLink = UnixPathOf(link);
   if (unixTarget.empty() || unixLink.empty()) return false;
-  if (RunHostProgram("/bin/ln", "-sfn " + Quote(unixTarget) + " " + Quote(unixLink)) != 0) return false;
-  return GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES;
+  if (!RunHostProgram("/bin/ln", "-sfn " + Quote(unixTarget) + " " + Quote(unixLink))) return false;
+  return WaitUntil([&] { return GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES; });
 }
 
 SmallDisk::SmallDisk(char letter, unsigned kilobytes) : letter_(letter) {
@@ -58,27 +67,37 @@ SmallDisk::SmallDisk(char letter, unsigned kilobytes) : letter_(letter) {
   }
   mountPoint_ = std::string(prefix) + "/small-disk-" + std::to_string(GetCurrentProcessId());
   driveLink_ = std::string(prefix) + "/dosdevices/" + std::string(1, static_cast<char>(tolower(letter))) + ":";
-  if (RunHostProgram("/bin/mkdir", "-p " + Quote(mountPoint_)) != 0) {
+  const std::string mountPointSeen = WindowsPathOfUnix(mountPoint_);
+  RunHostProgram("/bin/mkdir", "-p " + Quote(mountPoint_));
+  if (!WaitUntil([&] { return DirectoryExists(mountPointSeen); })) {
     failure_ = "cannot make " + mountPoint_;
     return;
   }
-  if (RunHostProgram("/bin/mount", "-t tmpfs -o size=" + std::to_string(kilobytes) + "k tmpfs " +
-                                       Quote(mountPoint_)) != 0) {
-    failure_ = "mount -t tmpfs refused on this machine";
-    RunHostProgram("/bin/rmdir", Quote(mountPoint_));
+  // The folder shows the size of the disk behind it: a refused mount leaves it on the
+  // machine's own, far larger disk.
+  auto diskSize = [](const std::string& path) {
+    ULARGE_INTEGER available, total, free;
+    return GetDiskFreeSpaceExA(path.c_str(), &available, &total, &free) ? total.QuadPart : 0ull;
+  };
+  const unsigned long long limit = 2ull * kilobytes * 1024;
+  RunHostProgram("/bin/mount", "-t tmpfs -o size=" + std::to_string(kilobytes) + "k tmpfs " + Quote(mountPoint_));
+  if (!WaitUntil([&] { const unsigned long long size = diskSize(mountPointSeen + "\\"); return size > 0 && size <= limit; }, 5000)) {
+    failure_ = "mount -t tmpfs was refused on this machine";
     return;
   }
-  mounted_ = RunHostProgram("/bin/ln", "-sfn " + Quote(mountPoint_) + " " + Quote(driveLink_)) == 0 &&
-             DirectoryExists(root());
-  if (!mounted_) failure_ = "cannot map the disk as drive " + root();
+  RunHostProgram("/bin/ln", "-sfn " + Quote(mountPoint_) + " " + Quote(driveLink_));
+  mounted_ = WaitUntil([&] { const unsigned long long size = diskSize(root()); return size > 0 && size <= limit; });
+  if (!mounted_) failure_ = "cannot map " + mountPoint_ + " as drive " + root();
 }
 
 SmallDisk::~SmallDisk() {
   if (mountPoint_.empty()) return;
-  RunHostProgram("/bin/rm", "-f " + Quote(driveLink_));
-  // Lazily: the wineserver may still hold a handle on the disk for a moment.
-  RunHostProgram("/bin/umount", "-l " + Quote(mountPoint_));
-  RunHostProgram("/bin/rmdir", Quote(mountPoint_));
+  // One shell, so that the steps run in order; lazily, as the wineserver may still hold
+  // a handle on the disk for a moment.
+  const std::string mountPointSeen = WindowsPathOfUnix(mountPoint_);
+  RunHostProgram("/bin/sh", "-c \"rm -f '" + driveLink_ + "'; umount -l '" + mountPoint_ + "'; rmdir '" +
+                                mountPoint_ + "'\"");
+  WaitUntil([&] { return !DirectoryExists(mountPointSeen); });
 }
 
 ScopedEnvironment::ScopedEnvironment(const std::string& name, const std::string& value) : name_(name) {

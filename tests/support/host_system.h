@@ -2,14 +2,19 @@
 // made with ln -s, and a small real disk (a tmpfs) mapped as a drive letter. Wine starts
 // a Linux program named by its Z: path like any other program.
 #pragma once
+#include <functional>
 #include <string>
 
 // The Linux path of a Windows path of the prefix (empty when Wine does not know it).
 std::string UnixPathOf(const std::string& windowsPath);
 
-// Runs a Linux program (given by its Linux path, such as "/bin/ln") with the
-// arguments as one command line; returns its exit code, or -1 when it did not start.
-int RunHostProgram(const std::string& program, const std::string& arguments);
+// Starts a Linux program (given by its Linux path, such as "/bin/ln") with the
+// arguments as one command line; true when it started. Wine gives back no handle that
+// can be waited on and no exit code, so callers wait for its effect (WaitUntil).
+bool RunHostProgram(const std::string& program, const std::string& arguments);
+
+// Polls the condition every 20 ms for up to `milliseconds`; returns its last value.
+bool WaitUntil(const std::function<bool()>& condition, unsigned milliseconds = 10000);
 
 // A symbolic link made with ln -s: `link` (a Windows path) pointing at `target`.
 // Returns true when the link exists afterwards.
