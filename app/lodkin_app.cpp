@@ -19,7 +19,7 @@ BOOL CLodkinApp::InitInstance() {
   EnableControlContainer();
   char commandLine[kCommandLineSize];
   CopyCommandLine(commandLine, m_lpCmdLine);
-  DispatchStartup(commandLine, ProductStartupActions(ShowPackagingWindow));
+  m_nExitCode = DispatchStartup(commandLine, ProductStartupActions(ShowPackagingWindow));
   // Every mode has run to its end: the application ends here.
   return FALSE;
 }

@@ -32,16 +32,20 @@ void RunWaitDelay(const char* commandLine, const StartupActions& actions) {
   }
 }
 
-void DispatchStartup(char (&commandLine)[kCommandLineSize], const StartupActions& actions) {
+DWORD DispatchStartup(char (&commandLine)[kCommandLineSize], const StartupActions& actions) {
+  DWORD exitCode = 0;
   if (StartsWithOption(commandLine, "-d")) {
-    actions.cleanWorkDirectory(commandLine);
-    return;
+    actions.cleanWorkDirectory(commandLine, &exitCode);
+    return exitCode;
   }
   if (StartsWithOption(commandLine, "-e")) {
-    actions.extractPackageToFolder(commandLine);
-    return;
+    actions.extractPackageToFolder(commandLine, &exitCode);
+    return exitCode;
   }
   if (strstr(commandLine, "-wait") != nullptr) RunWaitDelay(commandLine, actions);
-  if (actions.runPackage(commandLine) != 0) return;
+  if (actions.runPackage(commandLine, &exitCode) != 0) return exitCode;
+  // A package that failed keeps its code after the window closes: an unattended caller
+  // must not read the window's closing as the package's success.
   actions.showPackagingWindow();
+  return exitCode;
 }

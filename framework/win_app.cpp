@@ -2,7 +2,7 @@
 
 static CWinApp* g_application = nullptr;
 
-CWinApp::CWinApp() : m_hInstance(nullptr), m_lpCmdLine(nullptr), m_pMainWnd(nullptr) {
+CWinApp::CWinApp() : m_hInstance(nullptr), m_lpCmdLine(nullptr), m_pMainWnd(nullptr), m_nExitCode(0) {
   g_application = this;
 }
 
@@ -29,6 +29,6 @@ int AfxWinMain(HINSTANCE instance, LPSTR commandLine) {
   if (application == nullptr) return 1;
   application->m_hInstance = instance;
   application->m_lpCmdLine = commandLine;
-  if (!application->InitInstance()) return 0;
+  if (!application->InitInstance()) return application->ExitInstance();
   return application->Run();
 }

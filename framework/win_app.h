@@ -1,6 +1,6 @@
 // The application object: exactly one global instance, constructed before WinMain runs.
 // The entry point hands it the instance handle and the command-line tail, calls
-// InitInstance once, and ends the process when it returns FALSE.
+// InitInstance once, and ends the process when it returns FALSE, with ExitInstance's code.
 #pragma once
 #include <windows.h>
 
@@ -17,6 +17,8 @@ class CWinApp : public CCmdTarget {
   ~CWinApp() override;
 
   virtual BOOL InitInstance() { return FALSE; }
+  // The process exit code once InitInstance has returned FALSE.
+  virtual int ExitInstance() { return static_cast<int>(m_nExitCode); }
   // Runs a message loop for an application whose InitInstance returned TRUE.
   virtual int Run();
 
@@ -30,6 +32,7 @@ class CWinApp : public CCmdTarget {
   HINSTANCE m_hInstance;
   LPSTR m_lpCmdLine;       // the command line after the program's own name
   CWnd* m_pMainWnd;        // the window that stands for the application, if any
+  DWORD m_nExitCode;       // what ExitInstance hands to the process end
 
   DECLARE_MESSAGE_MAP()
 };

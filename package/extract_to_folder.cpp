@@ -1,16 +1,16 @@
 #include "package/extract_to_folder.h"
 
-#include <windows.h>
-
-#include "core/package_reader.h"
 #include "core/member_checksum.h"
+#include "core/package_reader.h"
 #include "core/pe_image.h"
+#include "package/exit_code.h"
+#include "security/builtin_group.h"
 #include "security/grant_file_access.h"
 
 namespace {
 
 const char kBareProgramName[] = "Lodkin.exe";
-const char kMemberAccount[] = "Users";
+const char kLookupAccountSidFailed[] = "LookupAccountSid() failed. Error %d\n";
 const DWORD kMemberAccess = GENERIC_READ | GENERIC_EXECUTE;
 const int kFolderRetries = 99;
 
@@ -40,19 +40,17 @@ void CutExtension(char (&path)[MAX_PATH], char (&baseName)[MAX_PATH]) {
 }
 
 // Writes member `index` to a new file. Returns 1 when the file was created and holds
-// every byte as packed; a member that does not is removed again.
+// every byte as packed (a damaged member counts as not written).
 int WriteMember(PackageReader& reader, int index, const char* path, const CopyBuffer& buffer) {
   BinaryFile output;
   if (!CreateOutputFile(output, path)) return 0;
   int done = reader.CopyMember(index, output, buffer) == kMemberCopied;
   if (!output.Close()) done = 0;
-  if (!done) RemoveFile(path);
   return done;
 }
 
 // The bare program: the bytes before member 0, without a signature that belonged to the
-// package rather than to the program.
-// A damaged program part is caught here too and removed again.
+// package rather than to the program. A damaged program part counts as not written.
 int WriteBareProgram(PackageReader& reader, const char* path, const CopyBuffer& buffer) {
   BinaryFile output;
   if (!CreateOutputFile(output, path)) return 0;
@@ -66,13 +64,47 @@ int WriteBareProgram(PackageReader& reader, const char* path, const CopyBuffer& 
   uint32_t expected = 0;
   if (done && reader.ExpectedModuleImageChecksum(&expected) && checksum.Finish() != expected) done = 0;
   if (!output.Close()) done = 0;
-  if (!done) RemoveFile(path);
   return done;
 }
 
+// Creates the extraction folder: "<cut path>\" or the first free "<cut path>(k)". Returns
+// 0 when every name is taken: nothing is ever written into a folder this run did not make.
+int CreateExtractionFolder(const char* cutPath, char (&folder)[MAX_PATH]) {
+  if (!FormatPath(folder, "%s\\", cutPath)) return 0;
+  if (CreateDirectoryA(folder, 0)) return 1;
+  for (int k = 1; k <= kFolderRetries; ++k) {
+    char retry[16];
+    snprintf(retry, sizeof(retry), "(%d)", k);
+    if (!FormatPath(folder, "%s%s", cutPath, retry)) return 0;
+    if (CreateDirectoryA(folder, 0)) return 1;
+  }
+  return 0;
+}
+
+// What one run has written, so that a run that fails takes it away again.
+struct WrittenOutput {
+  const PackageReader* reader;
+  const char* folder;
+  const char* baseName;
+  int programWritten;
+  int subFolderCreated;
+  int membersTouched;  // members 0..membersTouched-1 were created, whole or not
+
+  void Remove() const {
+    char path[MAX_PATH];
+    for (int i = 0; i < membersTouched; ++i) {
+      if (FormatPath(path, "%s\\%s\\%s", folder, baseName, reader->entry(i).name)) DeleteFileA(path);
+    }
+    if (subFolderCreated && FormatPath(path, "%s\\%s\\", folder, baseName)) RemoveDirectoryA(path);
+    if (programWritten && FormatPath(path, "%s\\%s", folder, kBareProgramName)) DeleteFileA(path);
+    RemoveDirectoryA(folder);
+  }
+};
+
 }  // namespace
 
-int ExtractPackageToFolder(char* /*commandLine*/) {
+int ExtractPackageToFolder(char* /*commandLine*/, DWORD* exitCode) {
+  SetExitCode(exitCode, kExitNotDone);
   char path[MAX_PATH] = {0};
   char folder[MAX_PATH] = {0};
   char baseName[MAX_PATH] = {0};
@@ -85,29 +117,48 @@ int ExtractPackageToFolder(char* /*commandLine*/) {
   if (!reader.Open(path)) return 0;
 
   CutExtension(path, baseName);
-  if (!FormatPath(folder, "%s\\", path)) return 0;
-  if (!CreateDirectoryA(folder, 0)) {
-    for (int k = 1; k <= kFolderRetries; ++k) {
-      char retry[16];
-      snprintf(retry, sizeof(retry), "(%d)", k);
-      if (!FormatPath(folder, "%s%s", path, retry)) return 0;
-      if (CreateDirectoryA(folder, 0)) break;
-    }
+  if (!CreateExtractionFolder(path, folder)) return 0;
+  WrittenOutput written = {&reader, folder, baseName, 0, 0, 0};
+  CopyBuffer buffer;
+  if (!buffer.isReady()) {
+    written.Remove();
+    return 0;
   }
 
-  if (!FormatPath(path, "%s\\%s", folder, kBareProgramName)) return 0;
-  CopyBuffer buffer;
-  if (!buffer.isReady()) return 0;
-  if (!WriteBareProgram(reader, path, buffer)) return 0;
+  if (!FormatPath(path, "%s\\%s", folder, kBareProgramName)) {
+    written.Remove();
+    return 0;
+  }
+  written.programWritten = 1;
+  if (!WriteBareProgram(reader, path, buffer)) {
+    written.Remove();
+    return 0;
+  }
 
-  if (!FormatPath(path, "%s\\%s\\", folder, baseName)) return 0;
-  if (!CreateDirectoryA(path, 0)) return 1;
+  if (!FormatPath(path, "%s\\%s\\", folder, baseName) || !CreateDirectoryA(path, 0)) {
+    written.Remove();
+    return 1;
+  }
+  written.subFolderCreated = 1;
+
+  // The group's name as this system spells it: a localized system has no "Users".
+  char usersGroup[512];
+  const int haveUsersGroup = LookupBuiltinGroupName(kBuiltinUsersRid, usersGroup, sizeof(usersGroup));
+  if (!haveUsersGroup && reader.count() > 0) printf(kLookupAccountSidFailed, (int)GetLastError());
 
   for (int i = 0; i < reader.count(); ++i) {
     const PackageDirEntry& member = reader.entry(i);
-    if (!FormatPath(path, "%s\\%s\\%s", folder, baseName, member.name)) return 0;
-    if (!WriteMember(reader, i, path, buffer)) return 0;
-    GrantFileAccess(path, kMemberAccount, kMemberAccess);
+    if (!FormatPath(path, "%s\\%s\\%s", folder, baseName, member.name)) {
+      written.Remove();
+      return 0;
+    }
+    written.membersTouched = i + 1;
+    if (!WriteMember(reader, i, path, buffer)) {
+      written.Remove();
+      return 0;
+    }
+    if (haveUsersGroup) GrantFileAccess(path, usersGroup, kMemberAccess);
   }
+  SetExitCode(exitCode, kExitDone);
   return 1;
 }

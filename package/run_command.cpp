@@ -3,6 +3,8 @@
 #include <string.h>
 #include <windows.h>
 
+#include "package/exit_code.h"
+
 int IsProductInstalled(const char* keyPath) {
   HKEY key;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
@@ -21,9 +23,7 @@ int RunMemberNameLength(const char* text, const PackageReader& package) {
     if (length <= best || _strnicmp(text, name, length) != 0) continue;
     if (text[length] == ' ' || text[length] == 0) best = length;
   }
-  if (best > 0) return best;
-  const char* blank = strchr(text, ' ');
-  return blank != NULL ? static_cast<int>(blank - text) : static_cast<int>(strlen(text));
+  return best;
 }
 
 int FormatQuotedCommand(char* command, int commandSize, const char* directory, const char* text,
@@ -37,14 +37,25 @@ int FormatQuotedCommand(char* command, int commandSize, const char* directory, c
   return 1;
 }
 
-void StartAndWait(char* command) {
+DWORD WaitForExitCode(HANDLE process) {
+  WaitForSingleObject(process, INFINITE);
+  DWORD code = 0;
+  if (!GetExitCodeProcess(process, &code)) code = FailureCode(GetLastError(), kExitNotDone);
+  return code;
+}
+
+int StartAndWait(char* command, DWORD* exitCode) {
   STARTUPINFOA startup;
   memset(&startup, 0, sizeof(startup));
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process;
   memset(&process, 0, sizeof(process));
-  if (!CreateProcessA(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) return;
-  WaitForSingleObject(process.hProcess, INFINITE);
+  if (!CreateProcessA(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
+    SetExitCode(exitCode, FailureCode(GetLastError(), kExitNotDone));
+    return 0;
+  }
+  SetExitCode(exitCode, WaitForExitCode(process.hProcess));
   CloseHandle(process.hProcess);
   CloseHandle(process.hThread);
+  return 1;
 }

@@ -1,14 +1,17 @@
 // Starting the programs of a package run, each with its path in quotes so that a blank
 // in the path can never make the system start a shorter prefix of it as a program.
 #pragma once
+#include <windows.h>
+
 #include "core/package_reader.h"
 
 // 1 when HKEY_LOCAL_MACHINE\<keyPath> opens and its "UninstallString" can be read.
 int IsProductInstalled(const char* keyPath);
 
 // The member that the text after "-run" names: the longest directory entry name that
-// the text begins with (ignoring case) followed by a blank or the end; failing that,
-// the first blank-separated word. Returns the length of the name within `text`.
+// the text begins with (ignoring case) followed by a blank or the end. Returns the
+// length of the name within `text`, or 0 when the text names no member: only a member
+// of the package is ever started, never a path that leads out of the work directory.
 int RunMemberNameLength(const char* text, const PackageReader& package);
 
 // Writes "\"<directory>\\<name>\"<arguments>" where name is the first nameLength bytes
@@ -17,5 +20,10 @@ int FormatQuotedCommand(char* command, int commandSize, const char* directory, c
                         int nameLength);
 
 // CreateProcess with the parent's environment and current directory; waits for the
-// program without a time limit. A start that fails is not reported.
-void StartAndWait(char* command);
+// program without a time limit. Returns 1 when it ran, with its exit code in
+// *exitCode; 0 when it could not be started, with the system error code there.
+int StartAndWait(char* command, DWORD* exitCode);
+
+// Waits for the process without a time limit and returns its exit code (a failure's
+// system error code when the code cannot be read).
+DWORD WaitForExitCode(HANDLE process);

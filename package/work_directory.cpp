@@ -1,34 +1,82 @@
 #include "package/work_directory.h"
 
-#include <direct.h>
 #include <stdlib.h>
 #include <string.h>
-#include <windows.h>
 
-void MakeModuleDirectory(char* moduleDirectory) {
-  char modulePath[800];
-  memset(modulePath, 0, sizeof(modulePath));
-  GetModuleFileNameA(NULL, modulePath, sizeof(modulePath) - 1);
-  char drive[_MAX_DRIVE], folder[_MAX_DIR], name[_MAX_FNAME], extension[_MAX_EXT];
-  _splitpath(modulePath, drive, folder, name, extension);
-  _snprintf(moduleDirectory, kPathBufferSize - 1, "%s%s", drive, folder);
-  moduleDirectory[kPathBufferSize - 1] = 0;
+#include "package/exit_code.h"
+
+const char kTemporaryFolderName[] = "%TEMP%";
+
+// GetTempPathA is given one byte less than the buffer, as the temporary-folder buffers
+// have always been 255 bytes.
+static const DWORD kTempPathSize = 255;
+
+int GetModulePath(char* path, DWORD size) {
+  memset(path, 0, size);
+  const DWORD length = GetModuleFileNameA(NULL, path, size);
+  // A path that does not fit comes back cut to the buffer, with or without a
+  // terminator depending on the system: either way its length reaches the size.
+  if (length == 0 || length >= size) {
+    memset(path, 0, size);
+    return 0;
+  }
+  return 1;
 }
 
-void CreateWorkDirectory(int besideModule, char* workDirectory) {
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    char base[kPathBufferSize];
-    memset(base, 0, sizeof(base));
-    if (besideModule) {
-      MakeModuleDirectory(base);
-    } else {
-      GetTempPathA(255, base);
-    }
-    memset(workDirectory, 0, kPathBufferSize);
-    _snprintf(workDirectory, kPathBufferSize - 1, "%sKVLodkin%d%06d", base, attempt,
-              static_cast<int>(GetTickCount() % 1000000));
-    if (_mkdir(workDirectory) == 0) return;
+int MakeModuleDirectory(char* moduleDirectory) {
+  memset(moduleDirectory, 0, kPathBufferSize);
+  char modulePath[800];
+  if (!GetModulePath(modulePath, sizeof(modulePath))) return 0;
+  char drive[_MAX_DRIVE], folder[_MAX_DIR], name[_MAX_FNAME], extension[_MAX_EXT];
+  _splitpath(modulePath, drive, folder, name, extension);
+  const int length = _snprintf(moduleDirectory, kPathBufferSize, "%s%s", drive, folder);
+  if (length < 0 || length >= kPathBufferSize) {
+    memset(moduleDirectory, 0, kPathBufferSize);
+    return 0;
   }
+  return 1;
+}
+
+// The folder the work directory goes into, ending with a backslash. An empty base
+// would put the work directory in the current directory: refused instead.
+static int GetWorkBase(int besideModule, char (&base)[kPathBufferSize]) {
+  if (besideModule) return MakeModuleDirectory(base);
+  memset(base, 0, sizeof(base));
+  const DWORD length = GetTempPathA(kTempPathSize, base);
+  if (length == 0 || length >= kTempPathSize) {
+    memset(base, 0, sizeof(base));
+    return 0;
+  }
+  return 1;
+}
+
+int CreateWorkDirectory(int besideModule, char* workDirectory, DWORD* error) {
+  *error = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    memset(workDirectory, 0, kPathBufferSize);
+    char base[kPathBufferSize];
+    if (!GetWorkBase(besideModule, base)) {
+      lstrcpynA(workDirectory, besideModule ? "KVLodkin" : kTemporaryFolderName, kPathBufferSize);
+      *error = ERROR_FILENAME_EXCED_RANGE;
+      return 0;
+    }
+    const int length = _snprintf(workDirectory, kPathBufferSize, "%sKVLodkin%d%06d", base, attempt,
+                                 static_cast<int>(GetTickCount() % 1000000));
+    if (length < 0 || length >= kPathBufferSize) {
+      // A cut name would be some other folder.
+      memset(workDirectory, 0, kPathBufferSize);
+      lstrcpynA(workDirectory, base, kPathBufferSize);
+      *error = ERROR_FILENAME_EXCED_RANGE;
+      return 0;
+    }
+    // Fails when the name exists, whatever it is: a folder of another run or a planted link.
+    if (CreateDirectoryA(workDirectory, NULL)) return 1;
+    *error = FailureCode(GetLastError(), ERROR_ALREADY_EXISTS);
+    // Another name helps only against a name that is taken, not against a missing or
+    // read-only folder.
+    if (*error != ERROR_ALREADY_EXISTS) return 0;
+  }
+  return 0;
 }
 
 void ScheduleDeleteAtReboot(const char* directory) {
@@ -38,14 +86,16 @@ void ScheduleDeleteAtReboot(const char* directory) {
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(pattern, &found);
   if (search != INVALID_HANDLE_VALUE) {
-    // The first entry is ".", and ".." is a plain directory entry: both passed over.
-    while (FindNextFileA(search, &found)) {
-      if (found.dwFileAttributes == FILE_ATTRIBUTE_DIRECTORY) continue;
+    do {
+      // "." and ".." by name, whatever their attributes say (".." carries the parent's,
+      // hidden included), and every folder: only the run's own files are scheduled.
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+      if (strcmp(found.cFileName, ".") == 0 || strcmp(found.cFileName, "..") == 0) continue;
       char filePath[2 * kPathBufferSize + 2];
       _snprintf(filePath, sizeof(filePath) - 1, "%s\\%s", directory, found.cFileName);
       filePath[sizeof(filePath) - 1] = 0;
       MoveFileExA(filePath, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
-    }
+    } while (FindNextFileA(search, &found));
     FindClose(search);
   }
   MoveFileExA(directory, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);

@@ -1,15 +1,27 @@
 // The work directory of a package run: where members go and how they vanish at restart.
 #pragma once
+#include <windows.h>
 
 const int kPathBufferSize = 260;
 
-// Drive and directory of the running program, with a trailing backslash.
-void MakeModuleDirectory(char* moduleDirectory);
+// Stands for the temporary folder in a report when its path does not fit its buffer.
+extern const char kTemporaryFolderName[];
+
+// The running program's full path into a buffer of `size` bytes. Returns 0 when the
+// path does not fit: the system would cut it, and a cut path names another file.
+int GetModulePath(char* path, DWORD size);
+
+// Drive and directory of the running program, with a trailing backslash. Returns 0
+// when the program's path or its directory does not fit.
+int MakeModuleDirectory(char* moduleDirectory);
 
 // Creates a fresh "%sKVLodkin%d%06d" directory (attempt number, tick count modulo
 // 1,000,000) beside the program when besideModule is set, else in the temporary
-// folder. After 100 failed attempts the path of the last one is kept all the same.
-void CreateWorkDirectory(int besideModule, char* workDirectory);
+// folder. Returns 1 when this call created it. Returns 0 when the base folder's path
+// does not fit or all 100 names fail: nothing is ever written into a folder that the
+// run did not make. workDirectory then holds the last name tried (or
+// kTemporaryFolderName) and *error the system error code.
+int CreateWorkDirectory(int besideModule, char* workDirectory, DWORD* error);
 
 // Marks every file of the directory, then the directory, for deletion at restart.
 void ScheduleDeleteAtReboot(const char* directory);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "security/builtin_group.h"
 #include "security/grant_file_access.h"
 #include "support/test_files.h"
 
@@ -240,6 +241,44 @@ TEST(GrantFileAccess, UsersResolvesAndTheCallSucceedsSilently) {
   std::string out = RunProbe(file, "Users", &exitCode);
   EXPECT_EQ(1u, exitCode);
   EXPECT_EQ("", out);
+}
+
+// The group's name comes from its SID, so that a localized system's own name is used:
+// whatever name comes back must lead to that same SID again, for every group asked.
+TEST(BuiltinGroup, TheNameIsTheOneThisSystemGivesTheWellKnownSid) {
+  const struct {
+    DWORD rid;
+    const char* sid;
+  } groups[] = {{kBuiltinUsersRid, "S-1-5-32-545"}, {DOMAIN_ALIAS_RID_ADMINS, "S-1-5-32-544"}};
+  std::vector<std::string> names;
+  for (const auto& group : groups) {
+    char name[512];
+    ASSERT_EQ(LookupBuiltinGroupName(group.rid, name, sizeof(name)), 1) << group.sid;
+    names.push_back(name);
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    DWORD sidSize = sizeof(sid);
+    char domain[256];
+    DWORD domainSize = sizeof(domain);
+    SID_NAME_USE use;
+    ASSERT_TRUE(LookupAccountNameA(nullptr, name, sid, &sidSize, domain, &domainSize, &use)) << name;
+    char* text = nullptr;
+    ASSERT_TRUE(ConvertSidToStringSidA(sid, &text));
+    EXPECT_STREQ(text, group.sid) << name;
+    LocalFree(text);
+  }
+  EXPECT_NE(names[0], names[1]);
+
+  char small[4] = "xyz";
+  EXPECT_EQ(LookupBuiltinGroupName(kBuiltinUsersRid, small, sizeof(small)), 0);
+  EXPECT_STREQ(small, "");
+
+  // GrantFileAccess takes the name as it comes.
+  TempFolder folder;
+  std::string file = folder.Join("member.bin");
+  WriteFileText(file, "data");
+  DWORD exitCode = 0;
+  EXPECT_EQ("", RunProbe(file, names[0], &exitCode));
+  EXPECT_EQ(1u, exitCode);
 }
 
 }  // namespace

@@ -177,13 +177,13 @@ void CALLBACK CloseAboutBox(HWND, UINT, UINT_PTR timer, DWORD) {
   if (g_about.opened) KillTimer(nullptr, timer);
 }
 
-// The Korean texts come through the A functions in the prefix's code page, so they
-// are compared only where they are ASCII.
+// The prefix's code page is not Korean: the entry must still read as the resource
+// holds it, which only the wide functions show.
 TEST_F(WindowTest, SystemMenuEntryOpensTheAboutBox) {
   HMENU menu = GetSystemMenu(dialog_.m_hWnd, FALSE);
-  char entry[64] = {0};
-  ASSERT_GT(GetMenuStringA(menu, IDM_ABOUTBOX, entry, sizeof(entry), MF_BYCOMMAND), 0);
-  EXPECT_EQ(0, strncmp(entry, "Lodkin ", 7)) << entry;
+  wchar_t entry[64] = {0};
+  ASSERT_GT(GetMenuStringW(menu, IDM_ABOUTBOX, entry, 64, MF_BYCOMMAND), 0);
+  EXPECT_EQ(std::wstring(entry), std::wstring(L"Lodkin \xC815\xBCF4(&A)..."));
 
   g_about = AboutSeen();
   g_about.mainWindow = dialog_.m_hWnd;

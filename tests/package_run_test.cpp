@@ -221,7 +221,7 @@ TEST_F(PackageRunTest, RunStartsTheNamedMemberWithItsArgumentsBeforeSetup) {
   EXPECT_EQ(records[1].at("tail"), "");
 }
 
-TEST(RunMemberName, LongestEntryFollowedByBlankOrEndElseFirstWord) {
+TEST(RunMemberName, LongestEntryFollowedByBlankOrEndElseNothing) {
   TempFolder folder;
   const std::string package = folder.Join("p.exe");
   WriteTestPackage(package, LodkinExePath(),
@@ -233,7 +233,8 @@ TEST(RunMemberName, LongestEntryFollowedByBlankOrEndElseFirstWord) {
   EXPECT_EQ(RunMemberNameLength("my tool.exe x", reader), 13);
   EXPECT_EQ(RunMemberNameLength("my tool.exe xy", reader), 11);
   EXPECT_EQ(RunMemberNameLength("my toolbox", reader), 2);
-  EXPECT_EQ(RunMemberNameLength("other.exe -q", reader), 9) << "no entry: the first word";
+  EXPECT_EQ(RunMemberNameLength("other.exe -q", reader), 0) << "no member: nothing to start";
+  EXPECT_EQ(RunMemberNameLength("..\\..\\tool.exe", reader), 0);
   EXPECT_EQ(RunMemberNameLength("tool.exe", reader), 8);
 
   char command[64];

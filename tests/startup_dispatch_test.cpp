@@ -19,9 +19,23 @@ int g_runPackageResult = 0;
 std::vector<DWORD> g_sleeps;
 std::vector<std::string> g_debugLines;
 
-int FakeClean(char* line) { g_calls.push_back(std::string("clean:") + line); return 1; }
-int FakeExtract(char* line) { g_calls.push_back(std::string("extract:") + line); return 1; }
-int FakeRun(char* line) { g_calls.push_back(std::string("run:") + line); return g_runPackageResult; }
+DWORD g_modeExitCode = 0;
+
+int FakeClean(char* line, DWORD* exitCode) {
+  g_calls.push_back(std::string("clean:") + line);
+  *exitCode = g_modeExitCode;
+  return 1;
+}
+int FakeExtract(char* line, DWORD* exitCode) {
+  g_calls.push_back(std::string("extract:") + line);
+  *exitCode = g_modeExitCode;
+  return 1;
+}
+int FakeRun(char* line, DWORD* exitCode) {
+  g_calls.push_back(std::string("run:") + line);
+  *exitCode = g_modeExitCode;
+  return g_runPackageResult;
+}
 void FakeWindow() { g_calls.push_back("window"); }
 void FakeSleep(DWORD ms) { g_sleeps.push_back(ms); g_calls.push_back("sleep"); }
 void FakeDebug(const char* text) { g_debugLines.push_back(text); }
@@ -33,7 +47,7 @@ std::vector<std::string> Dispatch(const std::string& tail, int runResult = 0) {
   g_sleeps.clear();
   g_debugLines.clear();
   g_runPackageResult = runResult;
-  char commandLine[kCommandLineSize];
+  static char commandLine[kCommandLineSize];
   CopyCommandLine(commandLine, tail.c_str());
   DispatchStartup(commandLine, kFakes);
   return g_calls;
@@ -85,19 +99,50 @@ TEST(StartupDispatch, WaitCountIsTheSecondBlankSeparatedWord) {
   EXPECT_EQ(g_debugLines.size(), 1u);
 }
 
-TEST(CommandLineCopy, CutsLongLinesAt259CharactersAndZeroFillsTheRest) {
-  char buffer[kCommandLineSize];
+TEST(CommandLineCopy, KeepsTheWholeLineAndZeroFillsTheRest) {
+  static char buffer[kCommandLineSize];
   memset(buffer, 'G', sizeof(buffer));
   CopyCommandLine(buffer, "-e");
   EXPECT_STREQ(buffer, "-e");
   for (size_t i = 2; i < sizeof(buffer); ++i) ASSERT_EQ(buffer[i], 0) << i;
 
-  std::string longLine = "-d " + std::string(400, 'n');
-  CopyCommandLine(buffer, longLine.c_str());
-  EXPECT_EQ(strlen(buffer), 259u);
-  EXPECT_EQ(std::string(buffer), longLine.substr(0, 259));
+  // The longest line the system passes stays whole; only more than that is cut.
+  for (size_t length : {400u, 32767u}) {
+    std::string longLine = "-s " + std::string(length - 3, 'n');
+    CopyCommandLine(buffer, longLine.c_str());
+    EXPECT_EQ(std::string(buffer), longLine);
+  }
+  CopyCommandLine(buffer, ("-s " + std::string(40000, 'n')).c_str());
+  EXPECT_EQ(strlen(buffer), kCommandLineSize - 1);
   CopyCommandLine(buffer, nullptr);
   EXPECT_STREQ(buffer, "");
+}
+
+TEST(StartupDispatch, TheModesExitCodeIsTheProcessExitCode) {
+  struct Case {
+    const char* line;
+    int runResult;
+    DWORD modeCode;
+    Calls calls;
+  };
+  const Case cases[] = {
+      {"-d name", 0, 1, {"clean:-d name"}},
+      {"-e", 0, 1, {"extract:-e"}},
+      {"-s /quiet", 1, 3010, {"run:-s /quiet"}},
+      // A package that started nothing keeps its code through the window.
+      {"", 0, 1603, {"run:", "window"}},
+      {"", 0, 0, {"run:", "window"}},
+  };
+  for (const Case& c : cases) {
+    g_calls.clear();
+    g_runPackageResult = c.runResult;
+    g_modeExitCode = c.modeCode;
+    static char commandLine[kCommandLineSize];
+    CopyCommandLine(commandLine, c.line);
+    EXPECT_EQ(DispatchStartup(commandLine, kFakes), c.modeCode) << c.line;
+    EXPECT_EQ(g_calls, c.calls) << c.line;
+  }
+  g_modeExitCode = 0;
 }
 
 TEST(ApplicationObject, MessageTableSendsOnlyTheHelpCommandToTheHelpHandler) {
@@ -120,7 +165,7 @@ TEST(RealProgram, ExtractOnAPlainProgramEndsAtOnceAndWritesNothing) {
   ProcessResult result = RunProgram(copy, "-e", 20000);
   ASSERT_TRUE(result.started);
   EXPECT_TRUE(result.finished);
-  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_EQ(result.exitCode, 1u) << "nothing was extracted";
   EXPECT_EQ(ListFolder(folder.path()), (std::vector<std::string>{"tool.exe"}));
 }
 

@@ -35,12 +35,14 @@ BOOL CLodkinDlg::OnInitDialog() {
 
   HMENU systemMenu = GetSystemMenu(m_hWnd, FALSE);
   if (systemMenu != nullptr) {
-    char aboutText[260];
+    // The entry is Korean: through the ANSI functions it would read "??" on every
+    // system whose code page is not Korean, so this one text goes the wide way.
+    wchar_t aboutText[260];
     memset(aboutText, 0, sizeof(aboutText));
-    LoadStringA(GetModuleHandleA(nullptr), IDS_ABOUTBOX, aboutText, sizeof(aboutText));
-    if (aboutText[0] != '\0') {
-      AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
-      AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, aboutText);
+    LoadStringW(GetModuleHandleA(nullptr), IDS_ABOUTBOX, aboutText, sizeof(aboutText) / sizeof(aboutText[0]));
+    if (aboutText[0] != L'\0') {
+      AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+      AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, aboutText);
     }
   }
 

@@ -4,9 +4,14 @@
 //   self=<own path>  cmdline=<whole command line>  tail=<text after the program token>
 //   cwd=<current directory>  files=<names beside it, '|'-separated, sorted ignoring case>
 //   caller=<text of _SHM_VQINST_CALLER, or "(none)">  caller_rw=<1 when opened read-write>
+// It exits with the code in LODKIN_STAND_IN_EXIT_CODE_<NAME> (NAME: its own file name
+// without extension, upper-cased, so that two members of one package can differ), else
+// in LODKIN_STAND_IN_EXIT_CODE, else with 0.
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -44,11 +49,24 @@ static std::string FilesBeside(const std::string& self) {
   return joined;
 }
 
+static int ExitCodeFor(const std::string& self) {
+  std::string name = self.substr(self.find_last_of('\\') + 1);
+  name = name.substr(0, name.find('.'));
+  for (char& c : name) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+  char value[32] = {};
+  if (GetEnvironmentVariableA(("LODKIN_STAND_IN_EXIT_CODE_" + name).c_str(), value, sizeof(value)) == 0 &&
+      GetEnvironmentVariableA("LODKIN_STAND_IN_EXIT_CODE", value, sizeof(value)) == 0) {
+    return 0;
+  }
+  return static_cast<int>(strtoul(value, nullptr, 10));
+}
+
 int main() {
-  char recordPath[MAX_PATH] = {};
-  if (GetEnvironmentVariableA("LODKIN_STAND_IN_RECORD", recordPath, MAX_PATH) == 0) return 0;  // nothing to record: exit at once, as the benchmark wants
   char self[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, self, MAX_PATH);
+  const int exitCode = ExitCodeFor(self);
+  char recordPath[MAX_PATH] = {};
+  if (GetEnvironmentVariableA("LODKIN_STAND_IN_RECORD", recordPath, MAX_PATH) == 0) return exitCode;  // nothing to record: exit at once, as the benchmark wants
   char cwd[MAX_PATH] = {};
   GetCurrentDirectoryA(MAX_PATH, cwd);
 
@@ -72,5 +90,5 @@ int main() {
           line, CommandTail(line).c_str(), cwd, FilesBeside(self).c_str(), caller.c_str(),
           callerReadWrite);
   fclose(record);
-  return 0;
+  return exitCode;
 }
