@@ -15,6 +15,20 @@ class CopyObserver {
   ~CopyObserver() {}
 };
 
+// Hands each block to two observers in turn; the second may be null.
+class ObserverPair : public CopyObserver {
+ public:
+  ObserverPair(CopyObserver* first, CopyObserver* second) : first_(first), second_(second) {}
+  void Observe(const char* bytes, size_t length) override {
+    first_->Observe(bytes, length);
+    if (second_ != nullptr) second_->Observe(bytes, length);
+  }
+
+ private:
+  CopyObserver* first_;
+  CopyObserver* second_;
+};
+
 // One heap block for all copies of a job. Larger blocks are slower under Wine, smaller
 // ones cost more calls.
 class CopyBuffer {

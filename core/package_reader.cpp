@@ -95,20 +95,6 @@ uint64_t PackageReader::moduleImageLength() const {
 
 namespace {
 
-// Sees the bytes for both the checksum and the caller.
-class CheckingObserver : public CopyObserver {
- public:
-  CheckingObserver(CopyObserver* checksum, CopyObserver* caller) : checksum_(checksum), caller_(caller) {}
-  void Observe(const char* bytes, size_t length) override {
-    checksum_->Observe(bytes, length);
-    if (caller_ != nullptr) caller_->Observe(bytes, length);
-  }
-
- private:
-  CopyObserver* checksum_;
-  CopyObserver* caller_;
-};
-
 // Reads `length` bytes from the file's current position into the observer only.
 int ReadThrough(BinaryFile& file, uint64_t length, const CopyBuffer& buffer, CopyObserver& observer) {
   uint64_t done = 0;
@@ -142,7 +128,7 @@ MemberCopyResult PackageReader::CopyMember(int index, BinaryFile& destination, c
   const PackageDirEntry& member = entries_[index];
   if (!file_.Seek(member.offset)) return kMemberCopyFailed;
   MemberChecksum checksum;
-  CheckingObserver both(&checksum, observer);
+  ObserverPair both(&checksum, observer);
   uint64_t copied = 0;
   const CopyResult result = CopyBytes(file_, destination, member.size, buffer, &copied, &both);
   if (result != kCopyDone || copied != member.size) return kMemberCopyFailed;

@@ -7,24 +7,6 @@
 #include "core/member_checksum.h"
 #include "core/pe_image.h"
 
-namespace {
-
-// Hands each block to the checksum and then to the caller's observer, if any.
-class BothObservers : public CopyObserver {
- public:
-  BothObservers(CopyObserver* first, CopyObserver* second) : first_(first), second_(second) {}
-  void Observe(const char* bytes, size_t length) override {
-    first_->Observe(bytes, length);
-    if (second_ != nullptr) second_->Observe(bytes, length);
-  }
-
- private:
-  CopyObserver* first_;
-  CopyObserver* second_;
-};
-
-}  // namespace
-
 PackageWriter::PackageWriter(BinaryFile& package, uint32_t memberCount, const CopyBuffer& buffer,
                              uint64_t maxLength)
     : package_(package), buffer_(buffer), entries_(nullptr), capacity_(memberCount), written_(0),
@@ -47,7 +29,7 @@ PackageWriteStatus PackageWriter::AppendWholeFile(BinaryFile& source, CopyObserv
   // One byte more than may still fit, so that a file that would cross the limit is seen.
   const uint64_t room = offset_ < maxLength_ ? maxLength_ - offset_ : 0;
   uint64_t copied = 0;
-  BothObservers observers(checksum, observer_);
+  ObserverPair observers(checksum, observer_);
   const CopyResult result = CopyBytes(source, package_, room + 1, buffer_, &copied, &observers);
   offset_ += copied;
   if (result != kCopyDone) return FromCopyResult(result);
@@ -65,7 +47,7 @@ PackageWriteStatus PackageWriter::AppendModuleImage(BinaryFile& program) {
   if (plan.length > room) return kPackageTooLarge;
   uint64_t copied = 0;
   ModuleImageChecksum checksum(plan.layout.checksumOffset, plan.layout.directoryOffset);
-  BothObservers observers(&checksum, observer_);
+  ObserverPair observers(&checksum, observer_);
   const CopyResult result = CopyProgramImage(program, package_, plan, buffer_, &copied, &observers);
   offset_ += copied;
   moduleImageChecksum_ = checksum.Finish();

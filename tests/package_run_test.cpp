@@ -12,6 +12,7 @@
 
 #include "core/package_reader.h"
 #include "package/run_command.h"
+#include "support/run_support.h"
 #include "support/test_files.h"
 #include "support/test_package.h"
 #include "support/test_process.h"
@@ -19,87 +20,14 @@
 
 namespace {
 
-using Record = std::map<std::string, std::string>;
+using Record = StandInRecord;
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
-std::string ParentOf(const std::string& path) { return path.substr(0, path.find_last_of('\\')); }
-std::string NameOf(const std::string& path) { return path.substr(path.find_last_of('\\') + 1); }
-
-std::string WineTempFolder() {
-  char temp[MAX_PATH] = {};
-  GetTempPathA(sizeof(temp), temp);
-  std::string folder = temp;
-  if (!folder.empty() && folder.back() == '\\') folder.pop_back();
-  return folder;
-}
-
-std::set<std::string> WorkDirectoriesIn(const std::string& folder) {
-  std::set<std::string> found;
-  for (const std::string& name : ListFolder(folder)) {
-    if (name.compare(0, 8, "KVLodkin") == 0 && DirectoryExists(folder + "\\" + name)) {
-      found.insert(folder + "\\" + name);
-    }
-  }
-  return found;
-}
-
-// Paths recorded for deletion at restart, lower-cased, without the "\??\" prefix.
 std::set<std::string> PendingDeletes() {
-  std::set<std::string> paths;
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
-                    KEY_READ, &key) != ERROR_SUCCESS) {
-    return paths;
-  }
-  DWORD length = 0;
-  RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr, nullptr, &length);
-  std::vector<char> value(length + 2, 0);
-  if (length > 0 &&
-      RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr,
-                       reinterpret_cast<BYTE*>(value.data()), &length) == ERROR_SUCCESS) {
-    // Pairs of source and (here empty) destination: walk the whole value, not to the
-    // first empty string.
-    const char* end = value.data() + length;
-    for (const char* p = value.data(); p < end; p += strlen(p) + 1) {
-      std::string path = p;
-      if (path.empty()) continue;
-      if (path.compare(0, 4, "\\??\\") == 0) path = path.substr(4);
-      paths.insert(Lower(path));
-    }
-  }
-  RegCloseKey(key);
-  return paths;
+  const std::vector<std::string> list = PendingDeleteList();
+  return std::set<std::string>(list.begin(), list.end());
 }
 
-std::vector<Record> ReadRecords(const std::string& path) {
-  std::vector<Record> records;
-  if (!FileExists(path)) return records;
-  const std::vector<char> bytes = ReadFileBytes(path);
-  Record current;
-  size_t start = 0;
-  const std::string text(bytes.begin(), bytes.end());
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = text.substr(start, end - start);
-    start = end + 1;
-    if (line.empty()) {
-      if (!current.empty()) records.push_back(current);
-      current.clear();
-      continue;
-    }
-    const size_t equals = line.find('=');
-    current[line.substr(0, equals)] = line.substr(equals + 1);
-  }
-  if (!current.empty()) records.push_back(current);
-  return records;
-}
-
-std::vector<char> StandInBytes() { return ReadFileBytes(BuildBinFolder() + "\\stand_in_setup.exe"); }
+std::vector<Record> ReadRecords(const std::string& path) { return ReadStandInRecords(path); }
 
 class ScopedUninstallKey {
  public:
