@@ -11,7 +11,6 @@ import struct
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 
 import pefile
@@ -109,12 +108,11 @@ class SignedPackages(unittest.TestCase):
         cls.lodkin = os.path.join(BIN, "Lodkin.exe")
         cls.stand_in = read(os.path.join(BIN, "stand_in_setup.exe"))
         cls.certs = {}
-        for name, usage in (("first", "codeSigning"), ("second", "codeSigning"),
-                            ("tsa", "critical,timeStamping")):
+        for name, bits in (("first", 2048), ("second", 2048), ("large", 4096)):
             key, cert = cls.file(name + ".key"), cls.file(name + ".pem")
-            subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes",
+            subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:%d" % bits, "-nodes",
                             "-keyout", key, "-out", cert, "-days", "30", "-subj", "/CN=" + name,
-                            "-addext", "extendedKeyUsage=" + usage],
+                            "-addext", "extendedKeyUsage=codeSigning"],
                            check=True, capture_output=True, stdin=subprocess.DEVNULL)
             cls.certs[name] = (cert, key)
         cls.trusted = cls.file("trusted.pem")
@@ -175,15 +173,11 @@ class SignedPackages(unittest.TestCase):
 
     # --- osslsigncode ---
 
-    def sign(self, source, target, signer="first", nest=False, timestamp=False):
+    def sign(self, source, target, signer="first", nest=False):
         cert, key = self.certs[signer]
         command = ["osslsigncode", "sign", "-certs", cert, "-key", key]
         if nest:
             command.append("-nest")
-        if timestamp:
-            tsa_cert, tsa_key = self.certs["tsa"]
-            command += ["-TSA-certs", tsa_cert, "-TSA-key", tsa_key,
-                        "-TSA-time", str(int(time.time()))]
         subprocess.run(command + ["-in", source, "-out", target], check=True,
                        capture_output=True, stdin=subprocess.DEVNULL)
 
@@ -205,17 +199,17 @@ class SignedPackages(unittest.TestCase):
         self.assertEqual(len(current), signatures)
         self.assertEqual(current, calculated)
 
-    def signed_package(self, folder, members, **signing):
-        """A package of the stand-in and `members`, signed; checks where the table went."""
+    def signed_package(self, folder, members, signer="first", nested=None):
+        """A package of the stand-in and `members`, signed by `signer`, then by `nested`
+        as a second signature; checks where the table went."""
         package = self.pack(folder, members)
         unsigned = read(package)
         signed = os.path.join(folder, "app", "KVPACK_signed.exe")
-        timestamp = signing.get("timestamp", False)
-        self.sign(package, signed, timestamp=timestamp)
-        if signing.get("nest"):
+        self.sign(package, signed, signer=signer)
+        if nested:
             once = signed + ".once"
             os.rename(signed, once)
-            self.sign(once, signed, signer="second", nest=True, timestamp=timestamp)
+            self.sign(once, signed, signer=nested, nest=True)
         offset, size = security_directory(signed)
         data = read(signed)
         self.assertEqual(offset + size, len(data), "the table ends at the end of the file")
@@ -270,12 +264,12 @@ class SignedPackages(unittest.TestCase):
                 bare = self.assert_runs_and_extracts(signed, members)
                 self.assert_clean_program(bare, clean)
 
-    def test_nested_timestamped_and_resigned_packages_run(self):
+    def test_nested_large_and_resigned_packages_run(self):
         module = read(self.lodkin)
         clean = with_checksum(module, pe_checksum(module, self.file("checksum.tmp")))
-        cases = [("nested", dict(nest=True), 2),
-                 ("timestamped", dict(timestamp=True), 1),
-                 ("nested, both timestamped", dict(nest=True, timestamp=True), 2)]
+        cases = [("nested", dict(nested="second"), 2),
+                 ("RSA-4096", dict(signer="large"), 1),
+                 ("RSA-4096 nested over RSA-2048", dict(nested="large"), 2)]
         for name, signing, signatures in cases:
             with self.subTest(name):
                 members = [("a.txt", b"alpha"), ("b.bin", os.urandom(3333))]
@@ -345,12 +339,15 @@ class SignedPackages(unittest.TestCase):
         signed, nested = self.file("signed-lodkin.exe"), self.file("nested-lodkin.exe")
         self.sign(self.lodkin, signed)
         self.sign(signed, nested, signer="second", nest=True)
+        odd = self.file("odd-lodkin.exe")   # 3 bytes of overlay: signing adds 5 zero bytes
+        write(odd, program + b"abc")
+        signed_odd = self.file("signed-odd-lodkin.exe")
+        self.sign(odd, signed_odd)
         dangling = self.file("dangling-lodkin.exe")   # a table that no longer ends at the end
         write(dangling, read(signed) + b"appended")
-        pointing = self.file("pointing-lodkin.exe")   # directory 4 set, no table at all
-        pe = pefile.PE(self.lodkin, fast_load=True)
-        at = pe.OPTIONAL_HEADER.DATA_DIRECTORY[4].__file_offset__
-        write(pointing, program[:at] + struct.pack("<II", 0x10000, 0x200) + program[at + 8:])
+        pointing = self.file("pointing-lodkin.exe")   # directory 4 set, no table, odd length
+        at = pefile.PE(self.lodkin, fast_load=True).OPTIONAL_HEADER.DATA_DIRECTORY[4].__file_offset__
+        write(pointing, program[:at] + struct.pack("<II", 0x10000, 0x200) + program[at + 8:] + b"abc")
 
         def removed(path):
             out = path + ".removed"
@@ -362,6 +359,7 @@ class SignedPackages(unittest.TestCase):
         cases = [("unsigned", self.lodkin, lambda: program),
                  ("signed", signed, lambda: removed(signed)),
                  ("nested signatures", nested, lambda: removed(nested)),
+                 ("signed after alignment bytes", signed_odd, lambda: removed(signed_odd)),
                  ("table not at the end", dangling,
                   lambda: without_security_directory(read(dangling), scratch)),
                  ("directory without a table", pointing,
