@@ -5,6 +5,8 @@
 #include <string.h>
 #include <windows.h>
 
+#include "package/reboot_deletion.h"
+
 void MakeModuleDirectory(char* moduleDirectory) {
   char modulePath[800];
   memset(modulePath, 0, sizeof(modulePath));
@@ -32,21 +34,7 @@ void CreateWorkDirectory(int besideModule, char* workDirectory) {
 }
 
 void ScheduleDeleteAtReboot(const char* directory) {
-  char pattern[kPathBufferSize + 8];
-  _snprintf(pattern, sizeof(pattern) - 1, "%s\\*.*", directory);
-  pattern[sizeof(pattern) - 1] = 0;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(pattern, &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    // The first entry is ".", and ".." is a plain directory entry: both passed over.
-    while (FindNextFileA(search, &found)) {
-      if (found.dwFileAttributes == FILE_ATTRIBUTE_DIRECTORY) continue;
-      char filePath[2 * kPathBufferSize + 2];
-      _snprintf(filePath, sizeof(filePath) - 1, "%s\\%s", directory, found.cFileName);
-      filePath[sizeof(filePath) - 1] = 0;
-      MoveFileExA(filePath, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
-    }
-    FindClose(search);
-  }
-  MoveFileExA(directory, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+  // One update of the pending-operations value instead of one rewrite of it per file;
+  // the calls remain for a value that cannot be extended that way.
+  if (!RecordDeletionsInOneWrite(directory)) RecordDeletionsOneByOne(directory);
 }
