@@ -78,6 +78,10 @@ int PendingDeleteValue::AddDeletion(const char* path) {
   return Append(ntPath, length + 1) && Append(kNoDestination, 1);
 }
 
+int PendingDeleteValue::AppendRecordsOf(const PendingDeleteValue& other) {
+  return other.length_ == 0 || Append(other.text_, other.length_);
+}
+
 static int IsBackslash(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 int MakeNtPath(const char* path, wchar_t* ntPath, int capacity) {
@@ -181,9 +185,13 @@ int RecordDeletionsInOneWrite(const char* directory) {
       ERROR_SUCCESS) {
     return 0;
   }
+  // The records are made first, so that the value is read and written back within
+  // moments: another program's record written in between would be lost.
+  PendingDeleteValue records;
+  ValueRecorder recorder(records);
   PendingDeleteValue value;
-  ValueRecorder recorder(value);
-  const int done = StartFromRegistry(key, value) && ForEachPathToDelete(directory, recorder) &&
+  const int done = records.Start(0, 0, nullptr, 0) && ForEachPathToDelete(directory, recorder) &&
+                   StartFromRegistry(key, value) && value.AppendRecordsOf(records) &&
                    RegSetValueExW(key, kPendingOperationsValue, 0, REG_MULTI_SZ, value.data(),
                                   value.size()) == ERROR_SUCCESS;
   RegCloseKey(key);

@@ -30,6 +30,8 @@ class PendingDeleteValue {
   // Adds the record of one path, given as the calls are given it (ANSI, any Win32 form
   // that names a drive or a share). Returns 0 when its NT form cannot be made.
   int AddDeletion(const char* path);
+  // Appends the records of another value (its strings, without its final terminator).
+  int AppendRecordsOf(const PendingDeleteValue& other);
 
   // The value to write, its final terminator included.
   const BYTE* data() const { return reinterpret_cast<const BYTE*>(text_); }

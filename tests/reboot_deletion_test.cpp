@@ -235,6 +235,17 @@ TEST(PendingDeleteValue, BuildsTheSystemsLayoutFromTheEarlierValue) {
     for (const std::string& path : c.paths) ASSERT_EQ(value.AddDeletion(path.c_str()), 1) << c.what << path;
     const std::wstring written(reinterpret_cast<const wchar_t*>(value.data()), value.size() / sizeof(wchar_t));
     EXPECT_EQ(written, c.after + z) << c.what;
+
+    // The same records made apart first, then put after the earlier value.
+    PendingDeleteValue records;
+    ASSERT_EQ(records.Start(0, 0, nullptr, 0), 1);
+    for (const std::string& path : c.paths) ASSERT_EQ(records.AddDeletion(path.c_str()), 1);
+    PendingDeleteValue joined;
+    ASSERT_EQ(joined.Start(c.present, c.type, c.before.data(), static_cast<DWORD>(c.before.size())), 1);
+    ASSERT_EQ(joined.AppendRecordsOf(records), 1);
+    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(joined.data()), joined.size() / sizeof(wchar_t)),
+              written)
+        << c.what;
   }
 }
 
