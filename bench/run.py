@@ -2,8 +2,11 @@
 """Lodkin benchmark: prints every figure as a line "name value unit".
 
 Stub size, pack speed against cat, package-run speed against cp -r, a peer installer
-built with makensis, cost growth with the member count, and peak memory. Every ratio
-is measured side by side in this run on this machine; each figure is a median.
+built with makensis, cost growth with the member count against a bare program that
+writes the same files, where a run's time goes, drops of thousands of files onto the
+window, and peak memory. Every ratio is measured side by side in this run on this
+machine: the two commands take turns, and the ratio is the median of the ratios of the
+pairs; every other figure is a median.
 """
 import os
 import random
@@ -19,6 +22,12 @@ BIN = os.path.join(BUILD, "bin")
 DATA = os.path.join(BUILD, "bench-data")
 PREFIX = os.path.join(BUILD, "bench-prefix")
 REPS = int(os.environ.get("LODKIN_BENCH_REPS", "3"))
+# Pairs for the 1 GiB ratios: each pair takes about a second, and single copies of 1 GiB
+# vary by a factor of 2 on a shared machine.
+PAIRS = int(os.environ.get("LODKIN_BENCH_PAIRS", str(max(REPS, 9))))
+# A comma-separated choice of sections (copy, memory, members, nsis, drop); all by default.
+# "nsis" adds the peer installer to the member counts when sections are chosen.
+ONLY = [s for s in os.environ.get("LODKIN_BENCH_ONLY", "").split(",") if s]
 GIB = 1 << 30
 MIB = 1 << 20
 
@@ -52,6 +61,19 @@ def timed(command, before=None, after=None, reps=REPS, shell=False):
         if after:
             after()
     return statistics.median(times)
+
+
+def timed_once(command, before=None, after=None, shell=False):
+    return timed(command, before=before, after=after, reps=1, shell=shell)
+
+
+def paired(first, second, reps=REPS):
+    """Runs two measurements by turns; returns both medians and the median ratio."""
+    a, b = [], []
+    for _ in range(reps):
+        a.append(first())
+        b.append(second())
+    return statistics.median(a), statistics.median(b), statistics.median(x / y for x, y in zip(a, b))
 
 
 def peak_rss_kib(command):
@@ -103,24 +125,36 @@ def forget_work_directories():
                    stderr=subprocess.DEVNULL)
 
 
-def pack(folder, names, package):
-    """Packs the folder's files with the Pack command's code path; returns its own time."""
+def pack_once(folder, names):
+    """Packs the folder's files with the Pack command's code path; returns its own time.
+
+    The package is left in `folder` (see packed_path)."""
     listing = os.path.join(DATA, "list.txt")
     # SETUP.EXE on top decides the folder, so the package lands in `folder`.
     ordered = ["SETUP.EXE"] + [n for n in names if n != "SETUP.EXE"]
     with open(listing, "w") as out:
         out.write("".join(win(os.path.join(folder, n)) + "\n" for n in ordered))
-    written = os.path.join(folder, "KVPACK_" + os.path.basename(folder) + ".exe")
+    written = packed_path(folder)
+    if os.path.exists(written):
+        os.remove(written)
+    result = subprocess.run(["wine", os.path.join(BIN, "pack_bench.exe"), win(listing),
+                             win(os.path.join(BIN, "Lodkin.exe"))],
+                            env=ENV, check=True, stdin=subprocess.DEVNULL,
+                            capture_output=True, text=True)
+    return float(result.stdout.split()[1]) / 1000.0, ordered
+
+
+def packed_path(folder):
+    return os.path.join(folder, "KVPACK_" + os.path.basename(folder) + ".exe")
+
+
+def pack(folder, names, package):
+    """Packs REPS times; keeps the last package at `package`; returns the median time."""
     times = []
     for _ in range(REPS):
-        if os.path.exists(written):
-            os.remove(written)
-        result = subprocess.run(["wine", os.path.join(BIN, "pack_bench.exe"), win(listing),
-                                 win(os.path.join(BIN, "Lodkin.exe"))],
-                                env=ENV, check=True, stdin=subprocess.DEVNULL,
-                                capture_output=True, text=True)
-        times.append(float(result.stdout.split()[1]) / 1000.0)
-    shutil.move(written, package)
+        seconds, ordered = pack_once(folder, names)
+        times.append(seconds)
+    shutil.move(packed_path(folder), package)
     return statistics.median(times), ordered
 
 
@@ -136,6 +170,10 @@ def nsis_peer(folder, names, installer):
 
 
 def main():
+    # The drops need a display. One display for the whole run: a Wine desktop process
+    # started by an earlier step without one would refuse every later window.
+    if not os.environ.get("DISPLAY"):
+        os.execvp("xvfb-run", ["xvfb-run", "-a", "-s", "-screen 0 1024x768x24", sys.executable] + sys.argv)
     os.makedirs(DATA, exist_ok=True)
     os.makedirs(PREFIX, exist_ok=True)
     subprocess.run("wineserver -p >/dev/null 2>&1 </dev/null; wine cmd /c exit >/dev/null 2>&1 </dev/null",
@@ -146,48 +184,79 @@ def main():
         subprocess.run(["wineserver", "-k"], env=ENV)
 
 
+def wanted(section):
+    return not ONLY or section in ONLY
+
+
 def measure():
     exe = os.path.join(BIN, "Lodkin.exe")
     figure("stub_size", os.path.getsize(exe), "bytes")
     figure("wine_process_start", round(timed(["wine", os.path.join(BIN, "stand_in_setup.exe")], reps=5) * 1000),
            "ms")
+    if wanted("copy"):
+        measure_copy(exe)
+    if wanted("memory"):
+        measure_memory(exe)
+    if wanted("members"):
+        measure_members()
+    if wanted("drop"):
+        measure_drop()
 
-    # 1 GiB in eight members.
+
+def measure_copy(exe):
+    """1 GiB in eight members: pack against cat, run against cp -r, by turns."""
     app = os.path.join(DATA, "app")
     names = write_payload(app, [128 * MIB] * 8, seed=1)
-    package = os.path.join(DATA, "package.exe")
-    pack_s, ordered = pack(app, names, package)
+    _, ordered = pack_once(app, names)
     sources = [exe] + [os.path.join(app, n) for n in ordered]
     cat_out = os.path.join(DATA, "cat.out")
-    cat_s = timed("cat " + " ".join(f"'{s}'" for s in sources) + f" > '{cat_out}'", shell=True,
-                  before=lambda: os.path.exists(cat_out) and os.remove(cat_out))
+    cat_command = "cat " + " ".join(f"'{s}'" for s in sources) + f" > '{cat_out}'"
+
+    def one_pack():
+        return pack_once(app, names)[0]
+
+    def one_cat():
+        return timed_once(cat_command, shell=True, before=lambda: os.path.exists(cat_out) and os.remove(cat_out))
+
+    pack_s, cat_s, pack_ratio = paired(one_pack, one_cat, PAIRS)
     os.remove(cat_out)
+    package = os.path.join(DATA, "package.exe")
+    shutil.move(packed_path(app), package)
     figure("pack_1gib", round(pack_s, 3), "s")
     figure("cat_1gib", round(cat_s, 3), "s")
-    figure("pack_vs_cat", round(pack_s / cat_s, 2), "x")
+    figure("pack_vs_cat", round(pack_ratio, 2), "x")
 
-    run_s = timed(["wine", package], after=forget_work_directories)
     copy_to = os.path.join(DATA, "cp.out")
-    cp_s = timed(["cp", "-r", app, copy_to], after=lambda: shutil.rmtree(copy_to))
+    run_s, cp_s, run_ratio = paired(
+        lambda: timed_once(["wine", package], after=forget_work_directories),
+        lambda: timed_once(["cp", "-r", app, copy_to], after=lambda: shutil.rmtree(copy_to)), PAIRS)
     figure("run_1gib", round(run_s, 3), "s")
     figure("cp_1gib", round(cp_s, 3), "s")
-    figure("run_vs_cp", round(run_s / cp_s, 2), "x")
+    figure("run_vs_cp", round(run_ratio, 2), "x")
     # The same extraction without the setup program, the records and the shared block.
     extracted = os.path.join(DATA, "package")
     extract_s = timed(["wine", package, "-e"], after=lambda: shutil.rmtree(extracted))
     figure("extract_1gib", round(extract_s, 3), "s")
 
-    installer = os.path.join(DATA, "peer.exe")
-    nsis_peer(app, names, installer)
-    nsis_s = timed(["wine", installer])
-    figure("nsis_run_1gib", round(nsis_s, 3), "s")
-    figure("run_vs_nsis_1gib", round(run_s / nsis_s, 2), "x")
+    if wanted("nsis"):
+        installer = os.path.join(DATA, "peer.exe")
+        nsis_peer(app, names, installer)
+        nsis_s = timed(["wine", installer])
+        figure("nsis_run_1gib", round(nsis_s, 3), "s")
+        figure("run_vs_nsis_1gib", round(run_s / nsis_s, 2), "x")
+        os.remove(installer)
+    os.remove(package)
 
+
+def measure_memory(exe):
+    """Peak memory of a run and of a pack, 64 MiB against 1 GiB of members."""
+    app = os.path.join(DATA, "app")
+    names = write_payload(app, [128 * MIB] * 8, seed=1)
+    package = os.path.join(DATA, "package.exe")
+    pack(app, names, package)
     figure("run_peak_rss_1gib", peak_rss_kib(["wine", package]), "KiB")
     forget_work_directories()
-    os.remove(installer)
 
-    # 64 MiB for the memory comparison.
     small = os.path.join(DATA, "small")
     small_names = write_payload(small, [8 * MIB] * 8, seed=2)
     small_package = os.path.join(DATA, "small.exe")
@@ -203,21 +272,69 @@ def measure():
     os.remove(os.path.join(DATA, "scratch.exe"))
     os.remove(package)
 
-    # Cost growth with the member count: 1 KiB members.
+
+def run_phases(package):
+    """Milliseconds of each step of a run of `package`, from one run."""
+    result = subprocess.run(["wine", os.path.join(BIN, "run_phases.exe"), win(package)], env=ENV, check=True,
+                            stdin=subprocess.DEVNULL, capture_output=True, text=True)
+    forget_work_directories()
+    return [line.split() for line in result.stdout.splitlines() if line.strip()]
+
+
+def measure_members():
+    """Cost growth with the member count: 1 KiB members, against a bare program that
+    creates and writes the same number of 1 KiB files in one folder."""
+    runs = {}
     for count in (10, 1000, 10000):
         folder = os.path.join(DATA, f"members{count}")
         member_names = write_payload(folder, [1024] * count, seed=count)
         many = os.path.join(DATA, f"members{count}.exe")
         pack(folder, member_names, many)
-        ours = timed(["wine", many], after=forget_work_directories)
-        peer = os.path.join(DATA, f"peer{count}.exe")
-        nsis_peer(folder, member_names, peer)
-        theirs = timed(["wine", peer])
+        bare_folder = os.path.join(DATA, "bare")
+        shutil.rmtree(bare_folder, ignore_errors=True)
+        ours, bare, ratio = paired(
+            lambda: timed_once(["wine", many], after=forget_work_directories),
+            lambda: timed_once(["wine", os.path.join(BIN, "create_files.exe"), win(bare_folder), str(count), "1024"],
+                               after=lambda: shutil.rmtree(bare_folder)))
+        runs[count] = (ours, bare)
         figure(f"run_{count}_members", round(ours, 3), "s")
-        figure(f"nsis_run_{count}_members", round(theirs, 3), "s")
-        figure(f"run_vs_nsis_{count}_members", round(ours / theirs, 2), "x")
+        figure(f"bare_create_{count}_files", round(bare, 3), "s")
+        figure(f"run_vs_bare_{count}_members", round(ratio, 2), "x")
+        if count > 10:
+            # Beyond what 10 cost: start-up, and for the run the setup program.
+            figure(f"run_per_member_{count}", round(1000 * (ours - runs[10][0]) / (count - 10), 3), "ms")
+            figure(f"bare_per_file_{count}", round(1000 * (bare - runs[10][1]) / (count - 10), 3), "ms")
+            for phase, milliseconds in run_phases(many):
+                figure(f"run_phase_{phase}_{count}", milliseconds, "ms")
+        if wanted("nsis"):
+            peer = os.path.join(DATA, f"peer{count}.exe")
+            nsis_peer(folder, member_names, peer)
+            theirs = timed(["wine", peer])
+            figure(f"nsis_run_{count}_members", round(theirs, 3), "s")
+            figure(f"run_vs_nsis_{count}_members", round(ours / theirs, 2), "x")
+            os.remove(peer)
         os.remove(many)
-        os.remove(peer)
+
+
+def measure_drop():
+    """Drops of thousands of files onto the packaging window's list."""
+    folder = os.path.join(DATA, "drop")
+    os.makedirs(folder, exist_ok=True)
+    for count in (1000, 2000, 5000):
+        for i in range(count):
+            path = os.path.join(folder, f"f{i:05d}.txt")
+            if not os.path.exists(path):
+                open(path, "w").close()
+        command = ["wine", os.path.join(BIN, "drop_bench.exe"), win(folder), str(count)]
+        results = []
+        for _ in range(REPS):
+            out = subprocess.run(command, env=ENV, check=True, stdin=subprocess.DEVNULL,
+                                 capture_output=True, text=True).stdout
+            results.append(dict(line.split() for line in out.splitlines() if line.strip()))
+        drop_ms = statistics.median(float(r["drop_ms"]) for r in results)
+        figure(f"drop_{count}_files", round(drop_ms / 1000, 3), "s")
+        figure(f"drop_per_file_{count}", round(1000 * drop_ms / count), "us")
+        figure(f"drop_longest_unpainted_{count}", max(int(r["longest_unpainted_ms"]) for r in results), "ms")
 
 
 if __name__ == "__main__":

@@ -27,6 +27,7 @@ class CListCtrl : public CWnd {
   LRESULT DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return CallWindowProcA(m_previousProc, m_hWnd, message, wParam, lParam);
   }
+  WNDPROC previousProc() const { return m_previousProc; }
 
  private:
   static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "package/exit_code.h"
+#include "package/reboot_deletion.h"
 
 const char kTemporaryFolderName[] = "%TEMP%";
 
@@ -80,23 +81,7 @@ int CreateWorkDirectory(int besideModule, char* workDirectory, DWORD* error) {
 }
 
 void ScheduleDeleteAtReboot(const char* directory) {
-  char pattern[kPathBufferSize + 8];
-  _snprintf(pattern, sizeof(pattern) - 1, "%s\\*.*", directory);
-  pattern[sizeof(pattern) - 1] = 0;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(pattern, &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      // "." and ".." by name, whatever their attributes say (".." carries the parent's,
-      // hidden included), and every folder: only the run's own files are scheduled.
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-      if (strcmp(found.cFileName, ".") == 0 || strcmp(found.cFileName, "..") == 0) continue;
-      char filePath[2 * kPathBufferSize + 2];
-      _snprintf(filePath, sizeof(filePath) - 1, "%s\\%s", directory, found.cFileName);
-      filePath[sizeof(filePath) - 1] = 0;
-      MoveFileExA(filePath, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-  }
-  MoveFileExA(directory, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
+  // One update of the pending-operations value instead of one rewrite of it per file;
+  // the calls remain for a value that cannot be extended that way.
+  if (!RecordDeletionsInOneWrite(directory)) RecordDeletionsOneByOne(directory);
 }

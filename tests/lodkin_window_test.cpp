@@ -6,6 +6,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -245,6 +248,104 @@ void Select(HWND list, int row) {
   item.stateMask = LVIS_SELECTED;
   item.state = LVIS_SELECTED;
   SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+}
+
+// What a drop must leave, computed the plain way: each path against every row, the
+// readable new ones inserted at the top, in the shell's order.
+std::vector<std::string> ExpectedAfterDrop(std::vector<std::string> rows, const std::vector<std::string>& dropped,
+                                           const std::set<std::string>& readable) {
+  for (const std::string& path : dropped) {
+    if (path.size() >= 260 || !readable.count(path)) continue;
+    if (std::find(rows.begin(), rows.end(), path) != rows.end()) continue;
+    rows.insert(rows.begin(), path);
+  }
+  return rows;
+}
+
+// Times of the list's WM_PAINTs, seen through one more subclass on top of the control's.
+WNDPROC g_listProc = nullptr;
+std::vector<DWORD> g_listPaints;
+LRESULT CALLBACK RecordPaints(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_PAINT) g_listPaints.push_back(GetTickCount());
+  return CallWindowProcA(g_listProc, window, message, wParam, lParam);
+}
+
+TEST_F(WindowTest, ADropOfThousandsKeepsEveryRuleAndStepsWithDelete) {
+  // Existing rows, files dropped again, twins in letter case, the same path twice in one
+  // drop, missing files, a folder and overlong paths, all in one drop.
+  std::vector<std::string> files;
+  std::set<std::string> readable;
+  for (int i = 0; i < 1200; ++i) {
+    char name[32];
+    snprintf(name, sizeof(name), "f%04d.txt", i);
+    files.push_back(folder_.Join(name));
+    HANDLE file = CreateFileA(files.back().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    readable.insert(files.back());
+  }
+  std::vector<std::string> first(files.begin(), files.begin() + 200);
+  Drop(first);
+  std::vector<std::string> expected = ExpectedAfterDrop({}, first, readable);
+  ASSERT_EQ(Rows(), expected);
+
+  std::vector<std::string> dropped;
+  for (int i = 0; i < 1200; ++i) {
+    const std::string& path = files[(i * 7) % 1200];
+    dropped.push_back(path);
+    if (i % 5 == 0) {
+      std::string twin = path;
+      twin[twin.size() - 3] = 'T';  // "f0001.Txt": the same file, another entry
+      dropped.push_back(twin);
+      readable.insert(twin);
+    }
+    if (i % 9 == 0) dropped.push_back(folder_.Join("missing" + std::to_string(i)));
+    if (i % 11 == 0) dropped.push_back(files[i / 2]);
+    if (i % 97 == 0) dropped.push_back(path + std::string(300, 'x'));
+  }
+  dropped.push_back(folder_.path());
+  Drop(dropped);
+  expected = ExpectedAfterDrop(expected, dropped, readable);
+  ASSERT_EQ(Rows(), expected);
+
+  // Rows deleted between two drops come back when dropped again; the others stay once.
+  for (int row = 0; row < static_cast<int>(expected.size()); row += 3) Select(list_, row);
+  SendMessageA(dialog_.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_DELETE, BN_CLICKED), 0);
+  std::vector<std::string> kept;
+  for (size_t row = 0; row < expected.size(); ++row) {
+    if (row % 3 != 0) kept.push_back(expected[row]);
+  }
+  ASSERT_EQ(Rows(), kept);
+  Drop(dropped);
+  EXPECT_EQ(Rows(), ExpectedAfterDrop(kept, dropped, readable));
+}
+
+TEST_F(WindowTest, TheListIsPaintedWhileALongDropGoesOn) {
+  // Paths of missing files: each costs a look at the disk, none is taken. An empty folder
+  // of their own keeps every look short.
+  TempFolder empty(folder_.path());
+  std::vector<std::string> dropped;
+  for (int i = 0; i < 60000; ++i) dropped.push_back(empty.Join("gone" + std::to_string(i) + ".txt"));
+  dropped.push_back(MakeFile("last.txt"));
+
+  g_listPaints.clear();
+  g_listProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(list_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordPaints)));
+  const DWORD start = GetTickCount();
+  Drop(dropped);
+  const DWORD end = GetTickCount();
+  SetWindowLongPtrA(list_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_listProc));
+  EXPECT_EQ(Rows(), (std::vector<std::string>{dropped.back()}));
+
+  DWORD longest = 0;
+  DWORD previous = start;
+  for (DWORD paint : g_listPaints) {
+    longest = std::max(longest, paint - previous);
+    previous = paint;
+  }
+  longest = std::max(longest, end - previous);
+  EXPECT_LT(longest, 1000u) << "painted " << g_listPaints.size() << " times in " << end - start << " ms";
+  EXPECT_GE(g_listPaints.size(), static_cast<size_t>((end - start) / 500)) << end - start << " ms";
 }
 
 TEST_F(WindowTest, DeleteRemovesTheSelectedRowsAndResetsTheStatusWhenEmpty) {

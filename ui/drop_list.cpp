@@ -1,5 +1,6 @@
 #include "ui/drop_list.h"
 
+#include <shlobj.h>
 #include <string.h>
 
 BEGIN_MESSAGE_MAP(CDropList, CListCtrl)
@@ -7,41 +8,267 @@ BEGIN_MESSAGE_MAP(CDropList, CListCtrl)
 END_MESSAGE_MAP()
 
 static const int kPathSize = 260;
+// How long a drop may go on without the window being painted.
+static const DWORD kPaintInterval = 200;
 
-static bool IsListed(const CDropList& list, const char* path) {
-  char entry[kPathSize];
-  memset(entry, 0, sizeof(entry));
-  int count = list.GetItemCount();
-  for (int row = 0; row < count; ++row) {
-    list.GetItemText(row, 0, entry, kPathSize);
-    // Byte for byte: paths that differ in letter case are different entries.
-    if (strcmp(entry, path) == 0) return true;
+namespace {
+
+// The list view's own procedure, called directly for the drop's many messages: the way
+// through the control's table looks the object up in a window property, which is a
+// round trip to the Wine server for every message.
+struct ListView {
+  HWND window;
+  WNDPROC procedure;
+  LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) const {
+    return CallWindowProcA(procedure, window, message, wParam, lParam);
   }
-  return false;
-}
+};
 
-static bool IsReadableFile(const char* path) {
+// The texts of the list's rows, byte for byte, for the duplicate test of one drop. It is
+// built from the rows when the drop starts, so it never disagrees with the control,
+// whatever Delete did in between, and grows with every entry the drop adds.
+class EntryIndex {
+ public:
+  EntryIndex() : slots_(nullptr), slotCount_(0), used_(0), texts_(nullptr), textBytes_(0), textCapacity_(0) {}
+  ~EntryIndex() {
+    if (slots_ != nullptr) HeapFree(GetProcessHeap(), 0, slots_);
+    if (texts_ != nullptr) HeapFree(GetProcessHeap(), 0, texts_);
+  }
+  EntryIndex(const EntryIndex&) = delete;
+  EntryIndex& operator=(const EntryIndex&) = delete;
+
+  // Room for `entries` texts without growing the table. 0 when there is no memory.
+  int Reserve(unsigned entries) {
+    unsigned count = 64;
+    while (count < 2 * entries + 2) count *= 2;
+    slots_ = static_cast<Slot*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, count * sizeof(Slot)));
+    if (slots_ == nullptr) return 0;
+    slotCount_ = count;
+    return 1;
+  }
+
+  bool Contains(const char* text) const {
+    const unsigned hash = Hash(text);
+    for (unsigned i = hash & (slotCount_ - 1);; i = (i + 1) & (slotCount_ - 1)) {
+      const Slot& slot = slots_[i];
+      if (slot.textOffset == 0) return false;
+      if (slot.hash == hash && strcmp(texts_ + slot.textOffset - 1, text) == 0) return true;
+    }
+  }
+
+  // Adds a text that is not in the index yet. 0 when there is no memory (the index is
+  // then no longer complete and must not be asked again).
+  int Add(const char* text) {
+    if (2 * (used_ + 1) > slotCount_ && !Grow()) return 0;
+    const size_t length = strlen(text) + 1;
+    if (textBytes_ + length > textCapacity_ && !Widen(textBytes_ + length)) return 0;
+    memcpy(texts_ + textBytes_, text, length);
+    const unsigned hash = Hash(text);
+    Place(hash, static_cast<unsigned>(textBytes_ + 1));
+    textBytes_ += length;
+    ++used_;
+    return 1;
+  }
+
+ private:
+  struct Slot {
+    unsigned hash;
+    unsigned textOffset;  // one past the text's start in texts_; 0 for an empty slot
+  };
+
+  static unsigned Hash(const char* text) {
+    unsigned hash = 2166136261u;
+    for (; *text != 0; ++text) hash = (hash ^ static_cast<unsigned char>(*text)) * 16777619u;
+    return hash;
+  }
+
+  void Place(unsigned hash, unsigned textOffset) {
+    unsigned i = hash & (slotCount_ - 1);
+    while (slots_[i].textOffset != 0) i = (i + 1) & (slotCount_ - 1);
+    slots_[i].hash = hash;
+    slots_[i].textOffset = textOffset;
+  }
+
+  int Grow() {
+    Slot* old = slots_;
+    const unsigned oldCount = slotCount_;
+    Slot* bigger = static_cast<Slot*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, 2 * oldCount * sizeof(Slot)));
+    if (bigger == nullptr) return 0;
+    slots_ = bigger;
+    slotCount_ = 2 * oldCount;
+    for (unsigned i = 0; i < oldCount; ++i) {
+      if (old[i].textOffset != 0) Place(old[i].hash, old[i].textOffset);
+    }
+    HeapFree(GetProcessHeap(), 0, old);
+    return 1;
+  }
+
+  int Widen(size_t needed) {
+    size_t capacity = textCapacity_ < 16384 ? 16384 : textCapacity_;
+    while (capacity < needed) capacity *= 2;
+    void* block = texts_ == nullptr ? HeapAlloc(GetProcessHeap(), 0, capacity)
+                                    : HeapReAlloc(GetProcessHeap(), 0, texts_, capacity);
+    if (block == nullptr) return 0;
+    texts_ = static_cast<char*>(block);
+    textCapacity_ = capacity;
+    return 1;
+  }
+
+  Slot* slots_;
+  unsigned slotCount_;  // a power of two, at least twice the entries
+  unsigned used_;
+  char* texts_;         // the entries' texts, each with its terminator
+  size_t textBytes_;
+  size_t textCapacity_;
+};
+
+// Inserting a row into a visible list view makes it redraw at once, which under Wine
+// costs more than everything else a dropped file needs. Redrawing is switched off for
+// the drop and the window is painted every so often instead, so that it never looks
+// frozen; only paint work is done then, no input and no other message is taken.
+class PaintedNowAndThen {
+ public:
+  explicit PaintedNowAndThen(const ListView& list) : list_(list), lastPaint_(GetTickCount()) {
+    list_.Send(WM_SETREDRAW, FALSE, 0);
+  }
+  ~PaintedNowAndThen() {
+    list_.Send(WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(list_.window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+  }
+  PaintedNowAndThen(const PaintedNowAndThen&) = delete;
+  PaintedNowAndThen& operator=(const PaintedNowAndThen&) = delete;
+
+  void PaintWhenDue() {
+    if (GetTickCount() - lastPaint_ < kPaintInterval) return;
+    list_.Send(WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(list_.window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
+    // Takes in what the display asks to have painted again (another window moved away)
+    // without removing or dispatching any message, then paints it.
+    MSG message;
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_PAINT);
+    RedrawWindow(GetAncestor(list_.window, GA_ROOT), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    list_.Send(WM_SETREDRAW, FALSE, 0);
+    lastPaint_ = GetTickCount();
+  }
+
+ private:
+  ListView list_;
+  DWORD lastPaint_;
+};
+
+// The shell's list of dropped paths, walked once from the start. DragQueryFile walks it
+// from its start again for every index, which makes a drop of thousands of files cost
+// time in the square of their number. Each path comes out as DragQueryFileA gives it.
+class DroppedPaths {
+ public:
+  DroppedPaths(HDROP drop, UINT count)
+      : drop_(drop), count_(count), index_(0), header_(static_cast<const DROPFILES*>(GlobalLock(drop))),
+        next_(header_ != nullptr ? reinterpret_cast<const char*>(header_) + header_->pFiles : nullptr) {}
+  ~DroppedPaths() {
+    if (header_ != nullptr) GlobalUnlock(drop_);
+  }
+  DroppedPaths(const DroppedPaths&) = delete;
+  DroppedPaths& operator=(const DroppedPaths&) = delete;
+
+  // Fills `path` with the next dropped path; *fits is false for a path that the buffer
+  // cannot hold whole. Returns 0 after the last one.
+  int Next(char (&path)[kPathSize], bool* fits) {
+    if (index_ >= count_) return 0;
+    if (next_ == nullptr) {
+      // A block that cannot be read directly: the shell's own way, one index at a time.
+      *fits = DragQueryFileA(drop_, index_, nullptr, 0) < static_cast<UINT>(kPathSize);
+      if (*fits) DragQueryFileA(drop_, index_, path, kPathSize);
+    } else if (header_->fWide) {
+      const wchar_t* text = reinterpret_cast<const wchar_t*>(next_);
+      const size_t length = wcslen(text);
+      next_ += (length + 1) * sizeof(wchar_t);
+      *fits = length < static_cast<size_t>(kPathSize) &&
+              WideCharToMultiByte(CP_ACP, 0, text, -1, path, kPathSize, nullptr, nullptr) > 0;
+    } else {
+      const size_t length = strlen(next_);
+      *fits = length < static_cast<size_t>(kPathSize);
+      if (*fits) memcpy(path, next_, length + 1);
+      next_ += length + 1;
+    }
+    ++index_;
+    return 1;
+  }
+
+ private:
+  HDROP drop_;
+  UINT count_;
+  UINT index_;
+  const DROPFILES* header_;
+  const char* next_;
+};
+
+bool IsReadableFile(const char* path) {
   FILE* file = fopen(path, "rb");
   if (file == nullptr) return false;
   fclose(file);
   return true;
 }
 
+// Without the memory for an index: each dropped path against every row.
+bool IsListed(const ListView& list, const char* path) {
+  char entry[kPathSize];
+  const int count = static_cast<int>(list.Send(LVM_GETITEMCOUNT, 0, 0));
+  for (int row = 0; row < count; ++row) {
+    memset(entry, 0, sizeof(entry));
+    LVITEMA item;
+    ZeroMemory(&item, sizeof(item));
+    item.pszText = entry;
+    item.cchTextMax = kPathSize;
+    list.Send(LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    // Byte for byte: paths that differ in letter case are different entries.
+    if (strcmp(entry, path) == 0) return true;
+  }
+  return false;
+}
+
+// The index of one drop, from the rows as they stand. 0 when there is no memory for it.
+int IndexRows(const ListView& list, unsigned dropped, EntryIndex& index) {
+  const int rows = static_cast<int>(list.Send(LVM_GETITEMCOUNT, 0, 0));
+  if (!index.Reserve(static_cast<unsigned>(rows) + dropped)) return 0;
+  char entry[kPathSize];
+  for (int row = 0; row < rows; ++row) {
+    memset(entry, 0, sizeof(entry));
+    LVITEMA item;
+    ZeroMemory(&item, sizeof(item));
+    item.pszText = entry;
+    item.cchTextMax = kPathSize;
+    list.Send(LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    if (!index.Add(entry)) return 0;
+  }
+  return 1;
+}
+
+}  // namespace
+
 void CDropList::OnDropFiles(HDROP hDropInfo) {
   char path[kPathSize];
   memset(path, 0, sizeof(path));
-  UINT count = DragQueryFileA(hDropInfo, 0xFFFFFFFF, nullptr, 0);
-  for (UINT i = 0; i < count; ++i) {
-    // A longer path would be cut by the buffer and could then name another file.
-    if (DragQueryFileA(hDropInfo, i, nullptr, 0) >= static_cast<UINT>(kPathSize)) continue;
-    DragQueryFileA(hDropInfo, i, path, kPathSize);
-    if (IsListed(*this, path) || !IsReadableFile(path)) continue;
-    LVITEMA item;
-    ZeroMemory(&item, sizeof(item));
-    item.mask = LVIF_TEXT | LVIF_STATE;
-    item.iItem = 0;
-    item.pszText = path;
-    SendMessageA(m_hWnd, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  const UINT count = DragQueryFileA(hDropInfo, 0xFFFFFFFF, nullptr, 0);
+  {
+    const ListView list = {m_hWnd, previousProc()};
+    EntryIndex index;
+    bool indexed = IndexRows(list, count, index) != 0;
+    PaintedNowAndThen painting(list);
+    DroppedPaths dropped(hDropInfo, count);
+    bool fits = false;
+    while (dropped.Next(path, &fits)) {
+      painting.PaintWhenDue();
+      // A longer path would be cut by the buffer and could then name another file.
+      if (!fits) continue;
+      if ((indexed ? index.Contains(path) : IsListed(list, path)) || !IsReadableFile(path)) continue;
+      LVITEMA item;
+      ZeroMemory(&item, sizeof(item));
+      item.mask = LVIF_TEXT | LVIF_STATE;
+      item.iItem = 0;
+      item.pszText = path;
+      if (list.Send(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)) < 0) continue;
+      if (indexed && !index.Add(path)) indexed = false;
+    }
   }
   DefaultProc(WM_DROPFILES, reinterpret_cast<WPARAM>(hDropInfo), 0);
   DragFinish(hDropInfo);
