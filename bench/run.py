@@ -158,6 +158,20 @@ def pack(folder, names, package):
     return statistics.median(times), ordered
 
 
+def without_checksum_records(package, copy):
+    """A copy of the package whose entries carry no checksum record (the last 16 bytes of
+    each name field zeroed), as a package of an older writer."""
+    shutil.copyfile(package, copy)
+    os.chmod(copy, 0o755)
+    with open(copy, "r+b") as out:
+        out.seek(-4, os.SEEK_END)
+        count = int.from_bytes(out.read(4), "little")
+        directory = os.path.getsize(copy) - 20 - 268 * count
+        for entry in range(count):
+            out.seek(directory + 268 * entry + 244)
+            out.write(bytes(16))
+
+
 def nsis_peer(folder, names, installer):
     script = os.path.join(DATA, "peer.nsi")
     lines = ['Name "peer"', f'OutFile "{installer}"', "SetCompress off", "SilentInstall silent",
@@ -233,6 +247,32 @@ def measure_copy(exe):
     figure("run_1gib", round(run_s, 3), "s")
     figure("cp_1gib", round(cp_s, 3), "s")
     figure("run_vs_cp", round(run_ratio, 2), "x")
+    # The same run with the checksum records taken out: what checking every member costs.
+    unchecked = os.path.join(DATA, "unchecked.exe")
+    without_checksum_records(package, unchecked)
+    checked_s, unchecked_s, checked_ratio = paired(
+        lambda: timed_once(["wine", package], after=forget_work_directories),
+        lambda: timed_once(["wine", unchecked], after=forget_work_directories), PAIRS)
+    os.remove(unchecked)
+    figure("run_1gib_with_checksums", round(checked_s, 3), "s")
+    figure("run_1gib_without_checksums", round(unchecked_s, 3), "s")
+    figure("checksum_cost_1gib", round(100 * (checked_ratio - 1), 1), "%")
+
+    # The command-line tool's pack, native on the host, against cat.
+    cli = os.path.join(BIN, "lodkin-cli")
+    if os.path.exists(cli):
+        cli_out = os.path.join(DATA, "cli.exe")
+        cli_command = [cli, "pack", "-o", cli_out, "--stub", exe] + [os.path.join(app, n) for n in ordered]
+        remove_cli_out = lambda: os.path.exists(cli_out) and os.remove(cli_out)
+        cli_s, cat_s, cli_ratio = paired(
+            lambda: timed_once(cli_command, before=remove_cli_out),
+            lambda: timed_once(cat_command, shell=True, before=lambda: os.path.exists(cat_out) and os.remove(cat_out)),
+            PAIRS)
+        remove_cli_out()
+        os.remove(cat_out)
+        figure("cli_pack_1gib", round(cli_s, 3), "s")
+        figure("cli_pack_vs_cat", round(cli_ratio, 2), "x")
+
     # The same extraction without the setup program, the records and the shared block.
     extracted = os.path.join(DATA, "package")
     extract_s = timed(["wine", package, "-e"], after=lambda: shutil.rmtree(extracted))
