@@ -209,17 +209,22 @@ bool IsReadableFile(const char* path) {
   return true;
 }
 
+// The row's text, cut to fit and always terminated.
+void GetRowText(const ListView& list, int row, char (&entry)[kPathSize]) {
+  memset(entry, 0, sizeof(entry));
+  LVITEMA item;
+  ZeroMemory(&item, sizeof(item));
+  item.pszText = entry;
+  item.cchTextMax = kPathSize;
+  list.Send(LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+}
+
 // Without the memory for an index: each dropped path against every row.
 bool IsListed(const ListView& list, const char* path) {
   char entry[kPathSize];
   const int count = static_cast<int>(list.Send(LVM_GETITEMCOUNT, 0, 0));
   for (int row = 0; row < count; ++row) {
-    memset(entry, 0, sizeof(entry));
-    LVITEMA item;
-    ZeroMemory(&item, sizeof(item));
-    item.pszText = entry;
-    item.cchTextMax = kPathSize;
-    list.Send(LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    GetRowText(list, row, entry);
     // Byte for byte: paths that differ in letter case are different entries.
     if (strcmp(entry, path) == 0) return true;
   }
@@ -232,12 +237,7 @@ int IndexRows(const ListView& list, unsigned dropped, EntryIndex& index) {
   if (!index.Reserve(static_cast<unsigned>(rows) + dropped)) return 0;
   char entry[kPathSize];
   for (int row = 0; row < rows; ++row) {
-    memset(entry, 0, sizeof(entry));
-    LVITEMA item;
-    ZeroMemory(&item, sizeof(item));
-    item.pszText = entry;
-    item.cchTextMax = kPathSize;
-    list.Send(LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    GetRowText(list, row, entry);
     if (!index.Add(entry)) return 0;
   }
   return 1;
