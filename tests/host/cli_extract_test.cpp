@@ -15,9 +15,9 @@ class CliExtract : public ::testing::Test {
  protected:
   void SetUp() override {
     MakeFolder(root_.Join("dist"));
-    setup_ = NoiseBytes(20000, 50);
-    cab_ = NoiseBytes(120000, 51);
-    package_ = LayOutPackage(NoiseBytes(4000, 52), {{"SETUP.EXE", setup_}, {"data.cab", cab_}, {"empty.txt", {}}});
+    setup_ = PseudoRandomBytes(20000, 50);
+    cab_ = PseudoRandomBytes(120000, 51);
+    package_ = LayOutPackage(PseudoRandomBytes(4000, 52), {{"SETUP.EXE", setup_}, {"data.cab", cab_}, {"empty.txt", {}}});
   }
   RunResult Cli(const std::vector<std::string>& arguments, uint64_t fileSizeLimit = 0) {
     RunSettings settings;
@@ -64,7 +64,7 @@ TEST_F(CliExtract, MembersGoIntoTheFolderNamedAfterThePackage) {
   EXPECT_EQ(run.exitStatus, 0) << run.err;
   ExpectMembersIn(root_.Join("my.dir/pkg(1)"));
   // Two members of one name: the later one wins, as with "-e".
-  WriteBytes(root_.Join("twice.exe"), LayOutPackage(NoiseBytes(100, 53), {{"a.txt", setup_}, {"a.txt", cab_}}));
+  WriteBytes(root_.Join("twice.exe"), LayOutPackage(PseudoRandomBytes(100, 53), {{"a.txt", setup_}, {"a.txt", cab_}}));
   run = Cli({"extract", "twice.exe"});
   EXPECT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_EQ(FolderEntries(root_.Join("twice")), std::vector<std::string>{"a.txt"});
@@ -76,7 +76,7 @@ TEST_F(CliExtract, UnsafeNamesAreRefusedBeforeAnythingIsWritten) {
     HostFolder scratch;
     MakeFolder(scratch.Join("pkg"));
     WriteBytes(scratch.Join("pkg/p.exe"),
-               LayOutPackage(NoiseBytes(100, 54), {{"setup.exe", setup_}, {name, NoiseBytes(10, 55)}}));
+               LayOutPackage(PseudoRandomBytes(100, 54), {{"setup.exe", setup_}, {name, PseudoRandomBytes(10, 55)}}));
     RunSettings settings;
     settings.directory = scratch.path();
     const RunResult run = RunCli({"extract", "pkg/p.exe"}, settings);

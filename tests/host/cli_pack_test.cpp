@@ -17,9 +17,9 @@ class CliPack : public ::testing::Test {
  protected:
   void SetUp() override {
     for (const char* name : {"app", "data", "tools", "out"}) MakeFolder(root_.Join(name));
-    stub_ = NoiseBytes(9000, 1);
-    setup_ = NoiseBytes(20000, 2);
-    data_ = NoiseBytes(70000, 3);
+    stub_ = PseudoRandomBytes(9000, 1);
+    setup_ = PseudoRandomBytes(20000, 2);
+    data_ = PseudoRandomBytes(70000, 3);
     WriteBytes(root_.Join("tools/Lodkin.exe"), stub_);
     WriteBytes(root_.Join("app/setup.exe"), setup_);
     WriteBytes(root_.Join("data/a.bin"), data_);
@@ -51,7 +51,7 @@ TEST_F(CliPack, WritesTheLayoutBesideTheFirstFileOrAtOutput) {
   EXPECT_EQ(FolderEntries(root_.Join("app")), (std::vector<std::string>{"KVPACK_app.exe", "setup.exe"}));
 
   // -o replaces an earlier package there; the first file still gives member 0.
-  WriteBytes(root_.Join("out/pkg.exe"), NoiseBytes(100, 4));
+  WriteBytes(root_.Join("out/pkg.exe"), PseudoRandomBytes(100, 4));
   run = Pack({"-o", "out/pkg.exe", "app/setup.exe", "data/a.bin", "data/empty.txt"});
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_EQ(run.out, root_.Join("out/pkg.exe") + "\n");
@@ -67,10 +67,10 @@ struct Refusal {
 };
 
 TEST_F(CliPack, RefusalsAndFailuresKeepTheEarlierPackage) {
-  WriteBytes(root_.Join("data/KVSet.exe"), NoiseBytes(10, 5));
-  WriteBytes(root_.Join("data/MyKvPackTool.dll"), NoiseBytes(10, 6));
-  WriteBytes(root_.Join("data/a:b"), NoiseBytes(10, 7));
-  WriteBytes(root_.Join("data/back\\slash"), NoiseBytes(10, 8));
+  WriteBytes(root_.Join("data/KVSet.exe"), PseudoRandomBytes(10, 5));
+  WriteBytes(root_.Join("data/MyKvPackTool.dll"), PseudoRandomBytes(10, 6));
+  WriteBytes(root_.Join("data/a:b"), PseudoRandomBytes(10, 7));
+  WriteBytes(root_.Join("data/back\\slash"), PseudoRandomBytes(10, 8));
   // Four gibibytes that take no room: refused from their size, before anything is copied.
   WriteBytes(root_.Join("data/huge.bin"), {});
   ASSERT_EQ(truncate(root_.Join("data/huge.bin").c_str(), 4ll << 30), 0);
@@ -87,7 +87,7 @@ TEST_F(CliPack, RefusalsAndFailuresKeepTheEarlierPackage) {
       {"full disk", {"app/setup.exe", "data/a.bin"}, "can not write packaging file", 50000},
       {"4 GiB", {"app/setup.exe", "data/huge.bin"}, "package exceeds 4 GB", 0},
   };
-  const std::vector<char> earlier = NoiseBytes(3333, 9);
+  const std::vector<char> earlier = PseudoRandomBytes(3333, 9);
   for (const Refusal& refusal : refusals) {
     WriteBytes(root_.Join("out/pkg.exe"), earlier);
     std::vector<std::string> arguments = {"-o", "out/pkg.exe"};

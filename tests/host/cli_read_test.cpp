@@ -20,7 +20,7 @@ void PutU32(std::vector<char>& bytes, size_t at, uint32_t value) { memcpy(&bytes
 // The headers of a 32-bit PE image, enough for the security directory to be found:
 // SizeOfHeaders 0x200, 16 data directories, the security directory at 0xD8.
 std::vector<char> PeModule(size_t length) {
-  std::vector<char> module = NoiseBytes(length, 20);
+  std::vector<char> module = PseudoRandomBytes(length, 20);
   memset(&module[0], 0, 0x200);
   module[0] = 'M', module[1] = 'Z';
   PutU32(module, 0x3C, 0x40);
@@ -39,7 +39,7 @@ size_t AppendCertificateTable(std::vector<char>& package) {
   const size_t padding = (8 - package.size() % 8) % 8;
   package.insert(package.end(), padding, 0);
   const uint32_t tableOffset = static_cast<uint32_t>(package.size());
-  std::vector<char> table = NoiseBytes(16, 21);
+  std::vector<char> table = PseudoRandomBytes(16, 21);
   PutU32(table, 0, 16);
   table[4] = 0x00, table[5] = 0x02, table[6] = 0x02, table[7] = 0x00;
   package.insert(package.end(), table.begin(), table.end());
@@ -59,12 +59,12 @@ class CliRead : public ::testing::Test {
 };
 
 TEST_F(CliRead, ListShowsTheRegionsAndEveryMemberAsTextAndJson) {
-  const std::vector<char> module = NoiseBytes(9000, 10);
+  const std::vector<char> module = PseudoRandomBytes(9000, 10);
   std::vector<char> plain = LayOutPackage(
-      module, {{"setup.exe", NoiseBytes(20000, 11)}, {"read me.txt", NoiseBytes(7, 12)}, {"empty", {}}});
+      module, {{"setup.exe", PseudoRandomBytes(20000, 11)}, {"read me.txt", PseudoRandomBytes(7, 12)}, {"empty", {}}});
   std::vector<char> slack = plain;
   slack.insert(slack.end(), 127, 'x');
-  std::vector<char> signedPackage = LayOutPackage(PeModule(0x400), {{"SETUP.EXE", NoiseBytes(5, 13)}});
+  std::vector<char> signedPackage = LayOutPackage(PeModule(0x400), {{"SETUP.EXE", PseudoRandomBytes(5, 13)}});
   const size_t padding = AppendCertificateTable(signedPackage);
   ASSERT_GT(padding, 0u);
   std::vector<char> named = LayOutPackage(module, {{"setup.exe", {}}, {"q's \xc3\xa9\xe9.txt", {}}});
@@ -119,10 +119,10 @@ TEST_F(CliRead, ListShowsTheRegionsAndEveryMemberAsTextAndJson) {
 
 // A valid package of four members as the robustness tests use it.
 std::vector<char> FourMemberPackage() {
-  return LayOutPackage(NoiseBytes(3000, 41), {{"SETUP.EXE", NoiseBytes(5000, 42)},
-                                              {"data.cab", NoiseBytes(9000, 43)},
+  return LayOutPackage(PseudoRandomBytes(3000, 41), {{"SETUP.EXE", PseudoRandomBytes(5000, 42)},
+                                              {"data.cab", PseudoRandomBytes(9000, 43)},
                                               {"empty.txt", {}},
-                                              {"readme.txt", NoiseBytes(300, 44)}});
+                                              {"readme.txt", PseudoRandomBytes(300, 44)}});
 }
 
 TEST_F(CliRead, VerifySaysInOneLineWhatIsWrong) {
@@ -153,7 +153,7 @@ TEST_F(CliRead, VerifySaysInOneLineWhatIsWrong) {
       {"127 bytes of slack", slack127, ""},
       {"128 bytes of slack", slack128, "no package trailer"},
       {"cut by one byte", std::vector<char>(valid.begin(), valid.end() - 1), "no package trailer"},
-      {"a plain program", NoiseBytes(3000, 41), "no package trailer"},
+      {"a plain program", PseudoRandomBytes(3000, 41), "no package trailer"},
       {"an empty file", {}, "no package trailer"},
       {"count -1", with(valid.size() - 4, 0xFFFFFFFFu), "negative entry count in the trailer"},
       {"count too large", with(valid.size() - 4, 0x7FFFFFFFu), "directory outside the file"},
@@ -214,8 +214,8 @@ TEST_F(CliRead, VerifyAgreesWithTheReaderOnDamagedPackages) {
 // real member, directory and trailer at the end.
 TEST_F(CliRead, PackageOver2GiBIsListedAndVerified) {
   const uint32_t bigSize = 0x9C000000u;
-  const std::vector<char> module = NoiseBytes(1000, 30);
-  const std::vector<char> setup = NoiseBytes(5000, 31);
+  const std::vector<char> module = PseudoRandomBytes(1000, 30);
+  const std::vector<char> setup = PseudoRandomBytes(5000, 31);
   const uint32_t setupOffset = 1000 + bigSize;
   std::vector<char> tail = setup;
   char entry[268] = {};
@@ -269,11 +269,11 @@ TEST_F(CliRead, PackageOver2GiBIsListedAndVerified) {
 // With checksum records, verify reads every member and names each damaged one; list
 // shows the recorded values; extract stops at the damaged member and removes it.
 TEST_F(CliRead, ChecksumsNameEveryDamagedMember) {
-  const std::vector<char> module = NoiseBytes(3000, 61);
-  const std::vector<HandMember> members = {{"SETUP.EXE", NoiseBytes(5000, 62)},
-                                           {"data.cab", NoiseBytes(300000, 63)},
+  const std::vector<char> module = PseudoRandomBytes(3000, 61);
+  const std::vector<HandMember> members = {{"SETUP.EXE", PseudoRandomBytes(5000, 62)},
+                                           {"data.cab", PseudoRandomBytes(300000, 63)},
                                            {"empty.txt", {}},
-                                           {"readme.txt", NoiseBytes(300, 64)}};
+                                           {"readme.txt", PseudoRandomBytes(300, 64)}};
   const std::vector<char> valid = LayOutPackage(module, members, true);
   auto flipped = [&](std::vector<size_t> positions) {
     std::vector<char> bytes = valid;

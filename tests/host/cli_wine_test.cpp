@@ -34,8 +34,8 @@ TEST(CliUnderWine, NativePackageIsTheWindowsOneAndRuns) {
   MakeFolder(root.Join("data"));
   const std::string setup = root.Join("app/setup.exe");
   WriteBytes(setup, ReadBytes(bin + "/stand_in_setup.exe"));
-  WriteBytes(root.Join("data/payload.bin"), NoiseBytes(1500000, 70));
-  WriteBytes(root.Join("data/readme.txt"), NoiseBytes(1234, 71));
+  WriteBytes(root.Join("data/payload.bin"), PseudoRandomBytes(1500000, 70));
+  WriteBytes(root.Join("data/readme.txt"), PseudoRandomBytes(1234, 71));
   const std::string package = root.Join("app/KVPACK_app.exe");
 
   // The native tool, with its default stub: the Lodkin.exe beside it in the same folder.

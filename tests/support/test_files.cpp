@@ -29,18 +29,6 @@ TempFolder::TempFolder(const std::string& parent) {
 
 TempFolder::~TempFolder() { RemoveTree(path_); }
 
-std::vector<char> PseudoRandomBytes(size_t length, uint32_t seed) {
-  std::vector<char> bytes(length);
-  uint32_t state = seed * 2654435761u + 1;
-  for (size_t i = 0; i < length; ++i) {
-    state ^= state << 13;
-    state ^= state >> 17;
-    state ^= state << 5;
-    bytes[i] = static_cast<char>(state >> 24);
-  }
-  return bytes;
-}
-
 void WriteFileBytes(const std::string& path, const std::vector<char>& bytes) {
   FILE* file = fopen(path.c_str(), "wb");
   if (file == nullptr) throw std::runtime_error("cannot write " + path);

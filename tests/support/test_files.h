@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "support/seeded_bytes.h"
+
 // A new empty folder that is removed with its contents when the object goes.
 class TempFolder {
  public:
@@ -20,7 +22,6 @@ class TempFolder {
   std::string path_;
 };
 
-std::vector<char> PseudoRandomBytes(size_t length, uint32_t seed);
 void WriteFileBytes(const std::string& path, const std::vector<char>& bytes);
 void WriteFileText(const std::string& path, const std::string& text);
 std::vector<char> ReadFileBytes(const std::string& path);

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "support/seeded_bytes.h"
+
 class HostFolder {
  public:
   HostFolder();  // a new empty folder under the temporary folder
@@ -19,7 +21,6 @@ class HostFolder {
   std::string path_;
 };
 
-std::vector<char> NoiseBytes(size_t length, uint32_t seed);
 void WriteBytes(const std::string& path, const std::vector<char>& bytes);
 std::vector<char> ReadBytes(const std::string& path);
 bool Exists(const std::string& path);
