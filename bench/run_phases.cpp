@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
     double next = Now();
     create += next - mark;
     mark = next;
-    if (package.CopyMember(i, member, buffer) != kMemberCopied) return 1;
+    if (package.CopyMember(i, member, buffer) != kMemberIntact) return 1;
     next = Now();
     copy += next - mark;
     mark = next;

@@ -78,8 +78,8 @@ int RunExtractTool(const ToolArguments& arguments) {
     // there was written by this same run, and the later member wins as with "-e".
     MemberCopyResult copied = kMemberCopyFailed;
     if (CreateOutputFile(output, path)) copied = reader.CopyMember(i, output, buffer, &progress);
-    if (!output.Close() && copied == kMemberCopied) copied = kMemberCopyFailed;
-    if (copied != kMemberCopied) {
+    if (!output.Close() && copied == kMemberIntact) copied = kMemberCopyFailed;
+    if (copied != kMemberIntact) {
       progress.Finish();
       RemoveFile(path);
       if (copied == kMemberDamaged) {

@@ -18,7 +18,7 @@ int RunVerifyTool(const ToolArguments& arguments) {
   // Every damaged part is named, not only the first.
   int damaged = 0;
   const MemberCopyResult image = reader.CheckModuleImage(buffer);
-  if (image != kMemberCopied) {
+  if (image != kMemberIntact) {
     PrintError("%s: %s", arguments.operand(0),
                image == kMemberDamaged ? "module image is damaged" : "cannot read the module image");
     ++damaged;
@@ -26,7 +26,7 @@ int RunVerifyTool(const ToolArguments& arguments) {
   int checked = 0;
   for (int i = 0; i < reader.count(); ++i) {
     const MemberCopyResult member = reader.CheckMember(i, buffer);
-    if (member != kMemberCopied) {
+    if (member != kMemberIntact) {
       PrintError("%s: member \"%s\" (entry %d) %s", arguments.operand(0), reader.entry(i).name, i,
                  member == kMemberDamaged ? "is damaged" : "cannot be read");
       ++damaged;

@@ -134,19 +134,19 @@ MemberCopyResult PackageReader::CopyMember(int index, BinaryFile& destination, c
   if (result != kCopyDone || copied != member.size) return kMemberCopyFailed;
   uint32_t expected = 0;
   if (ExpectedChecksum(index, &expected) && checksum.Finish() != expected) return kMemberDamaged;
-  return kMemberCopied;
+  return kMemberIntact;
 }
 
 MemberCopyResult PackageReader::CheckMember(int index, const CopyBuffer& buffer) {
   // Without a record there is nothing to compare: the bounds were checked when opening.
   uint32_t expected = 0;
-  if (!ExpectedChecksum(index, &expected)) return kMemberCopied;
+  if (!ExpectedChecksum(index, &expected)) return kMemberIntact;
   const PackageDirEntry& member = entries_[index];
   MemberChecksum checksum;
   if (!file_.Seek(member.offset) || !ReadThrough(file_, member.size, buffer, checksum)) {
     return kMemberCopyFailed;
   }
-  return checksum.Finish() == expected ? kMemberCopied : kMemberDamaged;
+  return checksum.Finish() == expected ? kMemberIntact : kMemberDamaged;
 }
 
 int PackageReader::ExpectedModuleImageChecksum(uint32_t* checksum) const {
@@ -158,14 +158,14 @@ int PackageReader::ExpectedModuleImageChecksum(uint32_t* checksum) const {
 
 MemberCopyResult PackageReader::CheckModuleImage(const CopyBuffer& buffer) {
   uint32_t expected = 0;
-  if (!ExpectedModuleImageChecksum(&expected)) return kMemberCopied;
+  if (!ExpectedModuleImageChecksum(&expected)) return kMemberIntact;
   const uint64_t length = moduleImageLength();
   PeSecurityLayout layout;
   memset(&layout, 0, sizeof(layout));
   if (!ReadPeSecurityLayout(file_, length, &layout)) memset(&layout, 0, sizeof(layout));
   ModuleImageChecksum checksum(layout.checksumOffset, layout.directoryOffset);
   if (!file_.Seek(0) || !ReadThrough(file_, length, buffer, checksum)) return kMemberCopyFailed;
-  return checksum.Finish() == expected ? kMemberCopied : kMemberDamaged;
+  return checksum.Finish() == expected ? kMemberIntact : kMemberDamaged;
 }
 
 const char* DescribePackageStatus(PackageStatus status) {

@@ -35,7 +35,7 @@ enum PackageStatus {
 
 enum MemberCopyResult {
   kMemberCopyFailed = 0,  // a read or a write failed, or the package ended early
-  kMemberCopied = 1,
+  kMemberIntact = 1,      // every byte copied and, where a record says, as packed
   kMemberDamaged = 2,     // copied whole, but not the bytes that were packed
 };
 
@@ -65,7 +65,7 @@ class PackageReader {
   // before the directory.
   uint64_t moduleImageLength() const;
 
-  // Copies member `index` to the destination's current position: kMemberCopied when
+  // Copies member `index` to the destination's current position: kMemberIntact when
   // every byte was read and written and, where the entry carries a checksum record, the
   // bytes match it; kMemberDamaged when they do not.
   MemberCopyResult CopyMember(int index, BinaryFile& destination, const CopyBuffer& buffer,
@@ -81,7 +81,7 @@ class PackageReader {
   // The checksum the module image must have (as ModuleImageChecksum counts it); 0 when
   // entry 0 carries no record.
   int ExpectedModuleImageChecksum(uint32_t* checksum) const;
-  // Reads the module image through its checksum: kMemberCopied when it matches the
+  // Reads the module image through its checksum: kMemberIntact when it matches the
   // record of entry 0, or there is none; kMemberDamaged when it does not.
   MemberCopyResult CheckModuleImage(const CopyBuffer& buffer);
 

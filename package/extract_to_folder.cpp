@@ -44,7 +44,7 @@ void CutExtension(char (&path)[MAX_PATH], char (&baseName)[MAX_PATH]) {
 int WriteMember(PackageReader& reader, int index, const char* path, const CopyBuffer& buffer) {
   BinaryFile output;
   if (!CreateOutputFile(output, path)) return 0;
-  int done = reader.CopyMember(index, output, buffer) == kMemberCopied;
+  int done = reader.CopyMember(index, output, buffer) == kMemberIntact;
   if (!output.Close()) done = 0;
   return done;
 }

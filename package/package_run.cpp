@@ -57,7 +57,7 @@ static DWORD WriteFailureCode(DWORD systemError, const char* workDirectory) {
 }
 
 // Writes member `index` to `path`, checking it against its checksum as it goes. Returns
-// kMemberCopied when it was written whole, matches and was closed; otherwise the file is
+// kMemberIntact when it was written whole, matches and was closed; otherwise the file is
 // deleted (a member is never left behind half written or damaged) and, for a write that
 // failed, *error holds the system error code.
 static MemberCopyResult WriteMember(PackageReader& package, int index, const char* workDirectory,
@@ -75,7 +75,7 @@ static MemberCopyResult WriteMember(PackageReader& package, int index, const cha
     code = WriteFailureCode(GetLastError(), workDirectory);
     result = kMemberCopyFailed;
   }
-  if (result == kMemberCopied) return result;
+  if (result == kMemberIntact) return result;
   *error = code;
   DeleteFileA(path);
   return result;
@@ -106,13 +106,13 @@ static MemberCopyResult ExtractMembers(PackageReader& package, const char* workD
   for (int i = 0; i < package.count(); ++i) {
     FormatMemberPath(failedPath, workDirectory, package.entry(i).name);
     const MemberCopyResult result = WriteMember(package, i, workDirectory, failedPath, buffer, error);
-    if (result != kMemberCopied) {
+    if (result != kMemberIntact) {
       *failed = i;
       RemoveWrittenMembers(package, i, workDirectory);
       return result;
     }
   }
-  return kMemberCopied;
+  return kMemberIntact;
 }
 
 // The box of a run that could not write its files; the run starts nothing after it.
@@ -205,7 +205,7 @@ int RunPackage(char* commandLine, DWORD* exitCode) {
       SetExitCode(exitCode, ReportDamagedMember(package.entry(failed).name));
       return 0;
     }
-    if (extracted != kMemberCopied) {
+    if (extracted != kMemberIntact) {
       SetExitCode(exitCode, ReportWriteFailure(failedPath, error));
       return 0;
     }

@@ -20,5 +20,10 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   as_root dpkg --add-architecture i386
 fi
 echo "install-deps: installing ${missing[*]}"
-as_root apt-get update -qq
-DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# A mirror in the middle of a sync fails one index now and then; the others still serve.
+as_root apt-get update -qq || echo "install-deps: apt-get update reported errors; installing from the lists it has"
+install_missing() { DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends "$@" "${missing[@]}" >/dev/null; }
+# When one architecture's security index could not be fetched, its libraries and the other
+# architecture's stand at different versions and the 32-bit packages cannot be placed; the
+# release's own versions agree across architectures.
+install_missing || { echo "install-deps: retrying with the release's own versions"; install_missing -t bookworm; }

@@ -96,7 +96,7 @@ class ChecksummedPackage : public ::testing::Test {
 };
 
 TEST_F(ChecksummedPackage, AByteFlippedInAnyMemberMarksThatMemberAloneAsDamaged) {
-  const std::vector<MemberCopyResult> clean(members_.size(), kMemberCopied);
+  const std::vector<MemberCopyResult> clean(members_.size(), kMemberIntact);
   EXPECT_EQ(CopyAll(bytes_), clean);
   size_t offset = bytes_.size() - 20 - 268 * members_.size();
   for (size_t m = members_.size(); m-- > 0;) offset -= members_[m].bytes.size();
@@ -122,7 +122,7 @@ TEST_F(ChecksummedPackage, ModuleImageIsCheckedButNotWhatSigningChangesInIt) {
     EXPECT_EQ(reader.Open(package_.c_str()), 1);
     return reader.CheckModuleImage(buffer);
   };
-  EXPECT_EQ(check(bytes_), kMemberCopied);
+  EXPECT_EQ(check(bytes_), kMemberIntact);
   std::vector<char> damaged = bytes_;
   damaged[1000] ^= 1;
   EXPECT_EQ(check(damaged), kMemberDamaged);
@@ -133,7 +133,7 @@ TEST_F(ChecksummedPackage, ModuleImageIsCheckedButNotWhatSigningChangesInIt) {
   for (size_t at : {size_t(peOffset + 88), size_t(peOffset + 24 + 128), size_t(peOffset + 24 + 132)}) {
     resigned[at] ^= 0x5A;
   }
-  EXPECT_EQ(check(resigned), kMemberCopied);
+  EXPECT_EQ(check(resigned), kMemberIntact);
 }
 
 // What an older writer left behind in the name fields never counts as a record: such a
@@ -153,7 +153,7 @@ TEST_F(ChecksummedPackage, LeftoverBytesInNameFieldsAreNoRecord) {
   for (int i = 0; i < reader.count(); ++i) EXPECT_EQ(reader.HasChecksum(i), 0) << i;
   // Damage then goes unnoticed, exactly as in a package without checksums.
   old[directory_ - 1] ^= 1;
-  const std::vector<MemberCopyResult> all(members_.size(), kMemberCopied);
+  const std::vector<MemberCopyResult> all(members_.size(), kMemberIntact);
   EXPECT_EQ(CopyAll(old), all);
 }
 

@@ -38,6 +38,6 @@ int ExtractMemberTo(PackageReader& reader, int index, const std::string& path) {
   BinaryFile out;
   if (!out.CreateNew(path.c_str())) return 0;
   CopyBuffer buffer;
-  const int copied = reader.CopyMember(index, out, buffer) == kMemberCopied;
+  const int copied = reader.CopyMember(index, out, buffer) == kMemberIntact;
   return out.Close() && copied;
 }

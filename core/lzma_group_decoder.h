@@ -1,0 +1,50 @@
+// Decoding one solid group of a compressed package: the bytes of consecutive members,
+// compressed together as one stream. Written for hostile input: it never reads outside
+// the group's bytes, never hands out more than the group's recorded original size, never
+// allocates a dictionary larger than kMaxGroupDictionary, and always makes progress.
+//
+// The stream of a group, as it lies in the package:
+//   byte 0      filter: 0 none, 1 the x86 branch converter (undone after decoding)
+//   byte 1      LZMA properties: (pb * 5 + lp) * 9 + lc, with lc <= 8, lp <= 4, pb <= 4
+//   bytes 2..5  dictionary size, little-endian
+//   bytes 6..   raw LZMA data; the original size is known from the directory, and an
+//               end marker may follow the last byte
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+
+#include "core/binary_file.h"
+
+const unsigned kGroupStreamHeaderSize = 6;
+const uint32_t kMaxGroupDictionary = 64u << 20;
+
+enum GroupDecodeStatus {
+  kGroupDecodeOk = 0,
+  kGroupDecodeDamaged,   // the stream or its header is not what the packer writes
+  kGroupDecodeNoMemory,  // the dictionary could not be had
+  kGroupDecodeReadFailed,  // the package could not be read
+};
+
+class GroupDecoder {
+ public:
+  GroupDecoder();
+  ~GroupDecoder();
+  GroupDecoder(const GroupDecoder&) = delete;
+  GroupDecoder& operator=(const GroupDecoder&) = delete;
+
+  // Starts on the group whose `compressedSize` bytes begin at `offset` of `package` and
+  // decode to `originalSize` bytes. Reads through ReadAt only, so the file's position is
+  // left to its other users. The dictionary takes at most min(its size, originalSize).
+  GroupDecodeStatus Begin(BinaryFile& package, uint64_t offset, uint64_t compressedSize,
+                          uint64_t originalSize);
+  // Hands out the next original bytes, at most `capacity`; *produced is 0 only once all
+  // `originalSize` bytes have been handed out (then the stream has been checked to end
+  // there: an end marker or nothing, no further symbol).
+  GroupDecodeStatus Read(char* out, size_t capacity, size_t* produced);
+  // Original bytes handed out so far.
+  uint64_t position() const;
+
+ private:
+  struct State;
+  State* state_;
+};
