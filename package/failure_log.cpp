@@ -1,0 +1,144 @@
+#include "package/failure_log.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "core/path_join.h"
+
+namespace {
+
+const char kLogName[] = "Lodkin.log";
+const DWORD kTempPathSize = 255;
+// Two runs that fail at the same moment take turns: the log is opened by one writer.
+const int kOpenAttempts = 20;
+const DWORD kOpenRetryMilliseconds = 50;
+
+HANDLE OpenLog(const char* path, DWORD disposition) {
+  for (int attempt = 0;; ++attempt) {
+    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, disposition,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file != INVALID_HANDLE_VALUE || attempt + 1 >= kOpenAttempts ||
+        GetLastError() != ERROR_SHARING_VIOLATION) {
+      return file;
+    }
+    Sleep(kOpenRetryMilliseconds);
+  }
+}
+
+int WriteAll(HANDLE file, const void* bytes, DWORD length) {
+  DWORD written = 0;
+  return WriteFile(file, bytes, length, &written, NULL) && written == length;
+}
+
+// Appends at the end; a write that the disk takes only in part is cut away again.
+int AppendWhole(HANDLE file, uint32_t length, const char* line, DWORD lineLength) {
+  LARGE_INTEGER end;
+  end.QuadPart = length;
+  if (!SetFilePointerEx(file, end, NULL, FILE_BEGIN)) return 0;
+  if (WriteAll(file, line, lineLength)) return 1;
+  SetFilePointerEx(file, end, NULL, FILE_BEGIN);
+  SetEndOfFile(file);
+  return 0;
+}
+
+// Writes the newest whole lines and the new one to a file beside the log, then puts it
+// in the log's place: the log is replaced whole or stays as it was. `tail` holds the
+// log's bytes from `tailStart` on.
+int RewriteWithNewestLines(const char* logPath, const char* tail, uint32_t tailStart, uint32_t length,
+                           const char* line, DWORD lineLength) {
+  char newPath[MAX_PATH];
+  if (!ConcatPath(newPath, logPath, ".new")) return 0;
+  HANDLE fresh = CreateFileA(newPath, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+  if (fresh == INVALID_HANDLE_VALUE) return 0;
+  const uint32_t kept = FirstKeptByte(length, lineLength, kFailureLogLimit, tail, tailStart);
+  int done = WriteAll(fresh, tail + (kept - tailStart), length - kept) && WriteAll(fresh, line, lineLength);
+  if (!CloseHandle(fresh)) done = 0;
+  if (done) done = MoveFileExA(newPath, logPath, MOVEFILE_REPLACE_EXISTING) != 0;
+  if (!done) DeleteFileA(newPath);
+  return done;
+}
+
+// Reads the last `limit` bytes of the open log into a new heap block.
+char* ReadTail(HANDLE log, uint32_t length, uint32_t* tailStart) {
+  *tailStart = length > kFailureLogLimit ? length - kFailureLogLimit : 0;
+  const DWORD tailLength = length - *tailStart;
+  char* tail = static_cast<char*>(malloc(tailLength + 1));
+  if (tail == nullptr) return nullptr;
+  LARGE_INTEGER start;
+  start.QuadPart = *tailStart;
+  DWORD got = 0;
+  if (SetFilePointerEx(log, start, NULL, FILE_BEGIN) && ReadFile(log, tail, tailLength, &got, NULL) &&
+      got == tailLength) {
+    return tail;
+  }
+  free(tail);
+  return nullptr;
+}
+
+}  // namespace
+
+int FormatFailureLine(char* line, int size, const SYSTEMTIME& time, const char* packagePath,
+                      DWORD exitCode, const char* text) {
+  const int length = _snprintf(line, size, "%04u-%02u-%02u %02u:%02u:%02u\t%s\t%lu\t%s\r\n", time.wYear,
+                               time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond,
+                               packagePath, static_cast<unsigned long>(exitCode), text);
+  if (length < 0 || length >= size) {
+    if (size > 0) line[0] = 0;
+    return 0;
+  }
+  return length;
+}
+
+uint32_t FirstKeptByte(uint32_t length, uint32_t lineLength, uint32_t limit, const char* tail,
+                       uint32_t tailStart) {
+  if (static_cast<uint64_t>(length) + lineLength <= limit) return 0;
+  const uint64_t cut = static_cast<uint64_t>(length) + lineLength - limit;
+  if (cut >= length) return length;
+  // The kept part starts right after a line end, at the cut at the earliest.
+  for (uint64_t i = cut; i <= length; ++i) {
+    if (i >= tailStart + 1 && tail[i - 1 - tailStart] == '\n') return static_cast<uint32_t>(i);
+  }
+  return length;
+}
+
+int AppendFailureLine(const char* logPath, const char* packagePath, DWORD exitCode, const char* text) {
+  OutputDebugStringA(text);
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  char line[2 * MAX_PATH + 600];
+  const int lineLength = FormatFailureLine(line, sizeof(line), now, packagePath, exitCode, text);
+  if (lineLength == 0) return 0;
+  HANDLE log = OpenLog(logPath, OPEN_ALWAYS);
+  if (log == INVALID_HANDLE_VALUE) return 0;
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(log, &size) || size.QuadPart > 0xFFFFFFFFll) {
+    CloseHandle(log);
+    return 0;
+  }
+  const uint32_t length = static_cast<uint32_t>(size.QuadPart);
+  if (static_cast<uint64_t>(length) + lineLength <= kFailureLogLimit) {
+    const int done = AppendWhole(log, length, line, lineLength);
+    CloseHandle(log);
+    return done;
+  }
+  // The log is closed before it is replaced: an open file cannot be moved over.
+  uint32_t tailStart = 0;
+  char* tail = ReadTail(log, length, &tailStart);
+  CloseHandle(log);
+  if (tail == nullptr) return 0;
+  const int done = RewriteWithNewestLines(logPath, tail, tailStart, length, line, lineLength);
+  free(tail);
+  return done;
+}
+
+int LogRunFailure(const char* packagePath, DWORD exitCode, const char* text) {
+  char folder[MAX_PATH] = {0};
+  const DWORD length = GetTempPathA(kTempPathSize, folder);
+  char logPath[MAX_PATH];
+  if (length == 0 || length >= kTempPathSize || !JoinPath(logPath, folder, kLogName)) {
+    OutputDebugStringA(text);
+    return 0;
+  }
+  return AppendFailureLine(logPath, packagePath, exitCode, text);
+}
