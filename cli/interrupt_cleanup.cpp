@@ -23,8 +23,9 @@ HANDLE mainThread = nullptr;
 
 // Runs on a thread of its own. The file is open with no sharing for deletion, so its
 // handle is closed first; the main thread is held still so that it reports nothing in
-// between. Returning FALSE hands the event on to the default handler, which ends the
-// process with the exit code of an interruption.
+// between. The process then ends as the default handler ends it on Windows, with
+// STATUS_CONTROL_C_EXIT, and without the clean-up of a normal exit, which could wait on
+// a lock that the held thread owns. A closed console ends the process itself.
 BOOL WINAPI OnConsoleBreak(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
   if (recorded) {
@@ -33,6 +34,7 @@ BOOL WINAPI OnConsoleBreak(DWORD event) {
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
     DeleteFileA(recordedPath);
   }
+  if (event != CTRL_CLOSE_EVENT) TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
   return FALSE;
 }
 #else
