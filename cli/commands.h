@@ -1,6 +1,7 @@
 // The four commands of the tool. Each returns its exit status.
 #pragma once
 #include "cli/arguments.h"
+#include "core/binary_file.h"
 
 int RunPackTool(const ToolArguments& arguments);
 int RunListTool(const ToolArguments& arguments);
@@ -10,4 +11,4 @@ int RunExtractTool(const ToolArguments& arguments);
 class PackageReader;
 // Opens and validates the package named on the command line, as the program does before
 // it extracts anything; on a refusal prints the one line that says why.
-int OpenPackageOrReport(const char* argument, PackageReader& reader, char (&path)[260]);
+int OpenPackageOrReport(const char* argument, PackageReader& reader, char (&path)[kCorePathSize]);

@@ -66,7 +66,7 @@ void PrintJson(PackageReader& reader, const char* path) {
 
 int RunListTool(const ToolArguments& arguments) {
   PackageReader reader;
-  char path[260];
+  char path[kCorePathSize];
   if (!OpenPackageOrReport(arguments.operand(0), reader, path)) return kExitFailure;
   if (arguments.json()) {
     PrintJson(reader, path);

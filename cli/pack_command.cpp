@@ -5,6 +5,7 @@
 
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "cli/interrupt_cleanup.h"
 #include "cli/paths.h"
 #include "cli/progress_display.h"
 #include "core/pack_job.h"
@@ -24,7 +25,9 @@ class ArgumentFileList : public PackFileList {
   int isReady() const { return paths_ != nullptr; }
   char (&path(int row))[kCorePathSize] { return paths_[row]; }
   int GetCount() const override { return count_; }
-  void GetRowText(int row, char (&text)[260]) const override { memcpy(text, paths_[row], sizeof(text)); }
+  void GetRowText(int row, char (&text)[kCorePathSize]) const override {
+    memcpy(text, paths_[row], sizeof(text));
+  }
 
  private:
   char (*paths_)[kCorePathSize];
@@ -36,6 +39,115 @@ uint64_t FileLength(const char* path) {
   uint64_t length = 0;
   if (!file.OpenForReading(path) || !file.GetLength(&length)) return 0;
   return length;
+}
+
+// A file to be read whole must be a plain file: a folder has no bytes to pack, and a
+// pipe or a device never ends or ends elsewhere than its length says. A file that does
+// not exist passes here and is refused with the window's words when it is opened.
+int CheckPlainFile(const char* argument, const char* path, const char* role) {
+  if (!PathExists(path) || IsRegularFile(path)) return 1;
+  if (IsDirectory(path)) {
+    PrintError("\"%s\" is a folder, not %s", argument, role);
+  } else {
+    PrintError("\"%s\" is not a regular file", argument);
+  }
+  return 0;
+}
+
+struct RowIdentity {
+  FileIdentity identity;
+  int row;
+};
+
+int CompareRowIdentities(const void* first, const void* second) {
+  const RowIdentity& a = *static_cast<const RowIdentity*>(first);
+  const RowIdentity& b = *static_cast<const RowIdentity*>(second);
+  if (a.identity.volume != b.identity.volume) return a.identity.volume < b.identity.volume ? -1 : 1;
+  if (a.identity.index != b.identity.index) return a.identity.index < b.identity.index ? -1 : 1;
+  return a.row - b.row;
+}
+
+// The window lists a file once; a file named twice, by whatever path, is a mistake in
+// the command line. Sorted by identity, so that long lists cost no more than their
+// sorting. 1 with the two rows of the first such file (in list order) found.
+int FindFileNamedTwice(ArgumentFileList& list, int* first, int* second) {
+  const int count = list.GetCount();
+  RowIdentity* rows = static_cast<RowIdentity*>(calloc(static_cast<size_t>(count) + 1, sizeof(RowIdentity)));
+  if (rows == nullptr) return 0;
+  int known = 0;
+  for (int row = 0; row < count; ++row) {
+    if (GetFileIdentity(list.path(row), &rows[known].identity)) rows[known++].row = row;
+  }
+  qsort(rows, static_cast<size_t>(known), sizeof(RowIdentity), CompareRowIdentities);
+  int found = 0;
+  for (int i = 1; i < known; ++i) {
+    const RowIdentity& a = rows[i - 1];
+    const RowIdentity& b = rows[i];
+    if (a.identity.volume != b.identity.volume || a.identity.index != b.identity.index) continue;
+    if (!found || b.row < *second) {
+      *first = a.row;
+      *second = b.row;
+      found = 1;
+    }
+  }
+  free(rows);
+  return found;
+}
+
+// The FILE operands made full and checked; *total receives their length. Returns the
+// exit status to end with, or kExitSuccess to go on.
+int CollectFiles(const ToolArguments& arguments, ArgumentFileList& list, uint64_t* total) {
+  for (int row = 0; row < list.GetCount(); ++row) {
+    if (!MakeFullPath(arguments.operand(row), list.path(row))) {
+      PrintError("path too long: %s", arguments.operand(row));
+      return kExitFailure;
+    }
+    if (!CheckPlainFile(arguments.operand(row), list.path(row), "a file")) return kExitFailure;
+    *total += FileLength(list.path(row));
+  }
+  int first = 0, second = 0;
+  if (FindFileNamedTwice(list, &first, &second)) {
+    PrintError("\"%s\" and \"%s\" are the same file; name each file once", arguments.operand(first),
+               arguments.operand(second));
+    return kExitUsage;
+  }
+  return kExitSuccess;
+}
+
+int ResolveStub(const ToolArguments& arguments, char (&stubPath)[kCorePathSize]) {
+  const int haveStub = arguments.stub() != nullptr ? MakeFullPath(arguments.stub(), stubPath)
+                                                   : GetDefaultStubPath(stubPath);
+  if (!haveStub) {
+    PrintError("path too long: %s", arguments.stub() != nullptr ? arguments.stub() : "(the tool's folder)");
+    return 0;
+  }
+  return CheckPlainFile(arguments.stub() != nullptr ? arguments.stub() : stubPath, stubPath, "a program file");
+}
+
+// The package path: -o made full, or what the package rules give (PackFiles derives the
+// same and reports a failure).
+int ResolveOutput(const ToolArguments& arguments, ArgumentFileList& list, char (&packagePath)[kCorePathSize]) {
+  memset(packagePath, 0, sizeof(packagePath));
+  if (arguments.output() == nullptr) {
+    BuildPackagePath(list.path(0), packagePath);
+    return 1;
+  }
+  if (!MakeFullPath(arguments.output(), packagePath)) {
+    PrintError("path too long: %s", arguments.output());
+    return 0;
+  }
+  if (IsDirectory(packagePath)) {
+    PrintError("the output \"%s\" is a folder", arguments.output());
+    return 0;
+  }
+  // Moving the new package over a file that is being packed would lose that file.
+  for (int row = 0; row < list.GetCount(); ++row) {
+    if (IsSameFile(packagePath, list.path(row))) {
+      PrintError("the output \"%s\" is one of the files to pack", arguments.output());
+      return 0;
+    }
+  }
+  return 1;
 }
 
 // The window's box text as an error line: without its trailing blank and without the
@@ -58,56 +170,29 @@ void PrintOutcome(const PackResult& result, const char* stubPath, const char* pa
 }  // namespace
 
 int RunPackTool(const ToolArguments& arguments) {
-  const int count = arguments.operandCount();
-  ArgumentFileList list(count);
+  ArgumentFileList list(arguments.operandCount());
   if (!list.isReady()) {
     PrintError("out of memory");
     return kExitFailure;
   }
   uint64_t total = 0;
-  for (int row = 0; row < count; ++row) {
-    if (!MakeFullPath(arguments.operand(row), list.path(row))) {
-      PrintError("path too long: %s", arguments.operand(row));
-      return kExitFailure;
-    }
-    total += FileLength(list.path(row));
-  }
-
+  const int collected = CollectFiles(arguments, list, &total);
+  if (collected != kExitSuccess) return collected;
   char stubPath[kCorePathSize];
-  const int haveStub = arguments.stub() != nullptr ? MakeFullPath(arguments.stub(), stubPath)
-                                                   : GetDefaultStubPath(stubPath);
-  if (!haveStub) {
-    PrintError("path too long: %s", arguments.stub() != nullptr ? arguments.stub() : "(the tool's folder)");
-    return kExitFailure;
-  }
+  if (!ResolveStub(arguments, stubPath)) return kExitFailure;
   total += FileLength(stubPath);
-
   char packagePath[kCorePathSize];
-  memset(packagePath, 0, sizeof(packagePath));
-  if (arguments.output() != nullptr) {
-    if (!MakeFullPath(arguments.output(), packagePath)) {
-      PrintError("path too long: %s", arguments.output());
-      return kExitFailure;
-    }
-    // Moving the new package over a file that is being packed would lose that file.
-    for (int row = 0; row < count; ++row) {
-      if (IsSameFile(packagePath, list.path(row))) {
-        PrintError("the output \"%s\" is one of the files to pack", arguments.output());
-        return kExitFailure;
-      }
-    }
-  } else {
-    // The path the package rules give; PackFiles derives the same and reports a failure.
-    BuildPackagePath(list.path(0), packagePath);
-  }
+  if (!ResolveOutput(arguments, list, packagePath)) return kExitFailure;
 
   ProgressDisplay progress("packed", total, StderrIsTerminal() ? stderr : nullptr);
+  InterruptCleanup interruptCleanup;
   PackOptions options = DefaultPackOptions();
   options.packagePath = arguments.output() != nullptr ? packagePath : nullptr;
   options.observer = &progress;
+  options.temporaryWatch = &interruptCleanup;
   PackResult result;
   const PackOutcome outcome = PackFiles(list, stubPath, options, &result);
-  progress.Finish();
+  progress.Finish(outcome == kPackCompleted);
   if (outcome != kPackCompleted) {
     PrintOutcome(result, stubPath, packagePath);
     return kExitFailure;

@@ -4,9 +4,19 @@
 #include "cli/paths.h"
 #include "core/package_reader.h"
 
-int OpenPackageOrReport(const char* argument, PackageReader& reader, char (&path)[260]) {
+int OpenPackageOrReport(const char* argument, PackageReader& reader, char (&path)[kCorePathSize]) {
   if (!MakeFullPath(argument, path)) {
     PrintError("path too long: %s", argument);
+    return 0;
+  }
+  // A folder or a pipe is no file to look for a trailer in; saying so beats "no
+  // package trailer".
+  if (IsDirectory(path)) {
+    PrintError("\"%s\" is a folder, not a package", argument);
+    return 0;
+  }
+  if (PathExists(path) && !IsRegularFile(path)) {
+    PrintError("\"%s\" is not a regular file", argument);
     return 0;
   }
   if (reader.Open(path)) return 1;

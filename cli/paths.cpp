@@ -1,10 +1,13 @@
 #include "cli/paths.h"
 
+#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+
+#include "core/path_join.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -16,41 +19,30 @@
 
 namespace {
 
-int CopyPath(const char* text, char (&path)[kCorePathSize]) {
-  const size_t length = strlen(text);
-  if (length >= kCorePathSize) return 0;
-  memcpy(path, text, length + 1);
-  return 1;
-}
-
 #ifndef _WIN32
-// Rebuilds an absolute path from its names, leaving out empty names and ".", and
-// taking a name off for each "..".
-int NormalizeAbsolute(const char* joined, char (&full)[kCorePathSize]) {
-  char result[kCorePathSize * 2];
-  size_t length = 0;
-  const char* next = joined;
-  while (*next != 0) {
-    while (*next == '/') ++next;
-    const char* end = next;
-    while (*end != 0 && *end != '/') ++end;
-    const size_t nameLength = static_cast<size_t>(end - next);
-    if (nameLength == 0 || (nameLength == 1 && next[0] == '.')) {
-      // nothing to add
-    } else if (nameLength == 2 && next[0] == '.' && next[1] == '.') {
-      while (length > 0 && result[length - 1] != '/') --length;
-      if (length > 0) --length;
-    } else {
-      if (length + 1 + nameLength >= sizeof(result)) return 0;
-      result[length++] = '/';
-      memcpy(result + length, next, nameLength);
-      length += nameLength;
-    }
-    next = end;
+// The last name of an absolute path without trailing separators: "." and ".." name
+// folders that only the file system can find, so the whole path is resolved then.
+int ResolveFolderPart(char (&joined)[kCorePathSize], char (&full)[kCorePathSize]) {
+  size_t length = strlen(joined);
+  while (length > 1 && joined[length - 1] == '/') joined[--length] = 0;
+  char* last = strrchr(joined, '/');
+  const char* name = last + 1;
+  if (name[0] == 0 || strcmp(name, ".") == 0 || strcmp(name, "..") == 0) {
+    if (realpath(joined, full) != nullptr) return 1;
+    return ConcatPath(full, joined, "");
   }
-  if (length == 0) result[length++] = '/';
-  result[length] = 0;
-  return CopyPath(result, full);
+  char folder[kCorePathSize];
+  if (last == joined) {
+    strcpy(folder, "/");
+  } else {
+    *last = 0;
+    char* resolved = realpath(joined, folder);
+    *last = '/';
+    // A folder that does not exist is kept as written: the system refuses it when the
+    // file is opened, with the words of that step.
+    if (resolved == nullptr) return ConcatPath(full, joined, "");
+  }
+  return JoinPath(full, folder, name);
 }
 #endif
 
@@ -61,23 +53,20 @@ int MakeFullPath(const char* argument, char (&full)[kCorePathSize]) {
   if (argument[0] == 0) return 0;
 #ifdef _WIN32
   char native[kCorePathSize];
-  if (!CopyPath(argument, native)) return 0;
+  if (!ConcatPath(native, argument, "")) return 0;
   for (char* p = native; *p != 0; ++p) {
     if (*p == '/') *p = '\\';
   }
   return _fullpath(full, native, kCorePathSize) != nullptr ? 1 : 0;
 #else
-  char joined[kCorePathSize * 2];
+  char joined[kCorePathSize];
   if (argument[0] == '/') {
-    if (snprintf(joined, sizeof(joined), "%s", argument) >= static_cast<int>(sizeof(joined))) return 0;
+    if (!ConcatPath(joined, argument, "")) return 0;
   } else {
-    char folder[kCorePathSize * 2];
-    if (getcwd(folder, sizeof(folder)) == nullptr) return 0;
-    if (snprintf(joined, sizeof(joined), "%s/%s", folder, argument) >= static_cast<int>(sizeof(joined))) {
-      return 0;
-    }
+    char folder[kCorePathSize];
+    if (getcwd(folder, sizeof(folder)) == nullptr || !JoinPath(joined, folder, argument)) return 0;
   }
-  return NormalizeAbsolute(joined, full);
+  return ResolveFolderPart(joined, full);
 #endif
 }
 
@@ -95,24 +84,45 @@ int GetDefaultStubPath(char (&path)[kCorePathSize]) {
   char* separator = strrchr(program, kPathSeparator);
   if (separator == nullptr) return 0;
   separator[1] = 0;
-  return snprintf(path, sizeof(path), "%sLodkin.exe", program) < static_cast<int>(sizeof(path)) ? 1 : 0;
+  return ConcatPath(path, program, "Lodkin.exe");
+}
+
+int GetFileIdentity(const char* path, FileIdentity* identity) {
+#ifdef _WIN32
+  const HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  BY_HANDLE_FILE_INFORMATION information;
+  const BOOL known = GetFileInformationByHandle(file, &information);
+  CloseHandle(file);
+  if (!known) return 0;
+  identity->volume = information.dwVolumeSerialNumber;
+  identity->index = (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+  return 1;
+#else
+  struct stat information;
+  if (stat(path, &information) != 0) return 0;
+  identity->volume = static_cast<uint64_t>(information.st_dev);
+  identity->index = static_cast<uint64_t>(information.st_ino);
+  return 1;
+#endif
 }
 
 int IsSameFile(const char* first, const char* second) {
 #ifdef _WIN32
-  return _stricmp(first, second) == 0 ? 1 : 0;
+  if (_stricmp(first, second) == 0) return 1;
 #else
   if (strcmp(first, second) == 0) return 1;
-  struct stat a, b;
-  if (stat(first, &a) != 0 || stat(second, &b) != 0) return 0;
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino ? 1 : 0;
 #endif
+  FileIdentity a, b;
+  if (!GetFileIdentity(first, &a) || !GetFileIdentity(second, &b)) return 0;
+  return a.volume == b.volume && a.index == b.index ? 1 : 0;
 }
 
 int IsEmptyDirectory(const char* path) {
 #ifdef _WIN32
   char pattern[kCorePathSize + 4];
-  if (snprintf(pattern, sizeof(pattern), "%s\\*", path) >= static_cast<int>(sizeof(pattern))) return 0;
+  if (!JoinPath(pattern, path, "*")) return 0;
   struct _finddata_t found;
   const intptr_t search = _findfirst(pattern, &found);
   if (search == -1) return 0;
@@ -139,16 +149,23 @@ int IsEmptyDirectory(const char* path) {
 
 int BuildExtractFolderPath(const char* packagePath, char (&folder)[kCorePathSize]) {
   memset(folder, 0, sizeof(folder));
-  if (!CopyPath(packagePath, folder)) return 0;
-  const char* separator = strrchr(folder, kPathSeparator);
-  const int nameStart = separator != nullptr ? static_cast<int>(separator - folder) + 1 : 0;
-  // As "-e" cuts it: the rightmost '.' of the file name, never its first character.
-  for (int i = static_cast<int>(strlen(folder)) - 1; i > nameStart; --i) {
-    if (folder[i] == '.') {
-      folder[i] = 0;
-      return 1;
-    }
+  if (!ExtractionFolderPath(folder, sizeof(folder), packagePath, 0)) return 0;
+  // Without an extension the first name is the package itself, which no folder can take.
+  if (strcmp(folder, packagePath) != 0) return 1;
+  return ExtractionFolderPath(folder, sizeof(folder), packagePath, 1);
+}
+
+const char* DescribeFileError(int number) {
+  switch (number) {
+    case 0: return nullptr;
+    case ENOSPC: return "no space left on the device";
+    case EFBIG: return "the file is larger than the system allows";
+#ifdef EDQUOT
+    case EDQUOT: return "the disk quota is used up";
+#endif
+    case EACCES: return "permission denied";
+    case EROFS: return "the file system is read-only";
+    case ENAMETOOLONG: return "the path is too long for the system";
   }
-  // Without an extension the first name is the package itself; "-e" then takes "(1)".
-  return strlen(folder) + 3 < sizeof(folder) ? (strcat(folder, "(1)"), 1) : 0;
+  return strerror(number);
 }

@@ -32,14 +32,17 @@ void ProgressDisplay::Observe(const char*, size_t length) {
 void ProgressDisplay::Show() {
   const uint64_t kMiB = 1024 * 1024;
   char done[32], total[32];
-  FormatGrouped(done_ / kMiB, done);
+  // Counted down while running, so that "1,024 of 1,024" means done; a whole job is
+  // counted as its total is, so that it never ends one short of it.
+  FormatGrouped(done_ == total_ ? (done_ + kMiB - 1) / kMiB : done_ / kMiB, done);
   FormatGrouped((total_ + kMiB - 1) / kMiB, total);
   fprintf(out_, "\r%s %s MiB of %s MiB", verb_, done, total);
   fflush(out_);
   shown_ = 1;
 }
 
-void ProgressDisplay::Finish() {
+void ProgressDisplay::Finish(int completed) {
+  if (completed) total_ = done_;
   if (out_ == nullptr || !shown_) return;
   Show();
   fputc('\n', out_);

@@ -15,8 +15,9 @@ class ProgressDisplay : public CopyObserver {
   // `out` null: the display stays silent (stderr is not a terminal).
   ProgressDisplay(const char* verb, uint64_t total, FILE* out, Clock clock = MonotonicSeconds);
   void Observe(const char* bytes, size_t length) override;
-  // Ends the line when anything was shown.
-  void Finish();
+  // Ends the line when anything was shown. A completed job ends at what it really
+  // moved, which can differ from the total foreseen (a signature left out).
+  void Finish(int completed);
 
   // Nothing is shown before the job has run this long, nor more often than this.
   static constexpr double kFirstAfterSeconds = 0.5;

@@ -8,7 +8,7 @@
 
 int RunVerifyTool(const ToolArguments& arguments) {
   PackageReader reader;
-  char path[260];
+  char path[kCorePathSize];
   if (!OpenPackageOrReport(arguments.operand(0), reader, path)) return kExitFailure;
   CopyBuffer buffer;
   if (!buffer.isReady()) {

@@ -146,6 +146,11 @@ int IsDirectory(const char* path) {
   return CoreStatPath(path, &info) == 0 && (info.st_mode & S_IFMT) == S_IFDIR ? 1 : 0;
 }
 
+int IsRegularFile(const char* path) {
+  CoreStat info;
+  return CoreStatPath(path, &info) == 0 && (info.st_mode & S_IFMT) == S_IFREG ? 1 : 0;
+}
+
 int RemoveFile(const char* path) { return remove(path) == 0 ? 1 : 0; }
 
 int MakeDirectory(const char* path) { return CoreMakeDirectory(path) == 0 ? 1 : 0; }
@@ -169,6 +174,8 @@ int MoveFileOver(const char* from, const char* to) {
       rename(aside, to);
       return 0;
     }
+    // A read-only file cannot be removed on Windows until its read-only bit is cleared.
+    _chmod(aside, _S_IREAD | _S_IWRITE);
     remove(aside);
     return 1;
   }

@@ -6,8 +6,15 @@
 #include <stddef.h>
 #include <stdint.h>
 
-// Room for a path in the fixed buffers of the core.
+// Room for a path in the fixed buffers of the core: the Windows path limit there, and
+// the system's own limit on the host, so that the native tool takes every path the
+// system takes.
+#ifdef _WIN32
 const unsigned kCorePathSize = 260;
+#else
+#include <limits.h>
+const unsigned kCorePathSize = PATH_MAX;
+#endif
 
 class BinaryFile {
  public:
@@ -29,6 +36,8 @@ class BinaryFile {
   int OpenExistingReadOnly(const char* path) { return OpenForReading(path); }
 
   bool isOpen() const { return descriptor_ >= 0; }
+  // The runtime's descriptor, for a handler that must close the file from outside.
+  int descriptor() const { return descriptor_; }
 
   // Reads up to `length` bytes; *got is 0 at the end of the file. 0 on a read error.
   int Read(void* buffer, size_t length, size_t* got);
@@ -51,6 +60,8 @@ int CreateOutputFile(BinaryFile& file, const char* path);
 // 1 when a file or folder of that name exists.
 int PathExists(const char* path);
 int IsDirectory(const char* path);
+// 1 for a plain file (not a folder, a pipe or a device).
+int IsRegularFile(const char* path);
 int RemoveFile(const char* path);
 // Creates a folder; fails when it exists.
 int MakeDirectory(const char* path);

@@ -23,11 +23,12 @@ void LowerAscii(char* text) {
 
 // The lower-cased file-name part of a row.
 void GetLowerFileName(const PackFileList& list, int row, char (&name)[260]) {
-  char path[260];
+  char path[kCorePathSize];
   memset(path, 0, sizeof(path));
   list.GetRowText(row, path);
   memset(name, 0, sizeof(name));
-  strcpy(name, path + GetFileNameOffset(path));
+  const char* fileName = path + GetFileNameOffset(path);
+  memcpy(name, fileName, strnlen(fileName, sizeof(name) - 1));
   LowerAscii(name);
 }
 
@@ -46,7 +47,7 @@ PackOutcome Finish(PackResult* result, PackOutcome outcome, const char* name = "
 // deleted when the command leaves.
 class TemporaryPackage {
  public:
-  TemporaryPackage() { memset(path_, 0, sizeof(path_)); }
+  explicit TemporaryPackage(TemporaryFileWatch* watch) : watch_(watch) { memset(path_, 0, sizeof(path_)); }
   ~TemporaryPackage() { Discard(); }
   TemporaryPackage(const TemporaryPackage&) = delete;
   TemporaryPackage& operator=(const TemporaryPackage&) = delete;
@@ -54,7 +55,33 @@ class TemporaryPackage {
   // A fresh file in the package's own folder, so that the final move stays on one
   // volume. It is created new, never truncated.
   int Create(const char* packagePath, int readOnly) {
-    char folder[260];
+    if (watch_ != nullptr) watch_->Creating();
+    const int created = CreateFile(packagePath, readOnly);
+    if (watch_ != nullptr) watch_->Created(created ? path_ : nullptr, &file_);
+    return created;
+  }
+
+  BinaryFile& file() { return file_; }
+
+  // Closes the file (a failed close is a failed write).
+  int CloseChecked() { return file_.Close(); }
+
+  // Moves the whole package over the package path, replacing an earlier one only now.
+  int MoveTo(const char* packagePath) {
+    if (!MoveFileOver(path_, packagePath)) return 0;
+    Release();
+    return 1;
+  }
+
+  void Discard() {
+    file_.Close();
+    if (path_[0] != 0) RemoveFile(path_);
+    Release();
+  }
+
+ private:
+  int CreateFile(const char* packagePath, int readOnly) {
+    char folder[kCorePathSize];
     memset(folder, 0, sizeof(folder));
     strcpy(folder, packagePath);
     folder[GetFileNameOffset(folder)] = 0;
@@ -73,27 +100,16 @@ class TemporaryPackage {
     return 0;
   }
 
-  BinaryFile& file() { return file_; }
-
-  // Closes the file (a failed close is a failed write).
-  int CloseChecked() { return file_.Close(); }
-
-  // Moves the whole package over the package path, replacing an earlier one only now.
-  int MoveTo(const char* packagePath) {
-    if (!MoveFileOver(path_, packagePath)) return 0;
-    path_[0] = 0;
-    return 1;
-  }
-
-  void Discard() {
-    file_.Close();
-    if (path_[0] != 0) RemoveFile(path_);
+  // The watch learns that the file is gone only after it is: an interruption in
+  // between removes a name that no longer exists, never leaves the file behind.
+  void Release() {
+    if (path_[0] != 0 && watch_ != nullptr) watch_->Released();
     path_[0] = 0;
   }
 
- private:
+  TemporaryFileWatch* watch_;
   BinaryFile file_;
-  char path_[260];
+  char path_[kCorePathSize];
 };
 
 PackOutcome FromWriteStatus(PackageWriteStatus status, int isModule, const char* name,
@@ -116,7 +132,7 @@ int PredictedPackageTooLarge(const PackFileList& list, BinaryFile& module, uint6
   uint64_t total = plan.length;
   if (total > maxLength) return 1;
   const int count = list.GetCount();
-  char path[260];
+  char path[kCorePathSize];
   for (int row = 0; row < count; ++row) {
     memset(path, 0, sizeof(path));
     list.GetRowText(row, path);
@@ -131,7 +147,7 @@ int PredictedPackageTooLarge(const PackFileList& list, BinaryFile& module, uint6
 }
 
 #ifdef _WIN32
-int BuildPackagePathForPlatform(const char* topEntry, int last, char (&folderName)[260],
+int BuildPackagePathForPlatform(const char* topEntry, int last, char (&folderName)[kCorePathSize],
                                 int* folderLength) {
   if (last > 3) {
     int before = last - 1;
@@ -150,7 +166,7 @@ int BuildPackagePathForPlatform(const char* topEntry, int last, char (&folderNam
   return 0;
 }
 #else
-int BuildPackagePathForPlatform(const char* topEntry, int last, char (&folderName)[260],
+int BuildPackagePathForPlatform(const char* topEntry, int last, char (&folderName)[kCorePathSize],
                                 int* folderLength) {
   // The root folder has no name to give the package.
   if (last <= 0) return 0;
@@ -166,7 +182,7 @@ int BuildPackagePathForPlatform(const char* topEntry, int last, char (&folderNam
 }  // namespace
 
 PackOptions DefaultPackOptions() {
-  PackOptions options = {nullptr, kMaxPackageLength, 0, nullptr};
+  PackOptions options = {nullptr, kMaxPackageLength, 0, nullptr, nullptr};
   return options;
 }
 
@@ -198,19 +214,19 @@ int FindPackedMember(const PackFileList& list, char (&lowerName)[260]) {
   return -1;
 }
 
-int BuildPackagePath(const char* topEntry, char (&packagePath)[260]) {
+int BuildPackagePath(const char* topEntry, char (&packagePath)[kCorePathSize]) {
   memset(packagePath, 0, sizeof(packagePath));
   const int length = static_cast<int>(strlen(topEntry));
   int last = length - 1;
   while (last >= 0 && topEntry[last] != kPathSeparator) --last;
   if (last < 0) return 0;
 
-  char folderName[260];
+  char folderName[kCorePathSize];
   memset(folderName, 0, sizeof(folderName));
   int folderLength = 0;  // characters of the top entry's path kept, closing separator included
   if (!BuildPackagePathForPlatform(topEntry, last, folderName, &folderLength)) return 0;
   const size_t needed = folderLength + strlen("KVPACK_") + strlen(folderName) + strlen(".exe");
-  if (needed > 259) return 0;
+  if (needed >= sizeof(packagePath)) return 0;
   memcpy(packagePath, topEntry, folderLength);
   strcat(packagePath, "KVPACK_");
   strcat(packagePath, folderName);
@@ -225,10 +241,10 @@ PackOutcome PackFiles(const PackFileList& list, const char* modulePath, const Pa
   if (setupPrograms >= 2) return Finish(result, kPackTooManySetupPrograms);
   const int count = list.GetCount();
 
-  char path[260];
+  char path[kCorePathSize];
   memset(path, 0, sizeof(path));
   list.GetRowText(0, path);
-  char packagePath[260];
+  char packagePath[kCorePathSize];
   memset(packagePath, 0, sizeof(packagePath));
   // An unusable top entry is reported where creating the package would fail, after the
   // already-packed check, so that the order of the refusals stays the same.
@@ -247,13 +263,15 @@ PackOutcome PackFiles(const PackFileList& list, const char* modulePath, const Pa
     memset(path, 0, sizeof(path));
     list.GetRowText(row, path);
     memset(name, 0, sizeof(name));
-    strcpy(name, path + GetFileNameOffset(path));
-    if (!IsSafeMemberName(name)) return Finish(result, kPackUnsafeMemberName, name);
+    const char* fileName = path + GetFileNameOffset(path);
+    // A name too long for a directory entry is refused as unsafe, never cut.
+    memcpy(name, fileName, strnlen(fileName, sizeof(name) - 1));
+    if (strlen(fileName) >= sizeof(name) || !IsSafeMemberName(name)) return Finish(result, kPackUnsafeMemberName, name);
   }
 
   CopyBuffer buffer;
   if (!buffer.isReady()) return Finish(result, kPackCannotWrite);
-  TemporaryPackage package;
+  TemporaryPackage package(options.temporaryWatch);
   if (!havePackagePath || !package.Create(packagePath, options.readOnlyPackage)) {
     return Finish(result, kPackCannotCreate);
   }
@@ -274,11 +292,15 @@ PackOutcome PackFiles(const PackFileList& list, const char* modulePath, const Pa
     list.GetRowText(row, path);
     const char* memberName = path + GetFileNameOffset(path);
     BinaryFile member;
-    if (!member.OpenForReading(path) || IsDirectory(path)) {
+    uint64_t length = 0;
+    if (!member.OpenForReading(path) || IsDirectory(path) || !member.GetLength(&length)) {
       return Finish(result, kPackCannotOpenFile, memberName);
     }
+    const uint64_t offset = writer.runningOffset();
     status = writer.AppendMember(member, memberName);
     if (status != kPackageWriteOk) return FromWriteStatus(status, 0, memberName, result);
+    // A file that grew or shrank while it was copied would be packed as no one wrote it.
+    if (writer.runningOffset() - offset != length) return Finish(result, kPackFileChanged, memberName);
   }
 
   status = writer.Finish();
@@ -300,6 +322,7 @@ const char* PackStatusText(PackOutcome outcome) {
     case kPackCannotOpenFile: return "Error: can not open files";
     case kPackCannotWrite: return "Error: can not write packaging file";
     case kPackTooLarge: return "Error: package exceeds 4 GB";
+    case kPackFileChanged: return "Error: can not pack files";
   }
   return nullptr;
 }
@@ -321,6 +344,7 @@ void FormatPackMessage(const PackResult& result, char (&text)[300]) {
     case kPackCannotOpenFile: format = "can not open \"%s\" "; break;
     case kPackCannotWrite: fixed = "can not write packaging file "; break;
     case kPackTooLarge: fixed = "package exceeds 4 GB "; break;
+    case kPackFileChanged: format = "\"%s\" changed while it was packed "; break;
   }
   snprintf(text, sizeof(text), format, fixed[0] != 0 ? fixed : result.name);
 }

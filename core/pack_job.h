@@ -13,7 +13,7 @@ class PackFileList {
  public:
   virtual int GetCount() const = 0;
   // The row's text, cut to fit and always terminated.
-  virtual void GetRowText(int row, char (&text)[260]) const = 0;
+  virtual void GetRowText(int row, char (&text)[kCorePathSize]) const = 0;
 
  protected:
   ~PackFileList() {}
@@ -30,11 +30,27 @@ enum PackOutcome {
   kPackCannotOpenFile,       // names the file name
   kPackCannotWrite,
   kPackTooLarge,
+  kPackFileChanged,          // names the file name: its length changed while it was copied
 };
 
 struct PackResult {
   PackOutcome outcome;
   char name[260];  // the file the outcome names, or empty
+};
+
+// Told where the temporary package is while it exists, so that a job that is
+// interrupted from outside (a signal, a console break) can remove it.
+class TemporaryFileWatch {
+ public:
+  // Called just before the file is made, then with the file once it is made (`path`
+  // null when none could be made).
+  virtual void Creating() = 0;
+  virtual void Created(const char* path, const BinaryFile* file) = 0;
+  // Called once the file has been moved into place or removed.
+  virtual void Released() = 0;
+
+ protected:
+  ~TemporaryFileWatch() {}
 };
 
 struct PackOptions {
@@ -46,6 +62,8 @@ struct PackOptions {
   int readOnlyPackage;
   // Sees every byte copied into the package (progress, checksums); may be null.
   CopyObserver* observer;
+  // Knows the temporary package while it exists; may be null.
+  TemporaryFileWatch* temporaryWatch;
 };
 
 // Options of a plain pack: the derived package path, the 4 GiB limit.
@@ -64,8 +82,8 @@ int FindPackedMember(const PackFileList& list, char (&lowerName)[260]);
 
 // The package path for the top entry: its folder, then "KVPACK_", the folder's name and
 // ".exe"; X:\KVPACK_X.exe for an entry in a drive root. 0 when the entry has no folder
-// name to take or the path would not fit in 259 characters.
-int BuildPackagePath(const char* topEntry, char (&packagePath)[260]);
+// name to take or the path would not fit the buffer.
+int BuildPackagePath(const char* topEntry, char (&packagePath)[kCorePathSize]);
 
 // The whole command. The package appears at its path only once it is whole; on every
 // failure an earlier package there is left as it was and nothing else remains.

@@ -2,6 +2,7 @@
 // for a package that the readers refuse, and no member left half written.
 #include <gtest/gtest.h>
 #include <string.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -87,14 +88,85 @@ TEST_F(CliExtract, UnsafeNamesAreRefusedBeforeAnythingIsWritten) {
   }
 }
 
-TEST_F(CliExtract, AMemberThatCannotBeWrittenWholeIsRemoved) {
+// An extraction that fails part-way takes back everything it wrote, and the folder when
+// it made it, says why, and can simply be run again.
+TEST_F(CliExtract, AFailedExtractionTakesBackWhatItWrote) {
   WriteBytes(root_.Join("dist/install.exe"), package_);
-  // Files may grow to 50,000 bytes: SETUP.EXE fits, data.cab does not.
-  const RunResult run = Cli({"extract", "dist/install.exe"}, 50000);
+  MakeFolder(root_.Join("empty"));
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string folder;
+    bool folderStays;
+  };
+  const std::vector<Case> cases = {
+      {{"extract", "dist/install.exe"}, "dist/install", false},
+      {{"extract", "dist/install.exe", "-C", "empty"}, "empty", true},
+  };
+  for (const Case& c : cases) {
+    // Files may grow to 50,000 bytes: SETUP.EXE fits, data.cab does not.
+    RunResult run = Cli(c.arguments, 50000);
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(run.err, "lodkin-cli: error: cannot write \"" + root_.Join(c.folder + "/data.cab") +
+                           "\": the file is larger than the system allows\n");
+    EXPECT_EQ(Exists(root_.Join(c.folder)), c.folderStays) << c.folder;
+    if (c.folderStays) {
+      EXPECT_EQ(FolderEntries(root_.Join(c.folder)), std::vector<std::string>{});
+    }
+    run = Cli(c.arguments);
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    ExpectMembersIn(root_.Join(c.folder));
+  }
+}
+
+// A real full disk: a small file system of its own, in a mount namespace of the test's
+// own (the tool runs inside it, as root of that namespace only).
+TEST_F(CliExtract, AFullDiskIsNamedAndLeavesNothing) {
+  if (RunProcess("unshare", {"-rm", "true"}).exitStatus != 0) GTEST_SKIP() << "no user namespaces here";
+  WriteBytes(root_.Join("dist/install.exe"), package_);
+  MakeFolder(root_.Join("small"));
+  RunSettings settings;
+  settings.directory = root_.path();
+  // 64 KiB: SETUP.EXE fits, data.cab does not.
+  const RunResult run = RunProcess(
+      "unshare", {"-rm", "sh", "-c",
+                  "mount -t tmpfs -o size=64k none small || exit 99; \"$0\" extract dist/install.exe -C small/out; "
+                  "status=$?; ls -A small; exit $status",
+                  CliPath()},
+      settings);
+  ASSERT_NE(run.exitStatus, 99) << run.err;
   EXPECT_EQ(run.exitStatus, 1);
-  EXPECT_EQ(run.err, "lodkin-cli: error: cannot write \"" + root_.Join("dist/install/data.cab") + "\"\n");
-  EXPECT_EQ(FolderEntries(root_.Join("dist/install")), std::vector<std::string>{"SETUP.EXE"});
-  EXPECT_EQ(ReadBytes(root_.Join("dist/install/SETUP.EXE")), setup_);
+  EXPECT_EQ(run.err, "lodkin-cli: error: cannot write \"" + root_.Join("small/out/data.cab") +
+                         "\": no space left on the device\n");
+  EXPECT_EQ(run.out, "") << "the folder made for the members is gone";
+}
+
+// Paths go through the file system as the shell takes them: with work/link -> ../real/sub,
+// "-C work/link/../out" is real/out; and the host's limit is the system's, so a member
+// with a long name extracts below a folder of ordinary depth.
+TEST_F(CliExtract, PathsAreTheSystemsAndAsLongAsItAllows) {
+  for (const char* name : {"work", "real", "real/sub"}) MakeFolder(root_.Join(name));
+  ASSERT_EQ(symlink("../real/sub", root_.Join("work/link").c_str()), 0);
+  WriteBytes(root_.Join("dist/install.exe"), package_);
+  RunResult run = Cli({"extract", "dist/install.exe", "-C", "work/link/../out"});
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(run.out, root_.Join("real/out") + "\n");
+  ExpectMembersIn(root_.Join("real/out"));
+  EXPECT_FALSE(Exists(root_.Join("work/out")));
+
+  const std::string longName = std::string(239, 'n') + ".txt";
+  const std::string deep = "a-folder-of-ordinary-depth/with-a-sub-folder";
+  MakeFolder(root_.Join("a-folder-of-ordinary-depth"));
+  MakeFolder(root_.Join(deep));
+  WriteBytes(root_.Join(deep + "/setup.exe"), setup_);
+  WriteBytes(root_.Join(deep + "/" + longName), cab_);
+  WriteBytes(root_.Join("Lodkin.exe"), PseudoRandomBytes(3000, 56));
+  run = Cli({"pack", "--stub", "Lodkin.exe", deep + "/setup.exe", deep + "/" + longName});
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  run = Cli({"extract", deep + "/KVPACK_with-a-sub-folder.exe"});
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  const std::string folder = root_.Join(deep + "/KVPACK_with-a-sub-folder");
+  EXPECT_GT(folder.size() + 1 + longName.size(), 259u);
+  EXPECT_EQ(ReadBytes(folder + "/" + longName), cab_);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // lodkin-cli pack on real files: the layout it writes, where it writes it, and every
 // refusal and failure with its exit status and words, the earlier package kept.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -74,7 +75,8 @@ TEST_F(CliPack, RefusalsAndFailuresKeepTheEarlierPackage) {
   // Four gibibytes that take no room: refused from their size, before anything is copied.
   WriteBytes(root_.Join("data/huge.bin"), {});
   ASSERT_EQ(truncate(root_.Join("data/huge.bin").c_str(), 4ll << 30), 0);
-  const std::vector<Refusal> refusals = {
+  ASSERT_EQ(mkfifo(root_.Join("data/fifo").c_str(), 0600), 0);
+  std::vector<Refusal> refusals = {
       {"no setup program", {"data/a.bin"}, "add \"setup.exe\",\"kvsetup.exe\" or \"kvset.exe\"", 0},
       {"two setup programs", {"app/setup.exe", "data/KVSet.exe"},
        "too many \"setup.exe\",\"kvsetup.exe\" or \"kvset.exe\"", 0},
@@ -83,10 +85,17 @@ TEST_F(CliPack, RefusalsAndFailuresKeepTheEarlierPackage) {
       {"backslash in a name", {"app/setup.exe", "data/back\\slash"}, "\"back\\slash\" is not a valid member name",
        0},
       {"missing file", {"app/setup.exe", "data/a.bin", "data/gone.dll"}, "can not open \"gone.dll\"", 0},
-      {"a folder", {"app/setup.exe", "data/"}, "can not open \"data\"", 0},
+      {"a folder", {"app/setup.exe", "data/"}, "\"data/\" is a folder, not a file", 0},
+      {"a pipe", {"app/setup.exe", "data/fifo"}, "\"data/fifo\" is not a regular file", 0},
       {"full disk", {"app/setup.exe", "data/a.bin"}, "can not write packaging file", 50000},
       {"4 GiB", {"app/setup.exe", "data/huge.bin"}, "package exceeds 4 GB", 0},
   };
+  // A file whose bytes are not as many as its length says, as a file that changes while
+  // it is packed: the system's files report a length of 4,096 and hold a few bytes.
+  const char* const kShrinking = "/sys/devices/system/cpu/online";
+  if (Exists(kShrinking)) {
+    refusals.push_back({"a file that changed", {"app/setup.exe", kShrinking}, "\"online\" changed while it was packed", 0});
+  }
   const std::vector<char> earlier = PseudoRandomBytes(3333, 9);
   for (const Refusal& refusal : refusals) {
     WriteBytes(root_.Join("out/pkg.exe"), earlier);
@@ -106,6 +115,12 @@ TEST_F(CliPack, RefusalsAndFailuresKeepTheEarlierPackage) {
   RunResult run = RunCli({"pack", "--stub", "tools/gone.exe", "-o", "out/pkg.exe", "app/setup.exe"}, inRoot);
   EXPECT_EQ(run.exitStatus, 1);
   EXPECT_EQ(run.err, "lodkin-cli: error: can not open module file \"" + root_.Join("tools/gone.exe") + "\"\n");
+  run = RunCli({"pack", "--stub", "tools", "-o", "out/pkg.exe", "app/setup.exe"}, inRoot);
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_EQ(run.err, "lodkin-cli: error: \"tools\" is a folder, not a program file\n");
+  run = Pack({"-o", "out", "app/setup.exe"});
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_EQ(run.err, "lodkin-cli: error: the output \"out\" is a folder\n");
   run = Pack({"-o", "nowhere/pkg.exe", "app/setup.exe"});
   EXPECT_EQ(run.exitStatus, 1);
   EXPECT_EQ(run.err, "lodkin-cli: error: can not create packaging file \"" + root_.Join("nowhere/pkg.exe") + "\"\n");
@@ -121,23 +136,92 @@ TEST_F(CliPack, RefusalsAndFailuresKeepTheEarlierPackage) {
   EXPECT_EQ(FolderEntries(root_.Join("app")), std::vector<std::string>{"setup.exe"});
 }
 
+// The folder part of a path goes through the file system as it does for the shell: with
+// work/link -> ../real/sub, "work/link/../data.txt" is real/data.txt. The last name
+// stays as given, so a link to a file packs under the link's name.
+TEST_F(CliPack, PathsThroughLinksResolveAsTheSystemResolvesThem) {
+  for (const char* name : {"work", "real", "real/sub"}) MakeFolder(root_.Join(name));
+  const std::vector<char> real = PseudoRandomBytes(500, 20), decoy = PseudoRandomBytes(600, 21);
+  WriteBytes(root_.Join("real/data.txt"), real);
+  WriteBytes(root_.Join("work/data.txt"), decoy);
+  ASSERT_EQ(symlink("../real/sub", root_.Join("work/link").c_str()), 0);
+  ASSERT_EQ(symlink("../data/a.bin", root_.Join("work/alias.bin").c_str()), 0);
+
+  const RunResult run = Pack({"-o", "work/link/../out.exe", "app/setup.exe", "work/link/../data.txt", "work/alias.bin"});
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(run.out, root_.Join("real/out.exe") + "\n");
+  EXPECT_EQ(ReadBytes(root_.Join("real/out.exe")),
+            LayOutPackage(stub_, {{"setup.exe", setup_}, {"data.txt", real}, {"alias.bin", data_}}, true));
+  EXPECT_FALSE(Exists(root_.Join("work/out.exe")));
+}
+
+// The window lists a file once, so a file named twice, by any path, is a mistake in the
+// command line: exit status 2, and nothing written.
+TEST_F(CliPack, AFileNamedTwiceIsAUsageError) {
+  ASSERT_EQ(link(root_.Join("data/a.bin").c_str(), root_.Join("data/hard.bin").c_str()), 0);
+  ASSERT_EQ(symlink("a.bin", root_.Join("data/soft.bin").c_str()), 0);
+  const std::vector<std::vector<std::string>> lists = {
+      {"app/setup.exe", "data/a.bin", "data/a.bin"},
+      {"app/setup.exe", "data/a.bin", "data/empty.txt", "./data/../data/a.bin"},
+      {"app/setup.exe", "data/a.bin", "data/hard.bin"},
+      {"app/setup.exe", "data/a.bin", "data/soft.bin"},
+      {"app/setup.exe", "data/empty.txt", "data/a.bin", root_.Join("app/setup.exe")},
+  };
+  for (const auto& files : lists) {
+    std::vector<std::string> arguments = {"-o", "out/pkg.exe"};
+    arguments.insert(arguments.end(), files.begin(), files.end());
+    const RunResult run = Pack(arguments);
+    const std::string& second = files.back();
+    const std::string& first = second == root_.Join("app/setup.exe") ? files[0] : files[1];
+    EXPECT_EQ(run.exitStatus, 2) << second;
+    EXPECT_EQ(run.err, "lodkin-cli: error: \"" + first + "\" and \"" + second + "\" are the same file; name each file once\n");
+    EXPECT_EQ(FolderEntries(root_.Join("out")), std::vector<std::string>{}) << second;
+  }
+}
+
+// Ctrl-C in a pipeline or a CI timeout: the temporary package goes, the earlier package
+// stays, and the exit status still tells the signal.
+TEST_F(CliPack, AnInterruptedPackLeavesNothingBehind) {
+  // Three gibibytes that take no room and take long enough to copy.
+  WriteBytes(root_.Join("data/big.bin"), {});
+  ASSERT_EQ(truncate(root_.Join("data/big.bin").c_str(), 3ll << 30), 0);
+  const std::vector<char> earlier = PseudoRandomBytes(3333, 22);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    WriteBytes(root_.Join("out/pkg.exe"), earlier);
+    const std::string out = root_.Join("out");
+    RunSettings settings;
+    settings.directory = root_.path();
+    settings.interruptSignal = signal;
+    settings.interruptWhen = [out]() { return FolderEntries(out).size() > 1; };
+    const RunResult run =
+        RunCli({"pack", "--stub", "tools/Lodkin.exe", "-o", "out/pkg.exe", "app/setup.exe", "data/big.bin"}, settings);
+    ASSERT_TRUE(run.interrupted) << run.err;
+    EXPECT_EQ(run.exitStatus, 128 + signal) << run.err;
+    EXPECT_EQ(FolderEntries(out), std::vector<std::string>{"pkg.exe"}) << signal;
+    EXPECT_EQ(ReadBytes(root_.Join("out/pkg.exe")), earlier) << signal;
+  }
+}
+
 TEST(HostPackagePath, FolderOfTheTopEntryNamesThePackage) {
   struct Case {
     std::string top;
     int built;
     std::string package;
   };
+  // The host's limit is the system's, not the 259 characters of Windows.
   const std::string longFolder(240, 'f');
+  const std::string tooLongFolder(2100, 'f');
   const std::vector<Case> cases = {
       {"/a/b/setup.exe", 1, "/a/b/KVPACK_b.exe"},
       {"/work/app/data.bin", 1, "/work/app/KVPACK_app.exe"},
       {"/a/setup.exe", 1, "/a/KVPACK_a.exe"},
       {"/setup.exe", 0, ""},
       {"setup.exe", 0, ""},
-      {"/" + longFolder + "/setup.exe", 0, ""},
+      {"/" + longFolder + "/setup.exe", 1, "/" + longFolder + "/KVPACK_" + longFolder + ".exe"},
+      {"/" + tooLongFolder + "/setup.exe", 0, ""},
   };
   for (const Case& c : cases) {
-    char package[260];
+    char package[kCorePathSize];
     EXPECT_EQ(BuildPackagePath(c.top.c_str(), package), c.built) << c.top;
     EXPECT_EQ(std::string(package), c.package) << c.top;
   }

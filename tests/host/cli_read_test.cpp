@@ -315,7 +315,8 @@ TEST_F(CliRead, ChecksumsNameEveryDamagedMember) {
   const RunResult extract = Cli({"extract", "p.exe", "-C", "out"});
   EXPECT_EQ(extract.exitStatus, 1);
   EXPECT_EQ(extract.err, "lodkin-cli: error: member \"data.cab\" is damaged\n");
-  EXPECT_EQ(FolderEntries(root_.Join("out")), std::vector<std::string>{"SETUP.EXE"});
+  // The run made the folder, so it takes it back with what it wrote there.
+  EXPECT_FALSE(Exists(root_.Join("out")));
 }
 
 }  // namespace

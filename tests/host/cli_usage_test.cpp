@@ -87,7 +87,7 @@ TEST(Progress, ShownOnlyForWorkThatTakesMoreThanAMomentAndThrottled) {
     progress.Observe(nullptr, kMiB);
     g_now = 100.4;
     progress.Observe(nullptr, 2 * kMiB);
-    progress.Finish();
+    progress.Finish(1);
   }
   EXPECT_EQ(Written(quick), "");
   fclose(quick);
@@ -102,7 +102,8 @@ TEST(Progress, ShownOnlyForWorkThatTakesMoreThanAMomentAndThrottled) {
     g_now = t;
     progress.Observe(nullptr, 123 * kMiB);
   }
-  progress.Finish();
+  // A job that failed ends where it stopped, against the total it set out for.
+  progress.Finish(0);
   EXPECT_EQ(Written(slow), "\rpacked 246 MiB of 1,025 MiB\rpacked 615 MiB of 1,025 MiB\rpacked 615 MiB of 1,025 MiB\n");
   fclose(slow);
 
@@ -110,7 +111,33 @@ TEST(Progress, ShownOnlyForWorkThatTakesMoreThanAMomentAndThrottled) {
   ProgressDisplay silent("extracted", kMiB, nullptr, FakeClock);
   g_now = 1000;
   silent.Observe(nullptr, kMiB);
-  silent.Finish();
+  silent.Finish(1);
+}
+
+// A completed job's last line shows what it moved, counted as its total is: never
+// "1,500 MiB of 1,501 MiB", nor the foreseen total when less was moved (a program
+// packed without its signature).
+TEST(Progress, ACompletedJobEndsAtItsTrueTotal) {
+  const uint64_t kMiB = 1024 * 1024;
+  struct Case {
+    uint64_t foreseen, moved;
+    const char* last;
+  } cases[] = {
+      {1500 * kMiB + kMiB / 2, 1500 * kMiB + kMiB / 2, "\rpacked 1,501 MiB of 1,501 MiB\n"},
+      {1024 * kMiB, 1000 * kMiB + 5, "\rpacked 1,001 MiB of 1,001 MiB\n"},
+      {3 * kMiB, 3 * kMiB, "\rpacked 3 MiB of 3 MiB\n"},
+  };
+  for (const Case& c : cases) {
+    FILE* file = tmpfile();
+    g_now = 300;
+    ProgressDisplay progress("packed", c.foreseen, file, FakeClock);
+    g_now = 301;
+    progress.Observe(nullptr, static_cast<size_t>(c.moved));
+    const std::string shown = Written(file);
+    progress.Finish(1);
+    EXPECT_EQ(Written(file).substr(shown.size()), c.last) << shown;
+    fclose(file);
+  }
 }
 
 TEST(JsonOutput, EveryNameBecomesAValidString) {

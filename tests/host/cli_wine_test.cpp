@@ -3,6 +3,7 @@
 // Pack command writes under Wine, at the same place, and the package runs under Wine with
 // the real Lodkin.exe, starting the stand-in setup program from its work directory.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,6 +89,58 @@ TEST(CliUnderWine, NativePackageIsTheWindowsOneAndRuns) {
     }
     RemoveAll(host);
   }
+}
+
+// lodkin-cli.exe as a user meets its faults: nothing but the package is left beside a
+// read-only earlier one, Ctrl-C leaves no temporary file, a file named twice is a usage
+// error, a folder is called a folder, and a path over the Windows limit is named.
+TEST(CliUnderWine, ConsoleToolFaultsEndCleanly) {
+  const std::string bin = WindowsBinFolder();
+  if (bin.empty()) GTEST_SKIP() << "the host build was configured without LODKIN_OUTPUT_DIR (the cross build's bin)";
+  const std::string cli = bin + "/lodkin-cli.exe";
+  HostFolder root;
+  for (const char* name : {"app", "out", "deep"}) MakeFolder(root.Join(name));
+  WriteBytes(root.Join("app/setup.exe"), PseudoRandomBytes(30000, 72));
+  RunSettings inRoot;
+  inRoot.directory = root.path();
+
+  // A read-only earlier package is replaced, and its aside copy goes too.
+  WriteBytes(root.Join("out/out.exe"), PseudoRandomBytes(100, 73));
+  ASSERT_EQ(chmod(root.Join("out/out.exe").c_str(), 0444), 0);
+  RunResult run = RunUnderWine(cli, {"pack", "-o", "out/out.exe", "app/setup.exe"}, inRoot);
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  EXPECT_EQ(FolderEntries(root.Join("out")), std::vector<std::string>{"out.exe"});
+  EXPECT_GT(ReadBytes(root.Join("out/out.exe")).size(), 30000u);
+
+  // Ctrl-C (Wine turns SIGINT into the console event) in the middle of a long pack.
+  WriteBytes(root.Join("app/big.bin"), {});
+  ASSERT_EQ(truncate(root.Join("app/big.bin").c_str(), 3ll << 30), 0);
+  const std::vector<char> earlier = ReadBytes(root.Join("out/out.exe"));
+  const std::string out = root.Join("out");
+  RunSettings interrupted = inRoot;
+  interrupted.interruptSignal = SIGINT;
+  interrupted.interruptWhen = [out]() { return FolderEntries(out).size() > 1; };
+  run = RunUnderWine(cli, {"pack", "-o", "out/out.exe", "app/setup.exe", "app/big.bin"}, interrupted);
+  ASSERT_TRUE(run.interrupted) << run.err;
+  EXPECT_EQ(run.exitStatus, 0xC000013Au & 0xFF) << "STATUS_CONTROL_C_EXIT; " << run.err;
+  EXPECT_EQ(FolderEntries(out), std::vector<std::string>{"out.exe"});
+  EXPECT_EQ(ReadBytes(root.Join("out/out.exe")), earlier);
+
+  run = RunUnderWine(cli, {"pack", "-o", "out/x.exe", "app/setup.exe", "app\\..\\app\\setup.exe"}, inRoot);
+  EXPECT_EQ(run.exitStatus, 2) << run.err;
+  EXPECT_NE(run.err.find("are the same file"), std::string::npos) << run.err;
+  run = RunUnderWine(cli, {"verify", "out"}, inRoot);
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_EQ(run.err, "lodkin-cli: error: \"out\" is a folder, not a package\r\n");
+
+  // A member whose path below the extraction folder passes 259 characters.
+  const std::string longName = std::string(239, 'n') + ".txt";
+  WriteBytes(root.Join("deep/pkg.exe"), LayOutPackage(PseudoRandomBytes(500, 74), {{"setup.exe", {}}, {longName, {}}}));
+  run = RunUnderWine(cli, {"extract", "deep/pkg.exe"}, inRoot);
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_EQ(run.err, "lodkin-cli: error: member path too long: " + WinePath(root.Join("deep/pkg")) + "\\" + longName +
+                         "\r\n");
+  EXPECT_EQ(FolderEntries(root.Join("deep")), std::vector<std::string>{"pkg.exe"});
 }
 
 }  // namespace

@@ -60,12 +60,16 @@ RunResult RunProcess(const std::string& program, const std::vector<std::string>&
       result.finished = true;
       break;
     }
+    if (settings.interruptSignal != 0 && !result.interrupted && settings.interruptWhen()) {
+      kill(child, settings.interruptSignal);
+      result.interrupted = true;
+    }
     if (time(nullptr) > deadline) {
       kill(child, SIGKILL);
       waitpid(child, &status, 0);
       break;
     }
-    usleep(5000);
+    usleep(settings.interruptSignal != 0 ? 500 : 5000);
   }
   if (result.finished) result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   result.out = ReadText(outPath);

@@ -3,6 +3,7 @@
 #pragma once
 #include <stdint.h>
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,11 +13,15 @@ struct RunSettings {
   uint64_t fileSizeLimit = 0;              // RLIMIT_FSIZE for the child, 0: none
   unsigned timeoutSeconds = 120;           // killed after this
   std::vector<std::pair<std::string, std::string>> environment;  // set in the child
+  // Sent once to the child (not to the process group) as soon as interruptWhen holds.
+  int interruptSignal = 0;
+  std::function<bool()> interruptWhen;
 };
 
 struct RunResult {
   bool finished = false;  // false: killed at the time limit
-  int exitStatus = -1;
+  int exitStatus = -1;    // 128 + the signal for a process that a signal ended
+  bool interrupted = false;  // interruptSignal was sent
   std::string out, err;
 };
 
