@@ -1,5 +1,6 @@
 #include "core/package_reader.h"
 
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -63,11 +64,16 @@ int PackageReader::Open(const char* path) {
   if (!file_.OpenForReading(path)) return 0;
   if (!LocatePackageTrailer(file_, &trailer_)) return Refuse(kPackageNoTrailer);
   if (trailer_.count < 0) return Refuse(kPackageNegativeCount);
+  // No writer makes a package whose bytes reach 4 GiB: the 32-bit offsets could not
+  // describe them. Past that, the directory's byte count would no longer fit a 32-bit
+  // size, and a cut allocation would be walked by the whole count.
+  if (trailer_.logicalEnd > kMaxPackageLength) return Refuse(kPackageBeyondFormatLimit);
 
   const uint64_t directoryBytes = static_cast<uint64_t>(trailer_.count) * sizeof(PackageDirEntry);
   const uint64_t beforeTrailer = trailer_.logicalEnd - sizeof(PackageTrailer) - trailer_.slack;
   if (directoryBytes > beforeTrailer) return Refuse(kPackageDirectoryOutside);
   directoryStart_ = beforeTrailer - directoryBytes;
+  if (directoryBytes > static_cast<uint64_t>(SIZE_MAX)) return Refuse(kPackageNoMemory);
 
   if (trailer_.count > 0) {
     // The count is bounded by the file's size above, so this allocation is too.
@@ -174,6 +180,7 @@ const char* DescribePackageStatus(PackageStatus status) {
     case kPackageCannotOpen: return "cannot open the file";
     case kPackageNoTrailer: return "no package trailer";
     case kPackageNegativeCount: return "negative entry count in the trailer";
+    case kPackageBeyondFormatLimit: return "file larger than a package can be (4 GiB)";
     case kPackageDirectoryOutside: return "directory outside the file";
     case kPackageDirectoryUnreadable: return "cannot read the directory";
     case kPackageNoMemory: return "no memory for the directory";
