@@ -101,18 +101,12 @@ uint64_t PackageReader::moduleImageLength() const {
 
 namespace {
 
-// Reads `length` bytes from the file's current position into the observer only.
-int ReadThrough(BinaryFile& file, uint64_t length, const CopyBuffer& buffer, CopyObserver& observer) {
-  uint64_t done = 0;
-  while (done < length) {
-    const uint64_t missing = length - done;
-    const size_t request = missing < CopyBuffer::kSize ? static_cast<size_t>(missing) : CopyBuffer::kSize;
-    size_t got = 0;
-    if (!file.Read(buffer.bytes(), request, &got) || got == 0) return 0;
-    observer.Observe(buffer.bytes(), got);
-    done += got;
-  }
-  return 1;
+// Reads `length` bytes from `position` into the observer only; 1 when all were there.
+int ReadThrough(BinaryFile& file, uint64_t position, uint64_t length, const CopyBuffer& buffer,
+                CopyObserver& observer) {
+  uint64_t read = 0;
+  return file.Seek(position) && MoveBlocks(file, nullptr, length, buffer, &read, &observer) == kCopyDone &&
+         read == length;
 }
 
 }  // namespace
@@ -149,9 +143,7 @@ MemberCopyResult PackageReader::CheckMember(int index, const CopyBuffer& buffer)
   if (!ExpectedChecksum(index, &expected)) return kMemberIntact;
   const PackageDirEntry& member = entries_[index];
   MemberChecksum checksum;
-  if (!file_.Seek(member.offset) || !ReadThrough(file_, member.size, buffer, checksum)) {
-    return kMemberCopyFailed;
-  }
+  if (!ReadThrough(file_, member.offset, member.size, buffer, checksum)) return kMemberCopyFailed;
   return checksum.Finish() == expected ? kMemberIntact : kMemberDamaged;
 }
 
@@ -170,7 +162,7 @@ MemberCopyResult PackageReader::CheckModuleImage(const CopyBuffer& buffer) {
   memset(&layout, 0, sizeof(layout));
   if (!ReadPeSecurityLayout(file_, length, &layout)) memset(&layout, 0, sizeof(layout));
   ModuleImageChecksum checksum(layout.checksumOffset, layout.directoryOffset);
-  if (!file_.Seek(0) || !ReadThrough(file_, length, buffer, checksum)) return kMemberCopyFailed;
+  if (!ReadThrough(file_, 0, length, buffer, checksum)) return kMemberCopyFailed;
   return checksum.Finish() == expected ? kMemberIntact : kMemberDamaged;
 }
 
