@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include "core/path_join.h"
+
 #ifdef _WIN32
 #include <direct.h>
 #include <io.h>
@@ -165,9 +167,9 @@ int MoveFileOver(const char* from, const char* to) {
   if (!PathExists(to) || IsDirectory(to)) return 0;
   char aside[kCorePathSize + 16];
   for (unsigned attempt = 0; attempt < 1000; ++attempt) {
-    if (snprintf(aside, sizeof(aside), "%s.%u.old", to, attempt) >= static_cast<int>(sizeof(aside))) {
-      return 0;
-    }
+    char suffix[16];
+    snprintf(suffix, sizeof(suffix), ".%u.old", attempt);
+    if (!ConcatPath(aside, to, suffix)) return 0;
     if (PathExists(aside)) continue;
     if (rename(to, aside) != 0) return 0;
     if (rename(from, to) != 0) {

@@ -32,8 +32,6 @@ class BinaryFile {
   int CreateReplacing(const char* path);
   // An existing file opened for writing from its start, without truncating it.
   int OpenExistingForWriting(const char* path);
-  // Read-only, for tests that need every write to fail as on a full disk.
-  int OpenExistingReadOnly(const char* path) { return OpenForReading(path); }
 
   bool isOpen() const { return descriptor_ >= 0; }
   // The runtime's descriptor, for a handler that must close the file from outside.

@@ -6,8 +6,8 @@ CopyBuffer::CopyBuffer() : bytes_(static_cast<char*>(malloc(kSize))) {}
 
 CopyBuffer::~CopyBuffer() { free(bytes_); }
 
-CopyResult CopyBytes(BinaryFile& source, BinaryFile& destination, uint64_t limit,
-                     const CopyBuffer& buffer, uint64_t* copied, CopyObserver* observer) {
+CopyResult MoveBlocks(BinaryFile& source, BinaryFile* destination, uint64_t limit, const CopyBuffer& buffer,
+                      uint64_t* moved, CopyObserver* observer, BlockEditor* editor) {
   uint64_t done = 0;
   CopyResult result = kCopyDone;
   while (done < limit) {
@@ -19,13 +19,14 @@ CopyResult CopyBytes(BinaryFile& source, BinaryFile& destination, uint64_t limit
       break;
     }
     if (got == 0) break;
-    if (!destination.Write(buffer.bytes(), got)) {
+    if (editor != nullptr) editor->Edit(buffer.bytes(), got, done);
+    if (destination != nullptr && !destination->Write(buffer.bytes(), got)) {
       result = kCopyWriteFailed;
       break;
     }
     if (observer != nullptr) observer->Observe(buffer.bytes(), got);
     done += got;
   }
-  *copied = done;
+  *moved = done;
   return result;
 }

@@ -52,8 +52,26 @@ enum CopyResult {
   kCopyWriteFailed,  // the destination took fewer bytes than it was given
 };
 
-// Copies at most `limit` bytes: each read asks for the smaller of the buffer and the
-// bytes still missing, and exactly what was read is written. Stops early when a read
-// yields nothing (a source cut short). *copied receives the number of bytes written.
-CopyResult CopyBytes(BinaryFile& source, BinaryFile& destination, uint64_t limit,
-                     const CopyBuffer& buffer, uint64_t* copied, CopyObserver* observer = nullptr);
+// May change each block after it is read and before it is written or seen (headers
+// patched as they pass). `at` counts from the first byte of the copy.
+class BlockEditor {
+ public:
+  virtual void Edit(char* bytes, size_t length, uint64_t at) = 0;
+
+ protected:
+  ~BlockEditor() {}
+};
+
+// The one loop: reads at most `limit` bytes from the source's current position, each read
+// asking for the smaller of the buffer and the bytes still missing; each block is edited
+// (editor may be null), written to the destination (null: read only) and seen by the
+// observer (may be null). Stops early when a read yields nothing (a source cut short).
+// *moved receives the number of bytes read and passed on.
+CopyResult MoveBlocks(BinaryFile& source, BinaryFile* destination, uint64_t limit, const CopyBuffer& buffer,
+                      uint64_t* moved, CopyObserver* observer, BlockEditor* editor = nullptr);
+
+// A plain copy from file to file.
+inline CopyResult CopyBytes(BinaryFile& source, BinaryFile& destination, uint64_t limit,
+                            const CopyBuffer& buffer, uint64_t* copied, CopyObserver* observer = nullptr) {
+  return MoveBlocks(source, &destination, limit, buffer, copied, observer);
+}

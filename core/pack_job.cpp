@@ -7,6 +7,7 @@
 #include "core/binary_file.h"
 #include "core/member_name.h"
 #include "core/package_writer.h"
+#include "core/path_join.h"
 #include "core/pe_image.h"
 
 namespace {
@@ -54,9 +55,9 @@ class TemporaryPackage {
 
   // A fresh file in the package's own folder, so that the final move stays on one
   // volume. It is created new, never truncated.
-  int Create(const char* packagePath, int readOnly) {
+  int Create(const char* packagePath) {
     if (watch_ != nullptr) watch_->Creating();
-    const int created = CreateFile(packagePath, readOnly);
+    const int created = CreateFile(packagePath);
     if (watch_ != nullptr) watch_->Created(created ? path_ : nullptr, &file_);
     return created;
   }
@@ -80,20 +81,16 @@ class TemporaryPackage {
   }
 
  private:
-  int CreateFile(const char* packagePath, int readOnly) {
+  int CreateFile(const char* packagePath) {
     char folder[kCorePathSize];
-    memset(folder, 0, sizeof(folder));
-    strcpy(folder, packagePath);
+    if (!ConcatPath(folder, packagePath, "")) return 0;
     folder[GetFileNameOffset(folder)] = 0;
     unsigned seed = static_cast<unsigned>(time(nullptr)) ^ static_cast<unsigned>(clock() << 12);
     for (unsigned attempt = 0; attempt < 4096; ++attempt) {
-      const unsigned number = (seed + attempt * 40503u) & 0xFFFF;
-      const int length = snprintf(path_, sizeof(path_), "%sKVP%04X.tmp", folder, number);
-      if (length < 0 || length >= static_cast<int>(sizeof(path_))) break;
-      if (file_.CreateNew(path_)) {
-        if (readOnly && !(file_.Close() && file_.OpenExistingReadOnly(path_))) break;
-        return 1;
-      }
+      char name[16];
+      snprintf(name, sizeof(name), "KVP%04X.tmp", (seed + attempt * 40503u) & 0xFFFF);
+      if (!ConcatPath(path_, folder, name)) break;
+      if (file_.CreateNew(path_)) return 1;
       if (!PathExists(path_)) break;  // the folder itself is missing or closed to us
     }
     path_[0] = 0;
@@ -120,8 +117,8 @@ PackOutcome FromWriteStatus(PackageWriteStatus status, int isModule, const char*
   return Finish(result, kPackCannotWrite);
 }
 
-// 1 when the files, as large as they are now, would make a package of `maxLength` bytes
-// or more. Files are summed in list order up to the first one that cannot be opened,
+// 1 when the files, as large as they are now, would make a package longer than
+// `maxLength` bytes. Files are summed in list order up to the first one that cannot be opened,
 // whose refusal then comes from the copy as before; the copy checks again, for files
 // that grow meanwhile.
 int PredictedPackageTooLarge(const PackFileList& list, BinaryFile& module, uint64_t maxLength) {
@@ -182,7 +179,7 @@ int BuildPackagePathForPlatform(const char* topEntry, int last, char (&folderNam
 }  // namespace
 
 PackOptions DefaultPackOptions() {
-  PackOptions options = {nullptr, kMaxPackageLength, 0, nullptr, nullptr};
+  PackOptions options = {nullptr, kMaxPackageLength, nullptr, nullptr};
   return options;
 }
 
@@ -225,13 +222,12 @@ int BuildPackagePath(const char* topEntry, char (&packagePath)[kCorePathSize]) {
   memset(folderName, 0, sizeof(folderName));
   int folderLength = 0;  // characters of the top entry's path kept, closing separator included
   if (!BuildPackagePathForPlatform(topEntry, last, folderName, &folderLength)) return 0;
-  const size_t needed = folderLength + strlen("KVPACK_") + strlen(folderName) + strlen(".exe");
-  if (needed >= sizeof(packagePath)) return 0;
-  memcpy(packagePath, topEntry, folderLength);
-  strcat(packagePath, "KVPACK_");
-  strcat(packagePath, folderName);
-  strcat(packagePath, ".exe");
-  return 1;
+  char fileName[kCorePathSize];
+  char folder[kCorePathSize];
+  memcpy(folder, topEntry, folderLength);
+  folder[folderLength] = 0;
+  return ConcatPath(fileName, "KVPACK_", folderName) && ConcatPath(fileName, fileName, ".exe") &&
+         ConcatPath(packagePath, folder, fileName);
 }
 
 PackOutcome PackFiles(const PackFileList& list, const char* modulePath, const PackOptions& options,
@@ -250,8 +246,7 @@ PackOutcome PackFiles(const PackFileList& list, const char* modulePath, const Pa
   // already-packed check, so that the order of the refusals stays the same.
   int havePackagePath = 0;
   if (options.packagePath != nullptr && options.packagePath[0] != 0) {
-    havePackagePath = strlen(options.packagePath) < sizeof(packagePath);
-    if (havePackagePath) strcpy(packagePath, options.packagePath);
+    havePackagePath = ConcatPath(packagePath, options.packagePath, "");
   } else {
     havePackagePath = BuildPackagePath(path, packagePath);
   }
@@ -272,7 +267,7 @@ PackOutcome PackFiles(const PackFileList& list, const char* modulePath, const Pa
   CopyBuffer buffer;
   if (!buffer.isReady()) return Finish(result, kPackCannotWrite);
   TemporaryPackage package(options.temporaryWatch);
-  if (!havePackagePath || !package.Create(packagePath, options.readOnlyPackage)) {
+  if (!havePackagePath || !package.Create(packagePath)) {
     return Finish(result, kPackCannotCreate);
   }
 

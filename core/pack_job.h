@@ -56,10 +56,9 @@ class TemporaryFileWatch {
 struct PackOptions {
   // Where the package goes; null or empty: KVPACK_<folder>.exe beside the top entry.
   const char* packagePath;
-  // The first package length that is refused; tests lower it.
+  // The greatest package length allowed (a package of exactly this length is written);
+  // tests lower it to reach the limit without writing gigabytes.
   uint64_t maxPackageLength;
-  // Tests set it to open the temporary package read-only, so that every write fails.
-  int readOnlyPackage;
   // Sees every byte copied into the package (progress, checksums); may be null.
   CopyObserver* observer;
   // Knows the temporary package while it exists; may be null.

@@ -1,5 +1,6 @@
 #include "core/package_reader.h"
 
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -63,11 +64,16 @@ int PackageReader::Open(const char* path) {
   if (!file_.OpenForReading(path)) return 0;
   if (!LocatePackageTrailer(file_, &trailer_)) return Refuse(kPackageNoTrailer);
   if (trailer_.count < 0) return Refuse(kPackageNegativeCount);
+  // No writer makes a package whose bytes reach 4 GiB: the 32-bit offsets could not
+  // describe them. Past that, the directory's byte count would no longer fit a 32-bit
+  // size, and a cut allocation would be walked by the whole count.
+  if (trailer_.logicalEnd > kMaxPackageLength) return Refuse(kPackageBeyondFormatLimit);
 
   const uint64_t directoryBytes = static_cast<uint64_t>(trailer_.count) * sizeof(PackageDirEntry);
   const uint64_t beforeTrailer = trailer_.logicalEnd - sizeof(PackageTrailer) - trailer_.slack;
   if (directoryBytes > beforeTrailer) return Refuse(kPackageDirectoryOutside);
   directoryStart_ = beforeTrailer - directoryBytes;
+  if (directoryBytes > static_cast<uint64_t>(SIZE_MAX)) return Refuse(kPackageNoMemory);
 
   if (trailer_.count > 0) {
     // The count is bounded by the file's size above, so this allocation is too.
@@ -95,18 +101,12 @@ uint64_t PackageReader::moduleImageLength() const {
 
 namespace {
 
-// Reads `length` bytes from the file's current position into the observer only.
-int ReadThrough(BinaryFile& file, uint64_t length, const CopyBuffer& buffer, CopyObserver& observer) {
-  uint64_t done = 0;
-  while (done < length) {
-    const uint64_t missing = length - done;
-    const size_t request = missing < CopyBuffer::kSize ? static_cast<size_t>(missing) : CopyBuffer::kSize;
-    size_t got = 0;
-    if (!file.Read(buffer.bytes(), request, &got) || got == 0) return 0;
-    observer.Observe(buffer.bytes(), got);
-    done += got;
-  }
-  return 1;
+// Reads `length` bytes from `position` into the observer only; 1 when all were there.
+int ReadThrough(BinaryFile& file, uint64_t position, uint64_t length, const CopyBuffer& buffer,
+                CopyObserver& observer) {
+  uint64_t read = 0;
+  return file.Seek(position) && MoveBlocks(file, nullptr, length, buffer, &read, &observer) == kCopyDone &&
+         read == length;
 }
 
 }  // namespace
@@ -143,9 +143,7 @@ MemberCopyResult PackageReader::CheckMember(int index, const CopyBuffer& buffer)
   if (!ExpectedChecksum(index, &expected)) return kMemberIntact;
   const PackageDirEntry& member = entries_[index];
   MemberChecksum checksum;
-  if (!file_.Seek(member.offset) || !ReadThrough(file_, member.size, buffer, checksum)) {
-    return kMemberCopyFailed;
-  }
+  if (!ReadThrough(file_, member.offset, member.size, buffer, checksum)) return kMemberCopyFailed;
   return checksum.Finish() == expected ? kMemberIntact : kMemberDamaged;
 }
 
@@ -164,7 +162,7 @@ MemberCopyResult PackageReader::CheckModuleImage(const CopyBuffer& buffer) {
   memset(&layout, 0, sizeof(layout));
   if (!ReadPeSecurityLayout(file_, length, &layout)) memset(&layout, 0, sizeof(layout));
   ModuleImageChecksum checksum(layout.checksumOffset, layout.directoryOffset);
-  if (!file_.Seek(0) || !ReadThrough(file_, length, buffer, checksum)) return kMemberCopyFailed;
+  if (!ReadThrough(file_, 0, length, buffer, checksum)) return kMemberCopyFailed;
   return checksum.Finish() == expected ? kMemberIntact : kMemberDamaged;
 }
 
@@ -174,6 +172,7 @@ const char* DescribePackageStatus(PackageStatus status) {
     case kPackageCannotOpen: return "cannot open the file";
     case kPackageNoTrailer: return "no package trailer";
     case kPackageNegativeCount: return "negative entry count in the trailer";
+    case kPackageBeyondFormatLimit: return "file larger than a package can be (4 GiB)";
     case kPackageDirectoryOutside: return "directory outside the file";
     case kPackageDirectoryUnreadable: return "cannot read the directory";
     case kPackageNoMemory: return "no memory for the directory";

@@ -26,6 +26,7 @@ enum PackageStatus {
   kPackageCannotOpen,          // the file cannot be opened for reading
   kPackageNoTrailer,           // no trailer at the end: a plain program
   kPackageNegativeCount,       // the trailer's count is below zero
+  kPackageBeyondFormatLimit,   // the package would end at or past 4 GiB
   kPackageDirectoryOutside,    // the directory would start before the file does
   kPackageDirectoryUnreadable,  // the directory cannot be read
   kPackageNoMemory,             // no room for the directory

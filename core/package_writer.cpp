@@ -26,7 +26,7 @@ static PackageWriteStatus FromCopyResult(CopyResult result) {
 
 PackageWriteStatus PackageWriter::AppendWholeFile(BinaryFile& source, CopyObserver* checksum) {
   if (!buffer_.isReady()) return kPackageOutOfMemory;
-  // One byte more than may still fit, so that a file that would cross the limit is seen.
+  // One byte more than may still fit, so that a file that would pass the limit is seen.
   const uint64_t room = offset_ < maxLength_ ? maxLength_ - offset_ : 0;
   uint64_t copied = 0;
   ObserverPair observers(checksum, observer_);

@@ -12,15 +12,15 @@ enum PackageWriteStatus {
   kPackageWriteOk = 1,
   kPackageWriteFailed,     // the package took fewer bytes than it was given
   kPackageReadFailed,      // a source file reported a read error
-  kPackageTooLarge,        // the package would reach 4 GiB
+  kPackageTooLarge,        // the package would grow past the greatest length allowed
   kPackageOutOfMemory,     // the directory buffer could not be had
 };
 
 class PackageWriter {
  public:
   // The writer does not own the file; the caller closes it after Finish.
-  // `maxLength` is the first length the package may not reach; tests lower it to reach
-  // the limit without writing gigabytes.
+  // `maxLength` is the greatest length the package may have (a package of exactly that
+  // length is written); tests lower it to reach the limit without writing gigabytes.
   PackageWriter(BinaryFile& package, uint32_t memberCount, const CopyBuffer& buffer,
                 uint64_t maxLength = kMaxPackageLength);
   ~PackageWriter();

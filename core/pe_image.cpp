@@ -22,28 +22,24 @@ void ZeroRange(char* block, uint64_t blockStart, size_t blockLength, uint64_t at
   if (from < to) memset(block + (from - blockStart), 0, static_cast<size_t>(to - from));
 }
 
-// Reads the planned image from the source's start, zeroing the checksum and the
-// directory as the bytes pass, and hands each block to `sink`.
-template <typename Sink>
-CopyResult StreamPatched(BinaryFile& source, const ProgramImagePlan& plan, const CopyBuffer& buffer,
-                         Sink sink) {
-  if (!source.Seek(0)) return kCopyReadFailed;
-  uint64_t done = 0;
-  while (done < plan.length) {
-    const uint64_t missing = plan.length - done;
-    const size_t request = missing < CopyBuffer::kSize ? static_cast<size_t>(missing) : CopyBuffer::kSize;
-    size_t got = 0;
-    if (!source.Read(buffer.bytes(), request, &got)) return kCopyReadFailed;
-    if (got == 0) break;
-    if (plan.rewriteHeaders) {
-      ZeroRange(buffer.bytes(), done, got, plan.layout.checksumOffset, 4);
-      ZeroRange(buffer.bytes(), done, got, plan.layout.directoryOffset, 8);
+// Zeroes the checksum field and the security directory as the bytes pass, then puts
+// the checksum into its field once it is known (zero until then).
+class HeaderRewrite : public BlockEditor {
+ public:
+  explicit HeaderRewrite(const PeSecurityLayout& layout) : layout_(layout), checksum_(0) {}
+  void SetChecksum(uint32_t checksum) { checksum_ = checksum; }
+  void Edit(char* bytes, size_t length, uint64_t at) override {
+    ZeroRange(bytes, at, length, layout_.directoryOffset, 8);
+    for (unsigned i = 0; i < 4; ++i) {
+      const uint64_t position = layout_.checksumOffset + i;
+      if (position >= at && position < at + length) bytes[position - at] = static_cast<char>(checksum_ >> (8 * i));
     }
-    if (!sink(buffer.bytes(), got, done)) return kCopyWriteFailed;
-    done += got;
   }
-  return kCopyDone;
-}
+
+ private:
+  const PeSecurityLayout& layout_;
+  uint32_t checksum_;
+};
 
 }  // namespace
 
@@ -127,33 +123,19 @@ void PlanBareProgram(BinaryFile& package, uint64_t imageLength, ProgramImagePlan
 CopyResult CopyProgramImage(BinaryFile& source, BinaryFile& destination, const ProgramImagePlan& plan,
                             const CopyBuffer& buffer, uint64_t* copied, CopyObserver* observer) {
   *copied = 0;
-  char checksumBytes[4] = {0, 0, 0, 0};
+  HeaderRewrite rewrite(plan.layout);
   if (plan.rewriteHeaders) {
+    // A first pass over the cleaned headers, for the checksum that goes into them.
     PeChecksum checksum;
-    CopyResult summed = StreamPatched(source, plan, buffer, [&](const char* bytes, size_t length, uint64_t) {
-      checksum.Add(bytes, length);
-      return true;
-    });
-    if (summed != kCopyDone) return summed;
-    const uint32_t value = checksum.Finish();
-    for (int i = 0; i < 4; ++i) checksumBytes[i] = static_cast<char>(value >> (8 * i));
+    uint64_t summed = 0;
+    if (!source.Seek(0)) return kCopyReadFailed;
+    const CopyResult result = MoveBlocks(source, nullptr, plan.length, buffer, &summed, &checksum, &rewrite);
+    if (result != kCopyDone) return result;
+    rewrite.SetChecksum(checksum.Finish());
   }
-  uint64_t done = 0;
-  CopyResult result = StreamPatched(source, plan, buffer, [&](char* bytes, size_t length, uint64_t at) {
-    if (plan.rewriteHeaders) {
-      // The checksum goes in before the block is written and seen.
-      for (unsigned i = 0; i < 4; ++i) {
-        const uint64_t position = plan.layout.checksumOffset + i;
-        if (position >= at && position < at + length) bytes[position - at] = checksumBytes[i];
-      }
-    }
-    if (!destination.Write(bytes, length)) return false;
-    if (observer != nullptr) observer->Observe(bytes, length);
-    done += length;
-    return true;
-  });
-  *copied = done;
-  return result;
+  if (!source.Seek(0)) return kCopyReadFailed;
+  return MoveBlocks(source, &destination, plan.length, buffer, copied, observer,
+                    plan.rewriteHeaders ? &rewrite : nullptr);
 }
 
 void PeChecksum::Add(const char* bytes, size_t length) {

@@ -52,9 +52,10 @@ CopyResult CopyProgramImage(BinaryFile& source, BinaryFile& destination, const P
 
 // The PE checksum: 16-bit little-endian words added with end-around carry, then the
 // file length. The CheckSum field itself must be passed in as zero bytes.
-class PeChecksum {
+class PeChecksum : public CopyObserver {
  public:
   PeChecksum() : sum_(0), odd_(0), haveOdd_(0), length_(0) {}
+  void Observe(const char* bytes, size_t length) override { Add(bytes, length); }
   void Add(const char* bytes, size_t length);
   uint32_t Finish() const;
 

@@ -29,28 +29,6 @@ TempFolder::TempFolder(const std::string& parent) {
 
 TempFolder::~TempFolder() { RemoveTree(path_); }
 
-void WriteFileBytes(const std::string& path, const std::vector<char>& bytes) {
-  FILE* file = fopen(path.c_str(), "wb");
-  if (file == nullptr) throw std::runtime_error("cannot write " + path);
-  if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), file);
-  fclose(file);
-}
-
-void WriteFileText(const std::string& path, const std::string& text) {
-  WriteFileBytes(path, std::vector<char>(text.begin(), text.end()));
-}
-
-std::vector<char> ReadFileBytes(const std::string& path) {
-  FILE* file = fopen(path.c_str(), "rb");
-  if (file == nullptr) throw std::runtime_error("cannot read " + path);
-  std::vector<char> bytes;
-  char block[65536];
-  size_t got;
-  while ((got = fread(block, 1, sizeof(block), file)) > 0) bytes.insert(bytes.end(), block, block + got);
-  fclose(file);
-  return bytes;
-}
-
 bool FileExists(const std::string& path) {
   DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);

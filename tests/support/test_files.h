@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "support/file_bytes.h"
 #include "support/seeded_bytes.h"
 
 // A new empty folder that is removed with its contents when the object goes.
@@ -22,9 +23,6 @@ class TempFolder {
   std::string path_;
 };
 
-void WriteFileBytes(const std::string& path, const std::vector<char>& bytes);
-void WriteFileText(const std::string& path, const std::string& text);
-std::vector<char> ReadFileBytes(const std::string& path);
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 // Names of the entries directly inside a folder, "." and ".." left out, sorted.

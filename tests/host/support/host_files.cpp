@@ -24,24 +24,6 @@ HostFolder::HostFolder() {
 
 HostFolder::~HostFolder() { RemoveAll(path_); }
 
-void WriteBytes(const std::string& path, const std::vector<char>& bytes) {
-  FILE* file = fopen(path.c_str(), "wb");
-  if (file == nullptr) throw std::runtime_error("cannot write " + path);
-  if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), file);
-  if (fclose(file) != 0) throw std::runtime_error("cannot close " + path);
-}
-
-std::vector<char> ReadBytes(const std::string& path) {
-  FILE* file = fopen(path.c_str(), "rb");
-  if (file == nullptr) throw std::runtime_error("cannot read " + path);
-  std::vector<char> bytes;
-  char block[65536];
-  size_t got;
-  while ((got = fread(block, 1, sizeof(block), file)) > 0) bytes.insert(bytes.end(), block, block + got);
-  fclose(file);
-  return bytes;
-}
-
 bool Exists(const std::string& path) {
   struct stat info;
   return lstat(path.c_str(), &info) == 0;

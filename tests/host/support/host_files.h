@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/file_bytes.h"
 #include "support/seeded_bytes.h"
 
 class HostFolder {
@@ -21,8 +22,9 @@ class HostFolder {
   std::string path_;
 };
 
-void WriteBytes(const std::string& path, const std::vector<char>& bytes);
-std::vector<char> ReadBytes(const std::string& path);
+// The shared helpers under the short names the host tests use.
+inline void WriteBytes(const std::string& path, const std::vector<char>& bytes) { WriteFileBytes(path, bytes); }
+inline std::vector<char> ReadBytes(const std::string& path) { return ReadFileBytes(path); }
 bool Exists(const std::string& path);
 void MakeFolder(const std::string& path);
 // Names directly inside a folder, sorted.
