@@ -61,7 +61,7 @@ int RunExtractTool(const ToolArguments& arguments) {
       PrintError("member path too long: %s%c%s", folder, kPathSeparator, reader.entry(i).name);
       return kExitFailure;
     }
-    total += reader.entry(i).size;
+    total += reader.originalSize(i);
   }
   if (!PrepareFolder(folder)) return kExitFailure;
 

@@ -6,6 +6,7 @@
 #include <stdint.h>
 
 #include "core/block_copy.h"
+#include "core/member_compressor.h"
 #include "core/package_format.h"
 
 // The files to pack, top row (member 0) first, each as a full path.
@@ -46,6 +47,9 @@ struct PackOptions {
   int readOnlyPackage;
   // Sees every byte copied into the package (progress, checksums); may be null.
   CopyObserver* observer;
+  // Null: every member is stored as it is. Otherwise the members are written in the
+  // compressor's groups.
+  MemberCompressor* compressor;
 };
 
 // Options of a plain pack: the derived package path, the 4 GiB limit.
