@@ -26,6 +26,8 @@ int MapGroup(const PackageDirEntry* entries, int count, int group, MemberSlot* s
   const uint64_t streamEnd = static_cast<uint64_t>(entries[group].offset) + entries[group].size;
   uint64_t sum = 0;
   int damaged = !valid;
+  // Past a member whose record is damaged, the members' places in the stream are unknown.
+  int broken = 0;
   for (int k = 0; k < length; ++k) {
     const PackageDirEntry& entry = entries[group + 1 + k];
     MemberSlot& slot = slots[first + k];
@@ -37,10 +39,11 @@ int MapGroup(const PackageDirEntry* entries, int count, int group, MemberSlot* s
                    entry.offset == streamEnd && entry.size == 0;
     slot.originalSize = ok ? member.originalSize : 0;
     slot.checksum = ok ? member.checksum : 0;
-    slot.damaged = !ok;
+    broken = broken || !ok;
+    slot.damaged = broken;
     sum += slot.originalSize;
   }
-  if (valid && sum != record.originalSize) damaged = 1;
+  if (valid && !broken && sum != record.originalSize) damaged = 1;
   for (int k = 0; k < length && damaged; ++k) slots[first + k].damaged = 1;
   return length;
 }
