@@ -75,7 +75,11 @@ class CompressedUnderWine : public ::testing::Test {
     settings.timeoutSeconds = 90;
     const RunResult run = RunUnderWine(bin_ + "/run_closing_boxes.exe", arguments, settings);
     EXPECT_EQ(run.exitStatus, 0) << run.out << run.err;
-    return run.out;
+    std::string out;
+    for (char c : run.out) {
+      if (c != '\r') out += c;
+    }
+    return out;
   }
 
   std::string bin_;
