@@ -380,8 +380,6 @@ def measure_drop():
         figure(f"drop_longest_unpainted_{count}", max(int(r["longest_unpainted_ms"]) for r in results), "ms")
 
 
-if __name__ == "__main__":
-    sys.exit(main())
 
 
 # The compressed payload: the Windows DLLs of the installed Wine (package wine32), in byte
@@ -463,3 +461,7 @@ def time_nsis(folder, names, installer):
     start = time.perf_counter()
     nsis_peer(folder, names, installer, "SetCompressor /SOLID /FINAL lzma")
     return time.perf_counter() - start
+
+
+if __name__ == "__main__":
+    sys.exit(main())
