@@ -25,7 +25,8 @@ REPS = int(os.environ.get("LODKIN_BENCH_REPS", "3"))
 # Pairs for the 1 GiB ratios: each pair takes about a second, and single copies of 1 GiB
 # vary by a factor of 2 on a shared machine.
 PAIRS = int(os.environ.get("LODKIN_BENCH_PAIRS", str(max(REPS, 9))))
-# A comma-separated choice of sections (copy, memory, members, nsis, drop); all by default.
+# A comma-separated choice of sections (copy, memory, members, nsis, drop, compress); all by
+# default.
 # "nsis" adds the peer installer to the member counts when sections are chosen.
 ONLY = [s for s in os.environ.get("LODKIN_BENCH_ONLY", "").split(",") if s]
 GIB = 1 << 30
@@ -172,9 +173,9 @@ def without_checksum_records(package, copy):
             out.write(bytes(16))
 
 
-def nsis_peer(folder, names, installer):
+def nsis_peer(folder, names, installer, compressor="SetCompress off"):
     script = os.path.join(DATA, "peer.nsi")
-    lines = ['Name "peer"', f'OutFile "{installer}"', "SetCompress off", "SilentInstall silent",
+    lines = ['Name "peer"', f'OutFile "{installer}"', compressor, "SilentInstall silent",
              "RequestExecutionLevel admin", "Section", "  InitPluginsDir", "  SetOutPath $PLUGINSDIR"]
     lines += [f'  File "{os.path.join(folder, n)}"' for n in names]
     lines += ['  ExecWait \'"$PLUGINSDIR\\SETUP.EXE"\'', "SectionEnd"]
@@ -215,6 +216,8 @@ def measure():
         measure_members()
     if wanted("drop"):
         measure_drop()
+    if wanted("compress"):
+        measure_compress(exe)
 
 
 def measure_copy(exe):
@@ -375,6 +378,89 @@ def measure_drop():
         figure(f"drop_{count}_files", round(drop_ms / 1000, 3), "s")
         figure(f"drop_per_file_{count}", round(1000 * drop_ms / count), "us")
         figure(f"drop_longest_unpainted_{count}", max(int(r["longest_unpainted_ms"]) for r in results), "ms")
+
+
+
+
+# The compressed payload: the Windows DLLs of the installed Wine (package wine32), in byte
+# order of their names, as many as reach 100 MiB; the same files on every Debian 12
+# machine with the same Wine.
+WINE_DLLS = "/usr/lib/i386-linux-gnu/wine/i386-windows"
+
+
+def dll_payload(folder):
+    if os.path.exists(os.path.join(folder, ".complete")):
+        return sorted(p for p in os.listdir(folder) if not p.startswith("."))
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    total = 0
+    for name in sorted(n for n in os.listdir(WINE_DLLS) if n.endswith(".dll")):
+        shutil.copy(os.path.join(WINE_DLLS, name), os.path.join(folder, name))
+        total += os.path.getsize(os.path.join(folder, name))
+        if total >= 100 * MIB:
+            break
+    shutil.copy(os.path.join(BIN, "stand_in_setup.exe"), os.path.join(folder, "SETUP.EXE"))
+    open(os.path.join(folder, ".complete"), "w").close()
+    return sorted(p for p in os.listdir(folder) if not p.startswith("."))
+
+
+def measure_compress(exe):
+    """pack --compress on Wine's DLLs against an NSIS installer with solid LZMA and
+    against tar | xz -9e: size, pack time, run time and the run's peak memory."""
+    folder = os.path.join(DATA, "dlls")
+    names = dll_payload(folder)
+    files = [os.path.join(folder, n) for n in ["SETUP.EXE"] + [n for n in names if n != "SETUP.EXE"]]
+    payload = sum(os.path.getsize(f) for f in files)
+    figure("compress_payload_files", len(files), "files")
+    figure("compress_payload", payload, "bytes")
+    cli = os.path.join(BIN, "lodkin-cli")
+    package = os.path.join(DATA, "compressed.exe")
+    installer = os.path.join(DATA, "peer-lzma.exe")
+    pack_command = [cli, "pack", "--compress", "-o", package, "--stub", exe] + files
+    pairs = int(os.environ.get("LODKIN_BENCH_COMPRESS_PAIRS", "1"))
+    pack_s, nsis_s, pack_ratio = paired(
+        lambda: timed_once(pack_command, before=lambda: os.path.exists(package) and os.remove(package)),
+        lambda: time_nsis(folder, names, installer), pairs)
+    figure("compress_pack", round(pack_s, 2), "s")
+    figure("nsis_lzma_pack", round(nsis_s, 2), "s")
+    figure("compress_pack_vs_nsis", round(pack_ratio, 2), "x")
+
+    xz = os.path.join(DATA, "payload.tar.xz")
+    subprocess.run(f"tar -C '{folder}' -cf - {' '.join(names)} | xz -9e -T1 > '{xz}'", shell=True, check=True)
+    size, nsis_size, xz_size = os.path.getsize(package), os.path.getsize(installer), os.path.getsize(xz)
+    os.remove(xz)
+    figure("compress_package", size, "bytes")
+    figure("nsis_lzma_installer", nsis_size, "bytes")
+    figure("tar_xz9e", xz_size, "bytes")
+    figure("compress_package_share", round(100 * size / payload, 1), "%")
+    figure("compress_vs_nsis_size", round(size / nsis_size, 3), "x")
+    figure("compress_vs_xz9e_size", round(size / xz_size, 3), "x")
+
+    run_s, nsis_run_s, run_ratio = paired(
+        lambda: timed_once(["wine", package], after=forget_work_directories),
+        lambda: timed_once(["wine", installer]), REPS)
+    figure("compress_run", round(run_s, 3), "s")
+    figure("nsis_lzma_run", round(nsis_run_s, 3), "s")
+    figure("compress_run_vs_nsis", round(run_ratio, 2), "x")
+
+    # The decoder's memory: the compressed run against the run of the same files stored.
+    stored = os.path.join(DATA, "stored.exe")
+    run([cli, "pack", "-o", stored, "--stub", exe] + files)
+    compressed_kib = peak_rss_kib(["wine", package])
+    forget_work_directories()
+    stored_kib = peak_rss_kib(["wine", stored])
+    forget_work_directories()
+    figure("compress_run_peak_rss", compressed_kib, "KiB")
+    figure("stored_run_peak_rss", stored_kib, "KiB")
+    figure("compress_run_extra_rss", compressed_kib - stored_kib, "KiB")
+    for path in (package, installer, stored):
+        os.remove(path)
+
+
+def time_nsis(folder, names, installer):
+    start = time.perf_counter()
+    nsis_peer(folder, names, installer, "SetCompressor /SOLID /FINAL lzma")
+    return time.perf_counter() - start
 
 
 if __name__ == "__main__":

@@ -10,14 +10,16 @@ const char kUsageText[] =
     "Writes and reads Lodkin packages without the packaging window.\n"
     "\n"
     "Commands:\n"
-    "  pack [-o OUTPUT] [--stub PROGRAM] FILE...\n"
+    "  pack [-o OUTPUT] [--stub PROGRAM] [--compress] FILE...\n"
     "      Packs the files, the first one first, exactly one of them setup.exe,\n"
     "      kvsetup.exe or kvset.exe. Without -o the package is KVPACK_<folder>.exe\n"
     "      in the folder of the first file. PROGRAM defaults to the Lodkin.exe\n"
-    "      beside this tool. Prints the package path.\n"
+    "      beside this tool. --compress compresses the files with LZMA, in solid\n"
+    "      groups (native tool only). Prints the package path.\n"
     "  list [--json] PACKAGE\n"
     "      Prints the module image length, whether a certificate table follows,\n"
-    "      the trailing slack, and index, name, offset and size of each member.\n"
+    "      the trailing slack, and index, name, offset, size, checksum, codec\n"
+    "      (stored or lzma) and original size of each member.\n"
     "  verify PACKAGE\n"
     "      Checks the package as the program does before it extracts anything.\n"
     "  extract PACKAGE [-C DIR]\n"
@@ -58,7 +60,7 @@ int MatchLong(const char* argument, const char* name, const char** inlineValue) 
 }  // namespace
 
 ToolArguments::ToolArguments()
-    : command_(kCommandHelp), output_(nullptr), stub_(nullptr), directory_(nullptr), json_(0),
+    : command_(kCommandHelp), output_(nullptr), stub_(nullptr), directory_(nullptr), json_(0), compress_(0),
       operands_(nullptr), operandCount_(0) {
   error_[0] = 0;
 }
@@ -123,6 +125,8 @@ int ToolArguments::Parse(int argc, char** argv) {
       if (!TakeValue(argc, argv, &i, inlineValue, &output_)) return 0;
     } else if (command_ == kCommandPack && MatchLong(argument, "--stub", &inlineValue)) {
       if (!TakeValue(argc, argv, &i, inlineValue, &stub_)) return 0;
+    } else if (command_ == kCommandPack && strcmp(argument, "--compress") == 0) {
+      compress_ = 1;
     } else if (command_ == kCommandExtract &&
                (strcmp(argument, "-C") == 0 || MatchLong(argument, "--directory", &inlineValue))) {
       if (!TakeValue(argc, argv, &i, inlineValue, &directory_)) return 0;

@@ -25,6 +25,7 @@ class ToolArguments {
   const char* stub() const { return stub_; }            // pack --stub, or null
   const char* directory() const { return directory_; }  // extract -C, or null
   int json() const { return json_; }                    // list --json
+  int compress() const { return compress_; }            // pack --compress
   int operandCount() const { return operandCount_; }
   const char* operand(int index) const { return operands_[index]; }
   const char* error() const { return error_; }
@@ -39,6 +40,7 @@ class ToolArguments {
   const char* stub_;
   const char* directory_;
   int json_;
+  int compress_;
   const char** operands_;
   int operandCount_;
   char error_[300];

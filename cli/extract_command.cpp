@@ -71,7 +71,7 @@ int CheckMemberPaths(PackageReader& reader, const char* folder, uint64_t* total)
       PrintError("member path too long: %s%c%s", folder, kPathSeparator, reader.entry(i).name);
       return 0;
     }
-    *total += reader.entry(i).size;
+    *total += reader.originalSize(i);
   }
   return 1;
 }

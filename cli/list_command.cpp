@@ -18,6 +18,24 @@ void FormatChecksum(const PackageReader& reader, int index, char (&text)[16]) {
   }
 }
 
+// Compressed groups counted from 0 in directory order, per member; -1 for a stored member.
+int GroupNumber(const PackageReader& reader, int index) {
+  if (!reader.isCompressed(index)) return -1;
+  int number = -1;
+  int last = -1;
+  for (int i = 0; i <= index; ++i) {
+    if (reader.isCompressed(i) && reader.groupEntry(i) != last) {
+      last = reader.groupEntry(i);
+      ++number;
+    }
+  }
+  return number;
+}
+
+const char* CodecName(const PackageReader& reader, int index) {
+  return reader.isCompressed(index) ? "lzma" : "stored";
+}
+
 void PrintText(PackageReader& reader) {
   const PackageTrailerInfo& trailer = reader.trailer();
   char number[32];
@@ -27,13 +45,14 @@ void PrintText(PackageReader& reader) {
   printf("trailing slack: %u\n", trailer.slack);
   printf("members: %d\n", reader.count());
   // Tab-separated, so that names with blanks stay one column.
-  printf("index\tname\toffset\tsize\tchecksum\n");
+  printf("index\tname\toffset\tsize\tchecksum\tcodec\toriginal size\n");
   for (int i = 0; i < reader.count(); ++i) {
     const PackageDirEntry& entry = reader.entry(i);
     char checksum[16];
     FormatChecksum(reader, i, checksum);
-    printf("%d\t%s\t%lu\t%lu\t%s\n", i, entry.name, static_cast<unsigned long>(entry.offset),
-           static_cast<unsigned long>(entry.size), checksum);
+    printf("%d\t%s\t%lu\t%lu\t%s\t%s\t%lu\n", i, entry.name, static_cast<unsigned long>(entry.offset),
+           static_cast<unsigned long>(entry.size), checksum, CodecName(reader, i),
+           static_cast<unsigned long>(reader.originalSize(i)));
   }
 }
 
@@ -54,9 +73,17 @@ void PrintJson(PackageReader& reader, const char* path) {
     printf(",\"offset\":%lu,\"size\":%lu,\"checksum\":", static_cast<unsigned long>(entry.offset),
            static_cast<unsigned long>(entry.size));
     if (checksum[0] == '-') {
+      fputs("null", stdout);
+    } else {
+      printf("\"%s\"", checksum);
+    }
+    printf(",\"codec\":\"%s\",\"originalSize\":%lu,\"group\":", CodecName(reader, i),
+           static_cast<unsigned long>(reader.originalSize(i)));
+    const int group = GroupNumber(reader, i);
+    if (group < 0) {
       fputs("null}", stdout);
     } else {
-      printf("\"%s\"}", checksum);
+      printf("%d}", group);
     }
   }
   fputs("]}\n", stdout);

@@ -9,6 +9,9 @@
 #include "cli/paths.h"
 #include "cli/progress_display.h"
 #include "core/pack_job.h"
+#ifndef _WIN32
+#include "cli/lzma_member_compressor.h"
+#endif
 
 namespace {
 
@@ -170,6 +173,14 @@ void PrintOutcome(const PackResult& result, const char* stubPath, const char* pa
 }  // namespace
 
 int RunPackTool(const ToolArguments& arguments) {
+#ifdef _WIN32
+  // The compressor is liblzma, which exists for the native build only; every build
+  // reads compressed packages.
+  if (arguments.compress()) {
+    PrintError("--compress is not available in this build: pack with the native lodkin-cli");
+    return kExitFailure;
+  }
+#endif
   ArgumentFileList list(arguments.operandCount());
   if (!list.isReady()) {
     PrintError("out of memory");
@@ -190,6 +201,10 @@ int RunPackTool(const ToolArguments& arguments) {
   options.packagePath = arguments.output() != nullptr ? packagePath : nullptr;
   options.observer = &progress;
   options.temporaryWatch = &interruptCleanup;
+#ifndef _WIN32
+  LzmaMemberCompressor compressor;
+  if (arguments.compress()) options.compressor = &compressor;
+#endif
   PackResult result;
   const PackOutcome outcome = PackFiles(list, stubPath, options, &result);
   progress.Finish(outcome == kPackCompleted);

@@ -5,6 +5,7 @@
 #include <time.h>
 
 #include "core/binary_file.h"
+#include "core/compressed_pack.h"
 #include "core/member_name.h"
 #include "core/package_writer.h"
 #include "core/path_join.h"
@@ -179,7 +180,7 @@ int BuildPackagePathForPlatform(const char* topEntry, int last, char (&folderNam
 }  // namespace
 
 PackOptions DefaultPackOptions() {
-  PackOptions options = {nullptr, kMaxPackageLength, nullptr, nullptr};
+  PackOptions options = {nullptr, kMaxPackageLength, nullptr, nullptr, nullptr};
   return options;
 }
 
@@ -273,16 +274,32 @@ PackOutcome PackFiles(const PackFileList& list, const char* modulePath, const Pa
 
   BinaryFile module;
   if (!module.OpenForReading(modulePath)) return Finish(result, kPackCannotOpenModule);
-  // Refused before gigabytes are copied only to be thrown away.
-  if (PredictedPackageTooLarge(list, module, options.maxPackageLength)) return Finish(result, kPackTooLarge);
+  // Refused before gigabytes are copied only to be thrown away (compressed, the files
+  // may well fit).
+  if (options.compressor == nullptr && PredictedPackageTooLarge(list, module, options.maxPackageLength)) {
+    return Finish(result, kPackTooLarge);
+  }
   if (!module.Seek(0)) return Finish(result, kPackCannotOpenModule);
-  PackageWriter writer(package.file(), static_cast<uint32_t>(count), buffer, options.maxPackageLength);
+  uint32_t entries = static_cast<uint32_t>(count);
+  if (options.compressor != nullptr) {
+    CompressedPackFailure failure;
+    if (!PlanCompressedPack(list, *options.compressor, &entries, &failure)) {
+      return Finish(result, failure.outcome, failure.name);
+    }
+  }
+  PackageWriter writer(package.file(), entries, buffer, options.maxPackageLength);
   writer.SetObserver(options.observer);
   PackageWriteStatus status = writer.AppendModuleImage(module);
   module.Close();
   if (status != kPackageWriteOk) return FromWriteStatus(status, 1, "", result);
 
-  for (int row = 0; row < count; ++row) {
+  if (options.compressor != nullptr) {
+    CompressedPackFailure failure;
+    if (!WriteCompressedMembers(list, *options.compressor, writer, &failure)) {
+      return Finish(result, failure.outcome, failure.name);
+    }
+  }
+  for (int row = 0; row < count && options.compressor == nullptr; ++row) {
     memset(path, 0, sizeof(path));
     list.GetRowText(row, path);
     const char* memberName = path + GetFileNameOffset(path);

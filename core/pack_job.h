@@ -6,6 +6,7 @@
 #include <stdint.h>
 
 #include "core/block_copy.h"
+#include "core/member_compressor.h"
 #include "core/package_format.h"
 
 // The files to pack, top row (member 0) first, each as a full path.
@@ -63,6 +64,9 @@ struct PackOptions {
   CopyObserver* observer;
   // Knows the temporary package while it exists; may be null.
   TemporaryFileWatch* temporaryWatch;
+  // Null: every member is stored as it is. Otherwise the members are written in the
+  // compressor's groups.
+  MemberCompressor* compressor;
 };
 
 // Options of a plain pack: the derived package path, the 4 GiB limit.

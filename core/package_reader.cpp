@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "core/checksum_record.h"
+#include "core/compression_record.h"
 #include "core/member_checksum.h"
 #include "core/member_name.h"
 #include "core/pe_image.h"
@@ -42,17 +43,25 @@ int LocatePackageTrailer(BinaryFile& file, PackageTrailerInfo* info) {
 }
 
 PackageReader::PackageReader()
-    : entries_(nullptr), count_(0), directoryStart_(0), status_(kPackageCannotOpen), badEntry_(-1) {
+    : entries_(nullptr), slots_(nullptr), entryCount_(0), count_(0), decodingGroup_(-1), nextMember_(0),
+      directoryStart_(0), status_(kPackageCannotOpen), badEntry_(-1) {
   memset(&trailer_, 0, sizeof(trailer_));
 }
 
-PackageReader::~PackageReader() { free(entries_); }
+PackageReader::~PackageReader() {
+  free(entries_);
+  free(slots_);
+}
 
 int PackageReader::Refuse(PackageStatus status, int entry) {
   file_.Close();
   free(entries_);
+  free(slots_);
   entries_ = nullptr;
+  slots_ = nullptr;
+  entryCount_ = 0;
   count_ = 0;
+  decodingGroup_ = -1;
   directoryStart_ = 0;
   status_ = status;
   badEntry_ = entry;
@@ -85,18 +94,23 @@ int PackageReader::Open(const char* path) {
   }
   for (int i = 0; i < trailer_.count; ++i) {
     const PackageDirEntry& entry = entries_[i];
-    if (!IsSafeMemberName(entry.name)) return Refuse(kPackageUnsafeName, i);
+    if (!IsGroupEntry(entry) && !IsSafeMemberName(entry.name)) return Refuse(kPackageUnsafeName, i);
     if (static_cast<uint64_t>(entry.offset) + entry.size > directoryStart_) {
       return Refuse(kPackageMemberOutside, i);
     }
   }
-  count_ = trailer_.count;
+  if (trailer_.count > 0) {
+    slots_ = static_cast<MemberSlot*>(malloc(static_cast<size_t>(trailer_.count) * sizeof(MemberSlot)));
+    if (slots_ == nullptr) return Refuse(kPackageNoMemory);
+  }
+  entryCount_ = trailer_.count;
+  count_ = MapMembers(entries_, entryCount_, slots_);
   status_ = kPackageOk;
   return 1;
 }
 
 uint64_t PackageReader::moduleImageLength() const {
-  return count_ > 0 ? entries_[0].offset : directoryStart_;
+  return entryCount_ > 0 ? entries_[0].offset : directoryStart_;
 }
 
 namespace {
@@ -112,8 +126,12 @@ int ReadThrough(BinaryFile& file, uint64_t position, uint64_t length, const Copy
 }  // namespace
 
 int PackageReader::ExpectedChecksum(int index, uint32_t* checksum) const {
+  if (slots_[index].group >= 0) {
+    *checksum = slots_[index].checksum;
+    return 1;
+  }
   ChecksumRecord record;
-  if (!ReadChecksumRecord(entries_[index], &record)) return 0;
+  if (!ReadChecksumRecord(entry(index), &record)) return 0;
   *checksum = record.member;
   return 1;
 }
@@ -125,7 +143,9 @@ int PackageReader::HasChecksum(int index) const {
 
 MemberCopyResult PackageReader::CopyMember(int index, BinaryFile& destination, const CopyBuffer& buffer,
                                            CopyObserver* observer) {
-  const PackageDirEntry& member = entries_[index];
+  if (slots_[index].group >= 0) return DecodeMember(index, &destination, buffer, observer);
+  if (slots_[index].damaged) return kMemberDamaged;
+  const PackageDirEntry& member = entry(index);
   if (!file_.Seek(member.offset)) return kMemberCopyFailed;
   MemberChecksum checksum;
   ObserverPair both(&checksum, observer);
@@ -138,10 +158,12 @@ MemberCopyResult PackageReader::CopyMember(int index, BinaryFile& destination, c
 }
 
 MemberCopyResult PackageReader::CheckMember(int index, const CopyBuffer& buffer) {
+  if (slots_[index].group >= 0) return DecodeMember(index, nullptr, buffer, nullptr);
+  if (slots_[index].damaged) return kMemberDamaged;
   // Without a record there is nothing to compare: the bounds were checked when opening.
   uint32_t expected = 0;
   if (!ExpectedChecksum(index, &expected)) return kMemberIntact;
-  const PackageDirEntry& member = entries_[index];
+  const PackageDirEntry& member = entry(index);
   MemberChecksum checksum;
   if (!ReadThrough(file_, member.offset, member.size, buffer, checksum)) return kMemberCopyFailed;
   return checksum.Finish() == expected ? kMemberIntact : kMemberDamaged;
@@ -149,7 +171,7 @@ MemberCopyResult PackageReader::CheckMember(int index, const CopyBuffer& buffer)
 
 int PackageReader::ExpectedModuleImageChecksum(uint32_t* checksum) const {
   ChecksumRecord record;
-  if (count_ == 0 || !ReadChecksumRecord(entries_[0], &record)) return 0;
+  if (entryCount_ == 0 || !ReadChecksumRecord(entries_[0], &record)) return 0;
   *checksum = record.moduleImage;
   return 1;
 }

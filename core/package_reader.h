@@ -6,6 +6,8 @@
 
 #include "core/binary_file.h"
 #include "core/block_copy.h"
+#include "core/lzma_group_decoder.h"
+#include "core/member_map.h"
 #include "core/package_format.h"
 
 struct PackageTrailerInfo {
@@ -40,7 +42,9 @@ enum MemberCopyResult {
   kMemberDamaged = 2,     // copied whole, but not the bytes that were packed
 };
 
-// An open package: its file, its validated directory, and where the regions begin.
+// An open package: its file, its validated directory, and where the regions begin. Its
+// members are the directory's entries less the entries of compressed groups' streams;
+// a compressed member is decoded as it is copied, so that its users see original bytes.
 class PackageReader {
  public:
   PackageReader();
@@ -57,8 +61,16 @@ class PackageReader {
   int badEntry() const { return badEntry_; }  // the entry that was refused, or -1
 
   BinaryFile& file() { return file_; }
+  // Members, in directory order.
   int count() const { return count_; }
-  const PackageDirEntry& entry(int index) const { return entries_[index]; }
+  // The member's directory entry as stored (a compressed member's size there is 0).
+  const PackageDirEntry& entry(int index) const { return entries_[slots_[index].entry]; }
+  // The size of the member's bytes once decoded (a stored member's size).
+  uint32_t originalSize(int index) const { return slots_[index].originalSize; }
+  // 1 when the member is compressed in a group.
+  int isCompressed(int index) const { return slots_[index].group >= 0; }
+  // The directory index of the member's group entry, or -1 for a stored member.
+  int groupEntry(int index) const { return slots_[index].group; }
   const PackageTrailerInfo& trailer() const { return trailer_; }
   // Position of the first directory byte (logical end - 20 - slack - 268 x count).
   uint64_t directoryStart() const { return directoryStart_; }
@@ -88,10 +100,22 @@ class PackageReader {
 
  private:
   int Refuse(PackageStatus status, int entry = -1);
+  // Copies a compressed member, decoding its group from the start when the member is
+  // not the next one of the group being decoded; `destination` may be null.
+  MemberCopyResult DecodeMember(int index, BinaryFile* destination, const CopyBuffer& buffer,
+                                CopyObserver* observer);
+  MemberCopyResult StartGroupAt(int index, const CopyBuffer& buffer);
+  MemberCopyResult DecodeBytes(uint64_t length, BinaryFile* destination, const CopyBuffer& buffer,
+                               CopyObserver* observer);
 
   BinaryFile file_;
   PackageDirEntry* entries_;
+  MemberSlot* slots_;
+  int entryCount_;
   int count_;
+  GroupDecoder decoder_;
+  int decodingGroup_;  // the group entry being decoded, or -1
+  int nextMember_;     // the member that the decoder stands at
   uint64_t directoryStart_;
   PackageTrailerInfo trailer_;
   PackageStatus status_;

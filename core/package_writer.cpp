@@ -4,13 +4,15 @@
 #include <string.h>
 
 #include "core/checksum_record.h"
+#include "core/compression_record.h"
 #include "core/member_checksum.h"
 #include "core/pe_image.h"
 
 PackageWriter::PackageWriter(BinaryFile& package, uint32_t memberCount, const CopyBuffer& buffer,
                              uint64_t maxLength)
     : package_(package), buffer_(buffer), entries_(nullptr), capacity_(memberCount), written_(0),
-      offset_(0), maxLength_(maxLength), observer_(nullptr), moduleImageChecksum_(0) {
+      offset_(0), maxLength_(maxLength), observer_(nullptr), moduleImageChecksum_(0),
+      lastGroup_(0) {
   if (memberCount > 0) {
     entries_ = static_cast<PackageDirEntry*>(calloc(memberCount, sizeof(PackageDirEntry)));
   }
@@ -69,6 +71,42 @@ PackageWriteStatus PackageWriter::AppendMember(BinaryFile& source, const char* n
   WriteChecksumRecord(entry, record);
   ++written_;
   return status;
+}
+
+PackageWriteStatus PackageWriter::AppendGroupStream(const char* stream, size_t length, uint32_t memberCount,
+                                                   uint64_t originalSize) {
+  if (entries_ == nullptr || written_ >= capacity_) return kPackageOutOfMemory;
+  if (length > maxLength_ || offset_ > maxLength_ - length) return kPackageTooLarge;
+  if (!package_.Write(stream, length)) return kPackageWriteFailed;
+  if (observer_ != nullptr) observer_->Observe(stream, length);
+  PackageDirEntry& entry = entries_[written_];
+  memcpy(entry.name, kGroupEntryName, sizeof(kGroupEntryName));
+  entry.offset = static_cast<uint32_t>(offset_);
+  entry.size = static_cast<uint32_t>(length);
+  offset_ += length;
+  const GroupRecord group = {kCodecLzma, memberCount, originalSize};
+  WriteGroupRecord(entry, group);
+  const ChecksumRecord record = {ChecksumOf(stream, length), moduleImageChecksum_};
+  WriteChecksumRecord(entry, record);
+  lastGroup_ = written_++;
+  return kPackageWriteOk;
+}
+
+PackageWriteStatus PackageWriter::AppendCompressedMember(const char* name, uint32_t originalSize,
+                                                        uint32_t checksum) {
+  if (entries_ == nullptr || written_ >= capacity_) return kPackageOutOfMemory;
+  const size_t nameLength = strlen(name);
+  if (nameLength > kMaxCompressedNameLength) return kPackageWriteFailed;
+  PackageDirEntry& entry = entries_[written_];
+  memcpy(entry.name, name, nameLength + 1);
+  entry.offset = static_cast<uint32_t>(offset_);
+  entry.size = 0;
+  const CompressedMemberRecord member = {lastGroup_, originalSize, checksum};
+  WriteCompressedMemberRecord(entry, member);
+  const ChecksumRecord record = {ChecksumOf("", 0), moduleImageChecksum_};
+  WriteChecksumRecord(entry, record);
+  ++written_;
+  return kPackageWriteOk;
 }
 
 PackageWriteStatus PackageWriter::Finish() {

@@ -33,6 +33,14 @@ class PackageWriter {
   // Copies the whole member file and records `name` (a base name) with its offset, size
   // and, where the name leaves room, its checksum record.
   PackageWriteStatus AppendMember(BinaryFile& source, const char* name);
+  // Writes a compressed group's stream and its entry; the group's members follow, each
+  // added by AppendCompressedMember. The entry count given to the constructor counts the
+  // group's entry too.
+  PackageWriteStatus AppendGroupStream(const char* stream, size_t length, uint32_t memberCount,
+                                       uint64_t originalSize);
+  // Records a member of the group whose stream came last: its name (of at most
+  // kMaxCompressedNameLength characters), its original size and checksum.
+  PackageWriteStatus AppendCompressedMember(const char* name, uint32_t originalSize, uint32_t checksum);
   // Writes the directory and the trailer.
   PackageWriteStatus Finish();
 
@@ -52,4 +60,5 @@ class PackageWriter {
   uint64_t maxLength_;
   CopyObserver* observer_;
   uint32_t moduleImageChecksum_;
+  uint32_t lastGroup_;
 };

@@ -78,12 +78,12 @@ TEST_F(CliRead, ListShowsTheRegionsAndEveryMemberAsTextAndJson) {
     std::string package, text, json;
   };
   const std::string plainRows =
-      "members: 3\nindex\tname\toffset\tsize\tchecksum\n0\tsetup.exe\t9000\t20000\t-\n"
-      "1\tread me.txt\t29000\t7\t-\n2\tempty\t29007\t0\t-\n";
+      "members: 3\nindex\tname\toffset\tsize\tchecksum\tcodec\toriginal size\n0\tsetup.exe\t9000\t20000\t-\tstored\t20000\n"
+      "1\tread me.txt\t29000\t7\t-\tstored\t7\n2\tempty\t29007\t0\t-\tstored\t0\n";
   const std::string plainMembers =
-      "\"members\":[{\"index\":0,\"name\":\"setup.exe\",\"offset\":9000,\"size\":20000,\"checksum\":null},"
-      "{\"index\":1,\"name\":\"read me.txt\",\"offset\":29000,\"size\":7,\"checksum\":null},"
-      "{\"index\":2,\"name\":\"empty\",\"offset\":29007,\"size\":0,\"checksum\":null}]}\n";
+      "\"members\":[{\"index\":0,\"name\":\"setup.exe\",\"offset\":9000,\"size\":20000,\"checksum\":null,\"codec\":\"stored\",\"originalSize\":20000,\"group\":null},"
+      "{\"index\":1,\"name\":\"read me.txt\",\"offset\":29000,\"size\":7,\"checksum\":null,\"codec\":\"stored\",\"originalSize\":7,\"group\":null},"
+      "{\"index\":2,\"name\":\"empty\",\"offset\":29007,\"size\":0,\"checksum\":null,\"codec\":\"stored\",\"originalSize\":0,\"group\":null}]}\n";
   const std::vector<Case> cases = {
       {"plain.exe", "module image length: 9000\ncertificate table: no\ntrailing slack: 0\n" + plainRows,
        ",\"moduleImageLength\":9000,\"certificateTable\":false,\"trailingSlack\":0," + plainMembers},
@@ -91,18 +91,18 @@ TEST_F(CliRead, ListShowsTheRegionsAndEveryMemberAsTextAndJson) {
        ",\"moduleImageLength\":9000,\"certificateTable\":false,\"trailingSlack\":127," + plainMembers},
       {"signed.exe",
        "module image length: 1024\ncertificate table: yes\ntrailing slack: " + std::to_string(padding) +
-           "\nmembers: 1\nindex\tname\toffset\tsize\tchecksum\n0\tSETUP.EXE\t1024\t5\t-\n",
+           "\nmembers: 1\nindex\tname\toffset\tsize\tchecksum\tcodec\toriginal size\n0\tSETUP.EXE\t1024\t5\t-\tstored\t5\n",
        ",\"moduleImageLength\":1024,\"certificateTable\":true,\"trailingSlack\":" + std::to_string(padding) +
-           ",\"members\":[{\"index\":0,\"name\":\"SETUP.EXE\",\"offset\":1024,\"size\":5,\"checksum\":null}]}\n"},
+           ",\"members\":[{\"index\":0,\"name\":\"SETUP.EXE\",\"offset\":1024,\"size\":5,\"checksum\":null,\"codec\":\"stored\",\"originalSize\":5,\"group\":null}]}\n"},
       {"empty.exe", "module image length: 9000\ncertificate table: no\ntrailing slack: 0\nmembers: 0\n"
-                    "index\tname\toffset\tsize\tchecksum\n",
+                    "index\tname\toffset\tsize\tchecksum\tcodec\toriginal size\n",
        ",\"moduleImageLength\":9000,\"certificateTable\":false,\"trailingSlack\":0,\"members\":[]}\n"},
       // UTF-8 kept; a lone code-page byte as \u00e9 (quotes and control bytes, which
       // member names cannot hold, are escaped in the JSON output test).
       {"named.exe", "",
        ",\"moduleImageLength\":9000,\"certificateTable\":false,\"trailingSlack\":0,\"members\":["
-       "{\"index\":0,\"name\":\"setup.exe\",\"offset\":9000,\"size\":0,\"checksum\":null},"
-       "{\"index\":1,\"name\":\"q's \xc3\xa9\\u00e9.txt\",\"offset\":9000,\"size\":0,\"checksum\":null}]}\n"},
+       "{\"index\":0,\"name\":\"setup.exe\",\"offset\":9000,\"size\":0,\"checksum\":null,\"codec\":\"stored\",\"originalSize\":0,\"group\":null},"
+       "{\"index\":1,\"name\":\"q's \xc3\xa9\\u00e9.txt\",\"offset\":9000,\"size\":0,\"checksum\":null,\"codec\":\"stored\",\"originalSize\":0,\"group\":null}]}\n"},
   };
   for (const Case& c : cases) {
     if (!c.text.empty()) {
@@ -250,9 +250,9 @@ TEST_F(CliRead, PackageOver2GiBIsListedAndVerified) {
   EXPECT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_EQ(run.out,
             "module image length: 1000\ncertificate table: no\ntrailing slack: 0\nmembers: 2\n"
-            "index\tname\toffset\tsize\tchecksum\n0\tbig.bin\t1000\t2617245696\t-\n1\tsetup.exe\t2617246696\t5000\t-\n");
+            "index\tname\toffset\tsize\tchecksum\tcodec\toriginal size\n0\tbig.bin\t1000\t2617245696\t-\tstored\t2617245696\n1\tsetup.exe\t2617246696\t5000\t-\tstored\t5000\n");
   run = Cli({"list", "--json", "big.exe"});
-  EXPECT_NE(run.out.find("{\"index\":1,\"name\":\"setup.exe\",\"offset\":2617246696,\"size\":5000,\"checksum\":null}"),
+  EXPECT_NE(run.out.find("{\"index\":1,\"name\":\"setup.exe\",\"offset\":2617246696,\"size\":5000,\"checksum\":null,\"codec\":\"stored\",\"originalSize\":5000,\"group\":null}"),
             std::string::npos)
       << run.out;
 
@@ -307,9 +307,9 @@ TEST_F(CliRead, ChecksumsNameEveryDamagedMember) {
   WriteBytes(root_.Join("p.exe"), valid);
   const RunResult list = Cli({"list", "p.exe"});
   char row[64];
-  snprintf(row, sizeof(row), "\t300000\t%08x\n", ChecksumOf(members[1].bytes.data(), members[1].bytes.size()));
+  snprintf(row, sizeof(row), "\t300000\t%08x\tstored\t300000\n", ChecksumOf(members[1].bytes.data(), members[1].bytes.size()));
   EXPECT_NE(list.out.find(row), std::string::npos) << list.out;
-  EXPECT_EQ(list.out.find("\t-\n"), std::string::npos) << "every member has a checksum";
+  EXPECT_EQ(list.out.find("\t-\t"), std::string::npos) << "every member has a checksum";
 
   WriteBytes(root_.Join("p.exe"), flipped({data + 5}));
   const RunResult extract = Cli({"extract", "p.exe", "-C", "out"});

@@ -10,9 +10,9 @@ class TestList : public PackFileList {
  public:
   explicit TestList(std::vector<std::string> rows) : rows_(rows) {}
   int GetCount() const override { return static_cast<int>(rows_.size()); }
-  void GetRowText(int row, char (&text)[260]) const override {
+  void GetRowText(int row, char (&text)[kCorePathSize]) const override {
     memset(text, 0, sizeof(text));
-    strncpy(text, rows_[row].c_str(), 259);
+    strncpy(text, rows_[row].c_str(), sizeof(text) - 1);
   }
 
  private:

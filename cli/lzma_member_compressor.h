@@ -1,0 +1,53 @@
+// The native tool's compressor: consecutive files in list order share one LZMA stream
+// (a solid group) up to kGroupLimit bytes; a file that does not shrink is stored and
+// ends its group. Groups are compressed on all cores at once, each by one encoder, so
+// the bytes written never depend on the number of threads.
+#pragma once
+#include <pthread.h>
+#include <stdint.h>
+
+#include "core/binary_file.h"
+#include "core/member_compressor.h"
+
+// Original bytes per group, and with them the dictionary: larger groups find more of
+// what files share, smaller ones leave more groups to spread over the cores and keep
+// the run's memory down (a group's dictionary is at most its size).
+const uint64_t kGroupLimit = 32u << 20;
+// A file is stored when a sample of it compresses to more than this share (in 1/1000).
+const unsigned kStoredAbovePerMille = 970;
+
+class LzmaMemberCompressor : public MemberCompressor {
+ public:
+  // `threads` 0: one per processor.
+  explicit LzmaMemberCompressor(unsigned threads = 0, uint64_t groupLimit = kGroupLimit);
+  ~LzmaMemberCompressor();
+  LzmaMemberCompressor(const LzmaMemberCompressor&) = delete;
+  LzmaMemberCompressor& operator=(const LzmaMemberCompressor&) = delete;
+
+  CompressStatus Plan(const PackFileList& list, int* failedRow) override;
+  int groupCount() const override { return groupCount_; }
+  MemberGroup group(int index) const override;
+  CompressStatus TakeStream(int index, GroupStream* stream, int* failedRow) override;
+
+  struct Job;
+
+ private:
+  static void* WorkerMain(void* self);
+  void Work();
+  int NextJob();
+  void ReleaseJob(int index);
+
+  unsigned threads_;
+  uint64_t groupLimit_;
+  char (*paths_)[kCorePathSize];
+  int rowCount_;
+  Job* jobs_;
+  int groupCount_;
+  pthread_t* workers_;
+  unsigned started_;
+  pthread_mutex_t mutex_;
+  pthread_cond_t changed_;
+  int nextJob_;   // the next group a worker takes
+  int taken_;     // the group the writer took last, -1 before the first
+  int stopping_;
+};

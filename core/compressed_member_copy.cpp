@@ -1,0 +1,78 @@
+// The package reader's copy of compressed members: a group is decoded in one pass while
+// its members are asked for in order, and from its start again when one is asked for
+// out of order. Every member's original bytes are checked against their checksum.
+#include <string.h>
+
+#include "core/compression_record.h"
+#include "core/member_checksum.h"
+#include "core/package_reader.h"
+
+namespace {
+
+MemberCopyResult FromDecodeStatus(GroupDecodeStatus status) {
+  return status == kGroupDecodeDamaged ? kMemberDamaged : kMemberCopyFailed;
+}
+
+}  // namespace
+
+MemberCopyResult PackageReader::DecodeBytes(uint64_t length, BinaryFile* destination,
+                                            const CopyBuffer& buffer, CopyObserver* observer) {
+  uint64_t done = 0;
+  while (done < length) {
+    const uint64_t missing = length - done;
+    const size_t request = missing < CopyBuffer::kSize ? static_cast<size_t>(missing) : CopyBuffer::kSize;
+    size_t got = 0;
+    const GroupDecodeStatus status = decoder_.Read(buffer.bytes(), request, &got);
+    if (status != kGroupDecodeOk) return FromDecodeStatus(status);
+    // The group ended before its members did: its records and its stream disagree.
+    if (got == 0) return kMemberDamaged;
+    if (observer != nullptr) observer->Observe(buffer.bytes(), got);
+    if (destination != nullptr && !destination->Write(buffer.bytes(), got)) return kMemberCopyFailed;
+    done += got;
+  }
+  return kMemberIntact;
+}
+
+MemberCopyResult PackageReader::StartGroupAt(int index, const CopyBuffer& buffer) {
+  const MemberSlot& slot = slots_[index];
+  const PackageDirEntry& group = entries_[slot.group];
+  GroupRecord record;
+  if (!ReadGroupRecord(group, &record)) return kMemberDamaged;
+  const GroupDecodeStatus status = decoder_.Begin(file_, group.offset, group.size, record.originalSize);
+  if (status != kGroupDecodeOk) return FromDecodeStatus(status);
+  decodingGroup_ = slot.group;
+  // The members before this one are decoded and let go.
+  for (int skipped = slot.firstInGroup; skipped < index; ++skipped) {
+    const MemberCopyResult result = DecodeBytes(slots_[skipped].originalSize, nullptr, buffer, nullptr);
+    if (result != kMemberIntact) return result;
+  }
+  nextMember_ = index;
+  return kMemberIntact;
+}
+
+MemberCopyResult PackageReader::DecodeMember(int index, BinaryFile* destination, const CopyBuffer& buffer,
+                                             CopyObserver* observer) {
+  const MemberSlot& slot = slots_[index];
+  if (slot.damaged) return kMemberDamaged;
+  if (!buffer.isReady()) return kMemberCopyFailed;
+  MemberCopyResult result = kMemberIntact;
+  if (decodingGroup_ != slot.group || nextMember_ != index) result = StartGroupAt(index, buffer);
+  MemberChecksum checksum;
+  ObserverPair both(&checksum, observer);
+  if (result == kMemberIntact) result = DecodeBytes(slot.originalSize, destination, buffer, &both);
+  if (result == kMemberIntact && checksum.Finish() != slot.checksum) result = kMemberDamaged;
+  const int lastOfGroup = index + 1 == count_ || slots_[index + 1].group != slot.group;
+  if (result == kMemberIntact && lastOfGroup) {
+    // The stream must end with the group's last member: the decoder checks that it does.
+    size_t extra = 0;
+    const GroupDecodeStatus status = decoder_.Read(buffer.bytes(), 1, &extra);
+    if (status != kGroupDecodeOk) result = FromDecodeStatus(status);
+    else if (extra != 0) result = kMemberDamaged;
+  }
+  if (result != kMemberIntact || lastOfGroup) {
+    decodingGroup_ = -1;
+    return result;
+  }
+  nextMember_ = index + 1;
+  return result;
+}

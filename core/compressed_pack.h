@@ -1,0 +1,22 @@
+// PackFiles' members when a compressor is given: each group's stream with its members'
+// entries, and the members that stay stored copied as they are, all in list order.
+#pragma once
+#include <stdint.h>
+
+#include "core/member_compressor.h"
+#include "core/pack_job.h"
+#include "core/package_writer.h"
+
+struct CompressedPackFailure {
+  PackOutcome outcome;
+  char name[260];  // the file the outcome names, or empty
+};
+
+// Lets the compressor divide the list; *entries receives the directory's entry count
+// (the members and one entry per compressed group). 0 on failure.
+int PlanCompressedPack(const PackFileList& list, MemberCompressor& compressor, uint32_t* entries,
+                       CompressedPackFailure* failure);
+
+// Writes every member after the module image. 0 on failure.
+int WriteCompressedMembers(const PackFileList& list, MemberCompressor& compressor, PackageWriter& writer,
+                           CompressedPackFailure* failure);

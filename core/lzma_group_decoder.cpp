@@ -1,0 +1,197 @@
+#include "core/lzma_group_decoder.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include <new>
+
+#include "core/lzma_decoder.h"
+#include "core/x86_branch_decoder.h"
+
+namespace {
+const size_t kInputSize = 64 << 10;
+const size_t kStagingSize = 64 << 10;
+// The packer never writes a dictionary below this; smaller groups still get this much.
+const uint32_t kMinDictionary = 4096;
+const uint8_t kFilterNone = 0, kFilterX86 = 1;
+}  // namespace
+
+// The decoder's whole state, in one allocation.
+struct GroupStream {
+  BinaryFile* package;
+  uint64_t inputPos;  // package offset of the next byte to read
+  uint64_t inputEnd;  // package offset just after the group
+  uint64_t originalSize;
+  uint64_t decoded;   // bytes out of the LZMA decoder
+  uint64_t handed;    // bytes handed to the caller
+  GroupDecodeStatus failure;
+  bool ended;         // the stream has been checked to end after originalSize bytes
+  bool inputAtEnd;    // the buffer holds the group's last byte (zero padding follows it)
+  uint8_t filter;
+  const uint8_t* next;
+  const uint8_t* inputStop;  // end of the bytes read
+  // Staged output: [0, taken) handed out, [taken, ready) ready, [ready, filled) waiting
+  // for the branch converter to see the bytes after them.
+  size_t taken, ready, filled;
+  LzmaDecoder lzma;
+  X86BranchDecoder branches;
+  uint8_t input[kInputSize + kLzmaMaxSymbolInput];
+  uint8_t staging[kStagingSize];
+};
+
+struct GroupDecoder::State : GroupStream {};
+
+// Keeps the unread bytes and reads as many more of the group as fit.
+static GroupDecodeStatus RefillInput(GroupStream& s) {
+  const size_t keep = static_cast<size_t>(s.inputStop - s.next);
+  memmove(s.input, s.next, keep);
+  const uint64_t left = s.inputEnd - s.inputPos;
+  const size_t want = left < kInputSize - keep ? static_cast<size_t>(left) : kInputSize - keep;
+  if (want != 0 && !s.package->ReadAt(s.inputPos, s.input + keep, want)) return kGroupDecodeReadFailed;
+  s.inputPos += want;
+  s.next = s.input;
+  s.inputStop = s.input + keep + want;
+  s.inputAtEnd = s.inputPos == s.inputEnd;
+  // A symbol that runs past the stream's end reads zeros here and is caught afterwards.
+  if (s.inputAtEnd) memset(s.input + keep + want, 0, kLzmaMaxSymbolInput);
+  return kGroupDecodeOk;
+}
+
+// Where the decoder must stop and ask for more: it may read kLzmaMaxSymbolInput beyond.
+static const uint8_t* InputLimit(const GroupStream& s) {
+  return s.inputAtEnd ? s.inputStop : s.inputStop - kLzmaMaxSymbolInput;
+}
+
+// After the last original byte: an end marker may follow, then nothing at all.
+static GroupDecodeStatus CheckEnd(GroupStream& s) {
+  const uint64_t left = static_cast<uint64_t>(s.inputStop - s.next) + (s.inputEnd - s.inputPos);
+  if (left > kLzmaMaxSymbolInput) return kGroupDecodeDamaged;
+  if (!s.inputAtEnd) {
+    const GroupDecodeStatus status = RefillInput(s);
+    if (status != kGroupDecodeOk) return status;
+  }
+  if (!s.lzma.FinishAt(s.next, static_cast<size_t>(left))) return kGroupDecodeDamaged;
+  s.ended = true;
+  return kGroupDecodeOk;
+}
+
+// Decodes into the free part of the staging buffer.
+static GroupDecodeStatus DecodeMore(GroupStream& s) {
+  while (s.filled < kStagingSize && s.decoded < s.originalSize) {
+    if (s.next > InputLimit(s)) {
+      if (s.inputAtEnd) return kGroupDecodeDamaged;
+      const GroupDecodeStatus status = RefillInput(s);
+      if (status != kGroupDecodeOk) return status;
+    }
+    const uint64_t left = s.originalSize - s.decoded;
+    const size_t room = kStagingSize - s.filled;
+    const size_t want = left < room ? static_cast<size_t>(left) : room;
+    size_t produced = 0;
+    const uint8_t* before = s.next;
+    if (s.lzma.Decode(s.next, InputLimit(s), s.staging + s.filled, want, &produced) != kLzmaDecodeOk)
+      return kGroupDecodeDamaged;
+    if (s.inputAtEnd && s.next > s.inputStop) return kGroupDecodeDamaged;
+    if (produced == 0 && s.next == before && s.next <= InputLimit(s)) return kGroupDecodeDamaged;
+    s.filled += produced;
+    s.decoded += produced;
+  }
+  if (s.decoded == s.originalSize && !s.ended) return CheckEnd(s);
+  return kGroupDecodeOk;
+}
+
+// Makes more bytes ready: the converter's leftovers move to the front, then more decoding.
+static GroupDecodeStatus Stage(GroupStream& s) {
+  const size_t waiting = s.filled - s.ready;
+  memmove(s.staging, s.staging + s.ready, waiting);
+  s.taken = s.ready = 0;
+  s.filled = waiting;
+  const GroupDecodeStatus status = DecodeMore(s);
+  if (status != kGroupDecodeOk) return status;
+  s.ready = s.filter == kFilterX86 ? s.branches.Convert(s.staging, s.filled) : s.filled;
+  // At the end, the last few bytes that no branch can start in stay as they are.
+  if (s.ended) s.ready = s.filled;
+  return kGroupDecodeOk;
+}
+
+GroupDecoder::GroupDecoder() : state_(nullptr) {}
+
+GroupDecoder::~GroupDecoder() {
+  if (!state_) return;
+  state_->~State();
+  free(state_);
+}
+
+static uint32_t DictionaryBytes(uint32_t declared, uint64_t originalSize) {
+  // The stream may refer back as far as its declared size (rounded up to 16 bytes, as
+  // the reference decoder allocates), but never before the group's first byte.
+  uint64_t bytes = (static_cast<uint64_t>(declared) + 15) & ~static_cast<uint64_t>(15);
+  if (bytes > originalSize) bytes = originalSize;
+  return static_cast<uint32_t>(bytes < kMinDictionary ? kMinDictionary : bytes);
+}
+
+GroupDecodeStatus GroupDecoder::Begin(BinaryFile& package, uint64_t offset, uint64_t compressedSize,
+                                      uint64_t originalSize) {
+  if (!state_) {
+    void* memory = malloc(sizeof(State));
+    if (!memory) return kGroupDecodeNoMemory;
+    state_ = new (memory) State();
+  }
+  State& s = *state_;
+  s.package = &package;
+  s.inputPos = s.inputEnd = offset;
+  s.originalSize = originalSize;
+  s.decoded = s.handed = 0;
+  s.ended = false;
+  s.inputAtEnd = false;
+  s.next = s.inputStop = s.input;
+  s.taken = s.ready = s.filled = 0;
+  s.branches = X86BranchDecoder();
+  s.failure = kGroupDecodeDamaged;
+  if (compressedSize < kGroupStreamHeaderSize + 5 || offset > UINT64_MAX - compressedSize) return s.failure;
+  s.inputEnd = offset + compressedSize;
+  s.failure = RefillInput(s);
+  if (s.failure != kGroupDecodeOk) return s.failure;
+  const uint8_t* header = s.next;
+  const uint32_t dictionary = static_cast<uint32_t>(header[2]) | static_cast<uint32_t>(header[3]) << 8 |
+                              static_cast<uint32_t>(header[4]) << 16 | static_cast<uint32_t>(header[5]) << 24;
+  s.filter = header[0];
+  s.failure = kGroupDecodeDamaged;
+  if (s.filter != kFilterNone && s.filter != kFilterX86) return s.failure;
+  if (dictionary > kMaxGroupDictionary) return s.failure;
+  int noMemory = 0;
+  if (!s.lzma.Start(header[1], DictionaryBytes(dictionary, originalSize), &noMemory)) {
+    s.failure = noMemory ? kGroupDecodeNoMemory : kGroupDecodeDamaged;
+    return s.failure;
+  }
+  if (!s.lzma.StartInput(header + kGroupStreamHeaderSize)) return s.failure;
+  s.next = header + kGroupStreamHeaderSize + 5;
+  s.failure = kGroupDecodeOk;
+  return s.failure;
+}
+
+GroupDecodeStatus GroupDecoder::Read(char* out, size_t capacity, size_t* produced) {
+  *produced = 0;
+  if (!state_) return kGroupDecodeDamaged;
+  State& s = *state_;
+  if (s.failure != kGroupDecodeOk) return s.failure;
+  while (*produced < capacity) {
+    if (s.taken < s.ready) {
+      const size_t left = capacity - *produced;
+      const size_t count = s.ready - s.taken < left ? s.ready - s.taken : left;
+      memcpy(out + *produced, s.staging + s.taken, count);
+      s.taken += count;
+      *produced += count;
+      continue;
+    }
+    if (s.ended && s.ready == s.filled) break;
+    s.failure = Stage(s);
+    if (s.failure != kGroupDecodeOk) {
+      *produced = 0;
+      return s.failure;
+    }
+  }
+  s.handed += *produced;
+  return kGroupDecodeOk;
+}
+
+uint64_t GroupDecoder::position() const { return state_ ? state_->handed : 0; }

@@ -1,0 +1,45 @@
+// What PackFiles needs to write a compressed package: the list's files divided into
+// groups, and each group's stream. The core only decodes; the compressor is the caller's
+// (the native tool's, on liblzma), so that the program copied into packages carries no
+// encoder.
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+
+class PackFileList;
+
+struct MemberGroup {
+  int firstRow;
+  int rowCount;
+  int stored;  // 1: one row, copied as it is (it does not shrink, or its name is too long)
+};
+
+// A group's stream and, row by row, what the compressor read of each file.
+struct GroupStream {
+  const char* bytes;
+  size_t length;
+  uint64_t originalSize;
+  const uint32_t* originalSizes;
+  const uint32_t* checksums;  // MemberChecksum of each file's bytes
+};
+
+enum CompressStatus {
+  kCompressOk = 0,
+  kCompressCannotRead,  // a file could not be opened or read: *failedRow says which
+  kCompressNoMemory,
+  kCompressTooLarge,    // a file of 4 GiB or more
+};
+
+class MemberCompressor {
+ public:
+  // Divides the list into groups, in list order; called once, before any stream.
+  virtual CompressStatus Plan(const PackFileList& list, int* failedRow) = 0;
+  virtual int groupCount() const = 0;
+  virtual MemberGroup group(int index) const = 0;
+  // Waits for the stream of compressed group `index` (asked for in order, each once); it
+  // stays valid until the next call.
+  virtual CompressStatus TakeStream(int index, GroupStream* stream, int* failedRow) = 0;
+
+ protected:
+  ~MemberCompressor() {}
+};

@@ -1,0 +1,309 @@
+// Compressed packages on the host: the records, what pack --compress writes (checked
+// against liblzma's own decoder and independent of the number of threads), and the
+// core's reader, list, verify and extract on them, whole and damaged.
+#include <gtest/gtest.h>
+#include <lzma.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/lzma_member_compressor.h"
+#include "core/compression_record.h"
+#include "core/member_name.h"
+#include "core/pack_job.h"
+#include "core/package_reader.h"
+#include "host/support/compressed_fixture.h"
+#include "host/support/host_files.h"
+#include "host/support/tool_process.h"
+#include "support/test_pack_list.h"
+
+namespace {
+
+TEST(CompressionRecords, ReadBackOnlyWhenEveryCoveredByteIsAsWritten) {
+  PackageDirEntry group = {};
+  strcpy(group.name, kGroupEntryName);
+  group.offset = 5000, group.size = 700;
+  ASSERT_TRUE(WriteGroupRecord(group, {kCodecLzma, 3, 0x123456789ull}));
+  PackageDirEntry member = {};
+  memset(member.name, 'm', kMaxCompressedNameLength);  // the longest name that leaves room
+  member.offset = 5700;
+  ASSERT_TRUE(WriteCompressedMemberRecord(member, {7, 4096, 0xCAFEF00D}));
+  PackageDirEntry tooLong = {};
+  memset(tooLong.name, 'm', kMaxCompressedNameLength + 1);
+  EXPECT_FALSE(WriteCompressedMemberRecord(tooLong, {7, 1, 1}));
+  EXPECT_FALSE(WriteGroupRecord(tooLong, {kCodecLzma, 1, 1}));
+
+  GroupRecord g;
+  CompressedMemberRecord m;
+  ASSERT_TRUE(ReadGroupRecord(group, &g));
+  EXPECT_EQ(g.memberCount, 3u);
+  EXPECT_EQ(g.originalSize, 0x123456789ull);
+  ASSERT_TRUE(ReadCompressedMemberRecord(member, &m));
+  EXPECT_EQ(m.group, 7u);
+  EXPECT_EQ(m.originalSize, 4096u);
+  EXPECT_EQ(m.checksum, 0xCAFEF00Du);
+  EXPECT_FALSE(ReadGroupRecord(member, &g)) << "one record is never taken for the other";
+  EXPECT_FALSE(ReadCompressedMemberRecord(group, &m));
+  // Today's readers refuse the group entry's name, and with it the whole directory.
+  EXPECT_FALSE(IsSafeMemberName(group.name));
+  EXPECT_TRUE(IsGroupEntry(group));
+
+  // Every byte of the name, the record, the offset and the size is covered.
+  for (size_t at = 0; at < 248; ++at) {
+    if (at >= 244 && at < 260) continue;  // the checksum record's own bytes
+    for (PackageDirEntry* entry : {&group, &member}) {
+      PackageDirEntry flipped = *entry;
+      if (at < 240) {
+        flipped.name[at] ^= 0x20;
+      } else {
+        reinterpret_cast<char*>(&flipped.offset)[at - 240] ^= 0x01;
+      }
+      EXPECT_FALSE(ReadGroupRecord(flipped, &g) || ReadCompressedMemberRecord(flipped, &m)) << at;
+    }
+  }
+}
+
+// The files of the round trips: stored and compressed members, empty ones inside
+// groups, a group of one, the longest names the records allow and one longer.
+struct PackCase {
+  std::string name;
+  std::vector<char> bytes;
+  const char* codec;
+};
+
+std::vector<PackCase> MixedMembers() {
+  return {{"setup.exe", CompressibleBytes(30000, 1), "lzma"},
+          {"a.txt", CompressibleBytes(40000, 2), "lzma"},
+          {"empty.txt", {}, "lzma"},
+          {"c.txt", CompressibleBytes(3000, 3), "lzma"},
+          {"noise.cab", PseudoRandomBytes(50000, 4), "stored"},
+          {"alone.txt", CompressibleBytes(7000, 5), "lzma"},
+          {"noise2.bin", PseudoRandomBytes(9000, 6), "stored"},
+          {std::string(kMaxCompressedNameLength, 'n'), CompressibleBytes(4000, 7), "lzma"},
+          {std::string(kMaxCompressedNameLength + 1, 'o'), CompressibleBytes(4000, 8), "stored"},
+          {"last-empty", {}, "lzma"}};
+}
+
+class CompressedPack : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    members_ = MixedMembers();
+    WriteBytes(root_.Join("Lodkin.exe"), PseudoRandomBytes(12000, 9));
+    for (const PackCase& member : members_) {
+      WriteBytes(root_.Join(member.name), member.bytes);
+      rows_.push_back(root_.Join(member.name));
+    }
+  }
+
+  // Packs in-process with a small group limit, so that groups also end on their size.
+  std::vector<char> Pack(const std::string& name, unsigned threads, uint64_t groupLimit = 64 << 10) {
+    LzmaMemberCompressor compressor(threads, groupLimit);
+    PackOptions options = DefaultPackOptions();
+    const std::string path = root_.Join(name);
+    options.packagePath = path.c_str();
+    options.compressor = &compressor;
+    PackResult result;
+    EXPECT_EQ(PackFiles(TestList(rows_), root_.Join("Lodkin.exe").c_str(), options, &result), kPackCompleted)
+        << result.name;
+    return ReadBytes(path);
+  }
+
+  RunResult Cli(const std::vector<std::string>& arguments) {
+    RunSettings settings;
+    settings.directory = root_.path();
+    return RunCli(arguments, settings);
+  }
+
+  HostFolder root_;
+  std::vector<PackCase> members_;
+  std::vector<std::string> rows_;
+};
+
+// Decodes a group's stream with liblzma, from the header the group decoder reads.
+std::vector<char> DecodeWithLiblzma(const char* stream, size_t length, uint64_t originalSize) {
+  EXPECT_GE(length, kGroupStreamHeaderSize);
+  const unsigned properties = static_cast<unsigned char>(stream[1]);
+  lzma_options_lzma options;
+  lzma_lzma_preset(&options, 6);
+  options.lc = properties % 9, options.lp = properties / 9 % 5, options.pb = properties / 45;
+  memcpy(&options.dict_size, stream + 2, 4);
+  EXPECT_EQ(stream[0], 0) << "no branch converter";
+  const lzma_filter filters[] = {{LZMA_FILTER_LZMA1, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
+  std::vector<char> out(originalSize + 1);
+  size_t inPosition = kGroupStreamHeaderSize, outPosition = 0;
+  const lzma_ret ret = lzma_raw_buffer_decode(filters, nullptr, reinterpret_cast<const uint8_t*>(stream),
+                                              &inPosition, length, reinterpret_cast<uint8_t*>(out.data()),
+                                              &outPosition, out.size());
+  EXPECT_EQ(ret, LZMA_OK);
+  EXPECT_EQ(inPosition, length) << "the stream ends where its entry says";
+  out.resize(outPosition);
+  return out;
+}
+
+TEST_F(CompressedPack, GroupsAreSolidStreamsThatLiblzmaDecodesAndThreadsDoNotChange) {
+  const std::vector<char> one = Pack("one.exe", 1);
+  EXPECT_EQ(Pack("three.exe", 3), one) << "the bytes depend on the number of threads";
+  const std::vector<PackageDirEntry> entries = DirectoryOf(one);
+  size_t member = 0, groups = 0;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    GroupRecord group;
+    if (!IsGroupEntry(entries[i])) {
+      EXPECT_STREQ(members_[member].codec, "stored") << entries[i].name;
+      EXPECT_EQ(entries[i].size, members_[member++].bytes.size());
+      continue;
+    }
+    ++groups;
+    ASSERT_TRUE(ReadGroupRecord(entries[i], &group));
+    std::vector<char> original;
+    for (uint32_t k = 0; k < group.memberCount; ++k) {
+      const PackageDirEntry& entry = entries[i + 1 + k];
+      EXPECT_STREQ(entry.name, members_[member].name.c_str());
+      EXPECT_STREQ(members_[member].codec, "lzma") << entry.name;
+      EXPECT_EQ(entry.size, 0u);
+      EXPECT_EQ(entry.offset, entries[i].offset + entries[i].size);
+      original.insert(original.end(), members_[member].bytes.begin(), members_[member].bytes.end());
+      ++member;
+    }
+    EXPECT_EQ(group.originalSize, original.size());
+    EXPECT_EQ(DecodeWithLiblzma(&one[entries[i].offset], entries[i].size, group.originalSize), original);
+    i += group.memberCount;
+  }
+  EXPECT_EQ(member, members_.size());
+  // [setup] ends on the limit, [a, empty, c], [alone], [nnn..], [last-empty]
+  EXPECT_EQ(groups, 5u);
+  size_t stored = 0, compressible = 0;
+  for (const PackCase& c : members_) (strcmp(c.codec, "stored") == 0 ? stored : compressible) += c.bytes.size();
+  EXPECT_LT(one.size(), 12000 + stored + compressible * 6 / 10 + entries.size() * 268 + 20)
+      << "the compressible files shrank";
+}
+
+TEST_F(CompressedPack, TheReaderHandsOutOriginalBytesInAnyOrder) {
+  Pack("pkg.exe", 2);
+  PackageReader reader;
+  ASSERT_TRUE(reader.Open(root_.Join("pkg.exe").c_str()));
+  ASSERT_EQ(reader.count(), static_cast<int>(members_.size()));
+  EXPECT_EQ(reader.moduleImageLength(), 12000u);
+  CopyBuffer buffer;
+  // In order (the run), backwards and skipping (each restarts its group).
+  std::vector<int> order;
+  for (int i = 0; i < reader.count(); ++i) order.push_back(i);
+  for (int i = reader.count() - 1; i >= 0; --i) order.push_back(i);
+  for (int i : {3, 1, 2, 3, 0}) order.push_back(i);
+  for (int i : order) {
+    const PackCase& member = members_[i];
+    EXPECT_STREQ(reader.entry(i).name, member.name.c_str());
+    EXPECT_EQ(reader.isCompressed(i), strcmp(member.codec, "lzma") == 0) << member.name;
+    EXPECT_EQ(reader.originalSize(i), member.bytes.size());
+    const std::string out = root_.Join("out.bin");
+    {
+      BinaryFile file;
+      ASSERT_TRUE(CreateOutputFile(file, out.c_str()));
+      EXPECT_EQ(reader.CopyMember(i, file, buffer), kMemberIntact) << member.name;
+    }
+    EXPECT_EQ(ReadBytes(out), member.bytes) << member.name;
+    EXPECT_EQ(reader.CheckMember(i, buffer), kMemberIntact) << member.name;
+  }
+  EXPECT_EQ(reader.CheckModuleImage(buffer), kMemberIntact);
+}
+
+TEST_F(CompressedPack, ListExtractAndVerifyThroughTheTool) {
+  rows_.clear();
+  std::vector<std::string> arguments = {"pack", "--compress", "--stub", "Lodkin.exe", "-o", "pkg.exe"};
+  for (const PackCase& member : members_) arguments.push_back(member.name);
+  RunResult run = Cli(arguments);
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  run = Cli({"list", "--json", "pkg.exe"});
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  // One group here: the tool's limit is far above these files.
+  EXPECT_NE(run.out.find(",\"size\":0,\"checksum\":"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\"codec\":\"lzma\",\"originalSize\":40000,\"group\":0}"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\"name\":\"noise.cab\""), std::string::npos);
+  EXPECT_NE(run.out.find("\"codec\":\"stored\",\"originalSize\":50000,\"group\":null}"), std::string::npos);
+  EXPECT_NE(run.out.find("\"codec\":\"lzma\",\"originalSize\":7000,\"group\":1}"), std::string::npos);
+  run = Cli({"list", "pkg.exe"});
+  EXPECT_NE(run.out.find("\tcodec\toriginal size\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\tstored\t9000\n"), std::string::npos) << run.out;
+  run = Cli({"verify", "pkg.exe"});
+  EXPECT_EQ(run.exitStatus, 0) << run.err;
+  run = Cli({"extract", "pkg.exe", "-C", "x"});
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  for (const PackCase& member : members_) EXPECT_EQ(ReadBytes(root_.Join("x/" + member.name)), member.bytes);
+}
+
+// Bytes of a compressed package changed where each kind of damage lands; every one is
+// named as a damaged member by verify, and extract leaves no damaged bytes.
+TEST_F(CompressedPack, DamageToAStreamOrARecordNamesTheMember) {
+  const std::vector<char> valid = Pack("valid.exe", 1);
+  const std::vector<PackageDirEntry> entries = DirectoryOf(valid);
+  ASSERT_TRUE(IsGroupEntry(entries[0]));
+  // Entries 0, 1: the group [setup.exe]; 2: the group of 3 a.txt, 4 empty.txt, 5 c.txt.
+  ASSERT_TRUE(IsGroupEntry(entries[2]));
+  // A changed stream shows in whichever member of the group decodes wrong first; a
+  // changed record names its member, or for the group's record the group's first.
+  const std::vector<std::string> anyOfGroup = {"a.txt", "empty.txt", "c.txt"};
+  struct Case {
+    const char* what;
+    size_t at;
+    std::vector<std::string> members;
+    char mask = 0x01;
+  };
+  const std::vector<Case> cases = {
+      {"the stream's first data byte", entries[2].offset + kGroupStreamHeaderSize, anyOfGroup},
+      {"the middle of the stream", entries[2].offset + entries[2].size / 2, anyOfGroup},
+      {"the stream's last byte", entries[2].offset + entries[2].size - 1, anyOfGroup},
+      // lc 3 to 4, lp 0 to 4, pb 2 to 1 (lc alone would not do: these bytes share their top bits)
+      {"the stream's properties", entries[2].offset + 1, anyOfGroup, 0x08},
+      {"a member record's original size", EntryPosition(valid, 5) + 228, {"c.txt"}},
+      {"a member's size", EntryPosition(valid, 5) + 264, {"c.txt"}},
+      {"the group's original size", EntryPosition(valid, 2) + 232, {"a.txt"}},
+      {"the group's size", EntryPosition(valid, 2) + 264, {"a.txt"}},
+      {"the group's member count", EntryPosition(valid, 2) + 228, {"a.txt"}},
+  };
+  for (const Case& c : cases) {
+    std::vector<char> damaged = valid;
+    damaged[c.at] ^= c.mask;
+    WriteBytes(root_.Join("damaged.exe"), damaged);
+    RunResult run = Cli({"verify", "damaged.exe"});
+    EXPECT_EQ(run.exitStatus, 1) << c.what;
+    bool named = false;
+    for (const std::string& member : c.members) named = named || run.err.find("member \"" + member + "\"") != std::string::npos;
+    EXPECT_TRUE(named) << c.what << ": " << run.err;
+    run = Cli({"extract", "damaged.exe", "-C", "d"});
+    EXPECT_EQ(run.exitStatus, 1) << c.what;
+    // The damaged member is never left; that the members before it go too is the clean-up
+    // of extract, tested with it.
+    for (const PackCase& member : members_) {
+      const std::string path = root_.Join("d/" + member.name);
+      if (Exists(path)) {
+        EXPECT_EQ(ReadBytes(path), member.bytes) << c.what << ": " << member.name;
+      }
+    }
+    RemoveAll(root_.Join("d"));
+  }
+}
+
+TEST_F(CompressedPack, FourThousandSmallMembers) {
+  HostFolder many;
+  std::vector<std::string> arguments = {"pack", "--compress", "--stub", root_.Join("Lodkin.exe"), "-o", "many.exe"};
+  std::vector<std::vector<char>> contents;
+  for (int i = 0; i < 4000; ++i) {
+    const std::string name = i == 0 ? "setup.exe" : "f" + std::to_string(i) + ".txt";
+    contents.push_back(i % 7 == 0 ? PseudoRandomBytes(i % 300, i) : CompressibleBytes(i % 500, i));
+    WriteBytes(many.Join(name), contents.back());
+    arguments.push_back(name);
+  }
+  RunSettings settings;
+  settings.directory = many.path();
+  RunResult run = RunCli(arguments, settings);
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  run = RunCli({"extract", "many.exe", "-C", "x"}, settings);
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  for (int i = 0; i < 4000; ++i) {
+    const std::string name = i == 0 ? "setup.exe" : "f" + std::to_string(i) + ".txt";
+    ASSERT_EQ(ReadBytes(many.Join("x/" + name)), contents[i]) << name;
+  }
+  EXPECT_LT(ReadBytes(many.Join("many.exe")).size(), 12000 + 4000 * 268 + 4000 * 250u);
+}
+
+}  // namespace

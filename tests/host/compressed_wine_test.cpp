@@ -1,0 +1,180 @@
+// Compressed packages through the real programs under Wine: the run and "-e" write every
+// member byte for byte; a damaged stream or record stops the run before anything starts
+// and leaves nothing; lodkin-cli.exe reads them and refuses to write them; a signed
+// compressed package still runs.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "core/compression_record.h"
+#include "host/support/compressed_fixture.h"
+#include "host/support/host_files.h"
+#include "host/support/tool_process.h"
+
+namespace {
+
+std::string RecordValue(const std::string& record, const std::string& key) {
+  const size_t at = record.find(key + "=");
+  if (at == std::string::npos) return std::string();
+  const size_t start = at + key.size() + 1;
+  return record.substr(start, record.find('\n', start) - start);
+}
+
+// A host path for a Windows path under the prefix's drive C:.
+std::string HostPathOf(const std::string& windowsPath) {
+  const char* prefix = getenv("WINEPREFIX");
+  std::string host = std::string(prefix != nullptr ? prefix : WindowsBinFolder() + "/../wineprefix") + "/drive_c" +
+                     windowsPath.substr(2);
+  for (char& c : host) {
+    if (c == '\\') c = '/';
+  }
+  return host;
+}
+
+int KVLodkinFoldersIn(const std::string& folder) {
+  int count = 0;
+  for (const std::string& name : FolderEntries(folder)) count += name.rfind("KVLodkin", 0) == 0;
+  return count;
+}
+
+class CompressedUnderWine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    bin_ = WindowsBinFolder();
+    if (bin_.empty()) GTEST_SKIP() << "the host build was configured without the cross build's bin";
+    members_ = {{"setup.exe", ReadBytes(bin_ + "/stand_in_setup.exe")},
+                {"a.txt", CompressibleBytes(300000, 31)},
+                {"empty.txt", {}},
+                {"noise.cab", PseudoRandomBytes(100000, 32)},
+                {"alone.txt", CompressibleBytes(5000, 33)},
+                {std::string(kMaxCompressedNameLength - 4, 'n') + ".txt", CompressibleBytes(2000, 34)}};
+    std::vector<std::string> arguments = {"pack", "--compress", "-o", "pkg.exe"};
+    for (const HandMember& member : members_) {
+      WriteBytes(root_.Join(member.name), member.bytes);
+      arguments.push_back(member.name);
+    }
+    RunSettings settings;
+    settings.directory = root_.path();
+    const RunResult pack = RunCli(arguments, settings);
+    ASSERT_EQ(pack.exitStatus, 0) << pack.err;
+    package_ = root_.Join("pkg.exe");
+    valid_ = ReadBytes(package_);
+  }
+
+  // The package's bytes run (or "-e") under Wine, its boxes closed; "exit=" and "box=" lines.
+  std::string Run(const std::vector<char>& bytes, const std::vector<std::string>& tail = {}) {
+    WriteBytes(package_, bytes);
+    chmod(package_.c_str(), 0755);
+    std::vector<std::string> arguments = {WinePath(package_)};
+    arguments.insert(arguments.end(), tail.begin(), tail.end());
+    RunSettings settings;
+    settings.environment.push_back({"LODKIN_STAND_IN_RECORD", WinePath(root_.Join("record.txt"))});
+    settings.timeoutSeconds = 90;
+    const RunResult run = RunUnderWine(bin_ + "/run_closing_boxes.exe", arguments, settings);
+    EXPECT_EQ(run.exitStatus, 0) << run.out << run.err;
+    std::string out;
+    for (char c : run.out) {
+      if (c != '\r') out += c;
+    }
+    return out;
+  }
+
+  std::string bin_;
+  HostFolder root_;
+  std::vector<HandMember> members_;
+  std::string package_;
+  std::vector<char> valid_;
+};
+
+TEST_F(CompressedUnderWine, RunAndExtractWriteEveryMemberAndDamageStopsBoth) {
+  // The run: the stand-in starts in the work directory, every member there as packed.
+  EXPECT_EQ(Run(valid_), "exit=0\n");
+  ASSERT_TRUE(Exists(root_.Join("record.txt"))) << "the setup program was not started";
+  const std::vector<char> record = ReadBytes(root_.Join("record.txt"));
+  const std::string self = RecordValue(std::string(record.begin(), record.end()), "self");
+  const std::string work = HostPathOf(self.substr(0, self.rfind('\\')));
+  for (const HandMember& member : members_) EXPECT_EQ(ReadBytes(work + "/" + member.name), member.bytes) << member.name;
+  RemoveAll(work);
+  const std::string temp = work.substr(0, work.rfind('/'));
+  const int workBefore = KVLodkinFoldersIn(temp);
+  unlink(root_.Join("record.txt").c_str());
+
+  // "-e": the members in the folder named after the package.
+  EXPECT_EQ(Run(valid_, {"-e"}), "exit=0\n");
+  for (const HandMember& member : members_) {
+    EXPECT_EQ(ReadBytes(root_.Join("pkg/pkg/" + member.name)), member.bytes) << member.name;
+  }
+  RemoveAll(root_.Join("pkg"));
+
+  const std::vector<PackageDirEntry> entries = DirectoryOf(valid_);
+  ASSERT_TRUE(IsGroupEntry(entries[0]));
+  // The first group holds setup.exe, a.txt and empty.txt (noise.cab, stored, ends it).
+  const std::vector<std::string> anyOfGroup = {"setup.exe", "a.txt", "empty.txt"};
+  struct Case {
+    const char* what;
+    size_t at;
+    std::vector<std::string> members;
+  };
+  const std::vector<Case> cases = {
+      {"the middle of the stream", entries[0].offset + entries[0].size / 2, anyOfGroup},
+      {"a member record", EntryPosition(valid_, 2) + 232, {"a.txt"}},
+      {"the group's original size", EntryPosition(valid_, 0) + 232, {"setup.exe"}},
+      {"the group's size", EntryPosition(valid_, 0) + 264, {"setup.exe"}},
+  };
+  for (const Case& c : cases) {
+    std::vector<char> damaged = valid_;
+    damaged[c.at] ^= 0x01;
+    const std::string out = Run(damaged);
+    bool named = false;
+    for (const std::string& name : c.members) named = named || out == "exit=1392\nbox=Error: [" + name + "] is damaged.\n";
+    EXPECT_TRUE(named) << c.what << ": " << out;
+    EXPECT_FALSE(Exists(root_.Join("record.txt"))) << c.what << ": something started";
+    EXPECT_EQ(KVLodkinFoldersIn(temp), workBefore) << c.what << ": a work directory was left";
+    EXPECT_EQ(Run(damaged, {"-e"}), "exit=1\n") << c.what;
+    EXPECT_FALSE(Exists(root_.Join("pkg"))) << c.what;
+    RemoveAll(root_.Join("pkg"));
+  }
+}
+
+TEST_F(CompressedUnderWine, TheWindowsToolReadsButDoesNotWriteThem) {
+  const std::string cli = bin_ + "/lodkin-cli.exe";
+  RunSettings settings;
+  settings.directory = root_.path();
+  RunResult run = RunUnderWine(cli, {"verify", "pkg.exe"}, settings);
+  EXPECT_EQ(run.exitStatus, 0) << run.err;
+  run = RunUnderWine(cli, {"list", "pkg.exe"}, settings);
+  EXPECT_NE(run.out.find("\ta.txt\t"), std::string::npos) << run.out << run.err;
+  EXPECT_NE(run.out.find("\tlzma\t300000"), std::string::npos) << run.out;
+  run = RunUnderWine(cli, {"extract", "pkg.exe", "-C", "x"}, settings);
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  for (const HandMember& member : members_) EXPECT_EQ(ReadBytes(root_.Join("x/" + member.name)), member.bytes);
+  run = RunUnderWine(cli, {"pack", "--compress", "-o", "again.exe", "setup.exe"}, settings);
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_NE(run.err.find("--compress is not available in this build"), std::string::npos) << run.err;
+  EXPECT_FALSE(Exists(root_.Join("again.exe")));
+}
+
+TEST_F(CompressedUnderWine, ASignedCompressedPackageRuns) {
+  const std::string key = root_.Join("key.pem"), cert = root_.Join("cert.pem");
+  RunResult made = RunProcess("/usr/bin/openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key,
+                                                   "-out", cert, "-days", "30", "-subj", "/CN=Lodkin test",
+                                                   "-addext", "extendedKeyUsage=codeSigning"});
+  ASSERT_EQ(made.exitStatus, 0) << made.err;
+  const std::string signedPath = root_.Join("signed.exe");
+  made = RunProcess("/usr/bin/osslsigncode", {"sign", "-certs", cert, "-key", key, "-in", package_, "-out", signedPath});
+  ASSERT_EQ(made.exitStatus, 0) << made.err;
+  const std::vector<char> signedBytes = ReadBytes(signedPath);
+  ASSERT_GT(signedBytes.size(), valid_.size());
+  EXPECT_EQ(Run(signedBytes), "exit=0\n");
+  ASSERT_TRUE(Exists(root_.Join("record.txt"))) << "the signed package did not start its setup program";
+  const std::vector<char> record = ReadBytes(root_.Join("record.txt"));
+  const std::string self = RecordValue(std::string(record.begin(), record.end()), "self");
+  const std::string work = HostPathOf(self.substr(0, self.rfind('\\')));
+  for (const HandMember& member : members_) EXPECT_EQ(ReadBytes(work + "/" + member.name), member.bytes) << member.name;
+  RemoveAll(work);
+}
+
+}  // namespace
