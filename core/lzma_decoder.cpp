@@ -27,6 +27,7 @@ const unsigned kRepLength = kMatchLength + kLengthCoderSize;
 const unsigned kLiterals = kRepLength + kLengthCoderSize;
 const unsigned kLiteralCoderSize = 0x300;
 const unsigned kMinMatch = 2;
+const unsigned kMaxContextBits = 4;
 const uint32_t kEndMarkerDistance = 0xFFFFFFFF;
 
 // States 0..6 follow a literal, 7..11 a match, a rep match or a short rep.
@@ -181,6 +182,9 @@ int LzmaDecoder::Start(uint8_t properties, size_t dictionaryBytes, int* noMemory
   *noMemory = 0;
   if (properties >= 9 * 5 * 5) return 0;
   const unsigned lc = properties % 9, lp = properties / 9 % 5, pb = properties / 45;
+  // The encoder never combines more than four context bits; refusing more also keeps the
+  // literal model at 24 KiB instead of 6 MiB.
+  if (lc + lp > kMaxContextBits) return 0;
   const size_t count = kLiterals + (static_cast<size_t>(kLiteralCoderSize) << (lc + lp));
   if (count > probabilityCount_) {
     free(run_.probabilities);
