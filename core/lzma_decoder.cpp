@@ -87,7 +87,7 @@ static LZMA_INLINE uint32_t DecodeDistance(RangeDecoder& rc, LzmaProbability* pr
   return distance + middle + rc.ReverseTree(probs + kAlign, 4);
 }
 
-// A new distance. Returns 0 for one that reaches before the data (the end marker too).
+// A new distance. Returns 0 for one that reaches before the data, or the end marker.
 static LZMA_INLINE int DecodeMatch(LzmaRun& r, unsigned posState, uint32_t* length) {
   r.rep3 = r.rep2;
   r.rep2 = r.rep1;
@@ -163,7 +163,7 @@ static LzmaDecodeResult DecodeSymbols(LzmaRun& r, const uint8_t* inputLimit, siz
     uint32_t length;
     const int valid = r.rc.Bit(probs + kIsRep + r.state) ? DecodeRep(r, posState, &length)
                                                          : DecodeMatch(r, posState, &length);
-    if (!valid) return kLzmaDecodeDamaged;
+    if (!valid) return r.rep0 == kEndMarkerDistance ? kLzmaDecodeEndMarker : kLzmaDecodeDamaged;
     CopyMatch(r, length, limit);
   }
   return kLzmaDecodeOk;
@@ -246,12 +246,13 @@ int LzmaDecoder::FinishAt(const uint8_t*& next, size_t available) {
   r.rc.next = next;
   const size_t normalize = r.rc.range < (1u << 24) ? 1 : 0;
   if (available > normalize) {
-    // More bytes than the coder's last one: they must be an end marker.
-    const unsigned posState = static_cast<uint32_t>(r.base + r.pos) & r.pbMask;
-    if (!r.rc.Bit(r.probabilities + kIsMatch + (r.state << 4) + posState)) return 0;
-    if (r.rc.Bit(r.probabilities + kIsRep + r.state)) return 0;
-    const uint32_t length = DecodeLength(r.rc, r.probabilities + kMatchLength, posState);
-    if (DecodeDistance(r.rc, r.probabilities, length) != kEndMarkerDistance) return 0;
+    // More bytes than the coder's last one: they must be an end marker. Decoding one
+    // more symbol may write a byte into the dictionary; it is refused then anyway.
+    if (r.pos == r.size) {
+      r.base += r.size;
+      r.pos = 0;
+    }
+    if (DecodeSymbols(r, next + available, r.pos + 1) != kLzmaDecodeEndMarker) return 0;
   }
   r.rc.Normalize();
   if (static_cast<size_t>(r.rc.next - next) != available || r.rc.code != 0) return 0;

@@ -9,7 +9,8 @@
 
 enum LzmaDecodeResult {
   kLzmaDecodeOk,        // the requested bytes are out, or the input reached its limit
-  kLzmaDecodeDamaged,   // a distance before the data, or an end marker in the middle
+  kLzmaDecodeDamaged,   // a distance before the data
+  kLzmaDecodeEndMarker,  // the end marker: nothing more to decode
 };
 
 // Everything the symbol loop touches, copied to a local while it runs so that the

@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "support/seeded_bytes.h"
@@ -169,10 +170,10 @@ DamagedGroup Damage(const SampleGroup& sample, uint32_t seed) {
     case 3: g.erase(g.begin() + at); break;
     case 4: g.resize(at); break;
     case 5: g.insert(g.end(), 1 + value % 8, value); break;
-    case 6: g[pick % kGroupStreamHeaderSize] = value; break;
+    case 6: g[pick % std::min<size_t>(g.size(), kGroupStreamHeaderSize)] = value; break;
     case 7: damaged.originalSize += static_cast<int>(value % 9) - 4; break;
     default:  // several bytes at once
-      for (int i = 5; i < 16; i += 2) g[(pick + noise[i] * 131u) % g.size()] ^= noise[i + 1];
+      for (int i = 5; i + 1 < 16; i += 2) g[(pick + noise[i] * 131u) % g.size()] ^= noise[i + 1];
       break;
   }
   if (damaged.originalSize > (1u << 20)) damaged.originalSize = 0;  // an empty group made shorter
