@@ -37,8 +37,7 @@ const uint8_t kAfterLiteral[kStates] = {0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 4, 5};
 
 // How many earlier bytes a distance may reach: all decoded so far, up to the dictionary.
 static LZMA_INLINE uint32_t Reach(const LzmaRun& r) {
-  const uint64_t done = r.base + r.pos;
-  return static_cast<uint32_t>(done < r.size ? done : r.size);
+  return static_cast<uint32_t>(r.wrapped ? r.size : r.pos);
 }
 
 // The byte `distance + 1` back from the write position (distance < Reach).
@@ -48,8 +47,8 @@ static LZMA_INLINE uint8_t ByteBack(const LzmaRun& r, uint32_t distance) {
 }
 
 static LZMA_INLINE void DecodeLiteral(LzmaRun& r) {
-  const uint32_t position = static_cast<uint32_t>(r.base + r.pos);
-  const unsigned previous = (r.base + r.pos) != 0 ? ByteBack(r, 0) : 0;
+  const uint32_t position = r.base + static_cast<uint32_t>(r.pos);
+  const unsigned previous = (r.wrapped || r.pos != 0) ? ByteBack(r, 0) : 0;
   LzmaProbability* probs = r.probabilities + kLiterals +
                            kLiteralCoderSize * (((position & r.lpMask) << r.lc) + (previous >> (8 - r.lc)));
   unsigned symbol = 1;
@@ -155,7 +154,7 @@ static LZMA_INLINE void CopyMatch(LzmaRun& r, uint32_t length, size_t limit) {
 static LzmaDecodeResult DecodeSymbols(LzmaRun& r, const uint8_t* inputLimit, size_t limit) {
   LzmaProbability* probs = r.probabilities;
   while (r.pos < limit && r.rc.next <= inputLimit) {
-    const unsigned posState = static_cast<uint32_t>(r.base + r.pos) & r.pbMask;
+    const unsigned posState = (r.base + static_cast<uint32_t>(r.pos)) & r.pbMask;
     if (!r.rc.Bit(probs + kIsMatch + (r.state << 4) + posState)) {
       DecodeLiteral(r);
       continue;
@@ -204,6 +203,7 @@ int LzmaDecoder::Start(uint8_t properties, size_t dictionaryBytes, int* noMemory
   run_.size = dictionaryBytes;
   run_.pos = 0;
   run_.base = 0;
+  run_.wrapped = false;
   run_.state = 0;
   run_.rep0 = run_.rep1 = run_.rep2 = run_.rep3 = 0;
   run_.pending = 0;
@@ -225,7 +225,8 @@ LzmaDecodeResult LzmaDecoder::Decode(const uint8_t*& next, const uint8_t* inputL
                                      size_t capacity, size_t* produced) {
   LzmaRun r = run_;
   if (r.pos == r.size) {
-    r.base += r.size;
+    r.base += static_cast<uint32_t>(r.size);
+    r.wrapped = true;
     r.pos = 0;
   }
   const size_t start = r.pos;
@@ -249,7 +250,8 @@ int LzmaDecoder::FinishAt(const uint8_t*& next, size_t available) {
     // More bytes than the coder's last one: they must be an end marker. Decoding one
     // more symbol may write a byte into the dictionary; it is refused then anyway.
     if (r.pos == r.size) {
-      r.base += r.size;
+      r.base += static_cast<uint32_t>(r.size);
+    r.wrapped = true;
       r.pos = 0;
     }
     if (DecodeSymbols(r, next + available, r.pos + 1) != kLzmaDecodeEndMarker) return 0;

@@ -21,7 +21,8 @@ struct LzmaRun {
   uint8_t* dictionary;
   size_t size;       // of the dictionary
   size_t pos;        // next byte of the dictionary to write
-  uint64_t base;     // stream position of dictionary[0] in the current cycle
+  uint32_t base;     // stream position of dictionary[0] in this cycle, modulo 2^32
+  bool wrapped;      // the dictionary has been filled once: all of it is history
   unsigned state;
   uint32_t rep0, rep1, rep2, rep3;
   uint32_t pending;  // bytes of the last match not copied yet
