@@ -138,6 +138,22 @@ TEST(GroupDecoder, RefusesGroupsThePackerNeverWrites) {
   }
 }
 
+// The group's recorded size cut short while its real bytes follow in the file: a decoder
+// that read past its range would find them and succeed.
+TEST(GroupDecoder, StopsAtTheRecordedSizeWhenTheStreamGoesOn) {
+  HostFolder folder;
+  const std::vector<uint8_t> original = X86CodeBytes(200000);
+  for (bool endMarker : {true, false}) {
+    const std::vector<uint8_t> group = EncodeGroup(original, With(true, endMarker, 1u << 16));
+    for (size_t cut : {size_t(1), size_t(5), size_t(40), group.size() / 2, group.size() - 12}) {
+      const std::vector<uint8_t> head(group.begin(), group.end() - cut), rest(group.end() - cut, group.end());
+      const DecodeOutcome outcome = DecodeGroupInFile(folder.Join("group"), head, original.size(), 65536, 100, rest);
+      EXPECT_EQ(outcome.status, kGroupDecodeDamaged) << "cut " << cut << (endMarker ? ", end marker" : "");
+      EXPECT_LT(outcome.handedOut, original.size());
+    }
+  }
+}
+
 // A few hundred damaged groups here; scripts/fuzz-decoder.sh runs far more under sanitizers.
 TEST(GroupDecoder, RefusesOrMatchesLiblzmaOnDamagedGroups) {
   HostFolder folder;

@@ -68,19 +68,18 @@ bool ReferenceDecode(const std::vector<uint8_t>& group, uint64_t originalSize, s
   return whole;
 }
 
-static void WriteFile(const std::string& path, const std::vector<uint8_t>& before, const std::vector<uint8_t>& group) {
+static void WriteFile(const std::string& path, const std::vector<std::vector<uint8_t>>& parts) {
   FILE* file = fopen(path.c_str(), "wb");
   if (file == nullptr) throw std::runtime_error("cannot write " + path);
-  fwrite(before.data(), 1, before.size(), file);
-  fwrite(group.data(), 1, group.size(), file);
+  for (const std::vector<uint8_t>& part : parts) fwrite(part.data(), 1, part.size(), file);
   if (fclose(file) != 0) throw std::runtime_error("cannot close " + path);
 }
 
 DecodeOutcome DecodeGroupInFile(const std::string& path, const std::vector<uint8_t>& group, uint64_t originalSize,
-                                size_t chunk, size_t before) {
+                                size_t chunk, size_t before, const std::vector<uint8_t>& after) {
   // The bytes before the group look like a stream too, so that reading them would show.
   std::vector<uint8_t> lead(before, 0x5D);
-  WriteFile(path, lead, group);
+  WriteFile(path, {lead, group, after});
   BinaryFile file;
   if (!file.OpenForReading(path.c_str())) throw std::runtime_error("cannot open " + path);
   DecodeOutcome outcome;

@@ -31,11 +31,12 @@ struct DecodeOutcome {
   bool positionTracked = true;                // position() always equalled that sum
 };
 
-// Writes `group` at the very end of `path` after `before` other bytes (so a read past the
-// group fails), then decodes it with GroupDecoder in reads of `chunk` bytes; reading stops
-// at the first error, or after a read past originalSize + 1 bytes (which would be a fault).
+// Writes `group` to `path` after `before` other bytes and followed by `after` (by default
+// nothing, so that a read past the group fails), then decodes it with GroupDecoder in reads
+// of `chunk` bytes; reading stops at the first error, or once more than originalSize bytes
+// came out (which would be a fault).
 DecodeOutcome DecodeGroupInFile(const std::string& path, const std::vector<uint8_t>& group, uint64_t originalSize,
-                                size_t chunk = 65536, size_t before = 3);
+                                size_t chunk = 65536, size_t before = 3, const std::vector<uint8_t>& after = {});
 
 // Test payloads: fixed-seed noise, word text, a slice of an i386 Windows DLL of the
 // installed Wine (real x86 code), and runs of one byte.
