@@ -71,7 +71,9 @@ bool ReferenceDecode(const std::vector<uint8_t>& group, uint64_t originalSize, s
 static void WriteFile(const std::string& path, const std::vector<std::vector<uint8_t>>& parts) {
   FILE* file = fopen(path.c_str(), "wb");
   if (file == nullptr) throw std::runtime_error("cannot write " + path);
-  for (const std::vector<uint8_t>& part : parts) fwrite(part.data(), 1, part.size(), file);
+  for (const std::vector<uint8_t>& part : parts) {
+    if (!part.empty()) fwrite(part.data(), 1, part.size(), file);
+  }
   if (fclose(file) != 0) throw std::runtime_error("cannot close " + path);
 }
 
