@@ -27,6 +27,7 @@ const unsigned kRepLength = kMatchLength + kLengthCoderSize;
 const unsigned kLiterals = kRepLength + kLengthCoderSize;
 const unsigned kLiteralCoderSize = 0x300;
 const unsigned kMinMatch = 2;
+const unsigned kMaxContextBits = 4;
 const uint32_t kEndMarkerDistance = 0xFFFFFFFF;
 
 // States 0..6 follow a literal, 7..11 a match, a rep match or a short rep.
@@ -36,8 +37,7 @@ const uint8_t kAfterLiteral[kStates] = {0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 4, 5};
 
 // How many earlier bytes a distance may reach: all decoded so far, up to the dictionary.
 static LZMA_INLINE uint32_t Reach(const LzmaRun& r) {
-  const uint64_t done = r.base + r.pos;
-  return static_cast<uint32_t>(done < r.size ? done : r.size);
+  return static_cast<uint32_t>(r.wrapped ? r.size : r.pos);
 }
 
 // The byte `distance + 1` back from the write position (distance < Reach).
@@ -47,8 +47,8 @@ static LZMA_INLINE uint8_t ByteBack(const LzmaRun& r, uint32_t distance) {
 }
 
 static LZMA_INLINE void DecodeLiteral(LzmaRun& r) {
-  const uint32_t position = static_cast<uint32_t>(r.base + r.pos);
-  const unsigned previous = (r.base + r.pos) != 0 ? ByteBack(r, 0) : 0;
+  const uint32_t position = r.base + static_cast<uint32_t>(r.pos);
+  const unsigned previous = (r.wrapped || r.pos != 0) ? ByteBack(r, 0) : 0;
   LzmaProbability* probs = r.probabilities + kLiterals +
                            kLiteralCoderSize * (((position & r.lpMask) << r.lc) + (previous >> (8 - r.lc)));
   unsigned symbol = 1;
@@ -86,7 +86,7 @@ static LZMA_INLINE uint32_t DecodeDistance(RangeDecoder& rc, LzmaProbability* pr
   return distance + middle + rc.ReverseTree(probs + kAlign, 4);
 }
 
-// A new distance. Returns 0 for one that reaches before the data (the end marker too).
+// A new distance. Returns 0 for one that reaches before the data, or the end marker.
 static LZMA_INLINE int DecodeMatch(LzmaRun& r, unsigned posState, uint32_t* length) {
   r.rep3 = r.rep2;
   r.rep2 = r.rep1;
@@ -154,7 +154,7 @@ static LZMA_INLINE void CopyMatch(LzmaRun& r, uint32_t length, size_t limit) {
 static LzmaDecodeResult DecodeSymbols(LzmaRun& r, const uint8_t* inputLimit, size_t limit) {
   LzmaProbability* probs = r.probabilities;
   while (r.pos < limit && r.rc.next <= inputLimit) {
-    const unsigned posState = static_cast<uint32_t>(r.base + r.pos) & r.pbMask;
+    const unsigned posState = (r.base + static_cast<uint32_t>(r.pos)) & r.pbMask;
     if (!r.rc.Bit(probs + kIsMatch + (r.state << 4) + posState)) {
       DecodeLiteral(r);
       continue;
@@ -162,7 +162,7 @@ static LzmaDecodeResult DecodeSymbols(LzmaRun& r, const uint8_t* inputLimit, siz
     uint32_t length;
     const int valid = r.rc.Bit(probs + kIsRep + r.state) ? DecodeRep(r, posState, &length)
                                                          : DecodeMatch(r, posState, &length);
-    if (!valid) return kLzmaDecodeDamaged;
+    if (!valid) return r.rep0 == kEndMarkerDistance ? kLzmaDecodeEndMarker : kLzmaDecodeDamaged;
     CopyMatch(r, length, limit);
   }
   return kLzmaDecodeOk;
@@ -181,6 +181,9 @@ int LzmaDecoder::Start(uint8_t properties, size_t dictionaryBytes, int* noMemory
   *noMemory = 0;
   if (properties >= 9 * 5 * 5) return 0;
   const unsigned lc = properties % 9, lp = properties / 9 % 5, pb = properties / 45;
+  // The encoder never combines more than four context bits; refusing more also keeps the
+  // literal model at 24 KiB instead of 6 MiB.
+  if (lc + lp > kMaxContextBits) return 0;
   const size_t count = kLiterals + (static_cast<size_t>(kLiteralCoderSize) << (lc + lp));
   if (count > probabilityCount_) {
     free(run_.probabilities);
@@ -200,6 +203,7 @@ int LzmaDecoder::Start(uint8_t properties, size_t dictionaryBytes, int* noMemory
   run_.size = dictionaryBytes;
   run_.pos = 0;
   run_.base = 0;
+  run_.wrapped = false;
   run_.state = 0;
   run_.rep0 = run_.rep1 = run_.rep2 = run_.rep3 = 0;
   run_.pending = 0;
@@ -221,7 +225,8 @@ LzmaDecodeResult LzmaDecoder::Decode(const uint8_t*& next, const uint8_t* inputL
                                      size_t capacity, size_t* produced) {
   LzmaRun r = run_;
   if (r.pos == r.size) {
-    r.base += r.size;
+    r.base += static_cast<uint32_t>(r.size);
+    r.wrapped = true;
     r.pos = 0;
   }
   const size_t start = r.pos;
@@ -242,12 +247,14 @@ int LzmaDecoder::FinishAt(const uint8_t*& next, size_t available) {
   r.rc.next = next;
   const size_t normalize = r.rc.range < (1u << 24) ? 1 : 0;
   if (available > normalize) {
-    // More bytes than the coder's last one: they must be an end marker.
-    const unsigned posState = static_cast<uint32_t>(r.base + r.pos) & r.pbMask;
-    if (!r.rc.Bit(r.probabilities + kIsMatch + (r.state << 4) + posState)) return 0;
-    if (r.rc.Bit(r.probabilities + kIsRep + r.state)) return 0;
-    const uint32_t length = DecodeLength(r.rc, r.probabilities + kMatchLength, posState);
-    if (DecodeDistance(r.rc, r.probabilities, length) != kEndMarkerDistance) return 0;
+    // More bytes than the coder's last one: they must be an end marker. Decoding one
+    // more symbol may write a byte into the dictionary; it is refused then anyway.
+    if (r.pos == r.size) {
+      r.base += static_cast<uint32_t>(r.size);
+    r.wrapped = true;
+      r.pos = 0;
+    }
+    if (DecodeSymbols(r, next + available, r.pos + 1) != kLzmaDecodeEndMarker) return 0;
   }
   r.rc.Normalize();
   if (static_cast<size_t>(r.rc.next - next) != available || r.rc.code != 0) return 0;

@@ -9,7 +9,8 @@
 
 enum LzmaDecodeResult {
   kLzmaDecodeOk,        // the requested bytes are out, or the input reached its limit
-  kLzmaDecodeDamaged,   // a distance before the data, or an end marker in the middle
+  kLzmaDecodeDamaged,   // a distance before the data
+  kLzmaDecodeEndMarker,  // the end marker: nothing more to decode
 };
 
 // Everything the symbol loop touches, copied to a local while it runs so that the
@@ -20,7 +21,8 @@ struct LzmaRun {
   uint8_t* dictionary;
   size_t size;       // of the dictionary
   size_t pos;        // next byte of the dictionary to write
-  uint64_t base;     // stream position of dictionary[0] in the current cycle
+  uint32_t base;     // stream position of dictionary[0] in this cycle, modulo 2^32
+  bool wrapped;      // the dictionary has been filled once: all of it is history
   unsigned state;
   uint32_t rep0, rep1, rep2, rep3;
   uint32_t pending;  // bytes of the last match not copied yet

@@ -5,7 +5,7 @@
 //
 // The stream of a group, as it lies in the package:
 //   byte 0      filter: 0 none, 1 the x86 branch converter (undone after decoding)
-//   byte 1      LZMA properties: (pb * 5 + lp) * 9 + lc, with lc <= 8, lp <= 4, pb <= 4
+//   byte 1      LZMA properties: (pb * 5 + lp) * 9 + lc, with lc + lp <= 4, pb <= 4
 //   bytes 2..5  dictionary size, little-endian
 //   bytes 6..   raw LZMA data; the original size is known from the directory, and an
 //               end marker may follow the last byte
