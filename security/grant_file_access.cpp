@@ -49,6 +49,28 @@ int CopyAce(PACL from, DWORD index, PACL to, bool skipAccount, PSID accountSid, 
 typedef BOOL(WINAPI* SetControlFunction)(PSECURITY_DESCRIPTOR, SECURITY_DESCRIPTOR_CONTROL,
                                          SECURITY_DESCRIPTOR_CONTROL);
 
+// Carries the auto-inherited or protected state of the old DACL over to the new one.
+int CopyInheritanceControl(PSECURITY_DESCRIPTOR oldDescriptor, SECURITY_DESCRIPTOR* descriptor) {
+  // Looked up at run time so that the program still starts where advapi32 lacks it.
+  SetControlFunction setControl = reinterpret_cast<SetControlFunction>(
+      GetProcAddress(GetModuleHandleA("advapi32.dll"), "SetSecurityDescriptorControl"));
+  if (setControl) {
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    if (!GetSecurityDescriptorControl(oldDescriptor, &control, &revision)) {
+      return Fail(kGetControlFailed);
+    }
+    SECURITY_DESCRIPTOR_CONTROL bits = 0;
+    if (control & SE_DACL_AUTO_INHERITED) {
+      bits = SE_DACL_AUTO_INHERITED | SE_DACL_AUTO_INHERIT_REQ;
+    } else if (control & SE_DACL_PROTECTED) {
+      bits = SE_DACL_PROTECTED;
+    }
+    if (bits && !setControl(descriptor, bits, bits)) return Fail(kSetControlFailed);
+  }
+  return 1;
+}
+
 }  // namespace
 
 int BuildGrantedDescriptor(PSECURITY_DESCRIPTOR oldDescriptor, PSID accountSid, DWORD accessMask,
@@ -96,24 +118,7 @@ int BuildGrantedDescriptor(PSECURITY_DESCRIPTOR oldDescriptor, PSID accountSid, 
     return Fail(kSetDaclFailed);
   }
 
-  // Looked up at run time so that the program still starts where advapi32 lacks it.
-  SetControlFunction setControl = reinterpret_cast<SetControlFunction>(
-      GetProcAddress(GetModuleHandleA("advapi32.dll"), "SetSecurityDescriptorControl"));
-  if (setControl) {
-    SECURITY_DESCRIPTOR_CONTROL control = 0;
-    DWORD revision = 0;
-    if (!GetSecurityDescriptorControl(oldDescriptor, &control, &revision)) {
-      return Fail(kGetControlFailed);
-    }
-    SECURITY_DESCRIPTOR_CONTROL bits = 0;
-    if (control & SE_DACL_AUTO_INHERITED) {
-      bits = SE_DACL_AUTO_INHERITED | SE_DACL_AUTO_INHERIT_REQ;
-    } else if (control & SE_DACL_PROTECTED) {
-      bits = SE_DACL_PROTECTED;
-    }
-    if (bits && !setControl(&result->descriptor_, bits, bits)) return Fail(kSetControlFailed);
-  }
-  return 1;
+  return CopyInheritanceControl(oldDescriptor, &result->descriptor_);
 }
 
 int GrantFileAccess(const char* filePath, const char* accountName, DWORD accessMask) {
