@@ -5,7 +5,9 @@
 
 #include <shellapi.h>
 
+#include "core/path_join.h"
 #include "package/exit_code.h"
+#include "package/work_directory.h"
 #include "win32/unique_resource.h"
 
 int IsProductInstalled(const char* keyPath) {
@@ -29,13 +31,19 @@ int RunMemberNameLength(const char* text, const PackageReader& package) {
 
 int FormatQuotedCommand(char* command, int commandSize, const char* directory, const char* text,
                         int nameLength) {
-  const int written = _snprintf(command, commandSize, "\"%s\\%.*s\"%s", directory, nameLength,
-                                text, text + nameLength);
-  if (written < 0 || written >= commandSize) {
-    command[0] = 0;
-    return 0;
-  }
-  return 1;
+  char name[kPathBufferSize];
+  char path[kMemberPathSize];
+  const size_t capacity = static_cast<size_t>(commandSize);
+  command[0] = 0;
+  if (nameLength < 0 || nameLength >= kPathBufferSize) return 0;
+  memcpy(name, text, nameLength);
+  name[nameLength] = 0;
+  // The quotes keep a blank in the path from making the system start a prefix of it.
+  const int done = JoinPath(path, directory, name) && ConcatPath(command, capacity, "\"", path) &&
+                   ConcatPath(command, capacity, command, "\"") &&
+                   ConcatPath(command, capacity, command, text + nameLength);
+  if (!done) command[0] = 0;
+  return done;
 }
 
 DWORD WaitForExitCode(HANDLE process) {
