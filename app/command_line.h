@@ -1,17 +1,8 @@
-// The program's copy of its command line and the small parsers that the modes share.
+// The one reading of the program's command line.
 #pragma once
+#include "package/start_options.h"
 
-// Room for the longest command line the system passes (32,767 characters) and its
-// terminator: a cut line would hand a setup program half a property.
-const unsigned kCommandLineSize = 32768;
-
-// Zero-fills the buffer and copies the command-line tail into it, whole; only a tail
-// longer than the system allows is cut, so that the copy always ends inside the buffer.
-void CopyCommandLine(char (&buffer)[kCommandLineSize], const char* tail);
-
-// 1 when the buffer begins with the option (letter case counts).
-int StartsWithOption(const char* commandLine, const char* option);
-
-// The "-wait" count: the second word of the command line, words being separated by
-// single blanks, converted the way atoi converts (0 when there is no such word).
-int ParseWaitSeconds(const char* commandLine);
+// Fills `options` from the command-line tail (the text after the program's own name).
+// The line is copied whole and zero-filled behind its end; only a tail longer than the
+// system allows is cut, so that the copy always ends inside the buffer.
+void ParseCommandLine(const char* tail, StartOptions* options);

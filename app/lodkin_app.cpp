@@ -5,21 +5,18 @@
 #include "ui/lodkin_dlg.h"
 
 BEGIN_MESSAGE_MAP(CLodkinApp, CWinApp)
-  ON_COMMAND(ID_HELP, OnHelp)
 END_MESSAGE_MAP()
 
 static void ShowPackagingWindow() {
   CLodkinDlg dialog(nullptr);
-  AfxGetApp()->m_pMainWnd = &dialog;
   dialog.DoModal();
-  AfxGetApp()->m_pMainWnd = nullptr;
 }
 
 BOOL CLodkinApp::InitInstance() {
-  EnableControlContainer();
-  char commandLine[kCommandLineSize];
-  CopyCommandLine(commandLine, m_lpCmdLine);
-  m_nExitCode = DispatchStartup(commandLine, ProductStartupActions(ShowPackagingWindow));
+  // The line is parsed once here; every mode reads its options from this one structure.
+  StartOptions options;
+  ParseCommandLine(m_lpCmdLine, &options);
+  m_nExitCode = DispatchStartup(options, ProductStartupActions(ShowPackagingWindow));
   // Every mode has run to its end: the application ends here.
   return FALSE;
 }

@@ -1,7 +1,6 @@
 #include "app/startup_dispatch.h"
 
 #include <stdio.h>
-#include <string.h>
 
 #include "package/clean_work_directory.h"
 #include "package/extract_to_folder.h"
@@ -22,8 +21,7 @@ static void WriteDelayLine(const StartupActions& actions, int second, int total)
   actions.debugOutput(line);
 }
 
-void RunWaitDelay(const char* commandLine, const StartupActions& actions) {
-  const int total = ParseWaitSeconds(commandLine);
+void RunWaitDelay(int total, const StartupActions& actions) {
   WriteDelayLine(actions, 1, total);
   for (int second = 1; second <= total;) {
     actions.sleep(1000);
@@ -32,18 +30,18 @@ void RunWaitDelay(const char* commandLine, const StartupActions& actions) {
   }
 }
 
-DWORD DispatchStartup(char (&commandLine)[kCommandLineSize], const StartupActions& actions) {
+DWORD DispatchStartup(const StartOptions& options, const StartupActions& actions) {
   DWORD exitCode = 0;
-  if (StartsWithOption(commandLine, "-d")) {
-    actions.cleanWorkDirectory(commandLine, &exitCode);
+  if (options.mode == kStartCleanUp) {
+    actions.cleanWorkDirectory(options, &exitCode);
     return exitCode;
   }
-  if (StartsWithOption(commandLine, "-e")) {
-    actions.extractPackageToFolder(commandLine, &exitCode);
+  if (options.mode == kStartExtract) {
+    actions.extractPackageToFolder(options, &exitCode);
     return exitCode;
   }
-  if (strstr(commandLine, "-wait") != nullptr) RunWaitDelay(commandLine, actions);
-  if (actions.runPackage(commandLine, &exitCode) != 0) return exitCode;
+  if (options.waits) RunWaitDelay(options.waitSeconds, actions);
+  if (actions.runPackage(options, &exitCode) != 0) return exitCode;
   // A package that failed keeps its code after the window closes: an unattended caller
   // must not read the window's closing as the package's success.
   actions.showPackagingWindow();

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/drop_files.h"
 #include "ui/lodkin_dlg.h"
 #include "ui/resource.h"
 
@@ -61,17 +62,7 @@ int main(int argc, char** argv) {
   g_listProc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountPaints)));
 
-  size_t size = sizeof(DROPFILES) + 1;
-  for (const std::string& path : paths) size += path.size() + 1;
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
-  DROPFILES* header = static_cast<DROPFILES*>(GlobalLock(block));
-  header->pFiles = sizeof(DROPFILES);
-  char* text = reinterpret_cast<char*>(header + 1);
-  for (const std::string& path : paths) {
-    memcpy(text, path.c_str(), path.size() + 1);
-    text += path.size() + 1;
-  }
-  GlobalUnlock(block);
+  HGLOBAL block = MakeDropBlock(paths);
 
   g_paints.clear();
   const DWORD startTick = GetTickCount();

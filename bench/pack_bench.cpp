@@ -4,34 +4,13 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "tests/support/test_pack_list.h"
 #include "ui/pack_command.h"
 
 namespace {
-
-class ListFromFile : public PackFileList {
- public:
-  explicit ListFromFile(const char* listPath) {
-    FILE* file = fopen(listPath, "r");
-    char line[1024];
-    while (file != nullptr && fgets(line, sizeof(line), file) != nullptr) {
-      line[strcspn(line, "\r\n")] = 0;
-      if (line[0] != 0) rows_.push_back(line);
-    }
-    if (file != nullptr) fclose(file);
-  }
-  int GetCount() const override { return static_cast<int>(rows_.size()); }
-  void GetRowText(int row, char (&text)[260]) const override {
-    strncpy(text, rows_[row].c_str(), sizeof(text) - 1);
-    text[sizeof(text) - 1] = 0;
-  }
-
- private:
-  std::vector<std::string> rows_;
-};
 
 class PrintedReport : public PackReport {
  public:
@@ -47,7 +26,7 @@ int main(int argc, char** argv) {
     fprintf(stderr, "usage: pack_bench LISTFILE MODULE\n");
     return 2;
   }
-  ListFromFile list(argv[1]);
+  const TestList list(ReadListFile(argv[1]));
   PrintedReport report;
   LARGE_INTEGER frequency, start, end;
   QueryPerformanceFrequency(&frequency);

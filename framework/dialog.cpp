@@ -38,18 +38,18 @@ int CDialog::CreateModeless(HWND parent) {
 }
 
 BOOL CDialog::OnInitDialog() {
-  UpdateData(FALSE);
+  UpdateData();
   return TRUE;
 }
 
-BOOL CDialog::UpdateData(BOOL saveAndValidate) {
-  CDataExchange exchange(this, saveAndValidate);
+BOOL CDialog::UpdateData() {
+  CDataExchange exchange(this);
   DoDataExchange(&exchange);
   return TRUE;
 }
 
 void CDialog::OnOK() {
-  if (!UpdateData(TRUE)) return;
+  if (!UpdateData()) return;
   EndDialog(IDOK);
 }
 

@@ -4,12 +4,11 @@
 #pragma once
 #include "framework/wnd.h"
 
-// What DoDataExchange is asked to do. Controls are only attached; no values are exchanged.
+// What DoDataExchange is handed: the dialog whose controls are attached. No values are
+// exchanged.
 class CDataExchange {
  public:
-  CDataExchange(CWnd* dialog, BOOL saveAndValidate)
-      : m_bSaveAndValidate(saveAndValidate), m_pDlgWnd(dialog) {}
-  BOOL m_bSaveAndValidate;
+  explicit CDataExchange(CWnd* dialog) : m_pDlgWnd(dialog) {}
   CWnd* m_pDlgWnd;
 };
 
@@ -34,7 +33,7 @@ class CDialog : public CWnd {
   // Escape and the close command (IDCANCEL): end the dialog with IDCANCEL.
   virtual void OnCancel();
 
-  BOOL UpdateData(BOOL saveAndValidate = TRUE);
+  BOOL UpdateData();
   void EndDialog(int result);
   BOOL SetDlgItemText(int controlId, const char* text) {
     return ::SetDlgItemTextA(m_hWnd, controlId, text);

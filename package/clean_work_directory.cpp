@@ -3,7 +3,9 @@
 #include <windows.h>
 #include <string.h>
 
+#include "core/path_join.h"
 #include "package/exit_code.h"
+#include "win32/unique_resource.h"
 
 // The name comes from the command line of an elevated process: anything that could point outside
 // the temporary folder, or at the folder itself, is refused before a file is touched.
@@ -29,11 +31,10 @@ static int GetFinalPath(const char* path, char (&finalPath)[520]) {
   FinalPathFunction finalPathOf = reinterpret_cast<FinalPathFunction>(
       GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA"));
   if (finalPathOf == NULL) return 0;
-  HANDLE file = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
-  if (file == INVALID_HANDLE_VALUE) return 0;
-  const DWORD length = finalPathOf(file, finalPath, sizeof(finalPath), 0);
-  CloseHandle(file);
+  const UniqueFile file(CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL));
+  if (!file.valid()) return 0;
+  const DWORD length = finalPathOf(file.get(), finalPath, sizeof(finalPath), 0);
   return length > 0 && length < sizeof(finalPath) ? 1 : 0;
 }
 
@@ -51,6 +52,24 @@ static int LeadsElsewhere(const char* folderFinal, const char* entryPath, const 
   return _stricmp(rest, name) != 0 ? 1 : 0;
 }
 
+// Deletes the plain files directly inside the directory whose final path is
+// `folderFinal`; links, folders and paths that do not fit are left alone.
+static void DeleteFilesInside(const char* directoryPath, const char* folderFinal) {
+  char path[260];
+  if (!JoinPath(path, directoryPath, "*.*")) return;
+  WIN32_FIND_DATAA found;
+  memset(&found, 0, sizeof(found));
+  const UniqueFind search(FindFirstFileA(path, &found));
+  if (!search.valid()) return;
+  do {
+    if (!IsDeletableEntry(found)) continue;
+    // A path that does not fit would name some other file: leave that entry alone.
+    if (!JoinPath(path, directoryPath, found.cFileName)) continue;
+    if (LeadsElsewhere(folderFinal, path, found.cFileName)) continue;
+    DeleteFileA(path);
+  } while (FindNextFileA(search.get(), &found));
+}
+
 int DeleteDirectoryAndFiles(const char* directoryPath) {
   // A link or junction by the work directory's name leads to someone else's files, and
   // this process runs elevated: it is not entered. The link itself stays too.
@@ -61,56 +80,31 @@ int DeleteDirectoryAndFiles(const char* directoryPath) {
   }
   char folderFinal[520];
   if (!GetFinalPath(directoryPath, folderFinal)) folderFinal[0] = 0;
-  char searchPath[260];
-  memset(searchPath, 0, sizeof(searchPath));
-  int formed = _snprintf(searchPath, sizeof(searchPath) - 1, "%s\\*.*", directoryPath);
-  if (formed >= 0) {
-    WIN32_FIND_DATAA found;
-    memset(&found, 0, sizeof(found));
-    HANDLE search = FindFirstFileA(searchPath, &found);
-    if (search != INVALID_HANDLE_VALUE) {
-      do {
-        if (!IsDeletableEntry(found)) continue;
-        memset(searchPath, 0, sizeof(searchPath));
-        formed = _snprintf(searchPath, sizeof(searchPath) - 1, "%s\\%s", directoryPath, found.cFileName);
-        // A path that does not fit would name some other file: leave that entry alone.
-        if (formed < 0 || LeadsElsewhere(folderFinal, searchPath, found.cFileName)) continue;
-        DeleteFileA(searchPath);
-      } while (FindNextFileA(search, &found));
-      FindClose(search);
-    }
-  }
+  DeleteFilesInside(directoryPath, folderFinal);
   return RemoveDirectoryA(directoryPath) ? 1 : 0;
 }
 
 long DeleteRunValue() {
-  HKEY runKey = NULL;
-  long status = RegOpenKeyA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", &runKey);
+  UniqueKey runKey;
+  const long status =
+      RegOpenKeyA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", runKey.put());
   if (status != ERROR_SUCCESS) return status;
-  status = RegDeleteValueA(runKey, "KVLodkin");
-  RegCloseKey(runKey);
-  return status;
+  return RegDeleteValueA(runKey.get(), "KVLodkin");
 }
 
-int CleanWorkDirectory(char* commandLine, DWORD* exitCode) {
+int CleanWorkDirectory(const StartOptions& options, DWORD* exitCode) {
   SetExitCode(exitCode, kExitNotDone);
-  if (commandLine[0] != '-' || commandLine[1] != 'd') return 0;
-  char name[256];
-  char tempFolder[256];
-  char target[256];
-  memset(name, 0, sizeof(name));
-  memset(tempFolder, 0, sizeof(tempFolder));
-  memset(target, 0, sizeof(target));
-  // The third character (normally the blank after "-d") is skipped unseen, unless the line ends there.
-  const char* rest = commandLine[2] != '\0' ? commandLine + 3 : commandLine + 2;
-  if (IsSafeWorkDirectoryName(rest)) {
-    strcpy(name, rest);
+  if (options.mode != kStartCleanUp) return 0;
+  const char* name = options.CleanName();
+  if (IsSafeWorkDirectoryName(name)) {
     // A temporary-folder path that does not fit leaves no folder to work in: an empty
     // one would make the name relative to the current directory.
+    char tempFolder[256] = {0};
     const DWORD tempLength = GetTempPathA(255, tempFolder);
-    if (tempLength > 0 && tempLength < 255) {
-      int formed = _snprintf(target, sizeof(target) - 1, "%s%s", tempFolder, name);
-      if (formed >= 0 && DeleteDirectoryAndFiles(target)) SetExitCode(exitCode, kExitDone);
+    char target[256];
+    if (tempLength > 0 && tempLength < 255 && JoinPath(target, tempFolder, name) &&
+        DeleteDirectoryAndFiles(target)) {
+      SetExitCode(exitCode, kExitDone);
     }
   }
   DeleteRunValue();

@@ -2,9 +2,11 @@
 #pragma once
 #include <windows.h>
 
-// Returns 0 when the line does not start with "-d", else 1. *exitCode receives 0 when
-// the work directory was removed, 1 otherwise.
-int CleanWorkDirectory(char* commandLine, DWORD* exitCode = nullptr);
+#include "package/start_options.h"
+
+// Returns 0 when the start is no clean-up, else 1. *exitCode receives 0 when the work
+// directory (the name after "-d", in the temporary folder) was removed, 1 otherwise.
+int CleanWorkDirectory(const StartOptions& options, DWORD* exitCode = nullptr);
 // Deletes the files directly inside directoryPath, then removes it. Returns RemoveDirectoryA's
 // result. Links and junctions are never followed: a directoryPath that is one is not
 // entered, and no entry that is one is deleted.

@@ -1,11 +1,15 @@
 #include "package/extract_to_folder.h"
 
+#include <string.h>
+
 #include "core/member_checksum.h"
 #include "core/package_reader.h"
+#include "core/path_join.h"
 #include "core/pe_image.h"
 #include "package/exit_code.h"
 #include "security/builtin_group.h"
 #include "security/grant_file_access.h"
+#include "win32/module_path.h"
 
 namespace {
 
@@ -13,31 +17,6 @@ const char kBareProgramName[] = "Lodkin.exe";
 const char kLookupAccountSidFailed[] = "LookupAccountSid() failed. Error %d\n";
 const DWORD kMemberAccess = GENERIC_READ | GENERIC_EXECUTE;
 const int kFolderRetries = 99;
-
-// Formats into a 260-byte path buffer; a name that does not fit is refused rather than
-// cut, since a cut name could point at another file.
-int FormatPath(char (&buffer)[MAX_PATH], const char* format, const char* first,
-               const char* second = 0, const char* third = 0) {
-  int length = snprintf(buffer, MAX_PATH, format, first, second, third);
-  return length >= 0 && length < MAX_PATH;
-}
-
-// Cuts the extension off the file-name part only: a '.' in a folder name stays, so the
-// extraction folder is always made beside the package. Fills the base name.
-void CutExtension(char (&path)[MAX_PATH], char (&baseName)[MAX_PATH]) {
-  int nameStart = 0;
-  for (int i = 0; path[i]; ++i) {
-    if (path[i] == '\\') nameStart = i + 1;
-  }
-  int length = lstrlenA(path);
-  for (int i = length - 1; i > nameStart && i >= 1; --i) {
-    if (path[i] == '.') {
-      path[i] = 0;
-      break;
-    }
-  }
-  lstrcpynA(baseName, path + nameStart, MAX_PATH);
-}
 
 // Writes member `index` to a new file. Returns 1 when the file was created and holds
 // every byte as packed (a damaged member counts as not written).
@@ -67,98 +46,110 @@ int WriteBareProgram(PackageReader& reader, const char* path, const CopyBuffer& 
   return done;
 }
 
-// Creates the extraction folder: "<cut path>\" or the first free "<cut path>(k)". Returns
-// 0 when every name is taken: nothing is ever written into a folder this run did not make.
-int CreateExtractionFolder(const char* cutPath, char (&folder)[MAX_PATH]) {
-  if (!FormatPath(folder, "%s\\", cutPath)) return 0;
-  if (CreateDirectoryA(folder, 0)) return 1;
-  for (int k = 1; k <= kFolderRetries; ++k) {
-    char retry[16];
-    snprintf(retry, sizeof(retry), "(%d)", k);
-    if (!FormatPath(folder, "%s%s", cutPath, retry)) return 0;
+// Creates the first free extraction folder beside the package: its path without the
+// extension, then with "(1)" to "(99)" after it. Returns 0 when every name is taken:
+// nothing is ever written into a folder this run did not make.
+int CreateExtractionFolder(const char* packagePath, char (&folder)[MAX_PATH]) {
+  for (int attempt = 0; attempt <= kFolderRetries; ++attempt) {
+    if (!ExtractionFolderPath(folder, sizeof(folder), packagePath, attempt)) return 0;
     if (CreateDirectoryA(folder, 0)) return 1;
   }
+  folder[0] = 0;
   return 0;
 }
 
-// What one run has written, so that a run that fails takes it away again.
-struct WrittenOutput {
-  const PackageReader* reader;
-  const char* folder;
-  const char* baseName;
-  int programWritten;
-  int subFolderCreated;
-  int membersTouched;  // members 0..membersTouched-1 were created, whole or not
-
-  void Remove() const {
-    char path[MAX_PATH];
-    for (int i = 0; i < membersTouched; ++i) {
-      if (FormatPath(path, "%s\\%s\\%s", folder, baseName, reader->entry(i).name)) DeleteFileA(path);
-    }
-    if (subFolderCreated && FormatPath(path, "%s\\%s\\", folder, baseName)) RemoveDirectoryA(path);
-    if (programWritten && FormatPath(path, "%s\\%s", folder, kBareProgramName)) DeleteFileA(path);
-    RemoveDirectoryA(folder);
+// What one run writes, step by step. Unless the run keeps it, everything it wrote is
+// taken away again when it goes: the one clean-up of every failure.
+class ExtractionOutput {
+ public:
+  explicit ExtractionOutput(const PackageReader& reader)
+      : reader_(reader), programWritten_(0), memberFolderMade_(0), membersTouched_(0), kept_(0) {
+    folder_[0] = 0;
+    memberFolder_[0] = 0;
   }
+  ~ExtractionOutput() {
+    if (!kept_) Remove();
+  }
+  ExtractionOutput(const ExtractionOutput&) = delete;
+  ExtractionOutput& operator=(const ExtractionOutput&) = delete;
+
+  int MakeFolder(const char* packagePath) { return CreateExtractionFolder(packagePath, folder_); }
+
+  int WriteProgram(PackageReader& reader, const CopyBuffer& buffer) {
+    char path[MAX_PATH];
+    if (!JoinPath(path, folder_, kBareProgramName)) return 0;
+    programWritten_ = 1;
+    return WriteBareProgram(reader, path, buffer);
+  }
+
+  // The member sub-folder takes the package's file name without its extension.
+  int MakeMemberFolder(const char* packagePath) {
+    char cutPath[MAX_PATH];
+    if (!ExtractionFolderPath(cutPath, sizeof(cutPath), packagePath, 0)) return 0;
+    const char* lastSeparator = strrchr(cutPath, '\\');
+    const char* baseName = lastSeparator != nullptr ? lastSeparator + 1 : cutPath;
+    if (!JoinPath(memberFolder_, folder_, baseName) || !CreateDirectoryA(memberFolder_, 0)) return 0;
+    memberFolderMade_ = 1;
+    return 1;
+  }
+
+  // Each member written whole and opened to the Users group.
+  int WriteMembers(PackageReader& reader, const CopyBuffer& buffer) {
+    // The group's name as this system spells it: a localized system has no "Users".
+    char usersGroup[512];
+    const int haveUsersGroup = LookupBuiltinGroupName(kBuiltinUsersRid, usersGroup, sizeof(usersGroup));
+    if (!haveUsersGroup && reader.count() > 0) printf(kLookupAccountSidFailed, (int)GetLastError());
+    for (int i = 0; i < reader.count(); ++i) {
+      char path[MAX_PATH];
+      if (!JoinPath(path, memberFolder_, reader.entry(i).name)) return 0;
+      membersTouched_ = i + 1;
+      if (!WriteMember(reader, i, path, buffer)) return 0;
+      if (haveUsersGroup) GrantFileAccess(path, usersGroup, kMemberAccess);
+    }
+    return 1;
+  }
+
+  void Keep() { kept_ = 1; }
+
+ private:
+  void Remove() const {
+    if (folder_[0] == 0) return;
+    char path[MAX_PATH];
+    for (int i = 0; i < membersTouched_; ++i) {
+      if (JoinPath(path, memberFolder_, reader_.entry(i).name)) DeleteFileA(path);
+    }
+    if (memberFolderMade_) RemoveDirectoryA(memberFolder_);
+    if (programWritten_ && JoinPath(path, folder_, kBareProgramName)) DeleteFileA(path);
+    RemoveDirectoryA(folder_);
+  }
+
+  const PackageReader& reader_;
+  char folder_[MAX_PATH];  // made by this run; empty until then
+  char memberFolder_[MAX_PATH];
+  int programWritten_;
+  int memberFolderMade_;
+  int membersTouched_;  // members 0..membersTouched_-1 were created, whole or not
+  int kept_;
 };
 
 }  // namespace
 
-int ExtractPackageToFolder(char* /*commandLine*/, DWORD* exitCode) {
+int ExtractPackageToFolder(const StartOptions& /*options*/, DWORD* exitCode) {
   SetExitCode(exitCode, kExitNotDone);
-  char path[MAX_PATH] = {0};
-  char folder[MAX_PATH] = {0};
-  char baseName[MAX_PATH] = {0};
-  DWORD pathLength = GetModuleFileNameA(0, path, MAX_PATH);
-  if (pathLength == 0 || pathLength >= MAX_PATH) return 0;
-
+  char packagePath[MAX_PATH];
+  if (!GetModulePath(packagePath, sizeof(packagePath))) return 0;
   // Refuses plain programs and malformed directories, member names that would leave
   // the member folder included, before anything is created.
   PackageReader reader;
-  if (!reader.Open(path)) return 0;
-
-  CutExtension(path, baseName);
-  if (!CreateExtractionFolder(path, folder)) return 0;
-  WrittenOutput written = {&reader, folder, baseName, 0, 0, 0};
+  if (!reader.Open(packagePath)) return 0;
   CopyBuffer buffer;
-  if (!buffer.isReady()) {
-    written.Remove();
+  if (!buffer.isReady()) return 0;
+  ExtractionOutput output(reader);
+  if (!output.MakeFolder(packagePath) || !output.WriteProgram(reader, buffer) ||
+      !output.MakeMemberFolder(packagePath) || !output.WriteMembers(reader, buffer)) {
     return 0;
   }
-
-  if (!FormatPath(path, "%s\\%s", folder, kBareProgramName)) {
-    written.Remove();
-    return 0;
-  }
-  written.programWritten = 1;
-  if (!WriteBareProgram(reader, path, buffer)) {
-    written.Remove();
-    return 0;
-  }
-
-  if (!FormatPath(path, "%s\\%s\\", folder, baseName) || !CreateDirectoryA(path, 0)) {
-    written.Remove();
-    return 1;
-  }
-  written.subFolderCreated = 1;
-
-  // The group's name as this system spells it: a localized system has no "Users".
-  char usersGroup[512];
-  const int haveUsersGroup = LookupBuiltinGroupName(kBuiltinUsersRid, usersGroup, sizeof(usersGroup));
-  if (!haveUsersGroup && reader.count() > 0) printf(kLookupAccountSidFailed, (int)GetLastError());
-
-  for (int i = 0; i < reader.count(); ++i) {
-    const PackageDirEntry& member = reader.entry(i);
-    if (!FormatPath(path, "%s\\%s\\%s", folder, baseName, member.name)) {
-      written.Remove();
-      return 0;
-    }
-    written.membersTouched = i + 1;
-    if (!WriteMember(reader, i, path, buffer)) {
-      written.Remove();
-      return 0;
-    }
-    if (haveUsersGroup) GrantFileAccess(path, usersGroup, kMemberAccess);
-  }
+  output.Keep();
   SetExitCode(exitCode, kExitDone);
   return 1;
 }

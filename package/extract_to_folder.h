@@ -2,8 +2,10 @@
 #pragma once
 #include <windows.h>
 
-// Returns 1 when the mode ran to its end, 0 when the package cannot be read, no
-// extraction folder can be made or an output file cannot be written. *exitCode
-// receives 0 when the folder holds the program and every member written whole, 1
-// otherwise; then nothing that this run wrote is left behind.
-int ExtractPackageToFolder(char* commandLine, DWORD* exitCode = nullptr);
+#include "package/start_options.h"
+
+// Returns 1 and sets *exitCode to 0 when the folder holds the program and every member
+// written whole. Otherwise returns 0 with *exitCode 1: the file is no package, no
+// extraction folder can be made or a file cannot be written; then nothing that this run
+// wrote is left behind.
+int ExtractPackageToFolder(const StartOptions& options, DWORD* exitCode = nullptr);

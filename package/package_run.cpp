@@ -6,10 +6,12 @@
 #include <windows.h>
 
 #include "core/package_reader.h"
+#include "core/path_join.h"
 #include "package/exit_code.h"
 #include "package/run_command.h"
 #include "package/work_directory.h"
 #include "security/security_attribute.h"
+#include "win32/unique_resource.h"
 
 static const char kCallerBlockName[] = "_SHM_VQINST_CALLER";
 static const DWORD kCallerBlockSize = 1024;
@@ -28,20 +30,12 @@ static const int kCommandSize = 2 * kPathBufferSize + 8;
 // Room for a quoted work-directory path followed by the longest command line the
 // system passes (32,767 characters): "-run" arguments are never cut.
 static const int kRunCommandSize = 32768 + 2 * kPathBufferSize + 8;
-static const int kMemberPathSize = 2 * kPathBufferSize + 2;
 
 static int CarriesInstalledSetup(const PackageReader& package) {
   for (int i = 0; i < package.count(); ++i) {
     if (_stricmp(package.entry(i).name, kInstalledSetupName) == 0) return 1;
   }
   return 0;
-}
-
-// Both parts are at most 259 characters, so the path always fits.
-static void FormatMemberPath(char (&memberPath)[kMemberPathSize], const char* workDirectory,
-                             const char* name) {
-  _snprintf(memberPath, sizeof(memberPath) - 1, "%s\\%s", workDirectory, name);
-  memberPath[sizeof(memberPath) - 1] = 0;
 }
 
 // A write that the disk took only in part leaves no system error behind (the stream
@@ -86,8 +80,7 @@ static MemberCopyResult WriteMember(PackageReader& package, int index, const cha
 static void RemoveWrittenMembers(const PackageReader& package, int count, const char* workDirectory) {
   for (int i = 0; i < count; ++i) {
     char memberPath[kMemberPathSize];
-    FormatMemberPath(memberPath, workDirectory, package.entry(i).name);
-    DeleteFileA(memberPath);
+    if (JoinPath(memberPath, workDirectory, package.entry(i).name)) DeleteFileA(memberPath);
   }
   RemoveDirectoryA(workDirectory);
 }
@@ -104,7 +97,8 @@ static MemberCopyResult ExtractMembers(PackageReader& package, const char* workD
     return kMemberCopyFailed;
   }
   for (int i = 0; i < package.count(); ++i) {
-    FormatMemberPath(failedPath, workDirectory, package.entry(i).name);
+    // Both parts are under 260 characters: the path always fits.
+    JoinPath(failedPath, workDirectory, package.entry(i).name);
     const MemberCopyResult result = WriteMember(package, i, workDirectory, failedPath, buffer, error);
     if (result != kMemberIntact) {
       *failed = i;
@@ -115,163 +109,126 @@ static MemberCopyResult ExtractMembers(PackageReader& package, const char* workD
   return kMemberIntact;
 }
 
-// The box of a run that could not write its files; the run starts nothing after it.
-static DWORD ReportWriteFailure(const char* path, DWORD error) {
+// The one box of the run: the error text filled with its subject and code, no owner
+// window. Returns the code, the process exit code of the failure.
+static DWORD ShowErrorBox(const char* format, const char* subject, DWORD code) {
   char message[kMemberPathSize + 64];
-  _snprintf(message, sizeof(message) - 1, kWriteFailedFormat, path, static_cast<int>(error));
+  _snprintf(message, sizeof(message) - 1, format, subject, static_cast<int>(code));
   message[sizeof(message) - 1] = 0;
   MessageBoxA(NULL, message, kErrorCaption, MB_OK);
-  return error;
+  return code;
 }
 
-// The box of a run that found a member not as it was packed; nothing is started after it.
-static DWORD ReportDamagedMember(const char* name) {
-  char message[kMemberPathSize + 64];
-  _snprintf(message, sizeof(message) - 1, kDamagedFormat, name);
-  message[sizeof(message) - 1] = 0;
-  MessageBoxA(NULL, message, kErrorCaption, MB_OK);
-  return ERROR_FILE_CORRUPT;
-}
-
-// The handle stays open: it keeps the block alive for the setup program.
-static HANDLE PublishCallerPath(const char* packagePath, LPSECURITY_ATTRIBUTES attributes) {
-  HANDLE block = CreateFileMappingA(INVALID_HANDLE_VALUE, attributes, PAGE_READWRITE, 0,
-                                    kCallerBlockSize, kCallerBlockName);
-  if (block == NULL) return NULL;
-  void* view = MapViewOfFile(block, FILE_MAP_WRITE, 0, 0, 0);
-  if (view != NULL) {
-    memcpy(view, packagePath, strlen(packagePath) + 1);
-    UnmapViewOfFile(view);
-  }
+// The block holds the package's path for the setup program; the handle keeps it alive
+// until the run returns.
+static UniqueHandle PublishCallerPath(const char* packagePath) {
+  CSecurityAttribute security;
+  UniqueHandle block(CreateFileMappingA(INVALID_HANDLE_VALUE, security.m_pSecurityAttributes, PAGE_READWRITE,
+                                        0, kCallerBlockSize, kCallerBlockName));
+  if (!block.valid()) return block;
+  const UniqueView view(MapViewOfFile(block.get(), FILE_MAP_WRITE, 0, 0, 0));
+  if (view.valid()) memcpy(view.get(), packagePath, strlen(packagePath) + 1);
   return block;
-}
-
-// The shell reports a failed start in hInstApp, in its older codes, and does not always
-// set the last error (Wine leaves it as it was). The codes 2, 3, 5, 8 and 11 are system
-// error codes of the same meaning; the others are translated.
-static DWORD ShellStartFailure(const SHELLEXECUTEINFOA& execute) {
-  const INT_PTR code = reinterpret_cast<INT_PTR>(execute.hInstApp);
-  switch (code) {
-    case SE_ERR_FNF:
-    case SE_ERR_PNF:
-    case SE_ERR_ACCESSDENIED:
-    case SE_ERR_OOM:
-    case ERROR_BAD_FORMAT:
-      return static_cast<DWORD>(code);
-    case SE_ERR_SHARE:
-      return ERROR_SHARING_VIOLATION;
-    case SE_ERR_ASSOCINCOMPLETE:
-    case SE_ERR_NOASSOC:
-      return ERROR_NO_ASSOCIATION;
-    case SE_ERR_DDETIMEOUT:
-    case SE_ERR_DDEFAIL:
-    case SE_ERR_DDEBUSY:
-      return ERROR_DDE_FAIL;
-    case SE_ERR_DLLNOTFOUND:
-      return ERROR_DLL_NOT_FOUND;
-  }
-  return FailureCode(GetLastError(), kExitNotDone);
 }
 
 static int IsAnyProductInstalled() {
   return IsProductInstalled(kFirstProductKey) || IsProductInstalled(kSecondProductKey);
 }
 
-int RunPackage(char* commandLine, DWORD* exitCode) {
+// The program's own file, when it carries a directory that can be read.
+static int FindPackage(PackageReader& package, char (&packagePath)[kPathBufferSize]) {
+  return GetModulePath(packagePath, sizeof(packagePath)) && package.Open(packagePath);
+}
+
+static int MakeWorkDirectory(int besideModule, char (&workDirectory)[kPathBufferSize], DWORD* exitCode) {
+  DWORD error = 0;
+  if (CreateWorkDirectory(besideModule, workDirectory, &error)) return 1;
+  SetExitCode(exitCode, ShowErrorBox(kWriteFailedFormat, workDirectory, error));
+  return 0;
+}
+
+// Every member into the work directory; on failure the directory is gone again.
+static int ExtractPackage(PackageReader& package, const char* workDirectory, DWORD* exitCode) {
+  char failedPath[kMemberPathSize];
+  int failed = 0;
+  DWORD error = 0;
+  const MemberCopyResult extracted = ExtractMembers(package, workDirectory, failedPath, &failed, &error);
+  if (extracted == kMemberIntact) return 1;
+  if (extracted == kMemberDamaged) {
+    SetExitCode(exitCode, ShowErrorBox(kDamagedFormat, package.entry(failed).name, ERROR_FILE_CORRUPT));
+  } else {
+    SetExitCode(exitCode, ShowErrorBox(kWriteFailedFormat, failedPath, error));
+  }
+  return 0;
+}
+
+// The "-run" command: the member that the text names, quoted, and the rest of the text as
+// its arguments. Empty without "-run" or when the text names no member.
+static void PrepareRunCommand(const StartOptions& options, const PackageReader& package,
+                              const char* workDirectory, char (&runCommand)[kRunCommandSize]) {
+  runCommand[0] = 0;
+  const char* text = options.RunText();
+  if (text == nullptr) return;
+  const int nameLength = RunMemberNameLength(text, package);
+  if (nameLength > 0) FormatQuotedCommand(runCommand, sizeof(runCommand), workDirectory, text, nameLength);
+}
+
+// KVSetup.exe of an installed product, started directly and waited for.
+static int StartInstalledSetup(const char* workDirectory, DWORD* exitCode) {
+  char command[kCommandSize];
+  const char* name = kInstalledSetupName;
+  if (FormatQuotedCommand(command, sizeof(command), workDirectory, name, static_cast<int>(strlen(name)))) {
+    StartAndWait(command, exitCode);
+  } else {
+    SetExitCode(exitCode, ERROR_FILENAME_EXCED_RANGE);
+  }
+  return 1;
+}
+
+// SETUP.EXE, else KVSET.EXE, in the work directory (any letter case: the file system
+// looks them up). Shows the box for the last name tried when neither is there.
+static int FindSetupProgram(const char* workDirectory, char (&setupPath)[kPathBufferSize + 16], DWORD* exitCode) {
+  if (JoinPath(setupPath, workDirectory, "SETUP.EXE") && PathFileExistsA(setupPath)) return 1;
+  if (JoinPath(setupPath, workDirectory, "KVSET.EXE") && PathFileExistsA(setupPath)) return 1;
+  const DWORD error = GetLastError();
+  ShowErrorBox(kNotFoundFormat, setupPath, error);
+  SetExitCode(exitCode, FailureCode(error, ERROR_FILE_NOT_FOUND));
+  return 0;
+}
+
+// Through the shell, in quotes, with the whole command line as parameters after "-s".
+static void StartSetupProgram(const char* setupPath, const StartOptions& options, DWORD* exitCode) {
+  char quoted[kPathBufferSize + 18];
+  ConcatPath(quoted, "\"", setupPath);
+  ConcatPath(quoted, quoted, "\"");
+  SetExitCode(exitCode, ShellStartAndWait(quoted, options.SetupArguments()));
+}
+
+int RunPackage(const StartOptions& options, DWORD* exitCode) {
   // A plain program, or a package that cannot be read: the window opens, and that is
   // no failure of a package.
   SetExitCode(exitCode, 0);
   char packagePath[kPathBufferSize];
-  if (!GetModulePath(packagePath, sizeof(packagePath))) return 0;
-
   char workDirectory[kPathBufferSize];
-  int installedSetup = 0;
   char runCommand[kRunCommandSize];
-  runCommand[0] = 0;
-  const char* runOption = strstr(commandLine, "-run");
+  int installedSetup = 0;
   {
     PackageReader package;
-    if (!package.Open(packagePath)) return 0;
+    if (!FindPackage(package, packagePath)) return 0;
     installedSetup = CarriesInstalledSetup(package);
-    DWORD error = 0;
-    if (!CreateWorkDirectory(installedSetup, workDirectory, &error)) {
-      SetExitCode(exitCode, ReportWriteFailure(workDirectory, error));
-      return 0;
-    }
-    char failedPath[kMemberPathSize];
-    int failed = 0;
-    const MemberCopyResult extracted = ExtractMembers(package, workDirectory, failedPath, &failed, &error);
-    if (extracted == kMemberDamaged) {
-      SetExitCode(exitCode, ReportDamagedMember(package.entry(failed).name));
-      return 0;
-    }
-    if (extracted != kMemberIntact) {
-      SetExitCode(exitCode, ReportWriteFailure(failedPath, error));
-      return 0;
-    }
-    if (runOption != NULL) {
-      // The member named after "-run" is read from the fifth character on, wherever
-      // "-run" stood; what follows the name stays that program's arguments.
-      const char* text = commandLine + 4;
-      while (*text == ' ') ++text;
-      const int nameLength = RunMemberNameLength(text, package);
-      if (nameLength > 0) {
-        FormatQuotedCommand(runCommand, sizeof(runCommand), workDirectory, text, nameLength);
-      }
-    }
-  }
+    if (!MakeWorkDirectory(installedSetup, workDirectory, exitCode)) return 0;
+    if (!ExtractPackage(package, workDirectory, exitCode)) return 0;
+    PrepareRunCommand(options, package, workDirectory, runCommand);
+  }  // the package file is closed before any program starts
   ScheduleDeleteAtReboot(workDirectory);
-
-  CSecurityAttribute security;
-  HANDLE callerBlock = PublishCallerPath(packagePath, security.m_pSecurityAttributes);
-
-  if (installedSetup && commandLine[0] == 0 && IsAnyProductInstalled()) {
-    char command[kCommandSize];
-    const char* name = kInstalledSetupName;
-    if (FormatQuotedCommand(command, sizeof(command), workDirectory, name,
-                            static_cast<int>(strlen(name)))) {
-      StartAndWait(command, exitCode);
-    } else {
-      SetExitCode(exitCode, ERROR_FILENAME_EXCED_RANGE);
-    }
-    return 1;  // the caller-path block lives until the process ends, soon after
+  const UniqueHandle callerBlock = PublishCallerPath(packagePath);
+  if (installedSetup && options.IsEmpty() && IsAnyProductInstalled()) {
+    return StartInstalledSetup(workDirectory, exitCode);
   }
-
   // The "-run" program's exit code is not the package's result.
   if (runCommand[0] != 0) StartAndWait(runCommand, nullptr);
-
   char setupPath[kPathBufferSize + 16];
-  _snprintf(setupPath, sizeof(setupPath) - 1, "%s\\SETUP.EXE", workDirectory);
-  setupPath[sizeof(setupPath) - 1] = 0;
-  if (!PathFileExistsA(setupPath)) {
-    _snprintf(setupPath, sizeof(setupPath) - 1, "%s\\KVSET.EXE", workDirectory);
-    if (!PathFileExistsA(setupPath)) {
-      const DWORD error = GetLastError();
-      char message[sizeof(setupPath) + 64];
-      _snprintf(message, sizeof(message) - 1, kNotFoundFormat, setupPath, static_cast<int>(error));
-      message[sizeof(message) - 1] = 0;
-      MessageBoxA(NULL, message, kErrorCaption, MB_OK);
-      SetExitCode(exitCode, FailureCode(error, ERROR_FILE_NOT_FOUND));
-      return 0;  // the block lives on with the process, which opens the window next
-    }
-  }
-
-  char quotedSetup[sizeof(setupPath) + 2];
-  _snprintf(quotedSetup, sizeof(quotedSetup) - 1, "\"%s\"", setupPath);
-  quotedSetup[sizeof(quotedSetup) - 1] = 0;
-  SHELLEXECUTEINFOA execute;
-  memset(&execute, 0, sizeof(execute));
-  execute.cbSize = sizeof(execute);
-  execute.fMask = SEE_MASK_NOCLOSEPROCESS;
-  execute.lpVerb = "open";
-  execute.lpFile = quotedSetup;
-  execute.lpParameters = strncmp(commandLine, "-s", 2) == 0 ? commandLine : "";
-  execute.nShow = SW_SHOWNORMAL;
-  if (ShellExecuteExA(&execute) && execute.hProcess != NULL) {
-    SetExitCode(exitCode, WaitForExitCode(execute.hProcess));
-  } else {
-    SetExitCode(exitCode, ShellStartFailure(execute));
-  }
-  if (callerBlock != NULL) CloseHandle(callerBlock);
+  if (!FindSetupProgram(workDirectory, setupPath, exitCode)) return 0;
+  StartSetupProgram(setupPath, options, exitCode);
   return 1;
 }

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "core/path_join.h"
 #include "package/work_directory.h"
 
 const wchar_t kSessionManagerKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
@@ -14,11 +15,7 @@ static const int kNtPathSize = kWidePathSize + 8;
 // The first block holds the records of a few hundred members without growing.
 static const size_t kFirstCapacity = 32 * 1024;
 
-PendingDeleteValue::PendingDeleteValue() : text_(nullptr), length_(0), capacity_(0) {}
-
-PendingDeleteValue::~PendingDeleteValue() {
-  if (text_ != nullptr) HeapFree(GetProcessHeap(), 0, text_);
-}
+PendingDeleteValue::PendingDeleteValue() : length_(0), capacity_(0) {}
 
 // Keeps room for `characters` more and the list's final terminator.
 int PendingDeleteValue::Reserve(size_t characters) {
@@ -26,33 +23,29 @@ int PendingDeleteValue::Reserve(size_t characters) {
   if (needed <= capacity_) return 1;
   size_t capacity = capacity_ < kFirstCapacity ? kFirstCapacity : capacity_;
   while (capacity < needed) capacity *= 2;
-  const size_t bytes = capacity * sizeof(wchar_t);
-  void* block = text_ == nullptr ? HeapAlloc(GetProcessHeap(), 0, bytes)
-                                 : HeapReAlloc(GetProcessHeap(), 0, text_, bytes);
-  if (block == nullptr) return 0;
-  text_ = static_cast<wchar_t*>(block);
+  if (!ResizeHeapBlock(text_, capacity)) return 0;
   capacity_ = capacity;
   return 1;
 }
 
 int PendingDeleteValue::Append(const wchar_t* text, size_t characters) {
   if (!Reserve(characters)) return 0;
-  memcpy(text_ + length_, text, characters * sizeof(wchar_t));
+  memcpy(text_.get() + length_, text, characters * sizeof(wchar_t));
   length_ += characters;
-  text_[length_] = 0;
+  text_.get()[length_] = 0;
   return 1;
 }
 
 void* PendingDeleteValue::ReserveForEarlierValue(DWORD bytes) {
   length_ = 0;
-  return Reserve(bytes / sizeof(wchar_t) + 1) ? text_ : nullptr;
+  return Reserve(bytes / sizeof(wchar_t) + 1) ? text_.get() : nullptr;
 }
 
 int PendingDeleteValue::Start(int present, DWORD type, const void* data, DWORD bytes) {
   length_ = 0;
   if (!present) {
     if (!Reserve(0)) return 0;
-    text_[0] = 0;
+    text_.get()[0] = 0;
     return 1;
   }
   // The system drops the list's final terminator and appends after the rest; anything
@@ -60,12 +53,12 @@ int PendingDeleteValue::Start(int present, DWORD type, const void* data, DWORD b
   if (type != REG_MULTI_SZ || bytes < sizeof(wchar_t) || bytes % sizeof(wchar_t) != 0) return 0;
   const size_t characters = bytes / sizeof(wchar_t);
   if (static_cast<const wchar_t*>(data)[characters - 1] != 0) return 0;
-  if (data != text_) {
+  if (data != text_.get()) {
     if (!Reserve(characters)) return 0;
-    memcpy(text_, data, bytes);
+    memcpy(text_.get(), data, bytes);
   }
   length_ = characters - 1;
-  text_[length_] = 0;
+  text_.get()[length_] = 0;
   return 1;
 }
 
@@ -79,7 +72,7 @@ int PendingDeleteValue::AddDeletion(const char* path) {
 }
 
 int PendingDeleteValue::AppendRecordsOf(const PendingDeleteValue& other) {
-  return other.length_ == 0 || Append(other.text_, other.length_);
+  return other.length_ == 0 || Append(other.text_.get(), other.length_);
 }
 
 static int IsBackslash(wchar_t c) { return c == L'\\' || c == L'/'; }
@@ -113,25 +106,20 @@ int MakeNtPath(const char* path, wchar_t* ntPath, int capacity) {
 }
 
 int ForEachPathToDelete(const char* directory, DeletionRecorder& record) {
-  char pattern[kPathBufferSize + 8];
-  _snprintf(pattern, sizeof(pattern) - 1, "%s\\*.*", directory);
-  pattern[sizeof(pattern) - 1] = 0;
+  char path[kMemberPathSize];
+  if (!JoinPath(path, directory, "*.*")) return record.Record(directory);
   WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(pattern, &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    int going = 1;
+  const UniqueFind search(FindFirstFileA(path, &found));
+  if (search.valid()) {
     do {
       // "." and ".." by name, whatever their attributes say (".." carries the parent's,
       // hidden included), and every folder: only the run's own files are scheduled.
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
       if (strcmp(found.cFileName, ".") == 0 || strcmp(found.cFileName, "..") == 0) continue;
-      char filePath[2 * kPathBufferSize + 2];
-      _snprintf(filePath, sizeof(filePath) - 1, "%s\\%s", directory, found.cFileName);
-      filePath[sizeof(filePath) - 1] = 0;
-      going = record.Record(filePath);
-    } while (going && FindNextFileA(search, &found));
-    FindClose(search);
-    if (!going) return 0;
+      // The run wrote every one of its files under a path that fits.
+      if (!JoinPath(path, directory, found.cFileName)) continue;
+      if (!record.Record(path)) return 0;
+    } while (FindNextFileA(search.get(), &found));
   }
   return record.Record(directory);
 }
@@ -180,8 +168,8 @@ int StartFromRegistry(HKEY key, PendingDeleteValue& value) {
 }  // namespace
 
 int RecordDeletionsInOneWrite(const char* directory) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) !=
+  UniqueKey key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.put()) !=
       ERROR_SUCCESS) {
     return 0;
   }
@@ -190,12 +178,10 @@ int RecordDeletionsInOneWrite(const char* directory) {
   PendingDeleteValue records;
   ValueRecorder recorder(records);
   PendingDeleteValue value;
-  const int done = records.Start(0, 0, nullptr, 0) && ForEachPathToDelete(directory, recorder) &&
-                   StartFromRegistry(key, value) && value.AppendRecordsOf(records) &&
-                   RegSetValueExW(key, kPendingOperationsValue, 0, REG_MULTI_SZ, value.data(),
-                                  value.size()) == ERROR_SUCCESS;
-  RegCloseKey(key);
-  return done;
+  return records.Start(0, 0, nullptr, 0) && ForEachPathToDelete(directory, recorder) &&
+         StartFromRegistry(key.get(), value) && value.AppendRecordsOf(records) &&
+         RegSetValueExW(key.get(), kPendingOperationsValue, 0, REG_MULTI_SZ, value.data(), value.size()) ==
+             ERROR_SUCCESS;
 }
 
 void RecordDeletionsOneByOne(const char* directory) {

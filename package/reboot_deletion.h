@@ -8,6 +8,8 @@
 #pragma once
 #include <windows.h>
 
+#include "win32/unique_resource.h"
+
 extern const wchar_t kSessionManagerKey[];
 extern const wchar_t kPendingOperationsValue[];
 
@@ -16,7 +18,6 @@ extern const wchar_t kPendingOperationsValue[];
 class PendingDeleteValue {
  public:
   PendingDeleteValue();
-  ~PendingDeleteValue();
   PendingDeleteValue(const PendingDeleteValue&) = delete;
   PendingDeleteValue& operator=(const PendingDeleteValue&) = delete;
 
@@ -34,16 +35,16 @@ class PendingDeleteValue {
   int AppendRecordsOf(const PendingDeleteValue& other);
 
   // The value to write, its final terminator included.
-  const BYTE* data() const { return reinterpret_cast<const BYTE*>(text_); }
+  const BYTE* data() const { return reinterpret_cast<const BYTE*>(text_.get()); }
   DWORD size() const { return static_cast<DWORD>((length_ + 1) * sizeof(wchar_t)); }
 
  private:
   int Reserve(size_t characters);
   int Append(const wchar_t* text, size_t characters);
 
-  wchar_t* text_;     // the strings so far, without the list's final terminator
-  size_t length_;     // characters in text_
-  size_t capacity_;   // characters that text_ can hold
+  UniqueHeapBlock<wchar_t> text_;  // the strings so far, without the list's final terminator
+  size_t length_;                  // characters in text_
+  size_t capacity_;                // characters that text_ can hold
 };
 
 // The NT form under which the system records a path: "\??\" before a drive path, and

@@ -3,16 +3,19 @@
 #include <string.h>
 #include <windows.h>
 
+#include <shellapi.h>
+
+#include "core/path_join.h"
 #include "package/exit_code.h"
+#include "package/work_directory.h"
+#include "win32/unique_resource.h"
 
 int IsProductInstalled(const char* keyPath) {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+  UniqueKey key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return 0;
   BYTE value[1024];
   DWORD length = sizeof(value);
-  const LONG read = RegQueryValueExA(key, "UninstallString", NULL, NULL, value, &length);
-  RegCloseKey(key);
-  return read == ERROR_SUCCESS ? 1 : 0;
+  return RegQueryValueExA(key.get(), "UninstallString", NULL, NULL, value, &length) == ERROR_SUCCESS ? 1 : 0;
 }
 
 int RunMemberNameLength(const char* text, const PackageReader& package) {
@@ -28,13 +31,19 @@ int RunMemberNameLength(const char* text, const PackageReader& package) {
 
 int FormatQuotedCommand(char* command, int commandSize, const char* directory, const char* text,
                         int nameLength) {
-  const int written = _snprintf(command, commandSize, "\"%s\\%.*s\"%s", directory, nameLength,
-                                text, text + nameLength);
-  if (written < 0 || written >= commandSize) {
-    command[0] = 0;
-    return 0;
-  }
-  return 1;
+  char name[kPathBufferSize];
+  char path[kMemberPathSize];
+  const size_t capacity = static_cast<size_t>(commandSize);
+  command[0] = 0;
+  if (nameLength < 0 || nameLength >= kPathBufferSize) return 0;
+  memcpy(name, text, nameLength);
+  name[nameLength] = 0;
+  // The quotes keep a blank in the path from making the system start a prefix of it.
+  const int done = JoinPath(path, directory, name) && ConcatPath(command, capacity, "\"", path) &&
+                   ConcatPath(command, capacity, command, "\"") &&
+                   ConcatPath(command, capacity, command, text + nameLength);
+  if (!done) command[0] = 0;
+  return done;
 }
 
 DWORD WaitForExitCode(HANDLE process) {
@@ -54,8 +63,49 @@ int StartAndWait(char* command, DWORD* exitCode) {
     SetExitCode(exitCode, FailureCode(GetLastError(), kExitNotDone));
     return 0;
   }
-  SetExitCode(exitCode, WaitForExitCode(process.hProcess));
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
+  const UniqueHandle program(process.hProcess);
+  const UniqueHandle thread(process.hThread);
+  SetExitCode(exitCode, WaitForExitCode(program.get()));
   return 1;
+}
+
+// The shell reports a failed start in hInstApp, in its older codes, and does not always
+// set the last error (Wine leaves it as it was). The codes 2, 3, 5, 8 and 11 are system
+// error codes of the same meaning; the others are translated.
+static DWORD ShellStartFailure(const SHELLEXECUTEINFOA& execute) {
+  const INT_PTR code = reinterpret_cast<INT_PTR>(execute.hInstApp);
+  switch (code) {
+    case SE_ERR_FNF:
+    case SE_ERR_PNF:
+    case SE_ERR_ACCESSDENIED:
+    case SE_ERR_OOM:
+    case ERROR_BAD_FORMAT:
+      return static_cast<DWORD>(code);
+    case SE_ERR_SHARE:
+      return ERROR_SHARING_VIOLATION;
+    case SE_ERR_ASSOCINCOMPLETE:
+    case SE_ERR_NOASSOC:
+      return ERROR_NO_ASSOCIATION;
+    case SE_ERR_DDETIMEOUT:
+    case SE_ERR_DDEFAIL:
+    case SE_ERR_DDEBUSY:
+      return ERROR_DDE_FAIL;
+    case SE_ERR_DLLNOTFOUND:
+      return ERROR_DLL_NOT_FOUND;
+  }
+  return FailureCode(GetLastError(), kExitNotDone);
+}
+
+DWORD ShellStartAndWait(const char* file, const char* parameters) {
+  SHELLEXECUTEINFOA execute;
+  memset(&execute, 0, sizeof(execute));
+  execute.cbSize = sizeof(execute);
+  execute.fMask = SEE_MASK_NOCLOSEPROCESS;
+  execute.lpVerb = "open";
+  execute.lpFile = file;
+  execute.lpParameters = parameters;
+  execute.nShow = SW_SHOWNORMAL;
+  if (!ShellExecuteExA(&execute) || execute.hProcess == NULL) return ShellStartFailure(execute);
+  const UniqueHandle process(execute.hProcess);
+  return WaitForExitCode(process.get());
 }

@@ -27,3 +27,7 @@ int StartAndWait(char* command, DWORD* exitCode);
 // Waits for the process without a time limit and returns its exit code (a failure's
 // system error code when the code cannot be read).
 DWORD WaitForExitCode(HANDLE process);
+
+// Starts `file` through the shell with the verb "open" and waits for it without a time
+// limit. Returns its exit code, or the system error code of a start that failed.
+DWORD ShellStartAndWait(const char* file, const char* parameters);

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "core/path_join.h"
 #include "package/exit_code.h"
 #include "package/reboot_deletion.h"
 
@@ -12,30 +13,15 @@ const char kTemporaryFolderName[] = "%TEMP%";
 // have always been 255 bytes.
 static const DWORD kTempPathSize = 255;
 
-int GetModulePath(char* path, DWORD size) {
-  memset(path, 0, size);
-  const DWORD length = GetModuleFileNameA(NULL, path, size);
-  // A path that does not fit comes back cut to the buffer, with or without a
-  // terminator depending on the system: either way its length reaches the size.
-  if (length == 0 || length >= size) {
-    memset(path, 0, size);
-    return 0;
-  }
-  return 1;
-}
-
 int MakeModuleDirectory(char* moduleDirectory) {
   memset(moduleDirectory, 0, kPathBufferSize);
   char modulePath[800];
   if (!GetModulePath(modulePath, sizeof(modulePath))) return 0;
   char drive[_MAX_DRIVE], folder[_MAX_DIR], name[_MAX_FNAME], extension[_MAX_EXT];
   _splitpath(modulePath, drive, folder, name, extension);
-  const int length = _snprintf(moduleDirectory, kPathBufferSize, "%s%s", drive, folder);
-  if (length < 0 || length >= kPathBufferSize) {
-    memset(moduleDirectory, 0, kPathBufferSize);
-    return 0;
-  }
-  return 1;
+  if (ConcatPath(moduleDirectory, kPathBufferSize, drive, folder)) return 1;
+  memset(moduleDirectory, 0, kPathBufferSize);
+  return 0;
 }
 
 // The folder the work directory goes into, ending with a backslash. An empty base
@@ -61,11 +47,10 @@ int CreateWorkDirectory(int besideModule, char* workDirectory, DWORD* error) {
       *error = ERROR_FILENAME_EXCED_RANGE;
       return 0;
     }
-    const int length = _snprintf(workDirectory, kPathBufferSize, "%sKVLodkin%d%06d", base, attempt,
-                                 static_cast<int>(GetTickCount() % 1000000));
-    if (length < 0 || length >= kPathBufferSize) {
+    char name[32];
+    sprintf(name, "KVLodkin%d%06d", attempt, static_cast<int>(GetTickCount() % 1000000));
+    if (!ConcatPath(workDirectory, kPathBufferSize, base, name)) {
       // A cut name would be some other folder.
-      memset(workDirectory, 0, kPathBufferSize);
       lstrcpynA(workDirectory, base, kPathBufferSize);
       *error = ERROR_FILENAME_EXCED_RANGE;
       return 0;

@@ -2,14 +2,14 @@
 #pragma once
 #include <windows.h>
 
+#include "win32/module_path.h"
+
 const int kPathBufferSize = 260;
+// A work directory, a backslash and a member name.
+const int kMemberPathSize = 2 * kPathBufferSize + 2;
 
 // Stands for the temporary folder in a report when its path does not fit its buffer.
 extern const char kTemporaryFolderName[];
-
-// The running program's full path into a buffer of `size` bytes. Returns 0 when the
-// path does not fit: the system would cut it, and a cut path names another file.
-int GetModulePath(char* path, DWORD size);
 
 // Drive and directory of the running program, with a trailing backslash. Returns 0
 // when the program's path or its directory does not fit.

@@ -2,13 +2,15 @@
 
 #include <string.h>
 
+#include "win32/unique_resource.h"
+
 int LookupBuiltinGroupName(DWORD rid, char* name, DWORD size) {
   if (size == 0) return 0;
   name[0] = 0;
   SID_IDENTIFIER_AUTHORITY ntAuthority = {SECURITY_NT_AUTHORITY};
-  PSID sid = NULL;
+  UniqueSid sid;
   if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, rid, 0, 0, 0, 0, 0, 0,
-                                &sid)) {
+                                sid.put())) {
     return 0;
   }
   char account[256];
@@ -17,8 +19,7 @@ int LookupBuiltinGroupName(DWORD rid, char* name, DWORD size) {
   DWORD domainSize = sizeof(domain);
   SID_NAME_USE use;
   const BOOL found =
-      LookupAccountSidA(NULL, sid, account, &accountSize, domain, &domainSize, &use);
-  FreeSid(sid);
+      LookupAccountSidA(NULL, sid.get(), account, &accountSize, domain, &domainSize, &use);
   if (!found) return 0;
   const int length = domain[0] != 0 ? _snprintf(name, size, "%s\\%s", domain, account)
                                     : _snprintf(name, size, "%s", account);

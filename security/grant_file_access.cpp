@@ -22,23 +22,6 @@ int Fail(const char* message) {
   return 0;
 }
 
-// A zero-filled process-heap block, released when the owner goes.
-class HeapBlock {
- public:
-  HeapBlock() : block_(0) {}
-  ~HeapBlock() { if (block_) HeapFree(GetProcessHeap(), 0, block_); }
-  HeapBlock(const HeapBlock&) = delete;
-  HeapBlock& operator=(const HeapBlock&) = delete;
-  void* Allocate(DWORD size) {
-    block_ = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size);
-    return block_;
-  }
-  void* get() const { return block_; }
-
- private:
-  void* block_;
-};
-
 // Object entries carry GUIDs before their SID, so the SID does not begin 8 bytes in;
 // they are never taken to name the account and are copied unchanged.
 bool IsObjectAce(BYTE type) {
@@ -66,11 +49,29 @@ int CopyAce(PACL from, DWORD index, PACL to, bool skipAccount, PSID accountSid, 
 typedef BOOL(WINAPI* SetControlFunction)(PSECURITY_DESCRIPTOR, SECURITY_DESCRIPTOR_CONTROL,
                                          SECURITY_DESCRIPTOR_CONTROL);
 
-}  // namespace
-
-GrantedDescriptor::~GrantedDescriptor() {
-  if (dacl_) HeapFree(GetProcessHeap(), 0, dacl_);
+// Carries the auto-inherited or protected state of the old DACL over to the new one.
+int CopyInheritanceControl(PSECURITY_DESCRIPTOR oldDescriptor, SECURITY_DESCRIPTOR* descriptor) {
+  // Looked up at run time so that the program still starts where advapi32 lacks it.
+  SetControlFunction setControl = reinterpret_cast<SetControlFunction>(
+      GetProcAddress(GetModuleHandleA("advapi32.dll"), "SetSecurityDescriptorControl"));
+  if (setControl) {
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    if (!GetSecurityDescriptorControl(oldDescriptor, &control, &revision)) {
+      return Fail(kGetControlFailed);
+    }
+    SECURITY_DESCRIPTOR_CONTROL bits = 0;
+    if (control & SE_DACL_AUTO_INHERITED) {
+      bits = SE_DACL_AUTO_INHERITED | SE_DACL_AUTO_INHERIT_REQ;
+    } else if (control & SE_DACL_PROTECTED) {
+      bits = SE_DACL_PROTECTED;
+    }
+    if (bits && !setControl(descriptor, bits, bits)) return Fail(kSetControlFailed);
+  }
+  return 1;
 }
+
+}  // namespace
 
 int BuildGrantedDescriptor(PSECURITY_DESCRIPTOR oldDescriptor, PSID accountSid, DWORD accessMask,
                            GrantedDescriptor* result) {
@@ -91,65 +92,51 @@ int BuildGrantedDescriptor(PSECURITY_DESCRIPTOR oldDescriptor, PSID accountSid, 
     return Fail(kGetAclInformationFailed);
   }
   DWORD newSize = sizes.AclBytesInUse + GetLengthSid(accountSid) + 8;
-  result->dacl_ = static_cast<PACL>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, newSize));
-  if (!result->dacl_) return Fail(kHeapAllocFailed);
-  if (!InitializeAcl(result->dacl_, newSize, ACL_REVISION)) return Fail(kInitializeAclFailed);
+  result->dacl_ = AllocateHeapBytes<ACL>(newSize);
+  PACL dacl = result->dacl_.get();
+  if (dacl == nullptr) return Fail(kHeapAllocFailed);
+  if (!InitializeAcl(dacl, newSize, ACL_REVISION)) return Fail(kInitializeAclFailed);
 
   DWORD index = 0;
   const bool copyOld = present && sizes.AceCount != 0;
   if (copyOld) {
     for (; index < sizes.AceCount; ++index) {
       bool inherited = false;
-      if (!CopyAce(oldDacl, index, result->dacl_, true, accountSid, &inherited)) return 0;
+      if (!CopyAce(oldDacl, index, dacl, true, accountSid, &inherited)) return 0;
       if (inherited) break;
     }
   }
-  if (!AddAccessAllowedAce(result->dacl_, ACL_REVISION, accessMask, accountSid)) {
+  if (!AddAccessAllowedAce(dacl, ACL_REVISION, accessMask, accountSid)) {
     return Fail(kAddAllowedAceFailed);
   }
   if (copyOld) {
     for (; index < sizes.AceCount; ++index) {
-      if (!CopyAce(oldDacl, index, result->dacl_, false, accountSid, 0)) return 0;
+      if (!CopyAce(oldDacl, index, dacl, false, accountSid, 0)) return 0;
     }
   }
-  if (!SetSecurityDescriptorDacl(&result->descriptor_, TRUE, result->dacl_, FALSE)) {
+  if (!SetSecurityDescriptorDacl(&result->descriptor_, TRUE, dacl, FALSE)) {
     return Fail(kSetDaclFailed);
   }
 
-  // Looked up at run time so that the program still starts where advapi32 lacks it.
-  SetControlFunction setControl = reinterpret_cast<SetControlFunction>(
-      GetProcAddress(GetModuleHandleA("advapi32.dll"), "SetSecurityDescriptorControl"));
-  if (setControl) {
-    SECURITY_DESCRIPTOR_CONTROL control = 0;
-    DWORD revision = 0;
-    if (!GetSecurityDescriptorControl(oldDescriptor, &control, &revision)) {
-      return Fail(kGetControlFailed);
-    }
-    SECURITY_DESCRIPTOR_CONTROL bits = 0;
-    if (control & SE_DACL_AUTO_INHERITED) {
-      bits = SE_DACL_AUTO_INHERITED | SE_DACL_AUTO_INHERIT_REQ;
-    } else if (control & SE_DACL_PROTECTED) {
-      bits = SE_DACL_PROTECTED;
-    }
-    if (bits && !setControl(&result->descriptor_, bits, bits)) return Fail(kSetControlFailed);
-  }
-  return 1;
+  return CopyInheritanceControl(oldDescriptor, &result->descriptor_);
 }
 
 int GrantFileAccess(const char* filePath, const char* accountName, DWORD accessMask) {
   // Declared in reverse order of release: the SID goes first, the new DACL last.
   GrantedDescriptor granted;
-  HeapBlock oldDescriptor;
-  HeapBlock domain;
-  HeapBlock sid;
+  UniqueHeapBlock<BYTE> oldDescriptor;
+  UniqueHeapBlock<char> domain;
+  UniqueHeapBlock<BYTE> sid;
 
   DWORD sidSize = 0;
   DWORD domainSize = 0;
   SID_NAME_USE use;
   if (LookupAccountNameA(0, accountName, 0, &sidSize, 0, &domainSize, &use)) return 0;
   if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return Fail(kLookupAccountNameFailed);
-  if (!sid.Allocate(sidSize) || !domain.Allocate(domainSize)) return Fail(kHeapAllocFailed);
-  if (!LookupAccountNameA(0, accountName, sid.get(), &sidSize, static_cast<char*>(domain.get()),
+  sid = AllocateHeapBytes<BYTE>(sidSize);
+  domain = AllocateHeapBytes<char>(domainSize);
+  if (!sid.valid() || !domain.valid()) return Fail(kHeapAllocFailed);
+  if (!LookupAccountNameA(0, accountName, sid.get(), &sidSize, domain.get(),
                           &domainSize, &use)) {
     return Fail(kLookupAccountNameFailed);
   }
@@ -157,7 +144,8 @@ int GrantFileAccess(const char* filePath, const char* accountName, DWORD accessM
   DWORD needed = 0;
   if (GetFileSecurityA(filePath, DACL_SECURITY_INFORMATION, 0, 0, &needed)) return 0;
   if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return Fail(kGetFileSecurityFailed);
-  if (!oldDescriptor.Allocate(needed)) return Fail(kHeapAllocFailed);
+  oldDescriptor = AllocateHeapBytes<BYTE>(needed);
+  if (!oldDescriptor.valid()) return Fail(kHeapAllocFailed);
   if (!GetFileSecurityA(filePath, DACL_SECURITY_INFORMATION, oldDescriptor.get(), needed,
                         &needed)) {
     return Fail(kGetFileSecurityFailed);

@@ -3,21 +3,20 @@
 #pragma once
 #include <windows.h>
 
+#include "win32/unique_resource.h"
+
 // The descriptor to be written: absolute, holding only the new DACL and its control
 // bits. The DACL is a process-heap block released when the object goes.
 class GrantedDescriptor {
  public:
-  GrantedDescriptor() : dacl_(0) { ZeroMemory(&descriptor_, sizeof(descriptor_)); }
-  ~GrantedDescriptor();
-  GrantedDescriptor(const GrantedDescriptor&) = delete;
-  GrantedDescriptor& operator=(const GrantedDescriptor&) = delete;
+  GrantedDescriptor() { ZeroMemory(&descriptor_, sizeof(descriptor_)); }
   SECURITY_DESCRIPTOR* descriptor() { return &descriptor_; }
-  PACL dacl() const { return dacl_; }
+  PACL dacl() const { return dacl_.get(); }
 
  private:
   friend int BuildGrantedDescriptor(PSECURITY_DESCRIPTOR, PSID, DWORD, GrantedDescriptor*);
   SECURITY_DESCRIPTOR descriptor_;
-  PACL dacl_;
+  UniqueHeapBlock<ACL> dacl_;
 };
 
 // From the file's old descriptor (DACL part, as GetFileSecurityA gives it): drops the

@@ -4,17 +4,22 @@
 #pragma once
 #include <windows.h>
 
+#include "win32/unique_resource.h"
+
 class CSecurityAttribute {
  public:
   CSecurityAttribute();
-  virtual ~CSecurityAttribute();
+  virtual ~CSecurityAttribute() {}
   CSecurityAttribute(const CSecurityAttribute&) = delete;
   CSecurityAttribute& operator=(const CSecurityAttribute&) = delete;
 
   // Each owns its block; null until built. m_pSecurityAttributes is non-null only when
   // the whole build went through.
-  PSID m_pSid;
-  PACL m_pAcl;
-  PSECURITY_DESCRIPTOR m_pSecurityDescriptor;
-  LPSECURITY_ATTRIBUTES m_pSecurityAttributes;
+  UniqueHeapBlock<BYTE> m_pSid;
+  UniqueHeapBlock<ACL> m_pAcl;
+  UniqueHeapBlock<SECURITY_DESCRIPTOR> m_pSecurityDescriptor;
+  LPSECURITY_ATTRIBUTES m_pSecurityAttributes;  // points into m_attributesBlock
+
+ private:
+  UniqueHeapBlock<SECURITY_ATTRIBUTES> m_attributesBlock;
 };

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "package/clean_work_directory.h"
 #include "support/test_files.h"
 #include "support/test_process.h"
@@ -39,9 +40,9 @@ bool RunValueExists() {
 }
 
 int Clean(const std::string& line) {
-  char buffer[260] = {0};
-  strncpy(buffer, line.c_str(), 259);
-  return CleanWorkDirectory(buffer);
+  static StartOptions options;
+  ParseCommandLine(line.c_str(), &options);
+  return CleanWorkDirectory(options);
 }
 
 // A work directory with the given name in the temporary folder, holding two plain files.

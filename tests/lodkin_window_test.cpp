@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/drop_files.h"
 #include "support/test_files.h"
 #include "ui/lodkin_dlg.h"
 #include "ui/resource.h"
@@ -31,20 +32,7 @@ class WindowTest : public ::testing::Test {
   }
 
   // Drops the paths onto a window as the shell does, in the order given.
-  void Drop(HWND target, const std::vector<std::string>& paths) {
-    size_t size = sizeof(DROPFILES) + 1;
-    for (const std::string& path : paths) size += path.size() + 1;
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
-    DROPFILES* header = static_cast<DROPFILES*>(GlobalLock(block));
-    header->pFiles = sizeof(DROPFILES);
-    char* text = reinterpret_cast<char*>(header + 1);
-    for (const std::string& path : paths) {
-      memcpy(text, path.c_str(), path.size() + 1);
-      text += path.size() + 1;
-    }
-    GlobalUnlock(block);
-    SendMessageA(target, WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0);
-  }
+  void Drop(HWND target, const std::vector<std::string>& paths) { DropFiles(target, paths); }
   void Drop(const std::vector<std::string>& paths) { Drop(list_, paths); }
 
   std::vector<std::string> Rows() {

@@ -11,7 +11,7 @@ TEST(SecurityAttribute, CompleteBuildGrantsEveryoneAllAccess) {
   ASSERT_NE(security.m_pSecurityAttributes, nullptr);
   EXPECT_EQ(security.m_pSecurityAttributes->nLength, 12u);
   EXPECT_EQ(security.m_pSecurityAttributes->bInheritHandle, TRUE);
-  EXPECT_EQ(security.m_pSecurityAttributes->lpSecurityDescriptor, security.m_pSecurityDescriptor);
+  EXPECT_EQ(security.m_pSecurityAttributes->lpSecurityDescriptor, security.m_pSecurityDescriptor.get());
 
   PSECURITY_DESCRIPTOR descriptor = security.m_pSecurityAttributes->lpSecurityDescriptor;
   EXPECT_TRUE(IsValidSecurityDescriptor(descriptor));
@@ -28,7 +28,7 @@ TEST(SecurityAttribute, CompleteBuildGrantsEveryoneAllAccess) {
   ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
   EXPECT_TRUE(present);
   EXPECT_TRUE(defaulted);
-  ASSERT_EQ(dacl, security.m_pAcl);
+  ASSERT_EQ(dacl, security.m_pAcl.get());
   EXPECT_EQ(dacl->AclRevision, ACL_REVISION);
   EXPECT_EQ(dacl->AclSize, 48);
   ACL_SIZE_INFORMATION size = {};
@@ -45,7 +45,7 @@ TEST(SecurityAttribute, CompleteBuildGrantsEveryoneAllAccess) {
   SID_IDENTIFIER_AUTHORITY authority = SECURITY_WORLD_SID_AUTHORITY;
   ASSERT_TRUE(AllocateAndInitializeSid(&authority, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &world));
   EXPECT_TRUE(EqualSid(&ace->SidStart, world));
-  EXPECT_TRUE(EqualSid(security.m_pSid, world));
+  EXPECT_TRUE(EqualSid(security.m_pSid.get(), world));
   FreeSid(world);
 }
 

@@ -1,4 +1,4 @@
-// Start-up: the command-line copy, the choice of mode and the "-wait" delay.
+// Start-up: the one reading of the command line, the choice of mode and the "-wait" delay.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -21,18 +21,18 @@ std::vector<std::string> g_debugLines;
 
 DWORD g_modeExitCode = 0;
 
-int FakeClean(char* line, DWORD* exitCode) {
-  g_calls.push_back(std::string("clean:") + line);
+int FakeClean(const StartOptions& options, DWORD* exitCode) {
+  g_calls.push_back(std::string("clean:") + options.line);
   *exitCode = g_modeExitCode;
   return 1;
 }
-int FakeExtract(char* line, DWORD* exitCode) {
-  g_calls.push_back(std::string("extract:") + line);
+int FakeExtract(const StartOptions& options, DWORD* exitCode) {
+  g_calls.push_back(std::string("extract:") + options.line);
   *exitCode = g_modeExitCode;
   return 1;
 }
-int FakeRun(char* line, DWORD* exitCode) {
-  g_calls.push_back(std::string("run:") + line);
+int FakeRun(const StartOptions& options, DWORD* exitCode) {
+  g_calls.push_back(std::string("run:") + options.line);
   *exitCode = g_modeExitCode;
   return g_runPackageResult;
 }
@@ -47,13 +47,76 @@ std::vector<std::string> Dispatch(const std::string& tail, int runResult = 0) {
   g_sleeps.clear();
   g_debugLines.clear();
   g_runPackageResult = runResult;
-  static char commandLine[kCommandLineSize];
-  CopyCommandLine(commandLine, tail.c_str());
-  DispatchStartup(commandLine, kFakes);
+  static StartOptions options;
+  ParseCommandLine(tail.c_str(), &options);
+  DispatchStartup(options, kFakes);
   return g_calls;
 }
 
 using Calls = std::vector<std::string>;
+
+const StartOptions& Parse(const char* line) {
+  static StartOptions options;
+  ParseCommandLine(line, &options);
+  return options;
+}
+
+// Every rule of the one parser, from one table: the mode, the "-d" name, the "-wait"
+// count, the "-run" member text, the setup program's arguments.
+TEST(CommandLineParse, EachRuleOfTheLine) {
+  struct Case {
+    const char* line;
+    StartMode mode;
+    const char* cleanName;  // "-d" only
+    int waits;
+    int waitSeconds;
+    const char* runText;    // null: no "-run"
+    const char* setupArguments;
+  };
+  const Case cases[] = {
+      {"", kStartPackageRun, nullptr, 0, 0, nullptr, ""},
+      {"-d KVLodkin0004211", kStartCleanUp, "KVLodkin0004211", 0, 0, nullptr, ""},
+      {"-dXname", kStartCleanUp, "name", 0, 0, nullptr, ""},
+      {"-d  name", kStartCleanUp, " name", 0, 0, nullptr, ""},
+      {"-d", kStartCleanUp, "", 0, 0, nullptr, ""},
+      {"-dX", kStartCleanUp, "", 0, 0, nullptr, ""},
+      {"-d name -wait 3", kStartCleanUp, "name -wait 3", 1, 0, nullptr, ""},
+      {"-d -e", kStartCleanUp, "-e", 0, 0, nullptr, ""},
+      {"-e -d", kStartExtract, nullptr, 0, 0, nullptr, ""},
+      {"-D name", kStartPackageRun, nullptr, 0, 0, nullptr, ""},
+      {" -e", kStartPackageRun, nullptr, 0, 0, nullptr, ""},
+      {"-wait 3", kStartPackageRun, nullptr, 1, 3, nullptr, ""},
+      {"/x 2 -wait", kStartPackageRun, nullptr, 1, 2, nullptr, ""},
+      {"-wait\t3", kStartPackageRun, nullptr, 1, 0, nullptr, ""},
+      {"-wait \t3", kStartPackageRun, nullptr, 1, 3, nullptr, ""},
+      {"-wait \t 3", kStartPackageRun, nullptr, 1, 0, nullptr, ""},
+      {"-wait 0000000000000000000000000000000000000000000000000000000000000000000007", kStartPackageRun,
+       nullptr, 1, 7, nullptr, ""},
+      {"-run setup.exe -wait 2", kStartPackageRun, nullptr, 1, 0, "setup.exe -wait 2", ""},
+      {"-run   tool.exe /a", kStartPackageRun, nullptr, 0, 0, "tool.exe /a", ""},
+      // Wherever "-run" stands, its text starts at the fifth character.
+      {"/q -run tool.exe", kStartPackageRun, nullptr, 0, 0, "run tool.exe", ""},
+      {"-run", kStartPackageRun, nullptr, 0, 0, "", ""},
+      {"-s /quiet", kStartPackageRun, nullptr, 0, 0, nullptr, "-s /quiet"},
+      {"-silent -run x", kStartPackageRun, nullptr, 0, 0, "ent -run x", "-silent -run x"},
+      {"/q -s", kStartPackageRun, nullptr, 0, 0, nullptr, ""},
+      {"-S /quiet", kStartPackageRun, nullptr, 0, 0, nullptr, ""},
+  };
+  for (const Case& c : cases) {
+    const StartOptions& options = Parse(c.line);
+    EXPECT_EQ(options.mode, c.mode) << c.line;
+    if (c.cleanName != nullptr) EXPECT_STREQ(options.CleanName(), c.cleanName) << c.line;
+    EXPECT_EQ(options.waits, c.waits) << c.line;
+    EXPECT_EQ(options.waitSeconds, c.waitSeconds) << c.line;
+    if (c.runText == nullptr) {
+      EXPECT_EQ(options.RunText(), nullptr) << c.line;
+    } else {
+      EXPECT_STREQ(options.RunText(), c.runText) << c.line;
+    }
+    EXPECT_STREQ(options.SetupArguments(), c.setupArguments) << c.line;
+    EXPECT_EQ(options.IsEmpty(), c.line[0] == 0 ? 1 : 0) << c.line;
+  }
+}
 
 TEST(StartupDispatch, ChoosesExactlyOneModeInPriorityOrder) {
   EXPECT_EQ(Dispatch(""), (Calls{"run:", "window"}));
@@ -86,7 +149,7 @@ TEST(StartupDispatch, WaitCountIsTheSecondBlankSeparatedWord) {
       {"-wait +4 x", 4},     {"-wait  3", 0},        {"-wait x3", 0},      {"-wait 2 -s", 2},
       {"-run setup.exe -wait 2", 0},
   };
-  for (const Case& c : cases) EXPECT_EQ(ParseWaitSeconds(c.line), c.seconds) << c.line;
+  for (const Case& c : cases) EXPECT_EQ(Parse(c.line).waitSeconds, c.seconds) << c.line;
 
   Dispatch("-wait");
   EXPECT_TRUE(g_sleeps.empty());
@@ -100,21 +163,23 @@ TEST(StartupDispatch, WaitCountIsTheSecondBlankSeparatedWord) {
 }
 
 TEST(CommandLineCopy, KeepsTheWholeLineAndZeroFillsTheRest) {
-  static char buffer[kCommandLineSize];
-  memset(buffer, 'G', sizeof(buffer));
-  CopyCommandLine(buffer, "-e");
+  static StartOptions options;
+  char* buffer = options.line;
+  memset(buffer, 'G', sizeof(options.line));
+  ParseCommandLine("-e", &options);
   EXPECT_STREQ(buffer, "-e");
-  for (size_t i = 2; i < sizeof(buffer); ++i) ASSERT_EQ(buffer[i], 0) << i;
+  for (size_t i = 2; i < sizeof(options.line); ++i) ASSERT_EQ(buffer[i], 0) << i;
 
   // The longest line the system passes stays whole; only more than that is cut.
   for (size_t length : {400u, 32767u}) {
     std::string longLine = "-s " + std::string(length - 3, 'n');
-    CopyCommandLine(buffer, longLine.c_str());
+    ParseCommandLine(longLine.c_str(), &options);
     EXPECT_EQ(std::string(buffer), longLine);
+    EXPECT_EQ(std::string(options.SetupArguments()), longLine);
   }
-  CopyCommandLine(buffer, ("-s " + std::string(40000, 'n')).c_str());
+  ParseCommandLine(("-s " + std::string(40000, 'n')).c_str(), &options);
   EXPECT_EQ(strlen(buffer), kCommandLineSize - 1);
-  CopyCommandLine(buffer, nullptr);
+  ParseCommandLine(nullptr, &options);
   EXPECT_STREQ(buffer, "");
 }
 
@@ -137,21 +202,18 @@ TEST(StartupDispatch, TheModesExitCodeIsTheProcessExitCode) {
     g_calls.clear();
     g_runPackageResult = c.runResult;
     g_modeExitCode = c.modeCode;
-    static char commandLine[kCommandLineSize];
-    CopyCommandLine(commandLine, c.line);
-    EXPECT_EQ(DispatchStartup(commandLine, kFakes), c.modeCode) << c.line;
+    EXPECT_EQ(DispatchStartup(Parse(c.line), kFakes), c.modeCode) << c.line;
     EXPECT_EQ(g_calls, c.calls) << c.line;
   }
   g_modeExitCode = 0;
 }
 
-TEST(ApplicationObject, MessageTableSendsOnlyTheHelpCommandToTheHelpHandler) {
+// There is no help file and no window of the application object: its table claims nothing.
+TEST(ApplicationObject, MessageTableClaimsNoMessage) {
   CLodkinApp app;
-  const MessageMapEntry* help = FindMessageEntry(app.GetMessageMap(), WM_COMMAND, MAKEWPARAM(57670, 0));
-  ASSERT_NE(help, nullptr);
-  EXPECT_EQ(help->controlId, 57670u);
+  EXPECT_EQ(FindMessageEntry(app.GetMessageMap(), WM_COMMAND, MAKEWPARAM(57670, 0)), nullptr);
   LRESULT result = 1;
-  EXPECT_TRUE(app.DispatchToHandler(WM_COMMAND, MAKEWPARAM(57670, 0), 0, &result));
+  EXPECT_FALSE(app.DispatchToHandler(WM_COMMAND, MAKEWPARAM(57670, 0), 0, &result));
   EXPECT_FALSE(app.DispatchToHandler(WM_COMMAND, MAKEWPARAM(57671, 0), 0, &result));
   EXPECT_FALSE(app.DispatchToHandler(WM_SIZE, 0, 0, &result));
   EXPECT_EQ(AfxGetApp(), &app);

@@ -3,6 +3,10 @@
 #include <shlobj.h>
 #include <string.h>
 
+#include <utility>
+
+#include "win32/unique_resource.h"
+
 BEGIN_MESSAGE_MAP(CDropList, CListCtrl)
   ON_WM_DROPFILES()
 END_MESSAGE_MAP()
@@ -29,20 +33,14 @@ struct ListView {
 // whatever Delete did in between, and grows with every entry the drop adds.
 class EntryIndex {
  public:
-  EntryIndex() : slots_(nullptr), slotCount_(0), used_(0), texts_(nullptr), textBytes_(0), textCapacity_(0) {}
-  ~EntryIndex() {
-    if (slots_ != nullptr) HeapFree(GetProcessHeap(), 0, slots_);
-    if (texts_ != nullptr) HeapFree(GetProcessHeap(), 0, texts_);
-  }
-  EntryIndex(const EntryIndex&) = delete;
-  EntryIndex& operator=(const EntryIndex&) = delete;
+  EntryIndex() : slotCount_(0), used_(0), textBytes_(0), textCapacity_(0) {}
 
   // Room for `entries` texts without growing the table. 0 when there is no memory.
   int Reserve(unsigned entries) {
     unsigned count = 64;
     while (count < 2 * entries + 2) count *= 2;
-    slots_ = static_cast<Slot*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, count * sizeof(Slot)));
-    if (slots_ == nullptr) return 0;
+    slots_ = AllocateHeapBlock<Slot>(count);
+    if (!slots_.valid()) return 0;
     slotCount_ = count;
     return 1;
   }
@@ -50,9 +48,9 @@ class EntryIndex {
   bool Contains(const char* text) const {
     const unsigned hash = Hash(text);
     for (unsigned i = hash & (slotCount_ - 1);; i = (i + 1) & (slotCount_ - 1)) {
-      const Slot& slot = slots_[i];
+      const Slot& slot = slots_.get()[i];
       if (slot.textOffset == 0) return false;
-      if (slot.hash == hash && strcmp(texts_ + slot.textOffset - 1, text) == 0) return true;
+      if (slot.hash == hash && strcmp(texts_.get() + slot.textOffset - 1, text) == 0) return true;
     }
   }
 
@@ -62,7 +60,7 @@ class EntryIndex {
     if (2 * (used_ + 1) > slotCount_ && !Grow()) return 0;
     const size_t length = strlen(text) + 1;
     if (textBytes_ + length > textCapacity_ && !Widen(textBytes_ + length)) return 0;
-    memcpy(texts_ + textBytes_, text, length);
+    memcpy(texts_.get() + textBytes_, text, length);
     const unsigned hash = Hash(text);
     Place(hash, static_cast<unsigned>(textBytes_ + 1));
     textBytes_ += length;
@@ -83,41 +81,38 @@ class EntryIndex {
   }
 
   void Place(unsigned hash, unsigned textOffset) {
+    Slot* slots = slots_.get();
     unsigned i = hash & (slotCount_ - 1);
-    while (slots_[i].textOffset != 0) i = (i + 1) & (slotCount_ - 1);
-    slots_[i].hash = hash;
-    slots_[i].textOffset = textOffset;
+    while (slots[i].textOffset != 0) i = (i + 1) & (slotCount_ - 1);
+    slots[i].hash = hash;
+    slots[i].textOffset = textOffset;
   }
 
   int Grow() {
-    Slot* old = slots_;
+    UniqueHeapBlock<Slot> bigger = AllocateHeapBlock<Slot>(2 * slotCount_);
+    if (!bigger.valid()) return 0;
+    const UniqueHeapBlock<Slot> old(slots_.release());
     const unsigned oldCount = slotCount_;
-    Slot* bigger = static_cast<Slot*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, 2 * oldCount * sizeof(Slot)));
-    if (bigger == nullptr) return 0;
-    slots_ = bigger;
+    slots_ = std::move(bigger);
     slotCount_ = 2 * oldCount;
     for (unsigned i = 0; i < oldCount; ++i) {
-      if (old[i].textOffset != 0) Place(old[i].hash, old[i].textOffset);
+      if (old.get()[i].textOffset != 0) Place(old.get()[i].hash, old.get()[i].textOffset);
     }
-    HeapFree(GetProcessHeap(), 0, old);
     return 1;
   }
 
   int Widen(size_t needed) {
     size_t capacity = textCapacity_ < 16384 ? 16384 : textCapacity_;
     while (capacity < needed) capacity *= 2;
-    void* block = texts_ == nullptr ? HeapAlloc(GetProcessHeap(), 0, capacity)
-                                    : HeapReAlloc(GetProcessHeap(), 0, texts_, capacity);
-    if (block == nullptr) return 0;
-    texts_ = static_cast<char*>(block);
+    if (!ResizeHeapBlock(texts_, capacity)) return 0;
     textCapacity_ = capacity;
     return 1;
   }
 
-  Slot* slots_;
+  UniqueHeapBlock<Slot> slots_;
   unsigned slotCount_;  // a power of two, at least twice the entries
   unsigned used_;
-  char* texts_;         // the entries' texts, each with its terminator
+  UniqueHeapBlock<char> texts_;  // the entries' texts, each with its terminator
   size_t textBytes_;
   size_t textCapacity_;
 };
@@ -246,6 +241,8 @@ int IndexRows(const ListView& list, unsigned dropped, EntryIndex& index) {
 }  // namespace
 
 void CDropList::OnDropFiles(HDROP hDropInfo) {
+  // The shell's block is released once the list view has seen the drop too.
+  const UniqueDrop drop(hDropInfo);
   char path[kPathSize];
   memset(path, 0, sizeof(path));
   const UINT count = DragQueryFileA(hDropInfo, 0xFFFFFFFF, nullptr, 0);
@@ -271,5 +268,4 @@ void CDropList::OnDropFiles(HDROP hDropInfo) {
     }
   }
   DefaultProc(WM_DROPFILES, reinterpret_cast<WPARAM>(hDropInfo), 0);
-  DragFinish(hDropInfo);
 }

@@ -3,6 +3,7 @@
 #include "ui/about_dlg.h"
 #include "ui/pack_command.h"
 #include "ui/resource.h"
+#include "win32/unique_resource.h"
 
 const char kDropFilesPrompt[] = "Drag and drop files into list box";
 static const char kFileNameColumn[] = "File name";
@@ -119,10 +120,8 @@ void CLodkinDlg::OnGetMinMaxInfo(MINMAXINFO* info) {
 void CLodkinDlg::OnDelete() {
   HWND list = m_fileList.m_hWnd;
   int selected = static_cast<int>(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0));
-  int* rows = nullptr;
-  if (selected > 0) {
-    rows = static_cast<int*>(HeapAlloc(GetProcessHeap(), 0, selected * sizeof(int)));
-  }
+  const UniqueHeapBlock<int> rowBlock = selected > 0 ? AllocateHeapBlock<int>(selected) : UniqueHeapBlock<int>();
+  int* rows = rowBlock.get();
   if (rows != nullptr) {
     int collected = 0;
     int row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, -1, LVNI_SELECTED));
@@ -137,7 +136,6 @@ void CLodkinDlg::OnDelete() {
     while (collected > 0) SendMessageA(list, LVM_DELETEITEM, rows[--collected], 0);
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
-    HeapFree(GetProcessHeap(), 0, rows);
   }
   if (m_fileList.GetItemCount() == 0) SetDlgItemText(IDC_STATUS, kDropFilesPrompt);
 }
@@ -172,23 +170,7 @@ class DialogReport : public PackReport {
 }  // namespace
 
 void CLodkinDlg::OnPack() {
-  char modulePath[260];
-  memset(modulePath, 0, sizeof(modulePath));
-  GetModuleFileNameA(nullptr, modulePath, sizeof(modulePath));
   DialogFileList list(m_fileList);
   DialogReport report(*this);
-  RunPackCommand(list, report, modulePath);
-}
-
-int CLodkinDlg::GetFileNameOffset(const char* path) { return ::GetFileNameOffset(path); }
-
-unsigned CLodkinDlg::CountSetupPrograms() {
-  DialogFileList list(m_fileList);
-  return ::CountSetupPrograms(list);
-}
-
-int CLodkinDlg::IsAnyMemberPacked() {
-  DialogFileList list(m_fileList);
-  DialogReport report(*this);
-  return ::IsAnyMemberPacked(list, report);
+  RunPackCommandOfThisProgram(list, report);
 }

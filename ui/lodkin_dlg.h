@@ -11,11 +11,6 @@ class CLodkinDlg : public CDialog {
   explicit CLodkinDlg(CWnd* parent = nullptr);
   ~CLodkinDlg() override {}
 
-  // Index of the file-name part of a path.
-  int GetFileNameOffset(const char* path);
-  unsigned CountSetupPrograms();
-  int IsAnyMemberPacked();
-
   void OnSysCommand(UINT nID, LPARAM lParam);
   void OnPaint();
   HCURSOR OnQueryDragIcon();

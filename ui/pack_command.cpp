@@ -1,5 +1,7 @@
 #include "ui/pack_command.h"
 
+#include "win32/module_path.h"
+
 static void ShowOutcome(PackReport& report, const PackResult& result) {
   // Where both are used, the status line is set before the box is shown.
   const char* status = PackStatusText(result.outcome);
@@ -9,16 +11,14 @@ static void ShowOutcome(PackReport& report, const PackResult& result) {
   report.ShowMessage(text, PackCaption(result.outcome));
 }
 
-int IsAnyMemberPacked(const PackFileList& list, PackReport& report) {
-  PackResult result;
-  if (FindPackedMember(list, result.name) < 0) return 0;
-  result.outcome = kPackAlreadyPacked;
-  ShowOutcome(report, result);
-  return 1;
-}
-
 void RunPackCommand(const PackFileList& list, PackReport& report, const char* modulePath) {
   RunPackCommandWith(list, report, modulePath, DefaultPackOptions());
+}
+
+void RunPackCommandOfThisProgram(const PackFileList& list, PackReport& report, unsigned pathCapacity) {
+  char modulePath[260];
+  GetModulePath(modulePath, pathCapacity < sizeof(modulePath) ? pathCapacity : sizeof(modulePath));
+  RunPackCommand(list, report, modulePath);
 }
 
 void RunPackCommandWith(const PackFileList& list, PackReport& report, const char* modulePath,

@@ -13,12 +13,14 @@ class PackReport {
   ~PackReport() {}
 };
 
-// 1, after showing the refusal box, when a row's lower-cased file-name part contains
-// "kvpack"; 0 otherwise.
-int IsAnyMemberPacked(const PackFileList& list, PackReport& report);
-
 // The whole command: checks, package path, writing, report. `modulePath` is the
 // running program's own file.
 void RunPackCommand(const PackFileList& list, PackReport& report, const char* modulePath);
 void RunPackCommandWith(const PackFileList& list, PackReport& report, const char* modulePath,
                         const PackOptions& options);
+
+// The window's command: the module is the running program's own file, its path read
+// into `pathCapacity` bytes (at most 260). A path that does not fit is never cut (a cut
+// path could name another program): the command then ends in the box that the module
+// cannot be opened, and nothing is written.
+void RunPackCommandOfThisProgram(const PackFileList& list, PackReport& report, unsigned pathCapacity = 260);

@@ -3,26 +3,13 @@
 // KVPACK_<folder>.exe). MODULE stands for the running program's own file. Prints the
 // status-line text; exits 0 when the package was written.
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "tests/support/test_pack_list.h"
 #include "ui/pack_command.h"
 
 namespace {
-
-class ArgumentList : public PackFileList {
- public:
-  ArgumentList(int count, char** rows) : rows_(rows, rows + count) {}
-  int GetCount() const override { return static_cast<int>(rows_.size()); }
-  void GetRowText(int row, char (&text)[260]) const override {
-    strncpy(text, rows_[row].c_str(), sizeof(text) - 1);
-    text[sizeof(text) - 1] = 0;
-  }
-
- private:
-  std::vector<std::string> rows_;
-};
 
 class PrintedReport : public PackReport {
  public:
@@ -40,7 +27,7 @@ int main(int argc, char** argv) {
     fprintf(stderr, "usage: pack_list MODULE FILE...\n");
     return 2;
   }
-  ArgumentList list(argc - 2, argv + 2);
+  const TestList list(std::vector<std::string>(argv + 2, argv + argc));
   PrintedReport report;
   RunPackCommand(list, report, argv[1]);
   printf("status %s\n", report.status.c_str());

@@ -1,5 +1,8 @@
-// A file list for the Pack command made of plain strings, top row first.
+// A file list for the Pack command made of plain strings, top row first, and the
+// list files of the test and benchmark programs. Header-only, so that the benchmark
+// programs share it without the test library.
 #pragma once
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -18,3 +21,18 @@ class TestList : public PackFileList {
  private:
   std::vector<std::string> rows_;
 };
+
+// The rows of a list file: one full path a line, top entry first; empty lines and line
+// ends are dropped. No rows when the file cannot be read.
+inline std::vector<std::string> ReadListFile(const char* listPath) {
+  std::vector<std::string> rows;
+  FILE* file = fopen(listPath, "r");
+  if (file == nullptr) return rows;
+  char line[1024];
+  while (fgets(line, sizeof(line), file) != nullptr) {
+    line[strcspn(line, "\r\n")] = 0;
+    if (line[0] != 0) rows.push_back(line);
+  }
+  fclose(file);
+  return rows;
+}
