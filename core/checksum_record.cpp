@@ -9,19 +9,23 @@ namespace {
 const char kTag[4] = {'K', 'V', 'C', '1'};
 const unsigned kSelfCheckOffset = 256;
 
-uint32_t SelfCheck(const PackageDirEntry& entry) {
-  char covered[kSelfCheckOffset + 8];
-  memcpy(covered, entry.name, kSelfCheckOffset);
-  memcpy(covered + kSelfCheckOffset, &entry.offset, 4);
-  memcpy(covered + kSelfCheckOffset + 4, &entry.size, 4);
-  return ChecksumOf(covered, sizeof(covered));
-}
+uint32_t SelfCheck(const PackageDirEntry& entry) { return EntrySelfCheck(entry, kSelfCheckOffset); }
 
-int NameLeavesRoom(const PackageDirEntry& entry) {
-  return memchr(entry.name, 0, kChecksumRecordOffset) != nullptr;
-}
+int NameLeavesRoom(const PackageDirEntry& entry) { return NameEndsBefore(entry, kChecksumRecordOffset); }
 
 }  // namespace
+
+uint32_t EntrySelfCheck(const PackageDirEntry& entry, unsigned nameBytes) {
+  char covered[sizeof(entry.name) + 8];
+  memcpy(covered, entry.name, nameBytes);
+  memcpy(covered + nameBytes, &entry.offset, 4);
+  memcpy(covered + nameBytes + 4, &entry.size, 4);
+  return ChecksumOf(covered, nameBytes + 8);
+}
+
+int NameEndsBefore(const PackageDirEntry& entry, unsigned recordOffset) {
+  return memchr(entry.name, 0, recordOffset) != nullptr;
+}
 
 int WriteChecksumRecord(PackageDirEntry& entry, const ChecksumRecord& record) {
   if (!NameLeavesRoom(entry)) return 0;

@@ -28,3 +28,11 @@ int WriteChecksumRecord(PackageDirEntry& entry, const ChecksumRecord& record);
 
 // 1 when the entry carries a record that checks out.
 int ReadChecksumRecord(const PackageDirEntry& entry, ChecksumRecord* record);
+
+// The self-check of a record in the name field's slack: the checksum of the entry's first
+// `nameBytes` bytes followed by its offset and size fields, so that a record is never
+// taken from leftover bytes and is bound to the entry that carries it.
+uint32_t EntrySelfCheck(const PackageDirEntry& entry, unsigned nameBytes);
+
+// 1 when the name ends (its terminating zero stands) before byte `recordOffset`.
+int NameEndsBefore(const PackageDirEntry& entry, unsigned recordOffset);

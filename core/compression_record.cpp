@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "core/member_checksum.h"
+#include "core/checksum_record.h"
 
 namespace {
 
@@ -10,17 +10,9 @@ const char kGroupTag[4] = {'K', 'V', 'G', '1'};
 const char kMemberTag[4] = {'K', 'V', 'Z', '1'};
 const unsigned kSelfCheckOffset = 240;
 
-uint32_t SelfCheck(const PackageDirEntry& entry) {
-  char covered[kSelfCheckOffset + 8];
-  memcpy(covered, entry.name, kSelfCheckOffset);
-  memcpy(covered + kSelfCheckOffset, &entry.offset, 4);
-  memcpy(covered + kSelfCheckOffset + 4, &entry.size, 4);
-  return ChecksumOf(covered, sizeof(covered));
-}
+uint32_t SelfCheck(const PackageDirEntry& entry) { return EntrySelfCheck(entry, kSelfCheckOffset); }
 
-int NameLeavesRoom(const PackageDirEntry& entry) {
-  return memchr(entry.name, 0, kCompressionRecordOffset) != nullptr;
-}
+int NameLeavesRoom(const PackageDirEntry& entry) { return NameEndsBefore(entry, kCompressionRecordOffset); }
 
 // The 16 bytes after the tag, tagged and sealed.
 int Seal(PackageDirEntry& entry, const char (&tag)[4], const char (&body)[16]) {
