@@ -5,13 +5,15 @@
 #include "package/clean_work_directory.h"
 #include "package/extract_to_folder.h"
 #include "package/package_run.h"
+#include "package/silent_run.h"
 
 static void SleepMilliseconds(DWORD milliseconds) { Sleep(milliseconds); }
 static void WriteDebuggerLine(const char* text) { OutputDebugStringA(text); }
+static int IsSilentStart(const StartOptions& options) { return IsSilentProcess(options.silentSwitches); }
 
 StartupActions ProductStartupActions(void (*showPackagingWindow)()) {
   StartupActions actions = {CleanWorkDirectory, ExtractPackageToFolder, RunPackage,
-                            showPackagingWindow, SleepMilliseconds, WriteDebuggerLine};
+                            showPackagingWindow, IsSilentStart, SleepMilliseconds, WriteDebuggerLine};
   return actions;
 }
 
@@ -42,6 +44,7 @@ DWORD DispatchStartup(const StartOptions& options, const StartupActions& actions
   }
   if (options.waits) RunWaitDelay(options.waitSeconds, actions);
   if (actions.runPackage(options, &exitCode) != 0) return exitCode;
+  if (actions.isSilent(options)) return exitCode;
   // A package that failed keeps its code after the window closes: an unattended caller
   // must not read the window's closing as the package's success.
   actions.showPackagingWindow();

@@ -12,6 +12,9 @@ struct StartupActions {
   int (*extractPackageToFolder)(const StartOptions& options, DWORD* exitCode);
   int (*runPackage)(const StartOptions& options, DWORD* exitCode);
   void (*showPackagingWindow)();
+  // Whether nobody can see a window: a run that starts with "-s", or one in a window
+  // station that is not shown.
+  int (*isSilent)(const StartOptions& options);
   void (*sleep)(DWORD milliseconds);
   void (*debugOutput)(const char* text);
 };
@@ -21,7 +24,8 @@ struct StartupActions {
 StartupActions ProductStartupActions(void (*showPackagingWindow)());
 
 // Runs the one mode and returns the process exit code: the mode's, or, when the
-// packaging window opened, the failed run's code (0 for a plain program).
+// packaging window opened, the failed run's code (0 for a plain program). A silent start
+// never opens the window: nobody could close it.
 DWORD DispatchStartup(const StartOptions& options, const StartupActions& actions);
 
 // Waits N seconds for "-wait N", one debugger line per second and one before.

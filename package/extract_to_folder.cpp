@@ -7,6 +7,7 @@
 #include "core/path_join.h"
 #include "core/pe_image.h"
 #include "package/exit_code.h"
+#include "package/own_package.h"
 #include "security/builtin_group.h"
 #include "security/grant_file_access.h"
 #include "win32/module_path.h"
@@ -74,6 +75,9 @@ class ExtractionOutput {
   ExtractionOutput& operator=(const ExtractionOutput&) = delete;
 
   int MakeFolder(const char* packagePath) { return CreateExtractionFolder(packagePath, folder_); }
+
+  // The bare program and every member must fit before the first byte is written.
+  int HasRoomForAll() const { return HasRoomFor(folder_, reader_.moduleImageLength() + MemberBytes(reader_)); }
 
   int WriteProgram(PackageReader& reader, const CopyBuffer& buffer) {
     char path[MAX_PATH];
@@ -145,7 +149,7 @@ int ExtractPackageToFolder(const StartOptions& /*options*/, DWORD* exitCode) {
   CopyBuffer buffer;
   if (!buffer.isReady()) return 0;
   ExtractionOutput output(reader);
-  if (!output.MakeFolder(packagePath) || !output.WriteProgram(reader, buffer) ||
+  if (!output.MakeFolder(packagePath) || !output.HasRoomForAll() || !output.WriteProgram(reader, buffer) ||
       !output.MakeMemberFolder(packagePath) || !output.WriteMembers(reader, buffer)) {
     return 0;
   }

@@ -1,10 +1,10 @@
 #include "package/failure_log.h"
 
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include "core/path_join.h"
+#include "win32/unique_resource.h"
 
 namespace {
 
@@ -14,12 +14,11 @@ const DWORD kTempPathSize = 255;
 const int kOpenAttempts = 20;
 const DWORD kOpenRetryMilliseconds = 50;
 
-HANDLE OpenLog(const char* path, DWORD disposition) {
+UniqueFile OpenLog(const char* path, DWORD disposition) {
   for (int attempt = 0;; ++attempt) {
-    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, disposition,
-                              FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file != INVALID_HANDLE_VALUE || attempt + 1 >= kOpenAttempts ||
-        GetLastError() != ERROR_SHARING_VIOLATION) {
+    UniqueFile file(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, disposition,
+                                FILE_ATTRIBUTE_NORMAL, NULL));
+    if (file.valid() || attempt + 1 >= kOpenAttempts || GetLastError() != ERROR_SHARING_VIOLATION) {
       return file;
     }
     Sleep(kOpenRetryMilliseconds);
@@ -49,31 +48,33 @@ int RewriteWithNewestLines(const char* logPath, const char* tail, uint32_t tailS
                            const char* line, DWORD lineLength) {
   char newPath[MAX_PATH];
   if (!ConcatPath(newPath, logPath, ".new")) return 0;
-  HANDLE fresh = CreateFileA(newPath, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-  if (fresh == INVALID_HANDLE_VALUE) return 0;
+  UniqueFile fresh(CreateFileA(newPath, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL));
+  if (!fresh.valid()) return 0;
   const uint32_t kept = FirstKeptByte(length, lineLength, kFailureLogLimit, tail, tailStart);
-  int done = WriteAll(fresh, tail + (kept - tailStart), length - kept) && WriteAll(fresh, line, lineLength);
-  if (!CloseHandle(fresh)) done = 0;
+  int done = WriteAll(fresh.get(), tail + (kept - tailStart), length - kept) &&
+             WriteAll(fresh.get(), line, lineLength);
+  // Closed before the move: an open file cannot be put in the log's place.
+  if (!CloseHandle(fresh.release())) done = 0;
   if (done) done = MoveFileExA(newPath, logPath, MOVEFILE_REPLACE_EXISTING) != 0;
   if (!done) DeleteFileA(newPath);
   return done;
 }
 
-// Reads the last `limit` bytes of the open log into a new heap block.
-char* ReadTail(HANDLE log, uint32_t length, uint32_t* tailStart) {
+// Reads the last `limit` bytes of the open log into a new heap block; empty when they
+// cannot be read whole.
+UniqueHeapBlock<char> ReadTail(HANDLE log, uint32_t length, uint32_t* tailStart) {
   *tailStart = length > kFailureLogLimit ? length - kFailureLogLimit : 0;
   const DWORD tailLength = length - *tailStart;
-  char* tail = static_cast<char*>(malloc(tailLength + 1));
-  if (tail == nullptr) return nullptr;
+  UniqueHeapBlock<char> tail = AllocateHeapBlock<char>(tailLength + 1);
+  if (!tail.valid()) return tail;
   LARGE_INTEGER start;
   start.QuadPart = *tailStart;
   DWORD got = 0;
-  if (SetFilePointerEx(log, start, NULL, FILE_BEGIN) && ReadFile(log, tail, tailLength, &got, NULL) &&
-      got == tailLength) {
-    return tail;
+  if (!SetFilePointerEx(log, start, NULL, FILE_BEGIN) || !ReadFile(log, tail.get(), tailLength, &got, NULL) ||
+      got != tailLength) {
+    tail.reset();
   }
-  free(tail);
-  return nullptr;
+  return tail;
 }
 
 }  // namespace
@@ -109,27 +110,20 @@ int AppendFailureLine(const char* logPath, const char* packagePath, DWORD exitCo
   char line[2 * MAX_PATH + 600];
   const int lineLength = FormatFailureLine(line, sizeof(line), now, packagePath, exitCode, text);
   if (lineLength == 0) return 0;
-  HANDLE log = OpenLog(logPath, OPEN_ALWAYS);
-  if (log == INVALID_HANDLE_VALUE) return 0;
+  UniqueFile log = OpenLog(logPath, OPEN_ALWAYS);
+  if (!log.valid()) return 0;
   LARGE_INTEGER size;
-  if (!GetFileSizeEx(log, &size) || size.QuadPart > 0xFFFFFFFFll) {
-    CloseHandle(log);
-    return 0;
-  }
+  if (!GetFileSizeEx(log.get(), &size) || size.QuadPart > 0xFFFFFFFFll) return 0;
   const uint32_t length = static_cast<uint32_t>(size.QuadPart);
   if (static_cast<uint64_t>(length) + lineLength <= kFailureLogLimit) {
-    const int done = AppendWhole(log, length, line, lineLength);
-    CloseHandle(log);
-    return done;
+    return AppendWhole(log.get(), length, line, lineLength);
   }
-  // The log is closed before it is replaced: an open file cannot be moved over.
   uint32_t tailStart = 0;
-  char* tail = ReadTail(log, length, &tailStart);
-  CloseHandle(log);
-  if (tail == nullptr) return 0;
-  const int done = RewriteWithNewestLines(logPath, tail, tailStart, length, line, lineLength);
-  free(tail);
-  return done;
+  const UniqueHeapBlock<char> tail = ReadTail(log.get(), length, &tailStart);
+  // The log is closed before it is replaced: an open file cannot be moved over.
+  log.reset();
+  if (!tail.valid()) return 0;
+  return RewriteWithNewestLines(logPath, tail.get(), tailStart, length, line, lineLength);
 }
 
 int LogRunFailure(const char* packagePath, DWORD exitCode, const char* text) {

@@ -7,8 +7,12 @@
 
 #include "core/package_reader.h"
 #include "core/path_join.h"
+#include "package/clean_work_directory.h"
 #include "package/exit_code.h"
+#include "package/own_package.h"
 #include "package/run_command.h"
+#include "package/run_failure.h"
+#include "package/silent_run.h"
 #include "package/work_directory.h"
 #include "security/security_attribute.h"
 #include "win32/unique_resource.h"
@@ -19,7 +23,9 @@ static const char kInstalledSetupName[] = "KVSetup.exe";
 static const char kNotFoundFormat[] = "Error: [%s] is Not Found.[%d]";
 static const char kWriteFailedFormat[] = "Error: [%s] can not be written.[%d]";
 static const char kDamagedFormat[] = "Error: [%s] is damaged.";
-static const char kErrorCaption[] = "error";
+static const char kUnreadableFormat[] = "Error: [%s] can not be read.[%d]";
+// No box of the run says this: the shell shows its own. The log still needs a line.
+static const char kNotStartedFormat[] = "Error: [%s] can not be started.[%d]";
 static const char kFirstProductKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{2C95E0A7-61F3-4D8B-9A4E-0B7C3D12F5E9}";
 static const char kSecondProductKey[] =
@@ -109,16 +115,6 @@ static MemberCopyResult ExtractMembers(PackageReader& package, const char* workD
   return kMemberIntact;
 }
 
-// The one box of the run: the error text filled with its subject and code, no owner
-// window. Returns the code, the process exit code of the failure.
-static DWORD ShowErrorBox(const char* format, const char* subject, DWORD code) {
-  char message[kMemberPathSize + 64];
-  _snprintf(message, sizeof(message) - 1, format, subject, static_cast<int>(code));
-  message[sizeof(message) - 1] = 0;
-  MessageBoxA(NULL, message, kErrorCaption, MB_OK);
-  return code;
-}
-
 // The block holds the package's path for the setup program; the handle keeps it alive
 // until the run returns.
 static UniqueHandle PublishCallerPath(const char* packagePath) {
@@ -135,29 +131,55 @@ static int IsAnyProductInstalled() {
   return IsProductInstalled(kFirstProductKey) || IsProductInstalled(kSecondProductKey);
 }
 
-// The program's own file, when it carries a directory that can be read.
-static int FindPackage(PackageReader& package, char (&packagePath)[kPathBufferSize]) {
-  return GetModulePath(packagePath, sizeof(packagePath)) && package.Open(packagePath);
-}
-
-static int MakeWorkDirectory(int besideModule, char (&workDirectory)[kPathBufferSize], DWORD* exitCode) {
-  DWORD error = 0;
-  if (CreateWorkDirectory(besideModule, workDirectory, &error)) return 1;
-  SetExitCode(exitCode, ShowErrorBox(kWriteFailedFormat, workDirectory, error));
+// The program's own file, when it is a package whose directory can be read. A damaged
+// package and a path that does not fit are failures of the run; a plain program is not.
+static int FindPackage(PackageReader& package, char (&packagePath)[kPathBufferSize],
+                       const RunFailureReporter& reporter, DWORD* exitCode) {
+  switch (OpenOwnPackage(package, packagePath, sizeof(packagePath))) {
+    case kOwnPackageReady:
+      return 1;
+    case kOwnPackageDamaged:
+      SetExitCode(exitCode, ReportRunFailure(reporter, kDamagedFormat, packagePath, ERROR_FILE_CORRUPT));
+      return 0;
+    case kOwnPathTooLong:
+      SetExitCode(exitCode,
+                  ReportRunFailure(reporter, kUnreadableFormat, packagePath, ERROR_FILENAME_EXCED_RANGE));
+      return 0;
+    case kOwnPlainProgram:
+      break;
+  }
   return 0;
 }
 
-// Every member into the work directory; on failure the directory is gone again.
-static int ExtractPackage(PackageReader& package, const char* workDirectory, DWORD* exitCode) {
+static int MakeWorkDirectory(int besideModule, char (&workDirectory)[kPathBufferSize],
+                             const RunFailureReporter& reporter, DWORD* exitCode) {
+  DWORD error = 0;
+  if (CreateWorkDirectory(besideModule, workDirectory, &error)) return 1;
+  // The log lives in the temporary folder: when that is what failed, the line would fail too.
+  const FailureReport report = besideModule ? kBoxAndLog : kBoxOnly;
+  SetExitCode(exitCode, ReportRunFailure(reporter, kWriteFailedFormat, workDirectory, error, report));
+  return 0;
+}
+
+// Every member into the work directory; on failure the directory is gone again. Members
+// that cannot all fit are refused before the first byte is written, as a full disk.
+static int ExtractPackage(PackageReader& package, const char* workDirectory, const RunFailureReporter& reporter,
+                          DWORD* exitCode) {
+  if (!HasRoomFor(workDirectory, MemberBytes(package))) {
+    RemoveDirectoryA(workDirectory);
+    SetExitCode(exitCode, ReportRunFailure(reporter, kWriteFailedFormat, workDirectory, ERROR_DISK_FULL));
+    return 0;
+  }
   char failedPath[kMemberPathSize];
   int failed = 0;
   DWORD error = 0;
   const MemberCopyResult extracted = ExtractMembers(package, workDirectory, failedPath, &failed, &error);
   if (extracted == kMemberIntact) return 1;
   if (extracted == kMemberDamaged) {
-    SetExitCode(exitCode, ShowErrorBox(kDamagedFormat, package.entry(failed).name, ERROR_FILE_CORRUPT));
+    SetExitCode(exitCode,
+                ReportRunFailure(reporter, kDamagedFormat, package.entry(failed).name, ERROR_FILE_CORRUPT));
   } else {
-    SetExitCode(exitCode, ShowErrorBox(kWriteFailedFormat, failedPath, error));
+    SetExitCode(exitCode, ReportRunFailure(reporter, kWriteFailedFormat, failedPath, error));
   }
   return 0;
 }
@@ -173,62 +195,80 @@ static void PrepareRunCommand(const StartOptions& options, const PackageReader& 
   if (nameLength > 0) FormatQuotedCommand(runCommand, sizeof(runCommand), workDirectory, text, nameLength);
 }
 
+// A run that starts nothing takes away what it wrote: deployment systems retry, and each
+// retry would leave another copy of the payload until the next restart.
+static int EndWithoutStart(const char* workDirectory) {
+  DeleteDirectoryAndFiles(workDirectory);
+  return 0;
+}
+
 // KVSetup.exe of an installed product, started directly and waited for.
-static int StartInstalledSetup(const char* workDirectory, DWORD* exitCode) {
+static int StartInstalledSetup(const char* workDirectory, const RunFailureReporter& reporter, DWORD* exitCode) {
   char command[kCommandSize];
   const char* name = kInstalledSetupName;
-  if (FormatQuotedCommand(command, sizeof(command), workDirectory, name, static_cast<int>(strlen(name)))) {
-    StartAndWait(command, exitCode);
-  } else {
-    SetExitCode(exitCode, ERROR_FILENAME_EXCED_RANGE);
+  DWORD code = ERROR_FILENAME_EXCED_RANGE;
+  if (FormatQuotedCommand(command, sizeof(command), workDirectory, name, static_cast<int>(strlen(name))) &&
+      StartAndWait(command, &code)) {
+    SetExitCode(exitCode, code);
+    return 1;
   }
+  SetExitCode(exitCode, ReportRunFailure(reporter, kNotStartedFormat, command, code, kLogOnly));
+  EndWithoutStart(workDirectory);
   return 1;
 }
 
 // SETUP.EXE, else KVSET.EXE, in the work directory (any letter case: the file system
-// looks them up). Shows the box for the last name tried when neither is there.
-static int FindSetupProgram(const char* workDirectory, char (&setupPath)[kPathBufferSize + 16], DWORD* exitCode) {
+// looks them up). Reports the last name tried when neither is there.
+static int FindSetupProgram(const char* workDirectory, char (&setupPath)[kPathBufferSize + 16],
+                            const RunFailureReporter& reporter, DWORD* exitCode) {
   if (JoinPath(setupPath, workDirectory, "SETUP.EXE") && PathFileExistsA(setupPath)) return 1;
   if (JoinPath(setupPath, workDirectory, "KVSET.EXE") && PathFileExistsA(setupPath)) return 1;
-  const DWORD error = GetLastError();
-  ShowErrorBox(kNotFoundFormat, setupPath, error);
-  SetExitCode(exitCode, FailureCode(error, ERROR_FILE_NOT_FOUND));
+  const DWORD error = FailureCode(GetLastError(), ERROR_FILE_NOT_FOUND);
+  SetExitCode(exitCode, ReportRunFailure(reporter, kNotFoundFormat, setupPath, error));
   return 0;
 }
 
 // Through the shell, in quotes, with the whole command line as parameters after "-s".
-static void StartSetupProgram(const char* setupPath, const StartOptions& options, DWORD* exitCode) {
+// The shell shows a box of its own when the start fails, unless the run is silent.
+static void StartSetupProgram(const char* setupPath, const StartOptions& options, const char* workDirectory,
+                              const RunFailureReporter& reporter, DWORD* exitCode) {
   char quoted[kPathBufferSize + 18];
   ConcatPath(quoted, "\"", setupPath);
   ConcatPath(quoted, quoted, "\"");
-  SetExitCode(exitCode, ShellStartAndWait(quoted, options.SetupArguments()));
+  DWORD code = 0;
+  if (ShellStartAndWait(quoted, options.SetupArguments(), IsSilentProcess(options.silentSwitches), &code)) {
+    SetExitCode(exitCode, code);
+    return;
+  }
+  SetExitCode(exitCode, ReportRunFailure(reporter, kNotStartedFormat, setupPath, code, kLogOnly));
+  EndWithoutStart(workDirectory);
 }
 
 int RunPackage(const StartOptions& options, DWORD* exitCode) {
-  // A plain program, or a package that cannot be read: the window opens, and that is
-  // no failure of a package.
+  // A plain program: the window opens, and that is no failure of a package.
   SetExitCode(exitCode, 0);
   char packagePath[kPathBufferSize];
   char workDirectory[kPathBufferSize];
   char runCommand[kRunCommandSize];
+  const RunFailureReporter reporter = {packagePath, options.silentSwitches};
   int installedSetup = 0;
   {
     PackageReader package;
-    if (!FindPackage(package, packagePath)) return 0;
+    if (!FindPackage(package, packagePath, reporter, exitCode)) return 0;
     installedSetup = CarriesInstalledSetup(package);
-    if (!MakeWorkDirectory(installedSetup, workDirectory, exitCode)) return 0;
-    if (!ExtractPackage(package, workDirectory, exitCode)) return 0;
+    if (!MakeWorkDirectory(installedSetup, workDirectory, reporter, exitCode)) return 0;
+    if (!ExtractPackage(package, workDirectory, reporter, exitCode)) return 0;
     PrepareRunCommand(options, package, workDirectory, runCommand);
   }  // the package file is closed before any program starts
   ScheduleDeleteAtReboot(workDirectory);
   const UniqueHandle callerBlock = PublishCallerPath(packagePath);
   if (installedSetup && options.IsEmpty() && IsAnyProductInstalled()) {
-    return StartInstalledSetup(workDirectory, exitCode);
+    return StartInstalledSetup(workDirectory, reporter, exitCode);
   }
   // The "-run" program's exit code is not the package's result.
   if (runCommand[0] != 0) StartAndWait(runCommand, nullptr);
   char setupPath[kPathBufferSize + 16];
-  if (!FindSetupProgram(workDirectory, setupPath, exitCode)) return 0;
-  StartSetupProgram(setupPath, options, exitCode);
+  if (!FindSetupProgram(workDirectory, setupPath, reporter, exitCode)) return EndWithoutStart(workDirectory);
+  StartSetupProgram(setupPath, options, workDirectory, reporter, exitCode);
   return 1;
 }

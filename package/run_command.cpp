@@ -96,16 +96,20 @@ static DWORD ShellStartFailure(const SHELLEXECUTEINFOA& execute) {
   return FailureCode(GetLastError(), kExitNotDone);
 }
 
-DWORD ShellStartAndWait(const char* file, const char* parameters) {
+int ShellStartAndWait(const char* file, const char* parameters, int quiet, DWORD* exitCode) {
   SHELLEXECUTEINFOA execute;
   memset(&execute, 0, sizeof(execute));
   execute.cbSize = sizeof(execute);
-  execute.fMask = SEE_MASK_NOCLOSEPROCESS;
+  execute.fMask = SEE_MASK_NOCLOSEPROCESS | (quiet ? SEE_MASK_FLAG_NO_UI : 0);
   execute.lpVerb = "open";
   execute.lpFile = file;
   execute.lpParameters = parameters;
   execute.nShow = SW_SHOWNORMAL;
-  if (!ShellExecuteExA(&execute) || execute.hProcess == NULL) return ShellStartFailure(execute);
+  if (!ShellExecuteExA(&execute) || execute.hProcess == NULL) {
+    SetExitCode(exitCode, ShellStartFailure(execute));
+    return 0;
+  }
   const UniqueHandle process(execute.hProcess);
-  return WaitForExitCode(process.get());
+  SetExitCode(exitCode, WaitForExitCode(process.get()));
+  return 1;
 }

@@ -29,5 +29,7 @@ int StartAndWait(char* command, DWORD* exitCode);
 DWORD WaitForExitCode(HANDLE process);
 
 // Starts `file` through the shell with the verb "open" and waits for it without a time
-// limit. Returns its exit code, or the system error code of a start that failed.
-DWORD ShellStartAndWait(const char* file, const char* parameters);
+// limit. Returns 1 when it ran, with its exit code in *exitCode; 0 when it could not be
+// started, with the system error code there. `quiet` asks the shell to show no box of
+// its own when the start fails (a silent run).
+int ShellStartAndWait(const char* file, const char* parameters, int quiet, DWORD* exitCode);

@@ -56,7 +56,9 @@ TEST(RunHandles, TheSetupProgramsProcessIsReleasedOnceItHasEnded) {
     // Through the shell, as the setup program is started.
     RunScene scene;
     SetEnvironmentVariableA("LODKIN_STAND_IN_EXIT_CODE", "3010");
-    EXPECT_EQ(ShellStartAndWait(("\"" + standIn + "\"").c_str(), "-s /quiet"), 3010u);
+    DWORD code = 0;
+    EXPECT_EQ(ShellStartAndWait(("\"" + standIn + "\"").c_str(), "-s /quiet", 1, &code), 1);
+    EXPECT_EQ(code, 3010u);
     SetEnvironmentVariableA("LODKIN_STAND_IN_EXIT_CODE", nullptr);
     const DWORD pid = RecordedPid(scene);
     ASSERT_NE(pid, 0u);

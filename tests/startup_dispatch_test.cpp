@@ -40,7 +40,9 @@ void FakeWindow() { g_calls.push_back("window"); }
 void FakeSleep(DWORD ms) { g_sleeps.push_back(ms); g_calls.push_back("sleep"); }
 void FakeDebug(const char* text) { g_debugLines.push_back(text); }
 
-const StartupActions kFakes = {FakeClean, FakeExtract, FakeRun, FakeWindow, FakeSleep, FakeDebug};
+int FakeSilent(const StartOptions& options) { return options.silentSwitches; }
+
+const StartupActions kFakes = {FakeClean, FakeExtract, FakeRun, FakeWindow, FakeSilent, FakeSleep, FakeDebug};
 
 std::vector<std::string> Dispatch(const std::string& tail, int runResult = 0) {
   g_calls.clear();
@@ -197,6 +199,9 @@ TEST(StartupDispatch, TheModesExitCodeIsTheProcessExitCode) {
       // A package that started nothing keeps its code through the window.
       {"", 0, 1603, {"run:", "window"}},
       {"", 0, 0, {"run:", "window"}},
+      // Nobody can close a window in a silent run: it ends with the same code instead.
+      {"-s /quiet", 0, 2, {"run:-s /quiet"}},
+      {"-s /quiet", 0, 1392, {"run:-s /quiet"}},
   };
   for (const Case& c : cases) {
     g_calls.clear();

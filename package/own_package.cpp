@@ -1,0 +1,41 @@
+#include "package/own_package.h"
+
+#include <string.h>
+
+OwnPackageState ClassifyOwnPackage(DWORD pathLength, DWORD bufferSize, int opened, PackageStatus status) {
+  if (pathLength == 0) return kOwnPlainProgram;
+  // A cut path names another file: it is never opened.
+  if (pathLength >= bufferSize) return kOwnPathTooLong;
+  if (opened) return kOwnPackageReady;
+  // A plain program, or a file that cannot be opened at all, opens the window as it
+  // always did; a file that carries the trailer is a package, and a refused directory
+  // makes it a damaged one (a truncated download, a damaged copy).
+  if (status == kPackageCannotOpen || status == kPackageNoTrailer) return kOwnPlainProgram;
+  return kOwnPackageDamaged;
+}
+
+OwnPackageState OpenOwnPackage(PackageReader& package, char* path, DWORD size) {
+  memset(path, 0, size);
+  const DWORD length = GetModuleFileNameA(NULL, path, size);
+  // A cut path comes back with or without a terminator depending on the system.
+  path[size - 1] = 0;
+  const int fits = length > 0 && length < size;
+  const int opened = fits && package.Open(path);
+  return ClassifyOwnPackage(length, size, opened, package.status());
+}
+
+uint64_t MemberBytes(const PackageReader& package) {
+  uint64_t total = 0;
+  for (int i = 0; i < package.count(); ++i) total += package.originalSize(i);
+  return total;
+}
+
+int FitsFreeSpace(int haveFreeSpace, uint64_t available, uint64_t needed) {
+  return !haveFreeSpace || needed <= available;
+}
+
+int HasRoomFor(const char* folder, uint64_t needed) {
+  ULARGE_INTEGER available, total, free;
+  const int known = GetDiskFreeSpaceExA(folder, &available, &total, &free) != 0;
+  return FitsFreeSpace(known, known ? available.QuadPart : 0, needed);
+}

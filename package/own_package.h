@@ -1,0 +1,30 @@
+// The program's own file as a package: what a start finds at its end.
+#pragma once
+#include <windows.h>
+
+#include "core/package_reader.h"
+
+enum OwnPackageState {
+  kOwnPackageReady,    // a package whose directory was read
+  kOwnPlainProgram,    // no trailer, or the file cannot be opened: the plain tool
+  kOwnPackageDamaged,  // the trailer is there, but the directory was refused
+  kOwnPathTooLong,     // the program's path does not fit its buffer
+};
+
+// The decision, from the length GetModuleFileName reported for a buffer of bufferSize
+// bytes and what the reader made of the file (ignored when the path did not fit).
+OwnPackageState ClassifyOwnPackage(DWORD pathLength, DWORD bufferSize, int opened, PackageStatus status);
+
+// Opens the running program's own file. `path` receives its full path; for
+// kOwnPathTooLong the path as far as the system gave it.
+OwnPackageState OpenOwnPackage(PackageReader& package, char* path, DWORD size);
+
+// The bytes a full extraction writes: every member's original size, so that compressed
+// members count as they will be on disk.
+uint64_t MemberBytes(const PackageReader& package);
+
+// Whether `needed` bytes fit into the free space of the volume that holds `folder`. A
+// volume whose free space cannot be read is given the benefit of the doubt: the writes
+// themselves still report a full disk.
+int FitsFreeSpace(int haveFreeSpace, uint64_t available, uint64_t needed);
+int HasRoomFor(const char* folder, uint64_t needed);
