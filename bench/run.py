@@ -10,6 +10,7 @@ pairs; every other figure is a median.
 """
 import os
 import random
+import resource
 import shutil
 import statistics
 import subprocess
@@ -418,12 +419,19 @@ def measure_compress(exe):
     installer = os.path.join(DATA, "peer-lzma.exe")
     pack_command = [cli, "pack", "--compress", "-o", package, "--stub", exe] + files
     pairs = int(os.environ.get("LODKIN_BENCH_COMPRESS_PAIRS", "1"))
+    figure("load_average_before_compress", os.getloadavg()[0], "")
+    cores = {"pack": [], "nsis": []}
     pack_s, nsis_s, pack_ratio = paired(
-        lambda: timed_once(pack_command, before=lambda: os.path.exists(package) and os.remove(package)),
-        lambda: time_nsis(folder, names, installer), pairs)
+        lambda: with_cores(cores["pack"], lambda: timed_once(
+            pack_command, before=lambda: os.path.exists(package) and os.remove(package))),
+        lambda: with_cores(cores["nsis"], lambda: time_nsis(folder, names, installer)), pairs)
     figure("compress_pack", round(pack_s, 2), "s")
     figure("nsis_lzma_pack", round(nsis_s, 2), "s")
     figure("compress_pack_vs_nsis", round(pack_ratio, 2), "x")
+    # Processor time over wall time: how many cores each one kept busy.
+    figure("compress_pack_cores", round(statistics.median(cores["pack"]), 2), "cores")
+    figure("nsis_lzma_pack_cores", round(statistics.median(cores["nsis"]), 2), "cores")
+    figure("load_average_after_compress_pack", os.getloadavg()[0], "")
 
     xz = os.path.join(DATA, "payload.tar.xz")
     subprocess.run(f"tar -C '{folder}' -cf - {' '.join(names)} | xz -9e -T1 > '{xz}'", shell=True, check=True)
@@ -455,6 +463,17 @@ def measure_compress(exe):
     figure("compress_run_extra_rss", compressed_kib - stored_kib, "KiB")
     for path in (package, installer, stored):
         os.remove(path)
+
+
+def with_cores(cores, measure):
+    """Runs measure() (wall seconds of child processes); appends their processor time
+    (user and system) over that wall time to `cores`; returns the wall time."""
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
+    seconds = measure()
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    busy = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
+    cores.append(busy / seconds)
+    return seconds
 
 
 def time_nsis(folder, names, installer):

@@ -18,19 +18,24 @@ void FormatChecksum(const PackageReader& reader, int index, char (&text)[16]) {
   }
 }
 
-// Compressed groups counted from 0 in directory order, per member; -1 for a stored member.
-int GroupNumber(const PackageReader& reader, int index) {
-  if (!reader.isCompressed(index)) return -1;
-  int number = -1;
-  int last = -1;
-  for (int i = 0; i <= index; ++i) {
-    if (reader.isCompressed(i) && reader.groupEntry(i) != last) {
-      last = reader.groupEntry(i);
-      ++number;
+// Numbers the compressed groups from 0 in directory order, as the members are visited in
+// that order: one pass over the directory, however many members it has.
+class GroupCounter {
+ public:
+  // The member's group number, or -1 for a stored member.
+  int Next(const PackageReader& reader, int index) {
+    if (!reader.isCompressed(index)) return -1;
+    if (reader.groupEntry(index) != lastEntry_) {
+      lastEntry_ = reader.groupEntry(index);
+      ++number_;
     }
+    return number_;
   }
-  return number;
-}
+
+ private:
+  int lastEntry_ = -1;
+  int number_ = -1;
+};
 
 const char* CodecName(const PackageReader& reader, int index) {
   return reader.isCompressed(index) ? "lzma" : "stored";
@@ -64,6 +69,7 @@ void PrintJson(PackageReader& reader, const char* path) {
   PrintJsonString(stdout, path);
   printf(",\"moduleImageLength\":%s,\"certificateTable\":%s,\"trailingSlack\":%u,\"members\":[", number,
          trailer.signedPackage ? "true" : "false", trailer.slack);
+  GroupCounter groups;
   for (int i = 0; i < reader.count(); ++i) {
     const PackageDirEntry& entry = reader.entry(i);
     printf("%s{\"index\":%d,\"name\":", i > 0 ? "," : "", i);
@@ -79,7 +85,7 @@ void PrintJson(PackageReader& reader, const char* path) {
     }
     printf(",\"codec\":\"%s\",\"originalSize\":%lu,\"group\":", CodecName(reader, i),
            static_cast<unsigned long>(reader.originalSize(i)));
-    const int group = GroupNumber(reader, i);
+    const int group = groups.Next(reader, i);
     if (group < 0) {
       fputs("null}", stdout);
     } else {

@@ -1,25 +1,22 @@
 // The native tool's compressor: consecutive files in list order share one LZMA stream
-// (a solid group) up to kGroupLimit bytes; a file that does not shrink is stored and
-// ends its group. Groups are compressed on all cores at once, each by one encoder, so
-// the bytes written never depend on the number of threads.
+// (a solid group), divided as cli/group_plan.h says; a file that does not shrink is
+// stored and ends its group. Groups are compressed on all cores at once, each by one
+// encoder, so the bytes written never depend on the number of threads.
 #pragma once
 #include <pthread.h>
 #include <stdint.h>
 
+#include "cli/group_plan.h"
 #include "core/binary_file.h"
 #include "core/member_compressor.h"
 
-// Original bytes per group, and with them the dictionary: larger groups find more of
-// what files share, smaller ones leave more groups to spread over the cores and keep
-// the run's memory down (a group's dictionary is at most its size).
-const uint64_t kGroupLimit = 32u << 20;
 // A file is stored when a sample of it compresses to more than this share (in 1/1000).
 const unsigned kStoredAbovePerMille = 970;
 
 class LzmaMemberCompressor : public MemberCompressor {
  public:
   // `threads` 0: one per processor.
-  explicit LzmaMemberCompressor(unsigned threads = 0, uint64_t groupLimit = kGroupLimit);
+  explicit LzmaMemberCompressor(unsigned threads = 0, const GroupRule& rule = kDefaultGroupRule);
   ~LzmaMemberCompressor();
   LzmaMemberCompressor(const LzmaMemberCompressor&) = delete;
   LzmaMemberCompressor& operator=(const LzmaMemberCompressor&) = delete;
@@ -36,9 +33,10 @@ class LzmaMemberCompressor : public MemberCompressor {
   void Work();
   int NextJob();
   void ReleaseJob(int index);
+  CompressStatus ReadRows(const PackFileList& list, PlannedFile* files, int* failedRow);
 
   unsigned threads_;
-  uint64_t groupLimit_;
+  GroupRule rule_;
   char (*paths_)[kCorePathSize];
   int rowCount_;
   Job* jobs_;

@@ -96,9 +96,9 @@ class CompressedPack : public ::testing::Test {
     }
   }
 
-  // Packs in-process with a small group limit, so that groups also end on their size.
-  std::vector<char> Pack(const std::string& name, unsigned threads, uint64_t groupLimit = 64 << 10) {
-    LzmaMemberCompressor compressor(threads, groupLimit);
+  // Packs in-process with a small share, so that the first run of files is cut in two.
+  std::vector<char> Pack(const std::string& name, unsigned threads) {
+    LzmaMemberCompressor compressor(threads, GroupRule{64 << 10, 64 << 10});
     PackOptions options = DefaultPackOptions();
     const std::string path = root_.Join(name);
     options.packagePath = path.c_str();
@@ -170,7 +170,7 @@ TEST_F(CompressedPack, GroupsAreSolidStreamsThatLiblzmaDecodesAndThreadsDoNotCha
     i += group.memberCount;
   }
   EXPECT_EQ(member, members_.size());
-  // [setup] ends on the limit, [a, empty, c], [alone], [nnn..], [last-empty]
+  // [setup] | [a, empty, c] (73,000 bytes: two shares), [alone], [nnn..], [last-empty]
   EXPECT_EQ(groups, 5u);
   size_t stored = 0, compressible = 0;
   for (const PackCase& c : members_) (strcmp(c.codec, "stored") == 0 ? stored : compressible) += c.bytes.size();

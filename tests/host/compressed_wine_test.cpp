@@ -3,6 +3,7 @@
 // and leaves nothing; lodkin-cli.exe reads them and refuses to write them; a signed
 // compressed package still runs.
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -82,6 +83,13 @@ class CompressedUnderWine : public ::testing::Test {
     return out;
   }
 
+  // The host folder where the last run's setup program started (its record names it).
+  std::string WorkDirectoryOfRun() {
+    const std::vector<char> record = ReadBytes(root_.Join("record.txt"));
+    const std::string self = RecordValue(std::string(record.begin(), record.end()), "self");
+    return HostPathOf(self.substr(0, self.rfind('\\')));
+  }
+
   std::string bin_;
   HostFolder root_;
   std::vector<HandMember> members_;
@@ -93,9 +101,7 @@ TEST_F(CompressedUnderWine, RunAndExtractWriteEveryMemberAndDamageStopsBoth) {
   // The run: the stand-in starts in the work directory, every member there as packed.
   EXPECT_EQ(Run(valid_), "exit=0\n");
   ASSERT_TRUE(Exists(root_.Join("record.txt"))) << "the setup program was not started";
-  const std::vector<char> record = ReadBytes(root_.Join("record.txt"));
-  const std::string self = RecordValue(std::string(record.begin(), record.end()), "self");
-  const std::string work = HostPathOf(self.substr(0, self.rfind('\\')));
+  const std::string work = WorkDirectoryOfRun();
   for (const HandMember& member : members_) EXPECT_EQ(ReadBytes(work + "/" + member.name), member.bytes) << member.name;
   RemoveAll(work);
   const std::string temp = work.substr(0, work.rfind('/'));
@@ -139,6 +145,51 @@ TEST_F(CompressedUnderWine, RunAndExtractWriteEveryMemberAndDamageStopsBoth) {
   }
 }
 
+// Many small members in two groups around a stored one: every one written byte for byte by
+// the run and by "-e", and list numbers the groups.
+TEST_F(CompressedUnderWine, FourThousandSmallMembersRoundTrip) {
+  std::vector<HandMember> many = {{"setup.exe", ReadBytes(bin_ + "/stand_in_setup.exe")}};
+  for (int k = 0; k < 4000; ++k) {
+    char name[32];
+    snprintf(name, sizeof(name), "m%04d.txt", k);
+    many.push_back({name, CompressibleBytes(k % 9 == 0 ? 0 : 100 + k % 1200, 1000 + k)});
+  }
+  many[2001] = {"noise.cab", PseudoRandomBytes(20000, 35)};
+  MakeFolder(root_.Join("many"));
+  std::vector<std::string> arguments = {"pack", "--compress", "-o", "pkg.exe"};
+  for (const HandMember& member : many) {
+    WriteBytes(root_.Join("many/" + member.name), member.bytes);
+    arguments.push_back("many/" + member.name);
+  }
+  RunSettings settings;
+  settings.directory = root_.path();
+  RunResult tool = RunCli(arguments, settings);
+  ASSERT_EQ(tool.exitStatus, 0) << tool.err;
+  const std::vector<char> bytes = ReadBytes(package_);
+  tool = RunCli({"list", "--json", "pkg.exe"}, settings);
+  ASSERT_EQ(tool.exitStatus, 0) << tool.err;
+  auto count = [&](const std::string& text) {
+    size_t found = 0;
+    for (size_t at = tool.out.find(text); at != std::string::npos; at = tool.out.find(text, at + 1)) ++found;
+    return found;
+  };
+  EXPECT_EQ(count("\"group\":0}"), 2001u);  // setup.exe and m0000 ... m1999
+  EXPECT_EQ(count("\"group\":null}"), 1u);
+  EXPECT_EQ(count("\"group\":1}"), 1999u);
+
+  EXPECT_EQ(Run(bytes), "exit=0\n");
+  ASSERT_TRUE(Exists(root_.Join("record.txt"))) << "the setup program was not started";
+  const std::string work = WorkDirectoryOfRun();
+  EXPECT_EQ(FolderEntries(work).size(), many.size());
+  for (const HandMember& member : many) EXPECT_EQ(ReadBytes(work + "/" + member.name), member.bytes) << member.name;
+  RemoveAll(work);
+  EXPECT_EQ(Run(bytes, {"-e"}), "exit=0\n");
+  EXPECT_EQ(FolderEntries(root_.Join("pkg/pkg")).size(), many.size());
+  for (const HandMember& member : many) {
+    EXPECT_EQ(ReadBytes(root_.Join("pkg/pkg/" + member.name)), member.bytes) << member.name;
+  }
+}
+
 TEST_F(CompressedUnderWine, TheWindowsToolReadsButDoesNotWriteThem) {
   const std::string cli = bin_ + "/lodkin-cli.exe";
   RunSettings settings;
@@ -170,9 +221,7 @@ TEST_F(CompressedUnderWine, ASignedCompressedPackageRuns) {
   ASSERT_GT(signedBytes.size(), valid_.size());
   EXPECT_EQ(Run(signedBytes), "exit=0\n");
   ASSERT_TRUE(Exists(root_.Join("record.txt"))) << "the signed package did not start its setup program";
-  const std::vector<char> record = ReadBytes(root_.Join("record.txt"));
-  const std::string self = RecordValue(std::string(record.begin(), record.end()), "self");
-  const std::string work = HostPathOf(self.substr(0, self.rfind('\\')));
+  const std::string work = WorkDirectoryOfRun();
   for (const HandMember& member : members_) EXPECT_EQ(ReadBytes(work + "/" + member.name), member.bytes) << member.name;
   RemoveAll(work);
 }

@@ -1,0 +1,39 @@
+// How pack --compress divides its files into solid groups. Every group starts with an
+// empty dictionary and cannot match what an earlier group holds, so groups are few and
+// large; two groups where the files are many enough, so that two cores share the work.
+// The division depends on the files alone (never on the number of threads), and cuts
+// fall between files whose names have least in common: near-identical files (versions
+// of one library, d3dx9_24.dll ... d3dx9_35.dll) nearly always share a stem, and a cut
+// between them costs a whole extra copy of one.
+#pragma once
+#include <stdint.h>
+
+#include "core/member_compressor.h"
+
+struct GroupRule {
+  uint64_t share;       // original bytes per group at most, on average
+  uint64_t splitAbove;  // a run of more original bytes is cut into at least two groups
+};
+
+// One group per `share` (64 MiB, the largest dictionary) of a run of files between
+// stored ones, and two from 16 MiB on.
+const GroupRule kDefaultGroupRule = {64u << 20, 16u << 20};
+
+struct PlannedFile {
+  uint64_t size;
+  int stored;        // 1: it does not shrink, or its name leaves no room for the record
+  const char* name;  // the member's name, for the choice of cuts
+};
+
+// Divides `count` files, in order, into groups written to `groups` (room for `count`):
+// each stored file is a group of its own and ends the run before it; a run of files
+// of `total` bytes becomes max(ceil(total / share), total > splitAbove ? 2 : 1) groups,
+// no more than it has files. Each cut lies between files within a quarter of a group's
+// equal share of its target, where the neighbouring names share the shortest prefix
+// (the nearest to the target of those); with no file boundary that near, the nearest.
+// Returns the number of groups.
+int PlanGroups(const PlannedFile* files, int count, const GroupRule& rule, MemberGroup* groups);
+
+// The dictionary of a group of `originalSize` bytes: its size, within LZMA's least
+// (4 KiB) and the decoder's largest.
+uint32_t GroupDictionary(uint64_t originalSize);
