@@ -32,7 +32,11 @@ const size_t kReadBlock = 1u << 20;
 const size_t kSampleBlock = 32u << 10;
 const unsigned kSamples = 4;
 
-int NameFitsRecords(const char* path) { return strlen(path + GetFileNameOffset(path)) <= kMaxCompressedNameLength; }
+int NameFitsRecords(const PackFileList& list, int row) {
+  char name[260];
+  list.GetMemberName(row, name);
+  return strlen(name) <= kMaxCompressedNameLength;
+}
 
 // Compresses a few blocks spread over the file with a fast setting: 1 when they shrink.
 int SampleShrinks(BinaryFile& file, uint64_t length) {
@@ -191,11 +195,13 @@ CompressStatus LzmaMemberCompressor::Plan(const PackFileList& list, int* failedR
     list.GetRowText(row, paths_[row]);
     BinaryFile file;
     uint64_t length = 0;
-    if (!file.OpenForReading(paths_[row]) || IsDirectory(paths_[row]) || !file.GetLength(&length)) {
+    // An empty folder has no bytes: it is stored, a group of its own.
+    const int folder = list.IsFolderRow(row);
+    if (!folder && (!file.OpenForReading(paths_[row]) || IsDirectory(paths_[row]) || !file.GetLength(&length))) {
       *failedRow = row;
       return kCompressCannotRead;
     }
-    const int stored = length >= 0xFFFFFFFFull || !NameFitsRecords(paths_[row]) || !SampleShrinks(file, length);
+    const int stored = folder || length >= 0xFFFFFFFFull || !NameFitsRecords(list, row) || !SampleShrinks(file, length);
     Job* last = groupCount_ > 0 ? &jobs_[groupCount_ - 1] : nullptr;
     // An empty file never passes the limit: it joins the group before it.
     if (stored || last == nullptr || last->group.stored || (length > 0 && open + length > groupLimit_)) {
