@@ -57,6 +57,10 @@ class ShownNames {
     if (!encoding_.converting() || !encoding_.DecodeName(reader.entry(index).name, shown_, sizeof(shown_))) {
       return reader.entry(index).name;
     }
+    // The list shows the package's paths, '\' between the parts, whatever the system.
+    for (char* p = shown_; *p != 0; ++p) {
+      if (*p == '/') *p = '\\';
+    }
     return shown_;
   }
 
