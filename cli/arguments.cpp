@@ -10,23 +10,30 @@ const char kUsageText[] =
     "Writes and reads Lodkin packages without the packaging window.\n"
     "\n"
     "Commands:\n"
-    "  pack [-o OUTPUT] [--stub PROGRAM] [--compress] FILE...\n"
-    "      Packs the files, the first one first, exactly one of them setup.exe,\n"
-    "      kvsetup.exe or kvset.exe. Without -o the package is KVPACK_<folder>.exe\n"
-    "      in the folder of the first file. PROGRAM defaults to the Lodkin.exe\n"
-    "      beside this tool. --compress compresses the files with LZMA, in solid\n"
-    "      groups (native tool only). Prints the package path.\n"
-    "  list [--json] PACKAGE\n"
+    "  pack [-o OUTPUT] [--stub PROGRAM] [--compress] [--codepage N] FILE...\n"
+    "      Packs the files, the first one first, exactly one of them (at the top)\n"
+    "      setup.exe, kvsetup.exe or kvset.exe. A FILE that is a folder adds its\n"
+    "      whole tree, named from the folder's own name. Without -o the package is\n"
+    "      KVPACK_<folder>.exe in the folder of the first file. PROGRAM defaults to\n"
+    "      the Lodkin.exe beside this tool. --compress compresses the files with\n"
+    "      LZMA, in solid groups (native tool only). Prints the package path.\n"
+    "  list [--json] [--codepage N] PACKAGE\n"
     "      Prints the module image length, whether a certificate table follows,\n"
     "      the trailing slack, and index, name, offset, size, checksum, codec\n"
-    "      (stored or lzma) and original size of each member.\n"
+    "      (stored or lzma) and original size of each member; --json also gives\n"
+    "      each name's stored bytes in hex (nameBytes).\n"
     "  verify PACKAGE\n"
     "      Checks the package as the program does before it extracts anything.\n"
-    "  extract PACKAGE [-C DIR]\n"
-    "      Writes the members into DIR (default: the package path without its\n"
-    "      extension). DIR is created and must not already hold files.\n"
+    "  extract [--codepage N] PACKAGE [-C DIR]\n"
+    "      Writes the members, folders included, into DIR (default: the package\n"
+    "      path without its extension). DIR is created and must not already hold\n"
+    "      files.\n"
     "\n"
     "Options:\n"
+    "  --codepage N   the ANSI code page of the Windows machines that run the\n"
+    "                 package (949, 932, 936, 1252, ...): names are converted\n"
+    "                 between it and this locale's encoding. Without it the\n"
+    "                 native tool packs and extracts plain ASCII names only.\n"
     "  -h, --help     show this text\n"
     "  --version      show the version\n"
     "\n"
@@ -61,7 +68,7 @@ int MatchLong(const char* argument, const char* name, const char** inlineValue) 
 
 ToolArguments::ToolArguments()
     : command_(kCommandHelp), output_(nullptr), stub_(nullptr), directory_(nullptr), json_(0), compress_(0),
-      operands_(nullptr), operandCount_(0) {
+      codepage_(nullptr), operands_(nullptr), operandCount_(0) {
   error_[0] = 0;
 }
 
@@ -130,6 +137,8 @@ int ToolArguments::Parse(int argc, char** argv) {
     } else if (command_ == kCommandExtract &&
                (strcmp(argument, "-C") == 0 || MatchLong(argument, "--directory", &inlineValue))) {
       if (!TakeValue(argc, argv, &i, inlineValue, &directory_)) return 0;
+    } else if (command_ != kCommandVerify && MatchLong(argument, "--codepage", &inlineValue)) {
+      if (!TakeValue(argc, argv, &i, inlineValue, &codepage_)) return 0;
     } else if (command_ == kCommandList && strcmp(argument, "--json") == 0) {
       json_ = 1;
     } else {

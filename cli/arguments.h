@@ -26,6 +26,7 @@ class ToolArguments {
   const char* directory() const { return directory_; }  // extract -C, or null
   int json() const { return json_; }                    // list --json
   int compress() const { return compress_; }            // pack --compress
+  const char* codepage() const { return codepage_; }    // pack, list, extract --codepage, or null
   int operandCount() const { return operandCount_; }
   const char* operand(int index) const { return operands_[index]; }
   const char* error() const { return error_; }
@@ -41,6 +42,7 @@ class ToolArguments {
   const char* directory_;
   int json_;
   int compress_;
+  const char* codepage_;
   const char** operands_;
   int operandCount_;
   char error_[300];

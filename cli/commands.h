@@ -12,3 +12,7 @@ class PackageReader;
 // Opens and validates the package named on the command line, as the program does before
 // it extracts anything; on a refusal prints the one line that says why.
 int OpenPackageOrReport(const char* argument, PackageReader& reader, char (&path)[kCorePathSize]);
+
+// A name from a package as an error message shows it: bytes other than printable ASCII
+// (and the quote) as \xNN, whatever the terminal's encoding.
+void EscapeName(const char* name, char (&shown)[4 * 260]);

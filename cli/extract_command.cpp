@@ -4,21 +4,36 @@
 // again.
 #include <errno.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "cli/name_encoding.h"
 #include "cli/paths.h"
 #include "cli/progress_display.h"
+#include "core/member_name.h"
 #include "core/package_reader.h"
 #include "core/path_join.h"
 
 namespace {
 
+// The member's path in the folder as this system spells it; 0 when it cannot be spelled
+// here or does not fit.
+int MemberPath(PackageReader& reader, NameEncoding& encoding, int index, const char* folder,
+               char (&path)[kCorePathSize]) {
+  char name[kCorePathSize];
+  return encoding.DecodeName(reader.entry(index).name, name, sizeof(name)) && JoinPath(path, folder, name);
+}
+
 // What this run has put into the folder, and whether it made the folder itself.
 class ExtractedFiles {
  public:
-  ExtractedFiles(PackageReader& reader, const char* folder) : reader_(reader), folder_(folder) {}
+  ExtractedFiles(PackageReader& reader, NameEncoding& encoding, const char* folder)
+      : reader_(reader), encoding_(encoding), folder_(folder), made_(nullptr), madeCount_(0), madeCapacity_(0) {}
+  ~ExtractedFiles() { free(made_); }
+  ExtractedFiles(const ExtractedFiles&) = delete;
+  ExtractedFiles& operator=(const ExtractedFiles&) = delete;
 
   // The folder is made here, or taken when it exists and is empty.
   int PrepareFolder() {
@@ -38,14 +53,35 @@ class ExtractedFiles {
     return 1;
   }
 
+  // Makes the folders on the member's path that are not there yet (the member itself
+  // too when it is a folder), remembering each, so that a failure takes them back.
+  int MakeFoldersFor(int index, char (&path)[kCorePathSize]) {
+    const size_t base = strlen(folder_) + 1;
+    for (size_t at = base; path[at] != 0; ++at) {
+      if (path[at] != kPathSeparator) continue;
+      path[at] = 0;
+      const int made = MakeFolder(index, path, at);
+      path[at] = kPathSeparator;
+      if (!made) return 0;
+    }
+    return 1;
+  }
+
   void Written(int count) { written_ = count; }
 
-  // Removes the members written so far (the folder was empty, so they are all this
-  // run's), and the folder when this run made it.
+  // Removes the files written so far (the folder was empty, so they are all this run's),
+  // then the folders this run made, deepest first, and the folder when this run made it.
   void TakeBack() {
     char path[kCorePathSize];
     for (int i = 0; i < written_; ++i) {
-      if (JoinPath(path, folder_, reader_.entry(i).name)) RemoveFile(path);
+      if (!IsFolderMemberName(reader_.entry(i).name) && MemberPath(reader_, encoding_, i, folder_, path)) {
+        RemoveFile(path);
+      }
+    }
+    for (int k = madeCount_ - 1; k >= 0; --k) {
+      if (!MemberPath(reader_, encoding_, made_[k].member, folder_, path)) continue;
+      path[made_[k].length] = 0;
+      RemoveEmptyDirectory(path);
     }
     if (madeFolder_) RemoveEmptyDirectory(folder_);
   }
@@ -56,19 +92,59 @@ class ExtractedFiles {
   }
 
  private:
+  struct MadeFolder {
+    int member;     // the member whose path named it
+    size_t length;  // the length of its path, a prefix of that member's path
+  };
+
+  int MakeFolder(int index, const char* path, size_t length) {
+    if (IsDirectory(path)) return 1;
+    errno = 0;
+    if (!MakeDirectory(path)) {
+      PrintError("cannot create the folder \"%s\"%s%s", path, errno != 0 ? ": " : "", Reason(errno));
+      return 0;
+    }
+    if (madeCount_ == madeCapacity_) {
+      const int capacity = madeCapacity_ > 0 ? madeCapacity_ * 2 : 64;
+      MadeFolder* grown = static_cast<MadeFolder*>(realloc(made_, static_cast<size_t>(capacity) * sizeof(MadeFolder)));
+      if (grown == nullptr) {
+        RemoveEmptyDirectory(path);
+        PrintError("out of memory");
+        return 0;
+      }
+      made_ = grown;
+      madeCapacity_ = capacity;
+    }
+    made_[madeCount_].member = index;
+    made_[madeCount_].length = length;
+    ++madeCount_;
+    return 1;
+  }
+
   PackageReader& reader_;
+  NameEncoding& encoding_;
   const char* folder_;
   int madeFolder_ = 0;
   int written_ = 0;
+  MadeFolder* made_;
+  int madeCount_;
+  int madeCapacity_;
 };
 
-// Every member's path must fit before the first one is written; *total receives the
-// sum of their sizes.
-int CheckMemberPaths(PackageReader& reader, const char* folder, uint64_t* total) {
+// Every member's path must be spelled here and fit before the first one is written;
+// *total receives the sum of their sizes.
+int CheckMemberPaths(PackageReader& reader, NameEncoding& encoding, const char* folder, uint64_t* total) {
   char path[kCorePathSize];
+  char name[kCorePathSize];
   for (int i = 0; i < reader.count(); ++i) {
-    if (!JoinPath(path, folder, reader.entry(i).name)) {
-      PrintError("member path too long: %s%c%s", folder, kPathSeparator, reader.entry(i).name);
+    if (!encoding.DecodeName(reader.entry(i).name, name, sizeof(name))) {
+      char shown[4 * 260];
+      EscapeName(reader.entry(i).name, shown);
+      PrintError("member \"%s\" (entry %d) %s", shown, i, DescribeUndecodedName(encoding));
+      return 0;
+    }
+    if (!JoinPath(path, folder, name)) {
+      PrintError("member path too long: %s%c%s", folder, kPathSeparator, name);
       return 0;
     }
     *total += reader.originalSize(i);
@@ -76,11 +152,16 @@ int CheckMemberPaths(PackageReader& reader, const char* folder, uint64_t* total)
   return 1;
 }
 
-// One member into the folder: 1 when it is there whole and as packed.
-int ExtractMember(PackageReader& reader, int index, const char* folder, const CopyBuffer& buffer,
-                  ProgressDisplay& progress) {
+// One member into the folder: 1 when it is there whole and as packed (a folder: made).
+int ExtractMember(PackageReader& reader, ExtractedFiles& extracted, NameEncoding& encoding, int index,
+                  const char* folder, const CopyBuffer& buffer, ProgressDisplay& progress) {
   char path[kCorePathSize];
-  JoinPath(path, folder, reader.entry(index).name);
+  MemberPath(reader, encoding, index, folder, path);
+  if (!extracted.MakeFoldersFor(index, path)) {
+    progress.Finish(0);
+    return 0;
+  }
+  if (IsFolderMemberName(reader.entry(index).name)) return 1;
   BinaryFile output;
   // Replacing is for two members of one name: the folder was empty, so any file
   // there was written by this same run, and the later member wins as with "-e".
@@ -95,7 +176,9 @@ int ExtractMember(PackageReader& reader, int index, const char* folder, const Co
   if (copied == kMemberIntact) return 1;
   progress.Finish(0);
   if (copied == kMemberDamaged) {
-    PrintError("member \"%s\" is damaged", reader.entry(index).name);
+    char shown[4 * 260];
+    EscapeName(reader.entry(index).name, shown);
+    PrintError("member \"%s\" is damaged", shown);
   } else {
     PrintError("cannot write \"%s\"%s%s", path, cause != 0 ? ": " : "", ExtractedFiles::Reason(cause));
   }
@@ -105,6 +188,11 @@ int ExtractMember(PackageReader& reader, int index, const char* folder, const Co
 }  // namespace
 
 int RunExtractTool(const ToolArguments& arguments) {
+  NameEncoding encoding;
+  if (!encoding.Open(arguments.codepage())) {
+    PrintError("%s", encoding.error());
+    return kExitUsage;
+  }
   PackageReader reader;
   char packagePath[kCorePathSize];
   if (!OpenPackageOrReport(arguments.operand(0), reader, packagePath)) return kExitFailure;
@@ -117,13 +205,13 @@ int RunExtractTool(const ToolArguments& arguments) {
     return kExitFailure;
   }
   uint64_t total = 0;
-  if (!CheckMemberPaths(reader, folder, &total)) return kExitFailure;
+  if (!CheckMemberPaths(reader, encoding, folder, &total)) return kExitFailure;
   CopyBuffer buffer;
   if (!buffer.isReady()) {
     PrintError("out of memory");
     return kExitFailure;
   }
-  ExtractedFiles extracted(reader, folder);
+  ExtractedFiles extracted(reader, encoding, folder);
   errno = 0;
   if (!extracted.PrepareFolder()) return kExitFailure;
 
@@ -131,7 +219,7 @@ int RunExtractTool(const ToolArguments& arguments) {
   for (int i = 0; i < reader.count(); ++i) {
     // Counted before the copy: a member that fails half-way is taken back too.
     extracted.Written(i + 1);
-    if (!ExtractMember(reader, i, folder, buffer, progress)) {
+    if (!ExtractMember(reader, extracted, encoding, i, folder, buffer, progress)) {
       extracted.TakeBack();
       return kExitFailure;
     }

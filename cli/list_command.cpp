@@ -1,9 +1,11 @@
-// list [--json] PACKAGE: the regions of a package and its directory, as text or JSON.
+// list [--json] [--codepage N] PACKAGE: the regions of a package and its directory, as
+// text or JSON.
 #include <stdio.h>
 
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/json_output.h"
+#include "cli/name_encoding.h"
 #include "core/package_reader.h"
 
 namespace {
@@ -37,11 +39,46 @@ class GroupCounter {
   int number_ = -1;
 };
 
+// The names as this system spells them, member by member: converted from the code page
+// given with --codepage, or the stored bytes as they are.
+class ShownNames {
+ public:
+  explicit ShownNames(NameEncoding& encoding) : encoding_(encoding) {}
+  // 0 (with the message printed) when a name cannot be spelled here.
+  int Prepare(PackageReader& reader, const char* argument) {
+    if (!encoding_.converting()) return 1;
+    for (int i = 0; i < reader.count(); ++i) {
+      if (!encoding_.DecodeName(reader.entry(i).name, shown_, sizeof(shown_))) {
+        char escaped[4 * 260];
+        EscapeName(reader.entry(i).name, escaped);
+        PrintError("%s: member \"%s\" (entry %d) cannot be read in the code page given with --codepage", argument,
+                   escaped, i);
+        return 0;
+      }
+    }
+    return 1;
+  }
+  const char* Name(PackageReader& reader, int index) {
+    if (!encoding_.converting() || !encoding_.DecodeName(reader.entry(index).name, shown_, sizeof(shown_))) {
+      return reader.entry(index).name;
+    }
+    // The list shows the package's paths, '\' between the parts, whatever the system.
+    for (char* p = shown_; *p != 0; ++p) {
+      if (*p == '/') *p = '\\';
+    }
+    return shown_;
+  }
+
+ private:
+  NameEncoding& encoding_;
+  char shown_[1040];
+};
+
 const char* CodecName(const PackageReader& reader, int index) {
   return reader.isCompressed(index) ? "lzma" : "stored";
 }
 
-void PrintText(PackageReader& reader) {
+void PrintText(PackageReader& reader, ShownNames& names) {
   const PackageTrailerInfo& trailer = reader.trailer();
   char number[32];
   FormatDecimal(reader.moduleImageLength(), number);
@@ -55,13 +92,13 @@ void PrintText(PackageReader& reader) {
     const PackageDirEntry& entry = reader.entry(i);
     char checksum[16];
     FormatChecksum(reader, i, checksum);
-    printf("%d\t%s\t%lu\t%lu\t%s\t%s\t%lu\n", i, entry.name, static_cast<unsigned long>(entry.offset),
+    printf("%d\t%s\t%lu\t%lu\t%s\t%s\t%lu\n", i, names.Name(reader, i), static_cast<unsigned long>(entry.offset),
            static_cast<unsigned long>(entry.size), checksum, CodecName(reader, i),
            static_cast<unsigned long>(reader.originalSize(i)));
   }
 }
 
-void PrintJson(PackageReader& reader, const char* path) {
+void PrintJson(PackageReader& reader, const char* path, ShownNames& names) {
   const PackageTrailerInfo& trailer = reader.trailer();
   char number[32];
   FormatDecimal(reader.moduleImageLength(), number);
@@ -73,7 +110,11 @@ void PrintJson(PackageReader& reader, const char* path) {
   for (int i = 0; i < reader.count(); ++i) {
     const PackageDirEntry& entry = reader.entry(i);
     printf("%s{\"index\":%d,\"name\":", i > 0 ? "," : "", i);
-    PrintJsonString(stdout, entry.name);
+    PrintJsonString(stdout, names.Name(reader, i));
+    // The stored bytes themselves: names of different code pages can print alike.
+    fputs(",\"nameBytes\":\"", stdout);
+    for (const char* p = entry.name; *p != 0; ++p) printf("%02x", static_cast<unsigned char>(*p));
+    fputc('"', stdout);
     char checksum[16];
     FormatChecksum(reader, i, checksum);
     printf(",\"offset\":%lu,\"size\":%lu,\"checksum\":", static_cast<unsigned long>(entry.offset),
@@ -98,13 +139,20 @@ void PrintJson(PackageReader& reader, const char* path) {
 }  // namespace
 
 int RunListTool(const ToolArguments& arguments) {
+  NameEncoding encoding;
+  if (!encoding.Open(arguments.codepage())) {
+    PrintError("%s", encoding.error());
+    return kExitUsage;
+  }
   PackageReader reader;
   char path[kCorePathSize];
   if (!OpenPackageOrReport(arguments.operand(0), reader, path)) return kExitFailure;
+  ShownNames names(encoding);
+  if (!names.Prepare(reader, arguments.operand(0))) return kExitFailure;
   if (arguments.json()) {
-    PrintJson(reader, path);
+    PrintJson(reader, path, names);
   } else {
-    PrintText(reader);
+    PrintText(reader, names);
   }
   return kExitSuccess;
 }

@@ -38,7 +38,7 @@ const size_t kReadBlock = 1u << 20;
 const size_t kSampleBlock = 32u << 10;
 const unsigned kSamples = 4;
 
-int NameFitsRecords(const char* path) { return strlen(path + GetFileNameOffset(path)) <= kMaxCompressedNameLength; }
+int NameFitsRecords(const char* name) { return strlen(name) <= kMaxCompressedNameLength; }
 
 // Compresses a few blocks spread over the file with a fast setting: 1 when they shrink.
 int SampleShrinks(BinaryFile& file, uint64_t length) {
@@ -205,18 +205,23 @@ void LzmaMemberCompressor::ReleaseJob(int index) {
 }
 
 // Each row's path, size and whether it is stored.
-CompressStatus LzmaMemberCompressor::ReadRows(const PackFileList& list, PlannedFile* files, int* failedRow) {
+CompressStatus LzmaMemberCompressor::ReadRows(const PackFileList& list, PlannedFile* files,
+                                              char (*names)[260], int* failedRow) {
   for (int row = 0; row < rowCount_; ++row) {
     list.GetRowText(row, paths_[row]);
     BinaryFile file;
     uint64_t length = 0;
-    if (!file.OpenForReading(paths_[row]) || IsDirectory(paths_[row]) || !file.GetLength(&length)) {
+    // An empty folder has no bytes: it is stored, a group of its own.
+    const int folder = list.IsFolderRow(row);
+    if (!folder && (!file.OpenForReading(paths_[row]) || IsDirectory(paths_[row]) || !file.GetLength(&length))) {
       *failedRow = row;
       return kCompressCannotRead;
     }
+    list.GetMemberName(row, names[row]);
     files[row].size = length;
-    files[row].stored = length >= 0xFFFFFFFFull || !NameFitsRecords(paths_[row]) || !SampleShrinks(file, length);
-    files[row].name = paths_[row] + GetFileNameOffset(paths_[row]);
+    files[row].stored =
+        folder || length >= 0xFFFFFFFFull || !NameFitsRecords(names[row]) || !SampleShrinks(file, length);
+    files[row].name = names[row];
   }
   return kCompressOk;
 }
@@ -228,10 +233,12 @@ CompressStatus LzmaMemberCompressor::Plan(const PackFileList& list, int* failedR
   jobs_ = static_cast<Job*>(calloc(rows, sizeof(Job)));
   workers_ = static_cast<pthread_t*>(calloc(threads_, sizeof(pthread_t)));
   PlannedFile* files = static_cast<PlannedFile*>(calloc(rows, sizeof(PlannedFile)));
+  char(*names)[260] = static_cast<char(*)[260]>(calloc(rows, 260));
   MemberGroup* groups = static_cast<MemberGroup*>(calloc(rows, sizeof(MemberGroup)));
   CompressStatus status = kCompressNoMemory;
-  if (paths_ != nullptr && jobs_ != nullptr && workers_ != nullptr && files != nullptr && groups != nullptr) {
-    status = ReadRows(list, files, failedRow);
+  if (paths_ != nullptr && jobs_ != nullptr && workers_ != nullptr && files != nullptr && groups != nullptr &&
+      names != nullptr) {
+    status = ReadRows(list, files, names, failedRow);
   }
   uint32_t largest = 0;
   unsigned compressed = 0;
@@ -250,6 +257,7 @@ CompressStatus LzmaMemberCompressor::Plan(const PackFileList& list, int* failedR
     }
   }
   free(files);
+  free(names);
   free(groups);
   if (status != kCompressOk) return status;
   // Spare threads would only wait; the bytes do not depend on how many there are.

@@ -33,7 +33,8 @@ class LzmaMemberCompressor : public MemberCompressor {
   void Work();
   int NextJob();
   void ReleaseJob(int index);
-  CompressStatus ReadRows(const PackFileList& list, PlannedFile* files, int* failedRow);
+  CompressStatus ReadRows(const PackFileList& list, PlannedFile* files, char (*names)[260],
+                          int* failedRow);
 
   unsigned threads_;
   GroupRule rule_;

@@ -1,4 +1,5 @@
 // lodkin-cli: packs, lists, verifies and extracts packages from a build pipeline.
+#include <locale.h>
 #include <stdio.h>
 
 #include "cli/arguments.h"
@@ -6,6 +7,10 @@
 #include "cli/console.h"
 
 int main(int argc, char** argv) {
+#ifndef _WIN32
+  // File names are in the locale's encoding; --codepage converts from and to it.
+  setlocale(LC_CTYPE, "");
+#endif
   ToolArguments arguments;
   if (!arguments.Parse(argc, argv)) {
     PrintError("%s", arguments.error());

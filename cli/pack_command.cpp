@@ -1,11 +1,14 @@
-// pack [-o OUTPUT] [--stub PROGRAM] FILE...: the window's Pack command on a list given
-// on the command line, with the window's checks and words.
+// pack [-o OUTPUT] [--stub PROGRAM] [--compress] [--codepage N] FILE...: the window's
+// Pack command on a list given on the command line, with the window's checks and words;
+// a folder operand packs its tree.
 #include <stdlib.h>
 #include <string.h>
 
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "cli/folder_walker.h"
 #include "cli/interrupt_cleanup.h"
+#include "cli/name_encoding.h"
 #include "cli/paths.h"
 #include "cli/progress_display.h"
 #include "core/pack_job.h"
@@ -38,23 +41,37 @@ class ArgumentFileList : public PackFileList {
 };
 
 uint64_t FileLength(const char* path) {
+  if (IsDirectory(path)) return 0;
   BinaryFile file;
   uint64_t length = 0;
   if (!file.OpenForReading(path) || !file.GetLength(&length)) return 0;
   return length;
 }
 
-// A file to be read whole must be a plain file: a folder has no bytes to pack, and a
+// A file to be read whole must be a plain file (a folder to pack is walked instead): a
 // pipe or a device never ends or ends elsewhere than its length says. A file that does
 // not exist passes here and is refused with the window's words when it is opened.
-int CheckPlainFile(const char* argument, const char* path, const char* role) {
-  if (!PathExists(path) || IsRegularFile(path)) return 1;
+int CheckPlainFile(const char* argument, const char* path, const char* role, int folderTaken = 0) {
+  if (!PathExists(path) || IsRegularFile(path) || (folderTaken && IsDirectory(path))) return 1;
   if (IsDirectory(path)) {
     PrintError("\"%s\" is a folder, not %s", argument, role);
   } else {
     PrintError("\"%s\" is not a regular file", argument);
   }
   return 0;
+}
+
+// "lang\" names the folder "lang": the package names its tree after the last name.
+void DropClosingSeparators(char (&path)[kCorePathSize]) {
+  size_t length = strlen(path);
+  const size_t root = path[0] != 0 && path[1] == ':' ? 3 : 1;
+  while (length > root && path[length - 1] == kPathSeparator) path[--length] = 0;
+}
+
+// 1 when `path` lies inside the folder `folder`.
+int LiesInside(const char* path, const char* folder) {
+  const size_t length = strlen(folder);
+  return strncmp(path, folder, length) == 0 && path[length] == kPathSeparator;
 }
 
 struct RowIdentity {
@@ -105,7 +122,8 @@ int CollectFiles(const ToolArguments& arguments, ArgumentFileList& list, uint64_
       PrintError("path too long: %s", arguments.operand(row));
       return kExitFailure;
     }
-    if (!CheckPlainFile(arguments.operand(row), list.path(row), "a file")) return kExitFailure;
+    DropClosingSeparators(list.path(row));
+    if (!CheckPlainFile(arguments.operand(row), list.path(row), "a file", 1)) return kExitFailure;
     *total += FileLength(list.path(row));
   }
   int first = 0, second = 0;
@@ -149,13 +167,23 @@ int ResolveOutput(const ToolArguments& arguments, ArgumentFileList& list, char (
       PrintError("the output \"%s\" is one of the files to pack", arguments.output());
       return 0;
     }
+    if (IsDirectory(list.path(row)) && LiesInside(packagePath, list.path(row))) {
+      PrintError("the output \"%s\" lies in the folder \"%s\" that is packed", arguments.output(),
+                 arguments.operand(row));
+      return 0;
+    }
   }
   return 1;
 }
 
 // The window's box text as an error line: without its trailing blank and without the
 // "Error: " that the already-packed box starts with.
-void PrintOutcome(const PackResult& result, const char* stubPath, const char* packagePath) {
+void PrintOutcome(const PackResult& result, const char* stubPath, const char* packagePath,
+                  const NameEncoding& encoding) {
+  if (result.outcome == kPackNameNotEncoded) {
+    PrintError("\"%s\" %s", result.name, DescribeUnencodedName(encoding));
+    return;
+  }
   char text[300];
   FormatPackMessage(result, text);
   size_t length = strlen(text);
@@ -181,6 +209,11 @@ int RunPackTool(const ToolArguments& arguments) {
     return kExitFailure;
   }
 #endif
+  NameEncoding encoding;
+  if (!encoding.Open(arguments.codepage())) {
+    PrintError("%s", encoding.error());
+    return kExitUsage;
+  }
   ArgumentFileList list(arguments.operandCount());
   if (!list.isReady()) {
     PrintError("out of memory");
@@ -201,6 +234,9 @@ int RunPackTool(const ToolArguments& arguments) {
   options.packagePath = arguments.output() != nullptr ? packagePath : nullptr;
   options.observer = &progress;
   options.temporaryWatch = &interruptCleanup;
+  SystemFolderWalker walker;
+  options.walker = &walker;
+  options.encoder = &encoding;
 #ifndef _WIN32
   LzmaMemberCompressor compressor;
   if (arguments.compress()) options.compressor = &compressor;
@@ -209,7 +245,7 @@ int RunPackTool(const ToolArguments& arguments) {
   const PackOutcome outcome = PackFiles(list, stubPath, options, &result);
   progress.Finish(outcome == kPackCompleted);
   if (outcome != kPackCompleted) {
-    PrintOutcome(result, stubPath, packagePath);
+    PrintOutcome(result, stubPath, packagePath, encoding);
     return kExitFailure;
   }
   printf("%s\n", packagePath);

@@ -1,8 +1,24 @@
 // The package operand of list, verify and extract, opened and validated.
+#include <stdio.h>
+#include <string.h>
+
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/paths.h"
 #include "core/package_reader.h"
+
+void EscapeName(const char* name, char (&shown)[4 * 260]) {
+  size_t at = 0;
+  for (const char* p = name; *p != 0 && at + 5 < sizeof(shown); ++p) {
+    const unsigned char c = static_cast<unsigned char>(*p);
+    if (c < 32 || c >= 127 || c == '"') {
+      at += static_cast<size_t>(snprintf(shown + at, sizeof(shown) - at, "\\x%02X", c));
+    } else {
+      shown[at++] = static_cast<char>(c);
+    }
+  }
+  shown[at] = 0;
+}
 
 int OpenPackageOrReport(const char* argument, PackageReader& reader, char (&path)[kCorePathSize]) {
   if (!MakeFullPath(argument, path)) {
@@ -21,7 +37,13 @@ int OpenPackageOrReport(const char* argument, PackageReader& reader, char (&path
   }
   if (reader.Open(path)) return 1;
   if (reader.badEntry() >= 0) {
-    PrintError("%s: %s (entry %d)", argument, DescribePackageStatus(reader.status()), reader.badEntry());
+    char name[260];
+    reader.GetBadName(name);
+    char shown[4 * sizeof(name)];
+    EscapeName(name, shown);
+    const int unsafe = reader.status() == kPackageUnsafeName;
+    PrintError("%s: %s (entry %d \"%s\")%s%s", argument, DescribePackageStatus(reader.status()), reader.badEntry(),
+               shown, unsafe ? ": " : "", unsafe ? DescribeMemberNameProblem(reader.nameProblem()) : "");
   } else {
     PrintError("%s: %s", argument, DescribePackageStatus(reader.status()));
   }

@@ -13,11 +13,13 @@ int Fail(CompressedPackFailure* failure, PackOutcome outcome, const char* name =
   return 0;
 }
 
-// The row's file name, as the member is named.
+// The row's member name.
 void GetMemberName(const PackFileList& list, int row, char (&path)[kCorePathSize], const char** name) {
+  char member[260];
+  list.GetMemberName(row, member);
   memset(path, 0, sizeof(path));
-  list.GetRowText(row, path);
-  *name = path + GetFileNameOffset(path);
+  memcpy(path, member, sizeof(member));
+  *name = path;
 }
 
 int FailOnCompress(const PackFileList& list, CompressStatus status, int failedRow,
@@ -42,8 +44,15 @@ int WriteStoredMember(const PackFileList& list, int row, PackageWriter& writer, 
   char path[kCorePathSize];
   const char* name = nullptr;
   GetMemberName(list, row, path, &name);
+  // An empty folder is stored in a compressed package too: an entry without bytes.
+  if (list.IsFolderRow(row)) {
+    const PackageWriteStatus status = writer.AppendFolder(name);
+    return status == kPackageWriteOk ? 1 : FailOnWrite(status, name, failure);
+  }
+  char source[kCorePathSize];
+  list.GetRowText(row, source);
   BinaryFile member;
-  if (!member.OpenForReading(path) || IsDirectory(path)) return Fail(failure, kPackCannotOpenFile, name);
+  if (!member.OpenForReading(source) || IsDirectory(source)) return Fail(failure, kPackCannotOpenFile, name);
   const PackageWriteStatus status = writer.AppendMember(member, name);
   return status == kPackageWriteOk ? 1 : FailOnWrite(status, name, failure);
 }

@@ -1,11 +1,31 @@
-// The rule for a member name read from a package directory. Portable: the package
-// core is built for the host as well as for Windows.
+// The rule for a member name read from a package directory, and for the names a writer
+// may store. Portable: the package core is built for the host as well as for Windows.
 #pragma once
 
-// A name field can be joined to a folder and written as one file of that name:
-// terminated inside its 260 bytes, not empty, free of '\', '/' and ':', neither "."
-// nor "..", free of the characters Windows does not allow in a file name
-// (< > " | ? * and bytes 1 to 31), and not a device name (CON, PRN, AUX, NUL,
-// CONIN$, CONOUT$, COM1 to COM9, LPT1 to LPT9, in any letter case and with any
-// extension), which Windows would open as that device wherever the file lies.
+// A member name is a path relative to the folder it is written into: parts separated by
+// '\', and a name that ends with '\' stands for an (empty) folder.
+const char kMemberSeparator = '\\';
+
+// Why a name could not be joined to a folder and written there as itself.
+enum MemberNameProblem {
+  kNameSafe = 0,
+  kNameUnterminated,         // no terminator inside the 260 bytes of the field
+  kNameEmpty,
+  kNameStartsWithSeparator,  // "\x": a path from the root of a drive
+  kNameEmptyPart,            // "a\\b": two separators together
+  kNameForbiddenCharacter,   // ':' (a drive or a stream), '/', < > " | ? * or bytes 1 to 31
+  kNameDotPart,              // a part "." or "..", which would leave its folder
+  kNameEndsWithDotOrBlank,   // Windows drops them, so the part would name another file
+  kNameDevice,               // a part Windows opens as a device wherever it lies
+};
+
+// Checks every part of the name. The device names are CON, PRN, AUX, NUL, CONIN$,
+// CONOUT$, COM1 to COM9 and LPT1 to LPT9, in any letter case and with any extension.
+MemberNameProblem CheckMemberName(const char (&name)[260]);
 int IsSafeMemberName(const char (&name)[260]);
+
+// 1 when a (safe) name stands for a folder: it ends with the separator.
+int IsFolderMemberName(const char* name);
+
+// A sentence for the problem ("a part of the name is \".\" or \"..\"").
+const char* DescribeMemberNameProblem(MemberNameProblem problem);

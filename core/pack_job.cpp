@@ -1,12 +1,15 @@
 #include "core/pack_job.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <time.h>
 
 #include "core/binary_file.h"
 #include "core/compressed_pack.h"
+#include "core/member_layout.h"
 #include "core/member_name.h"
+#include "core/pack_members.h"
 #include "core/package_writer.h"
 #include "core/path_join.h"
 #include "core/pe_image.h"
@@ -23,15 +26,17 @@ void LowerAscii(char* text) {
   }
 }
 
-// The lower-cased file-name part of a row.
-void GetLowerFileName(const PackFileList& list, int row, char (&name)[260]) {
-  char path[kCorePathSize];
-  memset(path, 0, sizeof(path));
-  list.GetRowText(row, path);
+// The lower-cased own name of a row's member (the last part of its name); 1 when the
+// member lies at the top of the package.
+int GetLowerFileName(const PackFileList& list, int row, char (&name)[260]) {
+  char member[260];
+  list.GetMemberName(row, member);
+  const char* last = strrchr(member, kMemberSeparator);
   memset(name, 0, sizeof(name));
-  const char* fileName = path + GetFileNameOffset(path);
-  memcpy(name, fileName, strnlen(fileName, sizeof(name) - 1));
+  const char* own = last != nullptr ? last + 1 : member;
+  memcpy(name, own, strlen(own));
   LowerAscii(name);
+  return last == nullptr;
 }
 
 void SetName(PackResult* result, const char* name) {
@@ -132,6 +137,7 @@ int PredictedPackageTooLarge(const PackFileList& list, BinaryFile& module, uint6
   const int count = list.GetCount();
   char path[kCorePathSize];
   for (int row = 0; row < count; ++row) {
+    if (list.IsFolderRow(row)) continue;
     memset(path, 0, sizeof(path));
     list.GetRowText(row, path);
     BinaryFile member;
@@ -177,12 +183,76 @@ int BuildPackagePathForPlatform(const char* topEntry, int last, char (&folderNam
 }
 #endif
 
+// A name that no reader would take would make a package that never runs; a name the
+// package's code page cannot hold would be stored as another name.
+PackOutcome CheckMemberNames(const PackMemberList& list, PackResult* result) {
+  const int count = list.GetCount();
+  for (int row = 0; row < count; ++row) {
+    const char* name = list.memberName(row);
+    if (list.nameFault(row) == kMemberNameNotEncoded) return Finish(result, kPackNameNotEncoded, name);
+    // A name too long for a directory entry is refused as unsafe, never cut.
+    char field[260];
+    list.GetMemberName(row, field);
+    if (list.nameFault(row) != kMemberNameFits || !IsSafeMemberName(field)) {
+      return Finish(result, kPackUnsafeMemberName, name);
+    }
+  }
+  if (count < 2) return kPackCompleted;
+  MemberNameRef* names = static_cast<MemberNameRef*>(malloc(static_cast<size_t>(count) * sizeof(MemberNameRef)));
+  if (names == nullptr) return Finish(result, kPackCannotWrite);
+  for (int row = 0; row < count; ++row) {
+    names[row].name = list.memberName(row);
+    names[row].index = row;
+  }
+  int32_t file = -1, other = -1;
+  const int clash = FindFileBesideFolder(names, count, &file, &other);
+  free(names);
+  return clash ? Finish(result, kPackFileBesideFolder, list.memberName(file)) : kPackCompleted;
+}
+
+// Every member copied as it is, in list order; an empty folder is an entry without bytes.
+PackOutcome WriteStoredMembers(const PackMemberList& list, PackageWriter& writer, PackResult* result) {
+  char path[kCorePathSize];
+  for (int row = 0; row < list.GetCount(); ++row) {
+    const char* memberName = list.memberName(row);
+    PackageWriteStatus status = kPackageWriteOk;
+    if (list.IsFolderRow(row)) {
+      status = writer.AppendFolder(memberName);
+      if (status != kPackageWriteOk) return FromWriteStatus(status, 0, memberName, result);
+      continue;
+    }
+    list.GetRowText(row, path);
+    BinaryFile member;
+    uint64_t length = 0;
+    if (!member.OpenForReading(path) || IsDirectory(path) || !member.GetLength(&length)) {
+      return Finish(result, kPackCannotOpenFile, memberName);
+    }
+    const uint64_t offset = writer.runningOffset();
+    status = writer.AppendMember(member, memberName);
+    if (status != kPackageWriteOk) return FromWriteStatus(status, 0, memberName, result);
+    // A file that grew or shrank while it was copied would be packed as no one wrote it.
+    if (writer.runningOffset() - offset != length) return Finish(result, kPackFileChanged, memberName);
+  }
+  return kPackCompleted;
+}
+
 }  // namespace
 
 PackOptions DefaultPackOptions() {
-  PackOptions options = {nullptr, kMaxPackageLength, nullptr, nullptr, nullptr};
+  PackOptions options = {nullptr, kMaxPackageLength, nullptr, nullptr, nullptr, nullptr, nullptr};
   return options;
 }
+
+void PackFileList::GetMemberName(int row, char (&name)[260]) const {
+  char path[kCorePathSize];
+  memset(path, 0, sizeof(path));
+  GetRowText(row, path);
+  memset(name, 0, sizeof(name));
+  const char* fileName = path + GetFileNameOffset(path);
+  memcpy(name, fileName, strnlen(fileName, sizeof(name) - 1));
+}
+
+int PackFileList::IsFolderRow(int) const { return 0; }
 
 int GetFileNameOffset(const char* path) {
   for (int i = static_cast<int>(strlen(path)) - 1; i >= 1; --i) {
@@ -195,7 +265,7 @@ unsigned CountSetupPrograms(const PackFileList& list) {
   unsigned count = 0;
   char name[260];
   for (int row = 0; row < list.GetCount(); ++row) {
-    GetLowerFileName(list, row, name);
+    if (list.IsFolderRow(row) || !GetLowerFileName(list, row, name)) continue;
     for (unsigned k = 0; k < sizeof(kSetupProgramNames) / sizeof(kSetupProgramNames[0]); ++k) {
       if (strcmp(name, kSetupProgramNames[k]) == 0) ++count;
     }
@@ -205,6 +275,7 @@ unsigned CountSetupPrograms(const PackFileList& list) {
 
 int FindPackedMember(const PackFileList& list, char (&lowerName)[260]) {
   for (int row = 0; row < list.GetCount(); ++row) {
+    if (list.IsFolderRow(row)) continue;
     GetLowerFileName(list, row, lowerName);
     if (strstr(lowerName, kPackageMarker) != nullptr) return row;
   }
@@ -231,16 +302,18 @@ int BuildPackagePath(const char* topEntry, char (&packagePath)[kCorePathSize]) {
          ConcatPath(packagePath, folder, fileName);
 }
 
-PackOutcome PackFiles(const PackFileList& list, const char* modulePath, const PackOptions& options,
+PackOutcome PackFiles(const PackFileList& rows, const char* modulePath, const PackOptions& options,
                       PackResult* result) {
+  PackMemberList list;
+  const PackOutcome built = list.Build(rows, options.walker, options.encoder, result);
+  if (built != kPackCompleted) return built;
   const unsigned setupPrograms = CountSetupPrograms(list);
   if (setupPrograms == 0) return Finish(result, kPackNoSetupProgram);
   if (setupPrograms >= 2) return Finish(result, kPackTooManySetupPrograms);
-  const int count = list.GetCount();
 
   char path[kCorePathSize];
   memset(path, 0, sizeof(path));
-  list.GetRowText(0, path);
+  rows.GetRowText(0, path);
   char packagePath[kCorePathSize];
   memset(packagePath, 0, sizeof(packagePath));
   // An unusable top entry is reported where creating the package would fail, after the
@@ -254,16 +327,8 @@ PackOutcome PackFiles(const PackFileList& list, const char* modulePath, const Pa
 
   char name[260];
   if (FindPackedMember(list, name) >= 0) return Finish(result, kPackAlreadyPacked, name);
-  // A name that no reader would take would make a package that never runs.
-  for (int row = 0; row < count; ++row) {
-    memset(path, 0, sizeof(path));
-    list.GetRowText(row, path);
-    memset(name, 0, sizeof(name));
-    const char* fileName = path + GetFileNameOffset(path);
-    // A name too long for a directory entry is refused as unsafe, never cut.
-    memcpy(name, fileName, strnlen(fileName, sizeof(name) - 1));
-    if (strlen(fileName) >= sizeof(name) || !IsSafeMemberName(name)) return Finish(result, kPackUnsafeMemberName, name);
-  }
+  const PackOutcome named = CheckMemberNames(list, result);
+  if (named != kPackCompleted) return named;
 
   CopyBuffer buffer;
   if (!buffer.isReady()) return Finish(result, kPackCannotWrite);
@@ -280,7 +345,7 @@ PackOutcome PackFiles(const PackFileList& list, const char* modulePath, const Pa
     return Finish(result, kPackTooLarge);
   }
   if (!module.Seek(0)) return Finish(result, kPackCannotOpenModule);
-  uint32_t entries = static_cast<uint32_t>(count);
+  uint32_t entries = static_cast<uint32_t>(list.GetCount());
   if (options.compressor != nullptr) {
     CompressedPackFailure failure;
     if (!PlanCompressedPack(list, *options.compressor, &entries, &failure)) {
@@ -298,21 +363,9 @@ PackOutcome PackFiles(const PackFileList& list, const char* modulePath, const Pa
     if (!WriteCompressedMembers(list, *options.compressor, writer, &failure)) {
       return Finish(result, failure.outcome, failure.name);
     }
-  }
-  for (int row = 0; row < count && options.compressor == nullptr; ++row) {
-    memset(path, 0, sizeof(path));
-    list.GetRowText(row, path);
-    const char* memberName = path + GetFileNameOffset(path);
-    BinaryFile member;
-    uint64_t length = 0;
-    if (!member.OpenForReading(path) || IsDirectory(path) || !member.GetLength(&length)) {
-      return Finish(result, kPackCannotOpenFile, memberName);
-    }
-    const uint64_t offset = writer.runningOffset();
-    status = writer.AppendMember(member, memberName);
-    if (status != kPackageWriteOk) return FromWriteStatus(status, 0, memberName, result);
-    // A file that grew or shrank while it was copied would be packed as no one wrote it.
-    if (writer.runningOffset() - offset != length) return Finish(result, kPackFileChanged, memberName);
+  } else {
+    const PackOutcome written = WriteStoredMembers(list, writer, result);
+    if (written != kPackCompleted) return written;
   }
 
   status = writer.Finish();
@@ -335,6 +388,9 @@ const char* PackStatusText(PackOutcome outcome) {
     case kPackCannotWrite: return "Error: can not write packaging file";
     case kPackTooLarge: return "Error: package exceeds 4 GB";
     case kPackFileChanged: return "Error: can not pack files";
+    case kPackLinkInFolder: return "Error: can not pack files";
+    case kPackFileBesideFolder: return "Error: can not pack files";
+    case kPackNameNotEncoded: return "Error: can not pack files";
   }
   return nullptr;
 }
@@ -357,6 +413,9 @@ void FormatPackMessage(const PackResult& result, char (&text)[300]) {
     case kPackCannotWrite: fixed = "can not write packaging file "; break;
     case kPackTooLarge: fixed = "package exceeds 4 GB "; break;
     case kPackFileChanged: format = "\"%s\" changed while it was packed "; break;
+    case kPackLinkInFolder: format = "\"%s\" is a link: a folder to pack must not hold links "; break;
+    case kPackFileBesideFolder: format = "\"%s\" is packed both as a file and as a folder "; break;
+    case kPackNameNotEncoded: format = "\"%s\" cannot be written in the package's code page "; break;
   }
   snprintf(text, sizeof(text), format, fixed[0] != 0 ? fixed : result.name);
 }

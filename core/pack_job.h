@@ -9,12 +9,19 @@
 #include "core/member_compressor.h"
 #include "core/package_format.h"
 
-// The files to pack, top row (member 0) first, each as a full path.
+class FolderWalker;
+class MemberNameEncoder;
+
+// The files (and folders) to pack, top row (member 0) first, each as a full path.
 class PackFileList {
  public:
   virtual int GetCount() const = 0;
   // The row's text, cut to fit and always terminated.
   virtual void GetRowText(int row, char (&text)[kCorePathSize]) const = 0;
+  // The name the row is stored under: by default its file-name part, cut to fit.
+  virtual void GetMemberName(int row, char (&name)[260]) const;
+  // 1 for a row that stands for an empty folder: a member without bytes.
+  virtual int IsFolderRow(int row) const;
 
  protected:
   ~PackFileList() {}
@@ -32,6 +39,9 @@ enum PackOutcome {
   kPackCannotWrite,
   kPackTooLarge,
   kPackFileChanged,          // names the file name: its length changed while it was copied
+  kPackLinkInFolder,         // names the member: a symbolic link or junction inside a folder
+  kPackFileBesideFolder,     // names the file: a folder of the same name is packed too
+  kPackNameNotEncoded,       // names the member: the package's code page cannot hold it
 };
 
 struct PackResult {
@@ -67,6 +77,10 @@ struct PackOptions {
   // Null: every member is stored as it is. Otherwise the members are written in the
   // compressor's groups.
   MemberCompressor* compressor;
+  // Reads folders, so that a folder row packs its tree; null: a folder cannot be packed.
+  FolderWalker* walker;
+  // Turns host names into the package's code page; null: names are stored as they are.
+  MemberNameEncoder* encoder;
 };
 
 // Options of a plain pack: the derived package path, the 4 GiB limit.
@@ -76,10 +90,11 @@ PackOptions DefaultPackOptions();
 // or 0 when no separator stands after index 0.
 int GetFileNameOffset(const char* path);
 
-// Number of rows whose lower-cased file-name part is a setup program name.
+// Number of rows, files at the top of the package only, whose lower-cased name is a
+// setup program name.
 unsigned CountSetupPrograms(const PackFileList& list);
 
-// The first row, from the top, whose lower-cased file-name part contains "kvpack":
+// The first file row, from the top, whose own lower-cased name contains "kvpack":
 // its row, with the lower-cased name in `lowerName`; -1 when there is none.
 int FindPackedMember(const PackFileList& list, char (&lowerName)[260]);
 

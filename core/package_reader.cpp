@@ -7,6 +7,7 @@
 #include "core/checksum_record.h"
 #include "core/compression_record.h"
 #include "core/member_checksum.h"
+#include "core/member_layout.h"
 #include "core/member_name.h"
 #include "core/pe_image.h"
 
@@ -44,8 +45,9 @@ int LocatePackageTrailer(BinaryFile& file, PackageTrailerInfo* info) {
 
 PackageReader::PackageReader()
     : entries_(nullptr), slots_(nullptr), entryCount_(0), count_(0), decodingGroup_(-1), nextMember_(0),
-      directoryStart_(0), status_(kPackageCannotOpen), badEntry_(-1) {
+      directoryStart_(0), status_(kPackageCannotOpen), badEntry_(-1), nameProblem_(kNameSafe) {
   memset(&trailer_, 0, sizeof(trailer_));
+  memset(badName_, 0, sizeof(badName_));
 }
 
 PackageReader::~PackageReader() {
@@ -54,6 +56,9 @@ PackageReader::~PackageReader() {
 }
 
 int PackageReader::Refuse(PackageStatus status, int entry) {
+  memset(badName_, 0, sizeof(badName_));
+  if (entry >= 0 && entries_ != nullptr) memcpy(badName_, entries_[entry].name, sizeof(badName_) - 1);
+  if (status != kPackageUnsafeName) nameProblem_ = kNameSafe;
   file_.Close();
   free(entries_);
   free(slots_);
@@ -94,7 +99,8 @@ int PackageReader::Open(const char* path) {
   }
   for (int i = 0; i < trailer_.count; ++i) {
     const PackageDirEntry& entry = entries_[i];
-    if (!IsGroupEntry(entry) && !IsSafeMemberName(entry.name)) return Refuse(kPackageUnsafeName, i);
+    nameProblem_ = IsGroupEntry(entry) ? kNameSafe : CheckMemberName(entry.name);
+    if (nameProblem_ != kNameSafe) return Refuse(kPackageUnsafeName, i);
     if (static_cast<uint64_t>(entry.offset) + entry.size > directoryStart_) {
       return Refuse(kPackageMemberOutside, i);
     }
@@ -105,9 +111,33 @@ int PackageReader::Open(const char* path) {
   }
   entryCount_ = trailer_.count;
   count_ = MapMembers(entries_, entryCount_, slots_);
+  if (!CheckLayout()) return 0;
   status_ = kPackageOk;
   return 1;
 }
+
+int PackageReader::CheckLayout() {
+  for (int i = 0; i < count_; ++i) {
+    const MemberSlot& slot = slots_[i];
+    // A folder is made, never written: bytes of its own would be lost without a word.
+    if (IsFolderMemberName(entries_[slot.entry].name) && (slot.group >= 0 || slot.originalSize != 0)) {
+      return Refuse(kPackageFolderWithBytes, slot.entry);
+    }
+  }
+  if (count_ < 2) return 1;
+  MemberNameRef* names = static_cast<MemberNameRef*>(malloc(static_cast<size_t>(count_) * sizeof(MemberNameRef)));
+  if (names == nullptr) return Refuse(kPackageNoMemory);
+  for (int i = 0; i < count_; ++i) {
+    names[i].name = entries_[slots_[i].entry].name;
+    names[i].index = slots_[i].entry;
+  }
+  int32_t file = -1, other = -1;
+  const int clash = FindFileBesideFolder(names, count_, &file, &other);
+  free(names);
+  return clash ? Refuse(kPackageFileBesideFolder, file) : 1;
+}
+
+void PackageReader::GetBadName(char (&name)[260]) const { memcpy(name, badName_, sizeof(name)); }
 
 uint64_t PackageReader::moduleImageLength() const {
   return entryCount_ > 0 ? entries_[0].offset : directoryStart_;
@@ -200,6 +230,8 @@ const char* DescribePackageStatus(PackageStatus status) {
     case kPackageNoMemory: return "no memory for the directory";
     case kPackageUnsafeName: return "unsafe member name";
     case kPackageMemberOutside: return "member outside the file";
+    case kPackageFileBesideFolder: return "a file and a folder of the same name";
+    case kPackageFolderWithBytes: return "a folder entry that holds bytes";
   }
   return "malformed package";
 }

@@ -8,6 +8,7 @@
 #include "core/block_copy.h"
 #include "core/lzma_group_decoder.h"
 #include "core/member_map.h"
+#include "core/member_name.h"
 #include "core/package_format.h"
 
 struct PackageTrailerInfo {
@@ -32,8 +33,10 @@ enum PackageStatus {
   kPackageDirectoryOutside,    // the directory would start before the file does
   kPackageDirectoryUnreadable,  // the directory cannot be read
   kPackageNoMemory,             // no room for the directory
-  kPackageUnsafeName,          // an entry's name could leave its folder
+  kPackageUnsafeName,          // an entry's name could leave its folder (nameProblem() says how)
   kPackageMemberOutside,       // an entry's bytes reach past the member data
+  kPackageFileBesideFolder,    // a file's name is also a folder's (letter case ignored)
+  kPackageFolderWithBytes,     // a folder's entry ("name\") holds bytes
 };
 
 enum MemberCopyResult {
@@ -59,9 +62,14 @@ class PackageReader {
 
   PackageStatus status() const { return status_; }
   int badEntry() const { return badEntry_; }  // the entry that was refused, or -1
+  // With kPackageUnsafeName: what is wrong with the refused entry's name.
+  MemberNameProblem nameProblem() const { return nameProblem_; }
+  // The refused entry's name field (terminated; cut where the name has no terminator).
+  void GetBadName(char (&name)[260]) const;
 
   BinaryFile& file() { return file_; }
-  // Members, in directory order.
+  // Members, in directory order. A member whose name ends with '\' is an empty folder
+  // (size 0, never compressed).
   int count() const { return count_; }
   // The member's directory entry as stored (a compressed member's size there is 0).
   const PackageDirEntry& entry(int index) const { return entries_[slots_[index].entry]; }
@@ -100,6 +108,8 @@ class PackageReader {
 
  private:
   int Refuse(PackageStatus status, int entry = -1);
+  // The rules across entries: names, folder entries, files beside folders.
+  int CheckLayout();
   // Copies a compressed member, decoding its group from the start when the member is
   // not the next one of the group being decoded; `destination` may be null.
   MemberCopyResult DecodeMember(int index, BinaryFile* destination, const CopyBuffer& buffer,
@@ -120,6 +130,8 @@ class PackageReader {
   PackageTrailerInfo trailer_;
   PackageStatus status_;
   int badEntry_;
+  MemberNameProblem nameProblem_;
+  char badName_[260];
 };
 
 // A sentence that says what is wrong with a package that Open refused.

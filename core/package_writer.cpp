@@ -73,6 +73,20 @@ PackageWriteStatus PackageWriter::AppendMember(BinaryFile& source, const char* n
   return status;
 }
 
+PackageWriteStatus PackageWriter::AppendFolder(const char* name) {
+  if (entries_ == nullptr || written_ >= capacity_) return kPackageOutOfMemory;
+  PackageDirEntry& entry = entries_[written_];
+  const size_t nameLength = strlen(name);
+  if (nameLength >= sizeof(entry.name)) return kPackageWriteFailed;
+  memcpy(entry.name, name, nameLength + 1);
+  entry.offset = static_cast<uint32_t>(offset_);
+  entry.size = 0;
+  const ChecksumRecord record = {ChecksumOf("", 0), moduleImageChecksum_};
+  WriteChecksumRecord(entry, record);
+  ++written_;
+  return kPackageWriteOk;
+}
+
 PackageWriteStatus PackageWriter::AppendGroupStream(const char* stream, size_t length, uint32_t memberCount,
                                                    uint64_t originalSize) {
   if (entries_ == nullptr || written_ >= capacity_) return kPackageOutOfMemory;

@@ -30,9 +30,12 @@ class PackageWriter {
   // Copies the program file, without a signature of its own: a signed program packs a
   // package that can be signed anew.
   PackageWriteStatus AppendModuleImage(BinaryFile& program);
-  // Copies the whole member file and records `name` (a base name) with its offset, size
+  // Copies the whole member file and records `name` (a member name) with its offset, size
   // and, where the name leaves room, its checksum record.
   PackageWriteStatus AppendMember(BinaryFile& source, const char* name);
+  // Records an empty folder: `name` ends with '\'; no bytes, offset at the running
+  // offset, and the checksum record of nothing, as an empty file gets.
+  PackageWriteStatus AppendFolder(const char* name);
   // Writes a compressed group's stream and its entry; the group's members follow, each
   // added by AppendCompressedMember. The entry count given to the constructor counts the
   // group's entry too.

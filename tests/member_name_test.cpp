@@ -1,5 +1,5 @@
 // The rule for member names read from a package, on names an attacker or a careless
-// operator would put there.
+// operator would put there: parts, paths and folder names.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -25,12 +25,17 @@ TEST(MemberName, DeviceNamesForbiddenCharactersAndPathsAreRefused) {
       {"COM1", 0}, {"com9.bin", 0}, {"LPT1", 0}, {"lpt9.txt", 0}, {"CONIN$", 0}, {"conout$.x", 0},
       // Near misses are plain names.
       {"COM0", 1}, {"COM10", 1}, {"LPT", 1}, {"console.txt", 1}, {"nul_", 1}, {"xnul.txt", 1}, {".nul", 1},
-      {"PRN1", 1}, {"setup.exe", 1}, {"my tool.exe", 1}, {"...", 1}, {"a.b.c", 1},
+      {"PRN1", 1}, {"setup.exe", 1}, {"my tool.exe", 1}, {"a.b.c", 1},
+      // Windows drops a closing dot or blank: the file would get another name.
+      {"...", 0}, {"readme.", 0}, {"name ", 0},
       // Characters Windows does not allow.
       {"a<b", 0}, {"a>b", 0}, {"say\"hi\"", 0}, {"a|b", 0}, {"why?", 0}, {"*.txt", 0},
       {std::string("tab\tname"), 0}, {std::string("\x01"), 0}, {std::string("x\x1f"), 0},
-      // Paths and the names of folders.
-      {"", 0}, {".", 0}, {"..", 0}, {"..\\x", 0}, {"a/b", 0}, {"C:x", 0},
+      // Relative paths with '\\' between safe parts, and a closing '\\' for a folder.
+      {"lang\\ko\\strings.dll", 1}, {"empty\\", 1}, {"a\\b\\", 1},
+      // Paths that leave the folder or name a drive, a stream or an empty part.
+      {"", 0}, {".", 0}, {"..", 0}, {"..\\x", 0}, {"a\\..\\x", 0}, {"\\x", 0}, {"\\", 0}, {"a\\\\b", 0},
+      {"a/b", 0}, {"C:x", 0}, {"x:stream", 0}, {"dir.\\x", 0}, {"a\\con\\x", 0}, {"a\\b?", 0},
       // Bytes of other code pages stay allowed.
       {"\xc1\xa4\xba\xb8.txt", 1},
   };

@@ -209,10 +209,12 @@ TEST_F(MalformedDirectory, IsRefusedWhole) {
   // 268 x N wraps in 32 bits but not in 64.
   EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { SetU32(b, countAt, 0x7FFFFFFF); })) << "wraps";
   EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { memset(&b[directory_], 'n', 260); })) << "unterminated";
-  for (const char* name : {"", ".", "..", "a\\b", "..\\evil.exe", "c:evil", "a/b", "C:\\x"}) {
+  for (const char* name : {"", ".", "..", "a\\\\b", "\\x", "a\\..\\..\\evil.exe", "..\\evil.exe", "c:evil", "a/b",
+                           "C:\\x"}) {
     EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { SetName(b, 1, name); })) << "name " << name;
   }
   EXPECT_TRUE(ReadsWith([&](std::vector<char>& b) { SetName(b, 1, "...txt"); })) << "dots inside a name";
+  EXPECT_TRUE(ReadsWith([&](std::vector<char>& b) { SetName(b, 1, "a\\b"); })) << "a path inside the folder";
   const size_t size1 = directory_ + 268 + 264, offset1 = directory_ + 268 + 260;
   EXPECT_TRUE(ReadsWith([&](std::vector<char>& b) { SetU32(b, size1, 2 + 268 * 0); })) << "exact end";
   EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { SetU32(b, size1, 3); })) << "reaches the directory";

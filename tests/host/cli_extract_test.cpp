@@ -72,22 +72,6 @@ TEST_F(CliExtract, MembersGoIntoTheFolderNamedAfterThePackage) {
   EXPECT_EQ(ReadBytes(root_.Join("twice/a.txt")), cab_);
 }
 
-TEST_F(CliExtract, UnsafeNamesAreRefusedBeforeAnythingIsWritten) {
-  for (const char* name : {"../evil.exe", "..", "sub\\x.txt", "C:x", "/abs"}) {
-    HostFolder scratch;
-    MakeFolder(scratch.Join("pkg"));
-    WriteBytes(scratch.Join("pkg/p.exe"),
-               LayOutPackage(PseudoRandomBytes(100, 54), {{"setup.exe", setup_}, {name, PseudoRandomBytes(10, 55)}}));
-    RunSettings settings;
-    settings.directory = scratch.path();
-    const RunResult run = RunCli({"extract", "pkg/p.exe"}, settings);
-    EXPECT_EQ(run.exitStatus, 1) << name;
-    EXPECT_EQ(run.err, "lodkin-cli: error: pkg/p.exe: unsafe member name (entry 1)\n") << name;
-    EXPECT_EQ(FolderEntries(scratch.path()), std::vector<std::string>{"pkg"}) << name;
-    EXPECT_EQ(FolderEntries(scratch.Join("pkg")), std::vector<std::string>{"p.exe"}) << name;
-  }
-}
-
 // An extraction that fails part-way takes back everything it wrote, and the folder when
 // it made it, says why, and can simply be run again.
 TEST_F(CliExtract, AFailedExtractionTakesBackWhatItWrote) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/commands.h"
 #include "core/member_checksum.h"
 #include "core/package_reader.h"
 #include "host/support/host_files.h"
@@ -81,9 +82,9 @@ TEST_F(CliRead, ListShowsTheRegionsAndEveryMemberAsTextAndJson) {
       "members: 3\nindex\tname\toffset\tsize\tchecksum\tcodec\toriginal size\n0\tsetup.exe\t9000\t20000\t-\tstored\t20000\n"
       "1\tread me.txt\t29000\t7\t-\tstored\t7\n2\tempty\t29007\t0\t-\tstored\t0\n";
   const std::string plainMembers =
-      "\"members\":[{\"index\":0,\"name\":\"setup.exe\",\"offset\":9000,\"size\":20000,\"checksum\":null,\"codec\":\"stored\",\"originalSize\":20000,\"group\":null},"
-      "{\"index\":1,\"name\":\"read me.txt\",\"offset\":29000,\"size\":7,\"checksum\":null,\"codec\":\"stored\",\"originalSize\":7,\"group\":null},"
-      "{\"index\":2,\"name\":\"empty\",\"offset\":29007,\"size\":0,\"checksum\":null,\"codec\":\"stored\",\"originalSize\":0,\"group\":null}]}\n";
+      "\"members\":[{\"index\":0,\"name\":\"setup.exe\",\"nameBytes\":\"73657475702e657865\",\"offset\":9000,\"size\":20000,\"checksum\":null,\"codec\":\"stored\",\"originalSize\":20000,\"group\":null},"
+      "{\"index\":1,\"name\":\"read me.txt\",\"nameBytes\":\"72656164206d652e747874\",\"offset\":29000,\"size\":7,\"checksum\":null,\"codec\":\"stored\",\"originalSize\":7,\"group\":null},"
+      "{\"index\":2,\"name\":\"empty\",\"nameBytes\":\"656d707479\",\"offset\":29007,\"size\":0,\"checksum\":null,\"codec\":\"stored\",\"originalSize\":0,\"group\":null}]}\n";
   const std::vector<Case> cases = {
       {"plain.exe", "module image length: 9000\ncertificate table: no\ntrailing slack: 0\n" + plainRows,
        ",\"moduleImageLength\":9000,\"certificateTable\":false,\"trailingSlack\":0," + plainMembers},
@@ -93,7 +94,7 @@ TEST_F(CliRead, ListShowsTheRegionsAndEveryMemberAsTextAndJson) {
        "module image length: 1024\ncertificate table: yes\ntrailing slack: " + std::to_string(padding) +
            "\nmembers: 1\nindex\tname\toffset\tsize\tchecksum\tcodec\toriginal size\n0\tSETUP.EXE\t1024\t5\t-\tstored\t5\n",
        ",\"moduleImageLength\":1024,\"certificateTable\":true,\"trailingSlack\":" + std::to_string(padding) +
-           ",\"members\":[{\"index\":0,\"name\":\"SETUP.EXE\",\"offset\":1024,\"size\":5,\"checksum\":null,\"codec\":\"stored\",\"originalSize\":5,\"group\":null}]}\n"},
+           ",\"members\":[{\"index\":0,\"name\":\"SETUP.EXE\",\"nameBytes\":\"53455455502e455845\",\"offset\":1024,\"size\":5,\"checksum\":null,\"codec\":\"stored\",\"originalSize\":5,\"group\":null}]}\n"},
       {"empty.exe", "module image length: 9000\ncertificate table: no\ntrailing slack: 0\nmembers: 0\n"
                     "index\tname\toffset\tsize\tchecksum\tcodec\toriginal size\n",
        ",\"moduleImageLength\":9000,\"certificateTable\":false,\"trailingSlack\":0,\"members\":[]}\n"},
@@ -101,8 +102,8 @@ TEST_F(CliRead, ListShowsTheRegionsAndEveryMemberAsTextAndJson) {
       // member names cannot hold, are escaped in the JSON output test).
       {"named.exe", "",
        ",\"moduleImageLength\":9000,\"certificateTable\":false,\"trailingSlack\":0,\"members\":["
-       "{\"index\":0,\"name\":\"setup.exe\",\"offset\":9000,\"size\":0,\"checksum\":null,\"codec\":\"stored\",\"originalSize\":0,\"group\":null},"
-       "{\"index\":1,\"name\":\"q's \xc3\xa9\\u00e9.txt\",\"offset\":9000,\"size\":0,\"checksum\":null,\"codec\":\"stored\",\"originalSize\":0,\"group\":null}]}\n"},
+       "{\"index\":0,\"name\":\"setup.exe\",\"nameBytes\":\"73657475702e657865\",\"offset\":9000,\"size\":0,\"checksum\":null,\"codec\":\"stored\",\"originalSize\":0,\"group\":null},"
+       "{\"index\":1,\"name\":\"q's \xc3\xa9\\u00e9.txt\",\"nameBytes\":\"71277320c3a9e92e747874\",\"offset\":9000,\"size\":0,\"checksum\":null,\"codec\":\"stored\",\"originalSize\":0,\"group\":null}]}\n"},
   };
   for (const Case& c : cases) {
     if (!c.text.empty()) {
@@ -157,11 +158,12 @@ TEST_F(CliRead, VerifySaysInOneLineWhatIsWrong) {
       {"an empty file", {}, "no package trailer"},
       {"count -1", with(valid.size() - 4, 0xFFFFFFFFu), "negative entry count in the trailer"},
       {"count too large", with(valid.size() - 4, 0x7FFFFFFFu), "directory outside the file"},
-      {"name leaving the folder", named(1, "..\\..\\evil.exe"), "unsafe member name (entry 1)"},
-      {"name with a drive", named(3, "C:x"), "unsafe member name (entry 3)"},
-      {"unterminated name", unterminated, "unsafe member name (entry 0)"},
-      {"offset past the end", with(directory + 2 * 268 + 260, 0xFFFFFFFEu), "member outside the file (entry 2)"},
-      {"size into the directory", with(directory + 3 * 268 + 264, 301), "member outside the file (entry 3)"},
+      {"name leaving the folder", named(1, "..\\..\\evil.exe"), "unsafe member name (entry 1 \"..\\..\\evil.exe\"): a part of the name is \".\" or \"..\""},
+      {"name with a drive", named(3, "C:x"), "unsafe member name (entry 3 \"C:x\"): the name holds a character that Windows does not allow in a file name"},
+      {"unterminated name", unterminated,
+       "unsafe member name (entry 0 \"" + std::string(259, 'A') + "\"): the name fills its whole field"},
+      {"offset past the end", with(directory + 2 * 268 + 260, 0xFFFFFFFEu), "member outside the file (entry 2 \"empty.txt\")"},
+      {"size into the directory", with(directory + 3 * 268 + 264, 301), "member outside the file (entry 3 \"readme.txt\")"},
   };
   for (const Case& c : cases) {
     WriteBytes(root_.Join("damaged.exe"), c.bytes);
@@ -200,7 +202,13 @@ TEST_F(CliRead, VerifyAgreesWithTheReaderOnDamagedPackages) {
     } else {
       ++refused;
       std::string problem = DescribePackageStatus(reader.status());
-      if (reader.badEntry() >= 0) problem += " (entry " + std::to_string(reader.badEntry()) + ")";
+      if (reader.badEntry() >= 0) {
+        char name[260], shown[4 * 260];
+        reader.GetBadName(name);
+        EscapeName(name, shown);
+        problem += " (entry " + std::to_string(reader.badEntry()) + " \"" + shown + "\")";
+        if (reader.status() == kPackageUnsafeName) problem += std::string(": ") + DescribeMemberNameProblem(reader.nameProblem());
+      }
       EXPECT_EQ(run.exitStatus, 1) << damage.what;
       EXPECT_EQ(run.err, "lodkin-cli: error: damaged.exe: " + problem + "\n") << damage.what;
     }
@@ -252,7 +260,7 @@ TEST_F(CliRead, PackageOver2GiBIsListedAndVerified) {
             "module image length: 1000\ncertificate table: no\ntrailing slack: 0\nmembers: 2\n"
             "index\tname\toffset\tsize\tchecksum\tcodec\toriginal size\n0\tbig.bin\t1000\t2617245696\t-\tstored\t2617245696\n1\tsetup.exe\t2617246696\t5000\t-\tstored\t5000\n");
   run = Cli({"list", "--json", "big.exe"});
-  EXPECT_NE(run.out.find("{\"index\":1,\"name\":\"setup.exe\",\"offset\":2617246696,\"size\":5000,\"checksum\":null,\"codec\":\"stored\",\"originalSize\":5000,\"group\":null}"),
+  EXPECT_NE(run.out.find("{\"index\":1,\"name\":\"setup.exe\",\"nameBytes\":\"73657475702e657865\",\"offset\":2617246696,\"size\":5000,\"checksum\":null,\"codec\":\"stored\",\"originalSize\":5000,\"group\":null}"),
             std::string::npos)
       << run.out;
 
@@ -263,7 +271,7 @@ TEST_F(CliRead, PackageOver2GiBIsListedAndVerified) {
   writeSparse(root_.Join("wrapped.exe"), damaged);
   run = Cli({"verify", "wrapped.exe"});
   EXPECT_EQ(run.exitStatus, 1);
-  EXPECT_EQ(run.err, "lodkin-cli: error: wrapped.exe: member outside the file (entry 0)\n");
+  EXPECT_EQ(run.err, "lodkin-cli: error: wrapped.exe: member outside the file (entry 0 \"big.bin\")\n");
 }
 
 // With checksum records, verify reads every member and names each damaged one; list

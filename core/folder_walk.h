@@ -1,0 +1,49 @@
+// What packing a folder needs from the platform: the entries of one folder, each with
+// its kind. The core does the walking, the order and the names; the platform only
+// reads folders (opendir and lstat on the host, FindFirstFile on Windows).
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+
+enum FolderItemKind {
+  kFolderItemFile,
+  kFolderItemFolder,
+  kFolderItemLink,   // a symbolic link or junction (any reparse point): never followed
+  kFolderItemOther,  // a pipe, a device, a socket: nothing to pack
+};
+
+// The entries of one folder: names as the platform gives them (without "." and "..").
+class FolderListing {
+ public:
+  FolderListing();
+  ~FolderListing();
+  FolderListing(const FolderListing&) = delete;
+  FolderListing& operator=(const FolderListing&) = delete;
+
+  // 0 when there is no memory for it.
+  int Add(const char* name, FolderItemKind kind);
+  int count() const { return count_; }
+  const char* name(int index) const { return pool_ + items_[index].name; }
+  FolderItemKind kind(int index) const { return items_[index].kind; }
+
+ private:
+  struct Item {
+    size_t name;  // offset in the pool
+    FolderItemKind kind;
+  };
+  char* pool_;
+  size_t poolLength_;
+  size_t poolCapacity_;
+  Item* items_;
+  int count_;
+  int capacity_;
+};
+
+class FolderWalker {
+ public:
+  // Adds every entry of the folder to `listing`; 0 when the folder cannot be read.
+  virtual int ListFolder(const char* path, FolderListing* listing) = 0;
+
+ protected:
+  ~FolderWalker() {}
+};

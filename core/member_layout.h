@@ -1,0 +1,15 @@
+// The rule across a directory's names: no file may lie where a folder of the same name
+// lies (letter case ignored, as Windows ignores it), whether that folder has an entry of
+// its own ("a\") or appears in the paths of other members ("a\b"). Written out, one of
+// the two would fail or land in the other.
+#pragma once
+#include <stdint.h>
+
+struct MemberNameRef {
+  const char* name;  // a safe member name, terminated
+  int32_t index;     // whatever the caller counts entries by
+};
+
+// Sorts `names` in place. 1 when a file's name is also a folder's, with the file's index
+// in *file and the other name's in *other.
+int FindFileBesideFolder(MemberNameRef* names, int count, int32_t* file, int32_t* other);

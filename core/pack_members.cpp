@@ -1,0 +1,196 @@
+#include "core/pack_members.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include "core/binary_file.h"
+#include "core/member_name.h"
+#include "core/path_join.h"
+
+namespace {
+
+PackOutcome Fail(PackResult* result, PackOutcome outcome, const char* name) {
+  result->outcome = outcome;
+  memset(result->name, 0, sizeof(result->name));
+  memcpy(result->name, name, strnlen(name, sizeof(result->name) - 1));
+  return outcome;
+}
+
+int Grow(void** block, size_t needed, size_t* capacity, size_t first) {
+  if (needed <= *capacity) return 1;
+  size_t grown = *capacity > 0 ? *capacity * 2 : first;
+  while (grown < needed) grown *= 2;
+  void* moved = realloc(*block, grown);
+  if (moved == nullptr) return 0;
+  *block = moved;
+  *capacity = grown;
+  return 1;
+}
+
+struct SortedItem {
+  const char* stored;  // the name as the package stores it
+  int index;           // in the listing
+};
+
+int CompareStored(const void* first, const void* second) {
+  return strcmp(static_cast<const SortedItem*>(first)->stored, static_cast<const SortedItem*>(second)->stored);
+}
+
+}  // namespace
+
+PackMemberList::PackMemberList()
+    : walker_(nullptr), encoder_(nullptr), pool_(nullptr), poolLength_(0), poolCapacity_(0), members_(nullptr),
+      count_(0), capacity_(0) {}
+
+PackMemberList::~PackMemberList() {
+  free(pool_);
+  free(members_);
+}
+
+size_t PackMemberList::Store(const char* text) {
+  const size_t length = strlen(text) + 1;
+  void* pool = pool_;
+  if (!Grow(&pool, poolLength_ + length, &poolCapacity_, 1u << 16)) return static_cast<size_t>(-1);
+  pool_ = static_cast<char*>(pool);
+  memcpy(pool_ + poolLength_, text, length);
+  poolLength_ += length;
+  return poolLength_ - length;
+}
+
+int PackMemberList::Append(const char* path, const NameBuffer& name, int folder) {
+  size_t capacity = static_cast<size_t>(capacity_) * sizeof(Member);
+  void* members = members_;
+  if (!Grow(&members, (static_cast<size_t>(count_) + 1) * sizeof(Member), &capacity, 64 * sizeof(Member))) return 0;
+  members_ = static_cast<Member*>(members);
+  capacity_ = static_cast<int>(capacity / sizeof(Member));
+  Member& member = members_[count_];
+  member.path = Store(path);
+  member.name = Store(name.text);
+  if (member.path == static_cast<size_t>(-1) || member.name == static_cast<size_t>(-1)) return 0;
+  member.folder = folder;
+  member.fault = name.length >= 260 && name.fault == kMemberNameFits ? kMemberNameTooLong : name.fault;
+  ++count_;
+  return 1;
+}
+
+// The length counts every byte, the text keeps what fits: a name longer than the buffer
+// is refused as too long anyway.
+void PackMemberList::AddBytes(NameBuffer& name, const char* bytes, size_t length) {
+  const size_t used = name.length < sizeof(name.text) - 1 ? name.length : sizeof(name.text) - 1;
+  const size_t room = sizeof(name.text) - 1 - used;
+  const size_t taken = length < room ? length : room;
+  memcpy(name.text + used, bytes, taken);
+  name.text[used + taken] = 0;
+  name.length += length;
+}
+
+// An empty folder is kept as a member of its own, named with a closing separator.
+int PackMemberList::AppendEmptyFolder(const char* path, const NameBuffer& name) {
+  NameBuffer folder = name;
+  AddBytes(folder, &kMemberSeparator, 1);
+  return Append(path, folder, 1);
+}
+
+// Adds a part, and before any but the first the separator.
+void PackMemberList::AppendPart(NameBuffer& name, const char* hostPart) {
+  char stored[520];
+  const char* part = hostPart;
+  MemberNameFault fault = kMemberNameFits;
+#ifndef _WIN32
+  // On Windows '\' separates names; here it is a character that would become one.
+  if (strchr(hostPart, kMemberSeparator) != nullptr) fault = kMemberNameSeparator;
+#endif
+  if (encoder_ != nullptr) {
+    if (encoder_->EncodePart(hostPart, stored, sizeof(stored))) {
+      part = stored;
+      if (strchr(stored, kMemberSeparator) != nullptr) fault = kMemberNameSeparator;
+    } else {
+      fault = kMemberNameNotEncoded;
+    }
+  }
+  if (name.fault == kMemberNameFits) name.fault = fault;
+  if (name.length > 0) AddBytes(name, &kMemberSeparator, 1);
+  AddBytes(name, part, strlen(part));
+}
+
+PackOutcome PackMemberList::Build(const PackFileList& rows, FolderWalker* walker, MemberNameEncoder* encoder,
+                                  PackResult* result) {
+  walker_ = walker;
+  encoder_ = encoder;
+  char path[kCorePathSize];
+  for (int row = 0; row < rows.GetCount(); ++row) {
+    memset(path, 0, sizeof(path));
+    rows.GetRowText(row, path);
+    NameBuffer name;
+    name.length = 0;
+    name.fault = kMemberNameFits;
+    name.text[0] = 0;
+    AppendPart(name, path + GetFileNameOffset(path));
+    if (walker_ != nullptr && IsDirectory(path)) {
+      const int before = count_;
+      const PackOutcome outcome = AddFolder(path, name, result);
+      if (outcome != kPackCompleted) return outcome;
+      if (count_ == before && !AppendEmptyFolder(path, name)) return Fail(result, kPackCannotWrite, "");
+    } else if (!Append(path, name, 0)) {
+      return Fail(result, kPackCannotWrite, "");
+    }
+  }
+  result->outcome = kPackCompleted;
+  return kPackCompleted;
+}
+
+// The folder's entries, sorted by the names the package stores, each added in turn.
+PackOutcome PackMemberList::AddFolder(char (&path)[kCorePathSize], const NameBuffer& name, PackResult* result) {
+  FolderListing listing;
+  if (!walker_->ListFolder(path, &listing)) return Fail(result, kPackCannotOpenFile, name.text);
+  const int count = listing.count();
+  NameBuffer* names = static_cast<NameBuffer*>(malloc((static_cast<size_t>(count) + 1) * sizeof(NameBuffer)));
+  SortedItem* order = static_cast<SortedItem*>(malloc((static_cast<size_t>(count) + 1) * sizeof(SortedItem)));
+  PackOutcome outcome = kPackCompleted;
+  if (names == nullptr || order == nullptr) outcome = Fail(result, kPackCannotWrite, "");
+  for (int i = 0; i < count && outcome == kPackCompleted; ++i) {
+    names[i] = name;
+    AppendPart(names[i], listing.name(i));
+    order[i].stored = names[i].text;
+    order[i].index = i;
+  }
+  if (outcome == kPackCompleted) qsort(order, static_cast<size_t>(count), sizeof(SortedItem), CompareStored);
+  const size_t pathLength = strlen(path);
+  for (int k = 0; k < count && outcome == kPackCompleted; ++k) {
+    const int i = order[k].index;
+    if (!JoinPath(path, path, listing.name(i))) {
+      outcome = Fail(result, kPackCannotOpenFile, names[i].text);
+      break;
+    }
+    outcome = AddItem(path, names[i], listing.kind(i), result);
+    path[pathLength] = 0;
+  }
+  free(names);
+  free(order);
+  return outcome;
+}
+
+PackOutcome PackMemberList::AddItem(char (&path)[kCorePathSize], const NameBuffer& name, FolderItemKind kind,
+                                    PackResult* result) {
+  // A link would pack what lies elsewhere, or the same folder again without end.
+  if (kind == kFolderItemLink) return Fail(result, kPackLinkInFolder, name.text);
+  if (kind == kFolderItemOther) return Fail(result, kPackCannotOpenFile, name.text);
+  if (kind == kFolderItemFile) return Append(path, name, 0) ? kPackCompleted : Fail(result, kPackCannotWrite, "");
+  const int before = count_;
+  const PackOutcome outcome = AddFolder(path, name, result);
+  if (outcome != kPackCompleted) return outcome;
+  if (count_ == before && !AppendEmptyFolder(path, name)) return Fail(result, kPackCannotWrite, "");
+  return kPackCompleted;
+}
+
+void PackMemberList::GetRowText(int row, char (&text)[kCorePathSize]) const {
+  memset(text, 0, sizeof(text));
+  const char* path = pool_ + members_[row].path;
+  memcpy(text, path, strnlen(path, sizeof(text) - 1));
+}
+
+void PackMemberList::GetMemberName(int row, char (&name)[260]) const {
+  memset(name, 0, sizeof(name));
+  const char* stored = memberName(row);
+  memcpy(name, stored, strnlen(stored, sizeof(name) - 1));
+}
