@@ -27,6 +27,17 @@ static int SecondWordNumber(const char* line) {
   return *start == ' ' ? 0 : atoi(start);
 }
 
+char* CommandLineTail(char* wholeLine) {
+  unsigned char* at = reinterpret_cast<unsigned char*>(wholeLine);
+  if (at == nullptr) return nullptr;
+  int quoted = 0;
+  for (; *at > ' ' || (*at != 0 && quoted); ++at) {
+    if (*at == '"') quoted = !quoted;
+  }
+  while (*at != 0 && *at <= ' ') ++at;
+  return reinterpret_cast<char*>(at);
+}
+
 void ParseCommandLine(const char* tail, StartOptions* options) {
   CopyLine(options->line, tail);
   const char* line = options->line;

@@ -302,11 +302,13 @@ int BuildPackagePath(const char* topEntry, char (&packagePath)[kCorePathSize]) {
          ConcatPath(packagePath, folder, fileName);
 }
 
-PackOutcome PackFiles(const PackFileList& rows, const char* modulePath, const PackOptions& options,
-                      PackResult* result) {
-  PackMemberList list;
-  const PackOutcome built = list.Build(rows, options.walker, options.encoder, result);
-  if (built != kPackCompleted) return built;
+namespace {
+
+// The refusals that come before anything is created, in their fixed order. An unusable
+// top entry is reported where creating the package would fail (*havePackagePath 0),
+// after the already-packed check, so that the order of the refusals stays the same.
+PackOutcome CheckPackList(const PackMemberList& list, const PackFileList& rows, const PackOptions& options,
+                          char (&packagePath)[kCorePathSize], int* havePackagePath, PackResult* result) {
   const unsigned setupPrograms = CountSetupPrograms(list);
   if (setupPrograms == 0) return Finish(result, kPackNoSetupProgram);
   if (setupPrograms >= 2) return Finish(result, kPackTooManySetupPrograms);
@@ -314,31 +316,21 @@ PackOutcome PackFiles(const PackFileList& rows, const char* modulePath, const Pa
   char path[kCorePathSize];
   memset(path, 0, sizeof(path));
   rows.GetRowText(0, path);
-  char packagePath[kCorePathSize];
   memset(packagePath, 0, sizeof(packagePath));
-  // An unusable top entry is reported where creating the package would fail, after the
-  // already-packed check, so that the order of the refusals stays the same.
-  int havePackagePath = 0;
   if (options.packagePath != nullptr && options.packagePath[0] != 0) {
-    havePackagePath = ConcatPath(packagePath, options.packagePath, "");
+    *havePackagePath = ConcatPath(packagePath, options.packagePath, "");
   } else {
-    havePackagePath = BuildPackagePath(path, packagePath);
+    *havePackagePath = BuildPackagePath(path, packagePath);
   }
 
   char name[260];
   if (FindPackedMember(list, name) >= 0) return Finish(result, kPackAlreadyPacked, name);
-  const PackOutcome named = CheckMemberNames(list, result);
-  if (named != kPackCompleted) return named;
+  return CheckMemberNames(list, result);
+}
 
-  CopyBuffer buffer;
-  if (!buffer.isReady()) return Finish(result, kPackCannotWrite);
-  TemporaryPackage package(options.temporaryWatch);
-  if (!havePackagePath || !package.Create(packagePath)) {
-    return Finish(result, kPackCannotCreate);
-  }
-
-  BinaryFile module;
-  if (!module.OpenForReading(modulePath)) return Finish(result, kPackCannotOpenModule);
+// The module image, the members and the trailer, into the open temporary package.
+PackOutcome WritePackage(const PackMemberList& list, BinaryFile& module, const PackOptions& options,
+                         CopyBuffer& buffer, BinaryFile& package, PackResult* result) {
   // Refused before gigabytes are copied only to be thrown away (compressed, the files
   // may well fit).
   if (options.compressor == nullptr && PredictedPackageTooLarge(list, module, options.maxPackageLength)) {
@@ -346,20 +338,17 @@ PackOutcome PackFiles(const PackFileList& rows, const char* modulePath, const Pa
   }
   if (!module.Seek(0)) return Finish(result, kPackCannotOpenModule);
   uint32_t entries = static_cast<uint32_t>(list.GetCount());
-  if (options.compressor != nullptr) {
-    CompressedPackFailure failure;
-    if (!PlanCompressedPack(list, *options.compressor, &entries, &failure)) {
-      return Finish(result, failure.outcome, failure.name);
-    }
+  CompressedPackFailure failure;
+  if (options.compressor != nullptr && !PlanCompressedPack(list, *options.compressor, &entries, &failure)) {
+    return Finish(result, failure.outcome, failure.name);
   }
-  PackageWriter writer(package.file(), entries, buffer, options.maxPackageLength);
+  PackageWriter writer(package, entries, buffer, options.maxPackageLength);
   writer.SetObserver(options.observer);
   PackageWriteStatus status = writer.AppendModuleImage(module);
   module.Close();
   if (status != kPackageWriteOk) return FromWriteStatus(status, 1, "", result);
 
   if (options.compressor != nullptr) {
-    CompressedPackFailure failure;
     if (!WriteCompressedMembers(list, *options.compressor, writer, &failure)) {
       return Finish(result, failure.outcome, failure.name);
     }
@@ -367,9 +356,33 @@ PackOutcome PackFiles(const PackFileList& rows, const char* modulePath, const Pa
     const PackOutcome written = WriteStoredMembers(list, writer, result);
     if (written != kPackCompleted) return written;
   }
-
   status = writer.Finish();
   if (status != kPackageWriteOk) return FromWriteStatus(status, 0, "", result);
+  return kPackCompleted;
+}
+
+}  // namespace
+
+PackOutcome PackFiles(const PackFileList& rows, const char* modulePath, const PackOptions& options,
+                      PackResult* result) {
+  PackMemberList list;
+  const PackOutcome built = list.Build(rows, options.walker, options.encoder, result);
+  if (built != kPackCompleted) return built;
+  char packagePath[kCorePathSize];
+  int havePackagePath = 0;
+  const PackOutcome checked = CheckPackList(list, rows, options, packagePath, &havePackagePath, result);
+  if (checked != kPackCompleted) return checked;
+
+  CopyBuffer buffer;
+  if (!buffer.isReady()) return Finish(result, kPackCannotWrite);
+  TemporaryPackage package(options.temporaryWatch);
+  if (!havePackagePath || !package.Create(packagePath)) {
+    return Finish(result, kPackCannotCreate);
+  }
+  BinaryFile module;
+  if (!module.OpenForReading(modulePath)) return Finish(result, kPackCannotOpenModule);
+  const PackOutcome written = WritePackage(list, module, options, buffer, package.file(), result);
+  if (written != kPackCompleted) return written;
   if (!package.CloseChecked()) return Finish(result, kPackCannotWrite);
   if (!package.MoveTo(packagePath)) return Finish(result, kPackCannotCreate);
   return Finish(result, kPackCompleted);

@@ -34,6 +34,34 @@ TEST(ExtractToFolder, TwoRunsGiveInstallAndInstallOneEachComplete) {
   }
 }
 
+// Deployment tools often start a package by its path without quotes; a folder name with
+// bytes from 0x80 up (a Korean or accented name) is still part of that path.
+TEST(ExtractToFolder, TheProgramNameEndsWhereWindowsEndsIt) {
+  const std::vector<std::pair<std::string, std::string>> lines = {
+      {"\"%s\" -e", "quoted"},
+      {"%s -e", "unquoted"},
+      {"%s\t  -e", "unquoted, a tab and blanks"},
+  };
+  TempFolder folder;
+  TempFolder scratch;
+  const std::string inner = folder.Join("caf\xE9 \xC0\xFF");
+  ASSERT_TRUE(CreateDirectoryA(inner.c_str(), nullptr));
+  const std::string package = inner + "\\install.exe";
+  WriteTestPackage(package, LodkinExePath(), {{"SETUP.EXE", PseudoRandomBytes(3000, 9)}}, scratch.path());
+  const std::string unquoted = folder.Join("caf\xE9\xC0\\install.exe");
+  ASSERT_TRUE(CreateDirectoryA(folder.Join("caf\xE9\xC0").c_str(), nullptr));
+  ASSERT_TRUE(CopyFileA(package.c_str(), unquoted.c_str(), TRUE));
+  const char* folders[] = {"install", "install(1)", "install(2)"};
+  for (size_t k = 0; k < lines.size(); ++k) {
+    const std::string path = k == 0 ? package : unquoted;
+    char line[600];
+    snprintf(line, sizeof(line), lines[k].first.c_str(), path.c_str());
+    ASSERT_TRUE(RunCommandLine(path, line).finished) << lines[k].second;
+    const std::string out = (k == 0 ? inner : folder.Join("caf\xE9\xC0")) + "\\" + folders[k == 0 ? 0 : k - 1];
+    EXPECT_EQ(PseudoRandomBytes(3000, 9), ReadFileBytes(out + "\\install\\SETUP.EXE")) << lines[k].second;
+  }
+}
+
 TEST(ExtractToFolder, PlainProgramCreatesNothing) {
   TempFolder folder;
   std::string plain = folder.Join("install.exe");

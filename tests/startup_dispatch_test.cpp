@@ -120,6 +120,27 @@ TEST(CommandLineParse, EachRuleOfTheLine) {
   }
 }
 
+TEST(CommandLineTail, SkipsTheProgramNameAsWindowsDoes) {
+  const struct { const char* whole; const char* tail; } cases[] = {
+      {"\"C:\\dist\\KVPACK_app.exe\" -s /quiet", "-s /quiet"},
+      {"C:\\dist\\KVPACK_app.exe -s /quiet", "-s /quiet"},
+      {"\"C:\\Program Files\\a.exe\"\t \t-e", "-e"},
+      {"\"C:\\Program Files\\a.exe\"-e", ""},          // the name runs on after its quote
+      {"C:\\a\"b c\"\\x.exe -d n", "-d n"},                // quotes open and close inside it
+      {"\"C:\\no end quote.exe -e", ""},
+      {"C:\\caf\xE9\\\xC0\xFF.exe -e", "-e"},             // bytes from 0x80 belong to the name
+      {"C:\\\xBC\xB3\xC4\xA1\\KVPACK_app.exe -s /quiet", "-s /quiet"},
+      {"a.exe -wait 3 ", "-wait 3 "},
+      {"a.exe", ""},
+      {"", ""},
+  };
+  for (const auto& c : cases) {
+    std::string whole = c.whole;
+    EXPECT_STREQ(CommandLineTail(&whole[0]), c.tail) << c.whole;
+  }
+  EXPECT_EQ(CommandLineTail(nullptr), nullptr);
+}
+
 TEST(StartupDispatch, ChoosesExactlyOneModeInPriorityOrder) {
   EXPECT_EQ(Dispatch(""), (Calls{"run:", "window"}));
   EXPECT_EQ(Dispatch("", 1), (Calls{"run:"}));

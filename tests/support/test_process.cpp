@@ -6,9 +6,14 @@
 
 ProcessResult RunProgram(const std::string& program, const std::string& arguments,
                          unsigned timeoutMs, const std::string& directory) {
-  ProcessResult result;
   std::string commandLine = "\"" + program + "\"";
   if (!arguments.empty()) commandLine += " " + arguments;
+  return RunCommandLine(program, commandLine, timeoutMs, directory);
+}
+
+ProcessResult RunCommandLine(const std::string& program, const std::string& commandLine,
+                             unsigned timeoutMs, const std::string& directory) {
+  ProcessResult result;
   std::vector<char> writable(commandLine.begin(), commandLine.end());
   writable.push_back(0);
   STARTUPINFOA startup = {};
