@@ -93,6 +93,34 @@ int ToolArguments::TakeValue(int argc, char** argv, int* index, const char* inli
   return 1;
 }
 
+// The option at argv[*index] (and its value, when it takes one) for the command given.
+int ToolArguments::TakeOption(int argc, char** argv, int* index) {
+  const char* argument = argv[*index];
+  const char* inlineValue = nullptr;
+  if (command_ == kCommandPack && (strcmp(argument, "-o") == 0 || MatchLong(argument, "--output", &inlineValue))) {
+    return TakeValue(argc, argv, index, inlineValue, &output_);
+  }
+  if (command_ == kCommandPack && MatchLong(argument, "--stub", &inlineValue)) {
+    return TakeValue(argc, argv, index, inlineValue, &stub_);
+  }
+  if (command_ == kCommandPack && strcmp(argument, "--compress") == 0) {
+    compress_ = 1;
+    return 1;
+  }
+  if (command_ == kCommandExtract && (strcmp(argument, "-C") == 0 || MatchLong(argument, "--directory", &inlineValue))) {
+    return TakeValue(argc, argv, index, inlineValue, &directory_);
+  }
+  if (command_ != kCommandVerify && MatchLong(argument, "--codepage", &inlineValue)) {
+    return TakeValue(argc, argv, index, inlineValue, &codepage_);
+  }
+  if (command_ == kCommandList && strcmp(argument, "--json") == 0) {
+    json_ = 1;
+    return 1;
+  }
+  snprintf(error_, sizeof(error_), "unknown option '%s' for %s", argument, argv[1]);
+  return 0;
+}
+
 int ToolArguments::Parse(int argc, char** argv) {
   // --help and --version stand for themselves wherever they appear before "--".
   for (int i = 1; i < argc && strcmp(argv[i], "--") != 0; ++i) {
@@ -123,26 +151,11 @@ int ToolArguments::Parse(int argc, char** argv) {
   int optionsEnded = 0;
   for (int i = 2; i < argc; ++i) {
     const char* argument = argv[i];
-    const char* inlineValue = nullptr;
     if (optionsEnded || argument[0] != '-' || argument[1] == 0) {
       operands_[operandCount_++] = argument;
     } else if (strcmp(argument, "--") == 0) {
       optionsEnded = 1;
-    } else if (command_ == kCommandPack && (strcmp(argument, "-o") == 0 || MatchLong(argument, "--output", &inlineValue))) {
-      if (!TakeValue(argc, argv, &i, inlineValue, &output_)) return 0;
-    } else if (command_ == kCommandPack && MatchLong(argument, "--stub", &inlineValue)) {
-      if (!TakeValue(argc, argv, &i, inlineValue, &stub_)) return 0;
-    } else if (command_ == kCommandPack && strcmp(argument, "--compress") == 0) {
-      compress_ = 1;
-    } else if (command_ == kCommandExtract &&
-               (strcmp(argument, "-C") == 0 || MatchLong(argument, "--directory", &inlineValue))) {
-      if (!TakeValue(argc, argv, &i, inlineValue, &directory_)) return 0;
-    } else if (command_ != kCommandVerify && MatchLong(argument, "--codepage", &inlineValue)) {
-      if (!TakeValue(argc, argv, &i, inlineValue, &codepage_)) return 0;
-    } else if (command_ == kCommandList && strcmp(argument, "--json") == 0) {
-      json_ = 1;
-    } else {
-      snprintf(error_, sizeof(error_), "unknown option '%s' for %s", argument, argv[1]);
+    } else if (!TakeOption(argc, argv, &i)) {
       return 0;
     }
   }

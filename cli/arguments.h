@@ -35,6 +35,7 @@ class ToolArguments {
   int Fail(const char* format, const char* detail = "");
   // Takes the value of an option given as "-o VALUE", "--output VALUE" or "--output=VALUE".
   int TakeValue(int argc, char** argv, int* index, const char* inlineValue, const char** value);
+  int TakeOption(int argc, char** argv, int* index);
 
   ToolCommand command_;
   const char* output_;
