@@ -69,20 +69,29 @@ TEST(CleanWorkDirectory, RemovesFilesDirectoryAndRunValue) {
   EXPECT_EQ(Clean("-D KVLodkin0004211"), 0);
 }
 
-TEST(CleanWorkDirectory, ReadOnlyFileAndSubDirectoryStay) {
+// The whole tree goes, at any depth; what cannot be deleted stays with the folders that
+// hold it, and nothing beside them.
+TEST(CleanWorkDirectory, RemovesTheTreeAndKeepsOnlyWhatCannotGoWithItsFolders) {
   std::string target = TempPath() + "KVLodkinRO";
   MakeWorkDirectory(target);
-  std::string locked = target + "\\locked.txt";
+  for (const char* folder : {"\\a", "\\a\\b", "\\a\\b\\c", "\\a\\empty", "\\ro", "\\ro\\deep"}) {
+    ASSERT_TRUE(CreateDirectoryA((target + folder).c_str(), NULL)) << folder;
+  }
+  WriteFileText(target + "\\a\\one.txt", "1");
+  WriteFileText(target + "\\a\\b\\c\\three.txt", "3");
+  WriteFileText(target + "\\ro\\gone.txt", "g");
+  const std::string locked = target + "\\ro\\deep\\locked.txt";
   WriteFileText(locked, "keep");
   ASSERT_TRUE(SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_READONLY));
-  ASSERT_TRUE(CreateDirectoryA((target + "\\sub").c_str(), NULL));
-  WriteFileText(target + "\\sub\\inner.txt", "inner");
   SetRunValue();
   EXPECT_EQ(Clean("-d KVLodkinRO"), 1);
-  EXPECT_EQ(ListFolder(target), (std::vector<std::string>{"locked.txt", "sub"}));
-  EXPECT_TRUE(FileExists(target + "\\sub\\inner.txt"));
+  EXPECT_EQ(ListFolder(target), (std::vector<std::string>{"ro"}));
+  EXPECT_EQ(ListFolder(target + "\\ro"), (std::vector<std::string>{"deep"}));
+  EXPECT_TRUE(FileExists(locked));
   EXPECT_FALSE(RunValueExists());
-  RemoveTree(target);
+  SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(Clean("-d KVLodkinRO"), 1);
+  EXPECT_FALSE(DirectoryExists(target));
 }
 
 TEST(CleanWorkDirectory, NameStartsAtTheFourthCharacter) {
