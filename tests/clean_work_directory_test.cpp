@@ -94,6 +94,35 @@ TEST(CleanWorkDirectory, RemovesTheTreeAndKeepsOnlyWhatCannotGoWithItsFolders) {
   EXPECT_FALSE(DirectoryExists(target));
 }
 
+// The decision on each entry of a tree, on search records as the system fills them: links
+// and junctions (reparse points, whatever else they are) are neither entered nor deleted.
+TEST(CleanWorkDirectory, EntriesThatDeletionMayTouch) {
+  struct Case {
+    const char* name;
+    DWORD attributes;
+    int deletable;
+  };
+  const Case cases[] = {
+      {"file.txt", FILE_ATTRIBUTE_ARCHIVE, 1},
+      {"plain", FILE_ATTRIBUTE_NORMAL, 1},
+      {"folder", FILE_ATTRIBUTE_DIRECTORY, 1},
+      {"hidden folder", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE, 1},
+      {"read-only file", FILE_ATTRIBUTE_READONLY, 1},
+      {"junction", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT, 0},
+      {"folder link", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_ARCHIVE, 0},
+      {"file link", FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT, 0},
+      {".", FILE_ATTRIBUTE_DIRECTORY, 0},
+      {"..", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN, 0},
+  };
+  for (const Case& c : cases) {
+    WIN32_FIND_DATAA entry;
+    memset(&entry, 0, sizeof(entry));
+    entry.dwFileAttributes = c.attributes;
+    strcpy(entry.cFileName, c.name);
+    EXPECT_EQ(IsDeletableEntry(entry), c.deletable) << c.name;
+  }
+}
+
 TEST(CleanWorkDirectory, NameStartsAtTheFourthCharacter) {
   std::string plain = TempPath() + "name";
   MakeWorkDirectory(plain);
