@@ -22,15 +22,15 @@ const char kLookupAccountSidFailed[] = "LookupAccountSid() failed. Error %d\n";
 const DWORD kMemberAccess = GENERIC_READ | GENERIC_EXECUTE;
 const int kFolderRetries = 99;
 
-// Writes member `index` to a new file, or makes it when it is a folder. Returns 1 when
-// the file was created and holds every byte as packed (a damaged member counts as not
-// written).
+// Writes member `index` to a new file (a folder entry, whose folder is already made, is
+// only checked). Returns 1 when the file was created and holds every byte as packed (a
+// damaged member counts as not written).
 int WriteMember(PackageReader& reader, int index, const char* path, const CopyBuffer& buffer) {
-  if (IsFolderMemberName(reader.entry(index).name)) return reader.CheckMember(index, buffer) == kMemberIntact;
   BinaryFile output;
-  if (!CreateOutputFile(output, path)) return 0;
+  // A folder entry holds no bytes: its copy writes nothing and checks its record.
+  if (!IsFolderMemberName(reader.entry(index).name) && !CreateOutputFile(output, path)) return 0;
   int done = reader.CopyMember(index, output, buffer) == kMemberIntact;
-  if (!output.Close()) done = 0;
+  if (output.isOpen() && !output.Close()) done = 0;
   return done;
 }
 

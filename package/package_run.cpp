@@ -67,8 +67,10 @@ static MemberCopyResult WriteMember(PackageReader& package, int index, const cha
                                     DWORD* error) {
   if (!folders.MakeFor(path, strlen(workDirectory), error)) return kMemberCopyFailed;
   if (IsFolderMemberName(package.entry(index).name)) {
+    // A folder entry holds no bytes: its copy writes nothing and checks its record.
+    BinaryFile none;
     *error = ERROR_READ_FAULT;
-    return package.CheckMember(index, buffer);
+    return package.CopyMember(index, none, buffer);
   }
   BinaryFile member;
   if (!CreateOutputFile(member, path)) {
