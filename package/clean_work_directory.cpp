@@ -18,7 +18,7 @@ int IsSafeWorkDirectoryName(const char* name) {
 }
 
 int IsDeletableEntry(const WIN32_FIND_DATAA& entry) {
-  if (entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) return 0;
+  if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return 0;
   return strcmp(entry.cFileName, ".") != 0 && strcmp(entry.cFileName, "..") != 0 ? 1 : 0;
 }
 
@@ -40,10 +40,11 @@ static int GetFinalPath(const char* path, char (&finalPath)[520]) {
 
 // Some systems (Wine among them) show a link to a file as a plain file, and deleting it
 // there deletes the file it points to: an entry whose resolved path is not the folder's
-// own followed by its name is such a link.
-static int LeadsElsewhere(const char* folderFinal, const char* entryPath, const char* name) {
+// own followed by its name is such a link. *entryFinal receives the entry's resolved path.
+static int LeadsElsewhere(const char* folderFinal, const char* entryPath, const char* name,
+                          char (&entryFinal)[520]) {
+  entryFinal[0] = 0;
   if (folderFinal[0] == 0) return 0;
-  char entryFinal[520];
   if (!GetFinalPath(entryPath, entryFinal)) return 1;
   const size_t folderLength = strlen(folderFinal);
   if (_strnicmp(entryFinal, folderFinal, folderLength) != 0) return 1;
@@ -52,9 +53,12 @@ static int LeadsElsewhere(const char* folderFinal, const char* entryPath, const 
   return _stricmp(rest, name) != 0 ? 1 : 0;
 }
 
-// Deletes the plain files directly inside the directory whose final path is
-// `folderFinal`; links, folders and paths that do not fit are left alone.
-static void DeleteFilesInside(const char* directoryPath, const char* folderFinal) {
+// Deletes the files and folders inside the directory whose resolved path is
+// `folderFinal`, each folder after what it holds. Links of every kind stay where they
+// are, and so do the folders that hold them: the only calls that would remove a link
+// remove its target instead on the systems that do not show links as links, and a link
+// in a work directory was never put there by a run. Paths that do not fit stay too.
+static void DeleteTreeInside(const char* directoryPath, const char* folderFinal) {
   char path[260];
   if (!JoinPath(path, directoryPath, "*.*")) return;
   WIN32_FIND_DATAA found;
@@ -65,8 +69,14 @@ static void DeleteFilesInside(const char* directoryPath, const char* folderFinal
     if (!IsDeletableEntry(found)) continue;
     // A path that does not fit would name some other file: leave that entry alone.
     if (!JoinPath(path, directoryPath, found.cFileName)) continue;
-    if (LeadsElsewhere(folderFinal, path, found.cFileName)) continue;
-    DeleteFileA(path);
+    char entryFinal[520];
+    if (LeadsElsewhere(folderFinal, path, found.cFileName, entryFinal)) continue;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      DeleteTreeInside(path, entryFinal);
+      RemoveDirectoryA(path);
+    } else {
+      DeleteFileA(path);
+    }
   } while (FindNextFileA(search.get(), &found));
 }
 
@@ -80,7 +90,7 @@ int DeleteDirectoryAndFiles(const char* directoryPath) {
   }
   char folderFinal[520];
   if (!GetFinalPath(directoryPath, folderFinal)) folderFinal[0] = 0;
-  DeleteFilesInside(directoryPath, folderFinal);
+  DeleteTreeInside(directoryPath, folderFinal);
   return RemoveDirectoryA(directoryPath) ? 1 : 0;
 }
 

@@ -3,10 +3,13 @@
 #include <string.h>
 
 #include "core/member_checksum.h"
+#include "core/member_name.h"
 #include "core/package_reader.h"
 #include "core/path_join.h"
 #include "core/pe_image.h"
+#include "package/clean_work_directory.h"
 #include "package/exit_code.h"
+#include "package/member_folders.h"
 #include "package/own_package.h"
 #include "security/builtin_group.h"
 #include "security/grant_file_access.h"
@@ -19,13 +22,15 @@ const char kLookupAccountSidFailed[] = "LookupAccountSid() failed. Error %d\n";
 const DWORD kMemberAccess = GENERIC_READ | GENERIC_EXECUTE;
 const int kFolderRetries = 99;
 
-// Writes member `index` to a new file. Returns 1 when the file was created and holds
-// every byte as packed (a damaged member counts as not written).
+// Writes member `index` to a new file (a folder entry, whose folder is already made, is
+// only checked). Returns 1 when the file was created and holds every byte as packed (a
+// damaged member counts as not written).
 int WriteMember(PackageReader& reader, int index, const char* path, const CopyBuffer& buffer) {
   BinaryFile output;
-  if (!CreateOutputFile(output, path)) return 0;
+  // A folder entry holds no bytes: its copy writes nothing and checks its record.
+  if (!IsFolderMemberName(reader.entry(index).name) && !CreateOutputFile(output, path)) return 0;
   int done = reader.CopyMember(index, output, buffer) == kMemberIntact;
-  if (!output.Close()) done = 0;
+  if (output.isOpen() && !output.Close()) done = 0;
   return done;
 }
 
@@ -60,16 +65,16 @@ int CreateExtractionFolder(const char* packagePath, char (&folder)[MAX_PATH]) {
 }
 
 // What one run writes, step by step. Unless the run keeps it, everything it wrote is
-// taken away again when it goes: the one clean-up of every failure.
+// taken away again when it goes: the one clean-up of every failure. The extraction
+// folder is new, so all that it holds is this run's.
 class ExtractionOutput {
  public:
-  explicit ExtractionOutput(const PackageReader& reader)
-      : reader_(reader), programWritten_(0), memberFolderMade_(0), membersTouched_(0), kept_(0) {
+  explicit ExtractionOutput(const PackageReader& reader) : reader_(reader), kept_(0) {
     folder_[0] = 0;
     memberFolder_[0] = 0;
   }
   ~ExtractionOutput() {
-    if (!kept_) Remove();
+    if (!kept_ && folder_[0] != 0) DeleteDirectoryAndFiles(folder_);
   }
   ExtractionOutput(const ExtractionOutput&) = delete;
   ExtractionOutput& operator=(const ExtractionOutput&) = delete;
@@ -81,9 +86,7 @@ class ExtractionOutput {
 
   int WriteProgram(PackageReader& reader, const CopyBuffer& buffer) {
     char path[MAX_PATH];
-    if (!JoinPath(path, folder_, kBareProgramName)) return 0;
-    programWritten_ = 1;
-    return WriteBareProgram(reader, path, buffer);
+    return JoinPath(path, folder_, kBareProgramName) && WriteBareProgram(reader, path, buffer);
   }
 
   // The member sub-folder takes the package's file name without its extension.
@@ -92,23 +95,28 @@ class ExtractionOutput {
     if (!ExtractionFolderPath(cutPath, sizeof(cutPath), packagePath, 0)) return 0;
     const char* lastSeparator = strrchr(cutPath, '\\');
     const char* baseName = lastSeparator != nullptr ? lastSeparator + 1 : cutPath;
-    if (!JoinPath(memberFolder_, folder_, baseName) || !CreateDirectoryA(memberFolder_, 0)) return 0;
-    memberFolderMade_ = 1;
-    return 1;
+    return JoinPath(memberFolder_, folder_, baseName) && CreateDirectoryA(memberFolder_, 0);
   }
 
-  // Each member written whole and opened to the Users group.
+  // Each member written whole, in the folders its name gives, and each file opened to
+  // the Users group.
   int WriteMembers(PackageReader& reader, const CopyBuffer& buffer) {
     // The group's name as this system spells it: a localized system has no "Users".
     char usersGroup[512];
     const int haveUsersGroup = LookupBuiltinGroupName(kBuiltinUsersRid, usersGroup, sizeof(usersGroup));
     if (!haveUsersGroup && reader.count() > 0) printf(kLookupAccountSidFailed, (int)GetLastError());
+    MemberFolders folders;
+    const size_t rootLength = strlen(memberFolder_);
     for (int i = 0; i < reader.count(); ++i) {
       char path[MAX_PATH];
-      if (!JoinPath(path, memberFolder_, reader.entry(i).name)) return 0;
-      membersTouched_ = i + 1;
-      if (!WriteMember(reader, i, path, buffer)) return 0;
-      if (haveUsersGroup) GrantFileAccess(path, usersGroup, kMemberAccess);
+      DWORD error = 0;
+      if (!JoinPath(path, memberFolder_, reader.entry(i).name) || !folders.MakeFor(path, rootLength, &error) ||
+          !WriteMember(reader, i, path, buffer)) {
+        return 0;
+      }
+      if (haveUsersGroup && !IsFolderMemberName(reader.entry(i).name)) {
+        GrantFileAccess(path, usersGroup, kMemberAccess);
+      }
     }
     return 1;
   }
@@ -116,23 +124,9 @@ class ExtractionOutput {
   void Keep() { kept_ = 1; }
 
  private:
-  void Remove() const {
-    if (folder_[0] == 0) return;
-    char path[MAX_PATH];
-    for (int i = 0; i < membersTouched_; ++i) {
-      if (JoinPath(path, memberFolder_, reader_.entry(i).name)) DeleteFileA(path);
-    }
-    if (memberFolderMade_) RemoveDirectoryA(memberFolder_);
-    if (programWritten_ && JoinPath(path, folder_, kBareProgramName)) DeleteFileA(path);
-    RemoveDirectoryA(folder_);
-  }
-
   const PackageReader& reader_;
   char folder_[MAX_PATH];  // made by this run; empty until then
   char memberFolder_[MAX_PATH];
-  int programWritten_;
-  int memberFolderMade_;
-  int membersTouched_;  // members 0..membersTouched_-1 were created, whole or not
   int kept_;
 };
 

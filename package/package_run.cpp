@@ -5,10 +5,12 @@
 #include <string.h>
 #include <windows.h>
 
+#include "core/member_name.h"
 #include "core/package_reader.h"
 #include "core/path_join.h"
 #include "package/clean_work_directory.h"
 #include "package/exit_code.h"
+#include "package/member_folders.h"
 #include "package/own_package.h"
 #include "package/run_command.h"
 #include "package/run_failure.h"
@@ -56,12 +58,20 @@ static DWORD WriteFailureCode(DWORD systemError, const char* workDirectory) {
   return ERROR_WRITE_FAULT;
 }
 
-// Writes member `index` to `path`, checking it against its checksum as it goes. Returns
-// kMemberIntact when it was written whole, matches and was closed; otherwise the file is
-// deleted (a member is never left behind half written or damaged) and, for a write that
-// failed, *error holds the system error code.
+// Writes member `index` to `path`, checking it against its checksum as it goes; a folder
+// entry is made and its record checked. Returns kMemberIntact when it was written whole,
+// matches and was closed; otherwise a file is deleted (a member is never left behind half
+// written or damaged) and, for a write that failed, *error holds the system error code.
 static MemberCopyResult WriteMember(PackageReader& package, int index, const char* workDirectory,
-                                    const char* path, const CopyBuffer& buffer, DWORD* error) {
+                                    const char* path, MemberFolders& folders, const CopyBuffer& buffer,
+                                    DWORD* error) {
+  if (!folders.MakeFor(path, strlen(workDirectory), error)) return kMemberCopyFailed;
+  if (IsFolderMemberName(package.entry(index).name)) {
+    // A folder entry holds no bytes: its copy writes nothing and checks its record.
+    BinaryFile none;
+    *error = ERROR_READ_FAULT;
+    return package.CopyMember(index, none, buffer);
+  }
   BinaryFile member;
   if (!CreateOutputFile(member, path)) {
     *error = FailureCode(GetLastError(), ERROR_OPEN_FAILED);
@@ -81,38 +91,27 @@ static MemberCopyResult WriteMember(PackageReader& package, int index, const cha
   return result;
 }
 
-// Removes the members written so far and the work directory itself. Only the run's own
-// names are deleted: whatever else appeared in the folder keeps it in place.
-static void RemoveWrittenMembers(const PackageReader& package, int count, const char* workDirectory) {
-  for (int i = 0; i < count; ++i) {
-    char memberPath[kMemberPathSize];
-    if (JoinPath(memberPath, workDirectory, package.entry(i).name)) DeleteFileA(memberPath);
-  }
-  RemoveDirectoryA(workDirectory);
-}
-
-// On failure the work directory is gone again, and *failed tells which member could not
-// be written whole (failedPath and *error say where and why) or was damaged.
+// On failure the work directory is gone again, with everything in it (the run made it a
+// moment ago), and *failed tells which member could not be written whole (failedPath and
+// *error say where and why) or was damaged.
 static MemberCopyResult ExtractMembers(PackageReader& package, const char* workDirectory,
                                        char (&failedPath)[kMemberPathSize], int* failed, DWORD* error) {
   CopyBuffer buffer;
-  if (!buffer.isReady()) {
-    *failed = 0;
-    *error = ERROR_NOT_ENOUGH_MEMORY;
-    RemoveWrittenMembers(package, 0, workDirectory);
-    return kMemberCopyFailed;
-  }
-  for (int i = 0; i < package.count(); ++i) {
-    // Both parts are under 260 characters: the path always fits.
+  MemberFolders folders;
+  MemberCopyResult result = kMemberIntact;
+  *failed = 0;
+  *error = ERROR_NOT_ENOUGH_MEMORY;
+  ConcatPath(failedPath, workDirectory, "");
+  if (!buffer.isReady()) result = kMemberCopyFailed;
+  for (int i = 0; i < package.count() && result == kMemberIntact; ++i) {
+    *failed = i;
+    // Both parts are under 260 characters: the path always fits. The system refuses one
+    // that is too long for it, and that is reported as any write that fails.
     JoinPath(failedPath, workDirectory, package.entry(i).name);
-    const MemberCopyResult result = WriteMember(package, i, workDirectory, failedPath, buffer, error);
-    if (result != kMemberIntact) {
-      *failed = i;
-      RemoveWrittenMembers(package, i, workDirectory);
-      return result;
-    }
+    result = WriteMember(package, i, workDirectory, failedPath, folders, buffer, error);
   }
-  return kMemberIntact;
+  if (result != kMemberIntact) DeleteDirectoryAndFiles(workDirectory);
+  return result;
 }
 
 // The block holds the package's path for the setup program; the handle keeps it alive

@@ -107,18 +107,20 @@ int MakeNtPath(const char* path, wchar_t* ntPath, int capacity) {
 
 int ForEachPathToDelete(const char* directory, DeletionRecorder& record) {
   char path[kMemberPathSize];
-  if (!JoinPath(path, directory, "*.*")) return record.Record(directory);
   WIN32_FIND_DATAA found;
-  const UniqueFind search(FindFirstFileA(path, &found));
+  const UniqueFind search(JoinPath(path, directory, "*.*") ? FindFirstFileA(path, &found) : INVALID_HANDLE_VALUE);
   if (search.valid()) {
     do {
       // "." and ".." by name, whatever their attributes say (".." carries the parent's,
-      // hidden included), and every folder: only the run's own files are scheduled.
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+      // hidden included); links are neither entered nor scheduled: the run makes none.
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
       if (strcmp(found.cFileName, ".") == 0 || strcmp(found.cFileName, "..") == 0) continue;
       // The run wrote every one of its files under a path that fits.
       if (!JoinPath(path, directory, found.cFileName)) continue;
-      if (!record.Record(path)) return 0;
+      // A folder after all that it holds: at restart it is empty by the time its turn comes.
+      const int recorded = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? ForEachPathToDelete(path, record)
+                                                                             : record.Record(path);
+      if (!recorded) return 0;
     } while (FindNextFileA(search.get(), &found));
   }
   return record.Record(directory);

@@ -53,9 +53,10 @@ class PendingDeleteValue {
 // or 0 when the path is of another kind or does not fit in `capacity` characters.
 int MakeNtPath(const char* path, wchar_t* ntPath, int capacity);
 
-// Calls `record` for every file directly inside the directory (not for ".", "..", or
-// any entry with the directory bit, so nothing is ever followed into another folder),
-// then for the directory itself. Returns 0 as soon as `record` does.
+// Calls `record` for every file and folder inside the directory, at any depth, and then
+// for the directory itself: each file before the folder that holds it, each folder after
+// everything it holds (so deeper folders before the folders that hold them). Links
+// (reparse points) are neither entered nor recorded. Returns 0 as soon as `record` does.
 class DeletionRecorder {
  public:
   virtual int Record(const char* path) = 0;

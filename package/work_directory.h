@@ -23,5 +23,6 @@ int MakeModuleDirectory(char* moduleDirectory);
 // kTemporaryFolderName) and *error the system error code.
 int CreateWorkDirectory(int besideModule, char* workDirectory, DWORD* error);
 
-// Marks every file of the directory, then the directory, for deletion at restart.
+// Marks every file and folder of the directory, each folder after what it holds, then
+// the directory, for deletion at restart.
 void ScheduleDeleteAtReboot(const char* directory);

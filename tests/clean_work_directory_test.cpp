@@ -69,20 +69,58 @@ TEST(CleanWorkDirectory, RemovesFilesDirectoryAndRunValue) {
   EXPECT_EQ(Clean("-D KVLodkin0004211"), 0);
 }
 
-TEST(CleanWorkDirectory, ReadOnlyFileAndSubDirectoryStay) {
+// The whole tree goes, at any depth; what cannot be deleted stays with the folders that
+// hold it, and nothing beside them.
+TEST(CleanWorkDirectory, RemovesTheTreeAndKeepsOnlyWhatCannotGoWithItsFolders) {
   std::string target = TempPath() + "KVLodkinRO";
   MakeWorkDirectory(target);
-  std::string locked = target + "\\locked.txt";
+  for (const char* folder : {"\\a", "\\a\\b", "\\a\\b\\c", "\\a\\empty", "\\ro", "\\ro\\deep"}) {
+    ASSERT_TRUE(CreateDirectoryA((target + folder).c_str(), NULL)) << folder;
+  }
+  WriteFileText(target + "\\a\\one.txt", "1");
+  WriteFileText(target + "\\a\\b\\c\\three.txt", "3");
+  WriteFileText(target + "\\ro\\gone.txt", "g");
+  const std::string locked = target + "\\ro\\deep\\locked.txt";
   WriteFileText(locked, "keep");
   ASSERT_TRUE(SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_READONLY));
-  ASSERT_TRUE(CreateDirectoryA((target + "\\sub").c_str(), NULL));
-  WriteFileText(target + "\\sub\\inner.txt", "inner");
   SetRunValue();
   EXPECT_EQ(Clean("-d KVLodkinRO"), 1);
-  EXPECT_EQ(ListFolder(target), (std::vector<std::string>{"locked.txt", "sub"}));
-  EXPECT_TRUE(FileExists(target + "\\sub\\inner.txt"));
+  EXPECT_EQ(ListFolder(target), (std::vector<std::string>{"ro"}));
+  EXPECT_EQ(ListFolder(target + "\\ro"), (std::vector<std::string>{"deep"}));
+  EXPECT_TRUE(FileExists(locked));
   EXPECT_FALSE(RunValueExists());
-  RemoveTree(target);
+  SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(Clean("-d KVLodkinRO"), 1);
+  EXPECT_FALSE(DirectoryExists(target));
+}
+
+// The decision on each entry of a tree, on search records as the system fills them: links
+// and junctions (reparse points, whatever else they are) are neither entered nor deleted.
+TEST(CleanWorkDirectory, EntriesThatDeletionMayTouch) {
+  struct Case {
+    const char* name;
+    DWORD attributes;
+    int deletable;
+  };
+  const Case cases[] = {
+      {"file.txt", FILE_ATTRIBUTE_ARCHIVE, 1},
+      {"plain", FILE_ATTRIBUTE_NORMAL, 1},
+      {"folder", FILE_ATTRIBUTE_DIRECTORY, 1},
+      {"hidden folder", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE, 1},
+      {"read-only file", FILE_ATTRIBUTE_READONLY, 1},
+      {"junction", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT, 0},
+      {"folder link", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_ARCHIVE, 0},
+      {"file link", FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT, 0},
+      {".", FILE_ATTRIBUTE_DIRECTORY, 0},
+      {"..", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN, 0},
+  };
+  for (const Case& c : cases) {
+    WIN32_FIND_DATAA entry;
+    memset(&entry, 0, sizeof(entry));
+    entry.dwFileAttributes = c.attributes;
+    strcpy(entry.cFileName, c.name);
+    EXPECT_EQ(IsDeletableEntry(entry), c.deletable) << c.name;
+  }
 }
 
 TEST(CleanWorkDirectory, NameStartsAtTheFourthCharacter) {

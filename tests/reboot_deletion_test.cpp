@@ -12,6 +12,7 @@
 
 #include "package/reboot_deletion.h"
 #include "package/work_directory.h"
+#include "support/host_system.h"
 #include "support/test_files.h"
 
 namespace {
@@ -176,14 +177,27 @@ TEST_F(RebootDeletionTest, OneUpdateLeavesExactlyWhatTheCallsLeave) {
   }
 }
 
-TEST_F(RebootDeletionTest, EveryFileThenTheDirectoryAndNothingBelowIt) {
-  std::vector<std::string> files = FillDirectory();
+// Every file and folder of the tree, each folder after everything under it, the
+// directory last; a link planted in the tree is neither entered nor recorded.
+TEST_F(RebootDeletionTest, EveryFileAndFolderEachFolderAfterWhatItHolds) {
+  std::vector<std::string> paths = FillDirectory();
+  for (const char* folder : {"sub\\deeper", "sub\\deeper\\empty", "sub\\deeper\\last"}) {
+    ASSERT_TRUE(CreateDirectoryA(folder_.Join(folder).c_str(), nullptr)) << folder;
+  }
+  WriteFileText(folder_.Join("sub\\deeper\\last\\z.txt"), "z");
+  TempFolder away;
+  WriteFileText(away.Join("precious.txt"), "keep");
+  ASSERT_TRUE(MakeHostSymlink(away.path(), folder_.Join("sub\\link")));
+  for (const char* path : {"sub", "sub\\inner.txt", ".sub", ".sub\\inner.txt", "sub\\deeper",
+                           "sub\\deeper\\empty", "sub\\deeper\\last", "sub\\deeper\\last\\z.txt"}) {
+    paths.push_back(path);
+  }
   WritePendingValue(RegistryValue());
   ASSERT_EQ(RecordDeletionsInOneWrite(folder_.path().c_str()), 1);
   const std::vector<std::wstring> strings = Strings(ReadPendingValue());
 
-  // Pairs of a path and an empty destination; the directory comes last, after its files.
-  ASSERT_EQ(strings.size(), 2 * (files.size() + 1));
+  // Pairs of a path and an empty destination; the directory comes last.
+  ASSERT_EQ(strings.size(), 2 * (paths.size() + 1));
   std::vector<std::wstring> recorded;
   for (size_t i = 0; i < strings.size(); i += 2) {
     EXPECT_TRUE(strings[i + 1].empty()) << i;
@@ -191,12 +205,19 @@ TEST_F(RebootDeletionTest, EveryFileThenTheDirectoryAndNothingBelowIt) {
   }
   const std::wstring prefix = L"\\??\\" + Wide(folder_.path());
   EXPECT_EQ(recorded.back(), prefix);
+  for (size_t i = 0; i < recorded.size(); ++i) {
+    for (size_t later = i + 1; later < recorded.size(); ++later) {
+      EXPECT_NE(recorded[later].rfind(recorded[i] + L"\\", 0), 0u) << "inside a folder recorded before it";
+    }
+  }
   recorded.pop_back();
   std::vector<std::wstring> expected;
-  for (const std::string& name : files) expected.push_back(prefix + L"\\" + Wide(name));
+  for (const std::string& name : paths) expected.push_back(prefix + L"\\" + Wide(name));
   std::sort(recorded.begin(), recorded.end());
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(recorded, expected);
+  RunHostProgram("/bin/rm", "\"" + UnixPathOf(folder_.Join("sub\\link")) + "\"");
+  EXPECT_TRUE(WaitUntil([&] { return GetFileAttributesA(folder_.Join("sub\\link").c_str()) == INVALID_FILE_ATTRIBUTES; }));
 }
 
 // The value built on plain data: what is kept of the earlier value, how paths are
