@@ -5,6 +5,7 @@
 
 #include <utility>
 
+#include "core/pack_job.h"
 #include "win32/unique_resource.h"
 
 BEGIN_MESSAGE_MAP(CDropList, CListCtrl)
@@ -204,6 +205,15 @@ bool IsReadableFile(const char* path) {
   return true;
 }
 
+// A file that can be read, or a folder, whose tree the Pack command adds under the
+// folder's name. A drive root has no name to give its tree and is left out.
+bool CanBeListed(const char* path) {
+  const DWORD attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return path[GetFileNameOffset(path)] != 0;
+  return IsReadableFile(path);
+}
+
 // The row's text, cut to fit and always terminated.
 void GetRowText(const ListView& list, int row, char (&entry)[kPathSize]) {
   memset(entry, 0, sizeof(entry));
@@ -257,7 +267,7 @@ void CDropList::OnDropFiles(HDROP hDropInfo) {
       painting.PaintWhenDue();
       // A longer path would be cut by the buffer and could then name another file.
       if (!fits) continue;
-      if ((indexed ? index.Contains(path) : IsListed(list, path)) || !IsReadableFile(path)) continue;
+      if ((indexed ? index.Contains(path) : IsListed(list, path)) || !CanBeListed(path)) continue;
       LVITEMA item;
       ZeroMemory(&item, sizeof(item));
       item.mask = LVIF_TEXT | LVIF_STATE;
