@@ -17,14 +17,7 @@ namespace {
 
 int IsDotName(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
 
-#ifdef _WIN32
-FolderItemKind KindOf(const WIN32_FIND_DATAA& found) {
-  if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return kFolderItemLink;
-  if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return kFolderItemFolder;
-  if (found.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) return kFolderItemOther;
-  return kFolderItemFile;
-}
-#else
+#ifndef _WIN32
 // lstat, so that a link is seen as itself and not as what it points to.
 FolderItemKind KindOf(const char* path) {
   struct stat information;
@@ -47,7 +40,7 @@ int SystemFolderWalker::ListFolder(const char* path, FolderListing* listing) {
   if (search == INVALID_HANDLE_VALUE) return 0;
   int listed = 1;
   do {
-    if (!IsDotName(found.cFileName)) listed = listing->Add(found.cFileName, KindOf(found));
+    if (!IsDotName(found.cFileName)) listed = listing->Add(found.cFileName, FolderItemKindOfAttributes(found.dwFileAttributes));
   } while (listed && FindNextFileA(search, &found));
   const DWORD error = GetLastError();
   FindClose(search);

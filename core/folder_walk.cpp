@@ -35,3 +35,11 @@ int FolderListing::Add(const char* name, FolderItemKind kind) {
   poolLength_ += length;
   return 1;
 }
+
+FolderItemKind FolderItemKindOfAttributes(uint32_t attributes) {
+  const uint32_t kDirectory = 0x10, kDevice = 0x40, kReparsePoint = 0x400;
+  if (attributes & kReparsePoint) return kFolderItemLink;
+  if (attributes & kDirectory) return kFolderItemFolder;
+  if (attributes & kDevice) return kFolderItemOther;
+  return kFolderItemFile;
+}

@@ -39,6 +39,12 @@ class FolderListing {
   int capacity_;
 };
 
+// The kind of an entry as a Windows folder search describes it (its attribute bits, the
+// values the file system defines). Any reparse point is a link, whatever else it is: a
+// junction or a link to a folder also carries the folder bit, and following it could pack
+// what lies elsewhere, or the same folder again without end.
+FolderItemKind FolderItemKindOfAttributes(uint32_t attributes);
+
 class FolderWalker {
  public:
   // Adds every entry of the folder to `listing`; 0 when the folder cannot be read.

@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(cmake make g++ g++-mingw-w64-i686 wine wine32:i386 xvfb xauth googletest
-          python3 python3-pefile x11-apps imagemagick fonts-nanum osslsigncode openssl liblzma-dev)
+          python3 python3-pefile x11-apps imagemagick fonts-nanum osslsigncode openssl liblzma-dev
+          locales)
 [ "${LODKIN_WITH_BENCH:-0}" = 1 ] && packages+=(nsis time)
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }

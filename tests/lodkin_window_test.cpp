@@ -205,7 +205,7 @@ TEST_F(WindowTest, DroppedFilesGoInAtTheTopOncePerExactPath) {
   EXPECT_EQ(StatusText(), "Drag and drop files into list box");
 }
 
-TEST_F(WindowTest, FoldersMissingFilesAndOverlongPathsAreRefusedSilently) {
+TEST_F(WindowTest, MissingFilesOverlongPathsAndDriveRootsAreRefusedSilently) {
   SetDlgItemTextA(dialog_.m_hWnd, IDC_STATUS, "before");
   std::string kept = MakeFile("kept.txt");
 
@@ -217,10 +217,28 @@ TEST_F(WindowTest, FoldersMissingFilesAndOverlongPathsAreRefusedSilently) {
   ASSERT_TRUE(FileExists(exact));
   std::string overlong = exact + "-another-file.txt";
 
-  Drop({folder_.path(), folder_.Join("missing.txt"), overlong, kept});
+  // A drive root has no name to give its tree.
+  Drop({"C:\\", folder_.Join("missing.txt"), overlong, kept});
   EXPECT_EQ(Rows(), (std::vector<std::string>{kept}));
   Drop({exact});
   EXPECT_EQ(Rows(), (std::vector<std::string>{exact, kept}));
+  EXPECT_EQ(StatusText(), "before");
+}
+
+TEST_F(WindowTest, ADroppedFolderIsOneRowLikeAFile) {
+  SetDlgItemTextA(dialog_.m_hWnd, IDC_STATUS, "before");
+  TempFolder empty(folder_.path());
+  TempFolder full(folder_.path());
+  const std::string inside = full.Join("a.txt");
+  WriteFileText(inside, "a");
+  std::string otherCase = full.path();
+  otherCase[0] = static_cast<char>(otherCase[0] ^ 0x20);
+  // The folder once, however often it is dropped; its files are not rows of their own
+  // unless dropped themselves; letter case counts as it does for files.
+  Drop({full.path(), empty.path(), full.path()});
+  EXPECT_EQ(Rows(), (std::vector<std::string>{empty.path(), full.path()}));
+  Drop({inside, empty.path(), otherCase});
+  EXPECT_EQ(Rows(), (std::vector<std::string>{otherCase, inside, empty.path(), full.path()}));
   EXPECT_EQ(StatusText(), "before");
 }
 
@@ -292,6 +310,7 @@ TEST_F(WindowTest, ADropOfThousandsKeepsEveryRuleAndStepsWithDelete) {
     if (i % 97 == 0) dropped.push_back(path + std::string(300, 'x'));
   }
   dropped.push_back(folder_.path());
+  readable.insert(folder_.path());  // a folder is taken as a file is
   Drop(dropped);
   expected = ExpectedAfterDrop(expected, dropped, readable);
   ASSERT_EQ(Rows(), expected);

@@ -5,6 +5,7 @@
 
 #include <utility>
 
+#include "core/pack_job.h"
 #include "win32/unique_resource.h"
 
 BEGIN_MESSAGE_MAP(CDropList, CListCtrl)
@@ -204,6 +205,16 @@ bool IsReadableFile(const char* path) {
   return true;
 }
 
+// A file that can be read, or a folder, whose tree the Pack command adds under the
+// folder's name. A drive root has no name to give its tree and is left out. Files are
+// tried first, so that a drop of files costs what it always did.
+bool CanBeListed(const char* path) {
+  if (IsReadableFile(path)) return true;
+  const DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         path[GetFileNameOffset(path)] != 0;
+}
+
 // The row's text, cut to fit and always terminated.
 void GetRowText(const ListView& list, int row, char (&entry)[kPathSize]) {
   memset(entry, 0, sizeof(entry));
@@ -257,7 +268,7 @@ void CDropList::OnDropFiles(HDROP hDropInfo) {
       painting.PaintWhenDue();
       // A longer path would be cut by the buffer and could then name another file.
       if (!fits) continue;
-      if ((indexed ? index.Contains(path) : IsListed(list, path)) || !IsReadableFile(path)) continue;
+      if ((indexed ? index.Contains(path) : IsListed(list, path)) || !CanBeListed(path)) continue;
       LVITEMA item;
       ZeroMemory(&item, sizeof(item));
       item.mask = LVIF_TEXT | LVIF_STATE;

@@ -1,4 +1,4 @@
-// The file list: files dropped from the shell go in at the top, each path once.
+// The file list: files and folders dropped from the shell go in at the top, each path once.
 #pragma once
 #include "framework/controls.h"
 

@@ -1,5 +1,6 @@
 #include "ui/pack_command.h"
 
+#include "ui/windows_folder_walker.h"
 #include "win32/module_path.h"
 
 static void ShowOutcome(PackReport& report, const PackResult& result) {
@@ -12,7 +13,11 @@ static void ShowOutcome(PackReport& report, const PackResult& result) {
 }
 
 void RunPackCommand(const PackFileList& list, PackReport& report, const char* modulePath) {
-  RunPackCommandWith(list, report, modulePath, DefaultPackOptions());
+  // Folder rows pack their trees; names stay the system's own bytes (no encoder).
+  WindowsFolderWalker walker;
+  PackOptions options = DefaultPackOptions();
+  options.walker = &walker;
+  RunPackCommandWith(list, report, modulePath, options);
 }
 
 void RunPackCommandOfThisProgram(const PackFileList& list, PackReport& report, unsigned pathCapacity) {

@@ -14,7 +14,7 @@ class PackReport {
 };
 
 // The whole command: checks, package path, writing, report. `modulePath` is the
-// running program's own file.
+// running program's own file. A folder row packs the folder's whole tree.
 void RunPackCommand(const PackFileList& list, PackReport& report, const char* modulePath);
 void RunPackCommandWith(const PackFileList& list, PackReport& report, const char* modulePath,
                         const PackOptions& options);
