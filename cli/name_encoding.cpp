@@ -13,12 +13,16 @@
 
 namespace {
 
+#ifndef _WIN32
+// Without a code page the host's bytes are stored as they are: only ASCII means the same
+// on both sides.
 int IsPlainAscii(const char* text) {
   for (; *text != 0; ++text) {
     if (static_cast<unsigned char>(*text) >= 0x80) return 0;
   }
   return 1;
 }
+#endif
 
 int CopyName(const char* in, char* out, size_t capacity) {
   const size_t length = strlen(in);
