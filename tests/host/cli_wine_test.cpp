@@ -11,17 +11,10 @@
 #include <vector>
 
 #include "host/support/host_files.h"
+#include "host/support/tree_fixture.h"
 #include "host/support/tool_process.h"
 
 namespace {
-
-// The value of "key=" in the stand-in's record, up to the line end.
-std::string RecordValue(const std::string& record, const std::string& key) {
-  const size_t at = record.find(key + "=");
-  if (at == std::string::npos) return std::string();
-  const size_t start = at + key.size() + 1;
-  return record.substr(start, record.find('\n', start) - start);
-}
 
 TEST(CliUnderWine, NativePackageIsTheWindowsOneAndRuns) {
   const std::string bin = WindowsBinFolder();

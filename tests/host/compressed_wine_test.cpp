@@ -13,33 +13,10 @@
 #include "core/compression_record.h"
 #include "host/support/compressed_fixture.h"
 #include "host/support/host_files.h"
+#include "host/support/tree_fixture.h"
 #include "host/support/tool_process.h"
 
 namespace {
-
-std::string RecordValue(const std::string& record, const std::string& key) {
-  const size_t at = record.find(key + "=");
-  if (at == std::string::npos) return std::string();
-  const size_t start = at + key.size() + 1;
-  return record.substr(start, record.find('\n', start) - start);
-}
-
-// A host path for a Windows path under the prefix's drive C:.
-std::string HostPathOf(const std::string& windowsPath) {
-  const char* prefix = getenv("WINEPREFIX");
-  std::string host = std::string(prefix != nullptr ? prefix : WindowsBinFolder() + "/../wineprefix") + "/drive_c" +
-                     windowsPath.substr(2);
-  for (char& c : host) {
-    if (c == '\\') c = '/';
-  }
-  return host;
-}
-
-int KVLodkinFoldersIn(const std::string& folder) {
-  int count = 0;
-  for (const std::string& name : FolderEntries(folder)) count += name.rfind("KVLodkin", 0) == 0;
-  return count;
-}
 
 class CompressedUnderWine : public ::testing::Test {
  protected:
@@ -87,7 +64,7 @@ class CompressedUnderWine : public ::testing::Test {
   std::string WorkDirectoryOfRun() {
     const std::vector<char> record = ReadBytes(root_.Join("record.txt"));
     const std::string self = RecordValue(std::string(record.begin(), record.end()), "self");
-    return HostPathOf(self.substr(0, self.rfind('\\')));
+    return HostPathOfPrefixPath(self.substr(0, self.rfind('\\')));
   }
 
   std::string bin_;
@@ -105,7 +82,7 @@ TEST_F(CompressedUnderWine, RunAndExtractWriteEveryMemberAndDamageStopsBoth) {
   for (const HandMember& member : members_) EXPECT_EQ(ReadBytes(work + "/" + member.name), member.bytes) << member.name;
   RemoveAll(work);
   const std::string temp = work.substr(0, work.rfind('/'));
-  const int workBefore = KVLodkinFoldersIn(temp);
+  const int workBefore = static_cast<int>(WorkDirectoriesIn(temp).size());
   unlink(root_.Join("record.txt").c_str());
 
   // "-e": the members in the folder named after the package.
@@ -138,7 +115,7 @@ TEST_F(CompressedUnderWine, RunAndExtractWriteEveryMemberAndDamageStopsBoth) {
     for (const std::string& name : c.members) named = named || out == "exit=1392\nbox=Error: [" + name + "] is damaged.\n";
     EXPECT_TRUE(named) << c.what << ": " << out;
     EXPECT_FALSE(Exists(root_.Join("record.txt"))) << c.what << ": something started";
-    EXPECT_EQ(KVLodkinFoldersIn(temp), workBefore) << c.what << ": a work directory was left";
+    EXPECT_EQ(static_cast<int>(WorkDirectoriesIn(temp).size()), workBefore) << c.what << ": a work directory was left";
     EXPECT_EQ(Run(damaged, {"-e"}), "exit=1\n") << c.what;
     EXPECT_FALSE(Exists(root_.Join("pkg"))) << c.what;
     RemoveAll(root_.Join("pkg"));
