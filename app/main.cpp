@@ -6,7 +6,7 @@
 // The program's entry point, in place of the C runtime's start-up code. Every package
 // carries this program, and the start-up brings nothing it uses (argument vectors,
 // thread-local storage callbacks, floating-point and signal set-up, constructor lists)
-// at about 8 KB. The C library it calls (msvcrt.dll) sets itself up when it is loaded.
+// at about 10 KB. The C library it calls (msvcrt.dll) sets itself up when it is loaded.
 // Nothing of the program may need a constructor at file scope: the build checks that.
 extern "C" void LodkinEntry() {
   CLodkinApp application;

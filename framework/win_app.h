@@ -1,4 +1,4 @@
-// The application object: exactly one global instance, constructed before WinMain runs.
+// The application object: exactly one instance, made by the program's entry point.
 // The entry point hands it the command-line tail, calls InitInstance once, and ends the
 // process with ExitInstance's code: every mode, the modal window included, runs to its
 // end inside InitInstance, so no message loop is left to run after it.

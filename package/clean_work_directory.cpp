@@ -5,6 +5,7 @@
 
 #include "core/path_join.h"
 #include "package/exit_code.h"
+#include "package/work_directory.h"
 #include "win32/unique_resource.h"
 
 // The name comes from the command line of an elevated process: anything that could point outside
@@ -107,13 +108,9 @@ int CleanWorkDirectory(const StartOptions& options, DWORD* exitCode) {
   if (options.mode != kStartCleanUp) return 0;
   const char* name = options.CleanName();
   if (IsSafeWorkDirectoryName(name)) {
-    // A temporary-folder path that does not fit leaves no folder to work in: an empty
-    // one would make the name relative to the current directory.
-    char tempFolder[256] = {0};
-    const DWORD tempLength = GetTempPathA(255, tempFolder);
+    char tempFolder[kPathBufferSize];
     char target[256];
-    if (tempLength > 0 && tempLength < 255 && JoinPath(target, tempFolder, name) &&
-        DeleteDirectoryAndFiles(target)) {
+    if (GetTemporaryFolder(tempFolder) && JoinPath(target, tempFolder, name) && DeleteDirectoryAndFiles(target)) {
       SetExitCode(exitCode, kExitDone);
     }
   }

@@ -4,12 +4,12 @@
 #include <string.h>
 
 #include "core/path_join.h"
+#include "package/work_directory.h"
 #include "win32/unique_resource.h"
 
 namespace {
 
 const char kLogName[] = "Lodkin.log";
-const DWORD kTempPathSize = 255;
 // Two runs that fail at the same moment take turns: the log is opened by one writer.
 const int kOpenAttempts = 20;
 const DWORD kOpenRetryMilliseconds = 50;
@@ -127,10 +127,9 @@ int AppendFailureLine(const char* logPath, const char* packagePath, DWORD exitCo
 }
 
 int LogRunFailure(const char* packagePath, DWORD exitCode, const char* text) {
-  char folder[MAX_PATH] = {0};
-  const DWORD length = GetTempPathA(kTempPathSize, folder);
+  char folder[kPathBufferSize];
   char logPath[MAX_PATH];
-  if (length == 0 || length >= kTempPathSize || !JoinPath(logPath, folder, kLogName)) {
+  if (!GetTemporaryFolder(folder) || !JoinPath(logPath, folder, kLogName)) {
     OutputDebugStringA(text);
     return 0;
   }

@@ -24,17 +24,19 @@ int MakeModuleDirectory(char* moduleDirectory) {
   return 0;
 }
 
-// The folder the work directory goes into, ending with a backslash. An empty base
-// would put the work directory in the current directory: refused instead.
-static int GetWorkBase(int besideModule, char (&base)[kPathBufferSize]) {
-  if (besideModule) return MakeModuleDirectory(base);
-  memset(base, 0, sizeof(base));
-  const DWORD length = GetTempPathA(kTempPathSize, base);
+int GetTemporaryFolder(char (&folder)[kPathBufferSize]) {
+  memset(folder, 0, sizeof(folder));
+  const DWORD length = GetTempPathA(kTempPathSize, folder);
   if (length == 0 || length >= kTempPathSize) {
-    memset(base, 0, sizeof(base));
+    memset(folder, 0, sizeof(folder));
     return 0;
   }
   return 1;
+}
+
+// The folder the work directory goes into, ending with a backslash.
+static int GetWorkBase(int besideModule, char (&base)[kPathBufferSize]) {
+  return besideModule ? MakeModuleDirectory(base) : GetTemporaryFolder(base);
 }
 
 int CreateWorkDirectory(int besideModule, char* workDirectory, DWORD* error) {

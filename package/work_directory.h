@@ -11,6 +11,11 @@ const int kMemberPathSize = 2 * kPathBufferSize + 2;
 // Stands for the temporary folder in a report when its path does not fit its buffer.
 extern const char kTemporaryFolderName[];
 
+// The temporary folder, ending with a backslash. Returns 0, with the buffer zero-filled,
+// when the system gives none or its path does not fit: an empty folder would make every
+// path in it relative to the current directory.
+int GetTemporaryFolder(char (&folder)[kPathBufferSize]);
+
 // Drive and directory of the running program, with a trailing backslash. Returns 0
 // when the program's path or its directory does not fit.
 int MakeModuleDirectory(char* moduleDirectory);
