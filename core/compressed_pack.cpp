@@ -9,26 +9,16 @@ namespace {
 int Fail(CompressedPackFailure* failure, PackOutcome outcome, const char* name = "") {
   failure->outcome = outcome;
   memset(failure->name, 0, sizeof(failure->name));
-  strncpy(failure->name, name, sizeof(failure->name) - 1);
+  memcpy(failure->name, name, strnlen(name, sizeof(failure->name) - 1));
   return 0;
-}
-
-// The row's member name.
-void GetMemberName(const PackFileList& list, int row, char (&path)[kCorePathSize], const char** name) {
-  char member[260];
-  list.GetMemberName(row, member);
-  memset(path, 0, sizeof(path));
-  memcpy(path, member, sizeof(member));
-  *name = path;
 }
 
 int FailOnCompress(const PackFileList& list, CompressStatus status, int failedRow,
                    CompressedPackFailure* failure) {
   if (status == kCompressTooLarge) return Fail(failure, kPackTooLarge);
   if (status == kCompressCannotRead && failedRow >= 0 && failedRow < list.GetCount()) {
-    char path[kCorePathSize];
-    const char* name = nullptr;
-    GetMemberName(list, failedRow, path, &name);
+    char name[260];
+    list.GetMemberName(failedRow, name);
     return Fail(failure, kPackCannotOpenFile, name);
   }
   return Fail(failure, kPackCannotWrite);
@@ -38,23 +28,6 @@ int FailOnWrite(PackageWriteStatus status, const char* name, CompressedPackFailu
   if (status == kPackageTooLarge) return Fail(failure, kPackTooLarge);
   if (status == kPackageReadFailed) return Fail(failure, kPackCannotOpenFile, name);
   return Fail(failure, kPackCannotWrite);
-}
-
-int WriteStoredMember(const PackFileList& list, int row, PackageWriter& writer, CompressedPackFailure* failure) {
-  char path[kCorePathSize];
-  const char* name = nullptr;
-  GetMemberName(list, row, path, &name);
-  // An empty folder is stored in a compressed package too: an entry without bytes.
-  if (list.IsFolderRow(row)) {
-    const PackageWriteStatus status = writer.AppendFolder(name);
-    return status == kPackageWriteOk ? 1 : FailOnWrite(status, name, failure);
-  }
-  char source[kCorePathSize];
-  list.GetRowText(row, source);
-  BinaryFile member;
-  if (!member.OpenForReading(source) || IsDirectory(source)) return Fail(failure, kPackCannotOpenFile, name);
-  const PackageWriteStatus status = writer.AppendMember(member, name);
-  return status == kPackageWriteOk ? 1 : FailOnWrite(status, name, failure);
 }
 
 int WriteGroup(const PackFileList& list, MemberCompressor& compressor, int index, PackageWriter& writer,
@@ -68,9 +41,8 @@ int WriteGroup(const PackFileList& list, MemberCompressor& compressor, int index
                                                        static_cast<uint32_t>(group.rowCount), stream.originalSize);
   if (status != kPackageWriteOk) return FailOnWrite(status, "", failure);
   for (int k = 0; k < group.rowCount; ++k) {
-    char path[kCorePathSize];
-    const char* name = nullptr;
-    GetMemberName(list, group.firstRow + k, path, &name);
+    char name[260];
+    list.GetMemberName(group.firstRow + k, name);
     status = writer.AppendCompressedMember(name, stream.originalSizes[k], stream.checksums[k]);
     if (status != kPackageWriteOk) return FailOnWrite(status, name, failure);
   }
@@ -78,6 +50,26 @@ int WriteGroup(const PackFileList& list, MemberCompressor& compressor, int index
 }
 
 }  // namespace
+
+int StoreMember(const PackFileList& list, int row, const char* memberName, PackageWriter& writer,
+                CompressedPackFailure* failure) {
+  if (list.IsFolderRow(row)) {
+    const PackageWriteStatus status = writer.AppendFolder(memberName);
+    return status == kPackageWriteOk ? 1 : FailOnWrite(status, memberName, failure);
+  }
+  char source[kCorePathSize];
+  list.GetRowText(row, source);
+  BinaryFile member;
+  uint64_t length = 0;
+  if (!member.OpenForReading(source) || IsDirectory(source) || !member.GetLength(&length)) {
+    return Fail(failure, kPackCannotOpenFile, memberName);
+  }
+  const uint64_t offset = writer.runningOffset();
+  const PackageWriteStatus status = writer.AppendMember(member, memberName);
+  if (status != kPackageWriteOk) return FailOnWrite(status, memberName, failure);
+  if (writer.runningOffset() - offset != length) return Fail(failure, kPackFileChanged, memberName);
+  return 1;
+}
 
 int PlanCompressedPack(const PackFileList& list, MemberCompressor& compressor, uint32_t* entries,
                        CompressedPackFailure* failure) {
@@ -94,7 +86,9 @@ int WriteCompressedMembers(const PackFileList& list, MemberCompressor& compresso
                            CompressedPackFailure* failure) {
   for (int k = 0; k < compressor.groupCount(); ++k) {
     const MemberGroup group = compressor.group(k);
-    const int written = group.stored ? WriteStoredMember(list, group.firstRow, writer, failure)
+    char name[260];
+    if (group.stored) list.GetMemberName(group.firstRow, name);
+    const int written = group.stored ? StoreMember(list, group.firstRow, name, writer, failure)
                                      : WriteGroup(list, compressor, k, writer, failure);
     if (!written) return 0;
   }

@@ -7,10 +7,14 @@
 #include "core/pack_job.h"
 #include "core/package_writer.h"
 
-struct CompressedPackFailure {
-  PackOutcome outcome;
-  char name[260];  // the file the outcome names, or empty
-};
+// The outcome of a failure and the file it names, as the rest of the pack reports it.
+typedef PackResult CompressedPackFailure;
+
+// Copies row `row` as it is, a stored member named `memberName` (an empty folder as an
+// entry without bytes). A file whose length changes while it is copied is refused: it
+// would be packed as no one wrote it. 0 on failure.
+int StoreMember(const PackFileList& list, int row, const char* memberName, PackageWriter& writer,
+                CompressedPackFailure* failure);
 
 // Lets the compressor divide the list; *entries receives the directory's entry count
 // (the members and one entry per compressed group). 0 on failure.

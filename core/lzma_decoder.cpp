@@ -35,6 +35,14 @@ const unsigned kLiteralStatesEnd = 7;
 const uint8_t kAfterLiteral[kStates] = {0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 4, 5};
 }  // namespace
 
+// A full dictionary starts again at its beginning; positions before it stay reachable.
+static LZMA_INLINE void WrapWhenFull(LzmaRun& r) {
+  if (r.pos != r.size) return;
+  r.base += static_cast<uint32_t>(r.size);
+  r.wrapped = true;
+  r.pos = 0;
+}
+
 // How many earlier bytes a distance may reach: all decoded so far, up to the dictionary.
 static LZMA_INLINE uint32_t Reach(const LzmaRun& r) {
   return static_cast<uint32_t>(r.wrapped ? r.size : r.pos);
@@ -224,11 +232,7 @@ int LzmaDecoder::StartInput(const uint8_t* first) {
 LzmaDecodeResult LzmaDecoder::Decode(const uint8_t*& next, const uint8_t* inputLimit, uint8_t* out,
                                      size_t capacity, size_t* produced) {
   LzmaRun r = run_;
-  if (r.pos == r.size) {
-    r.base += static_cast<uint32_t>(r.size);
-    r.wrapped = true;
-    r.pos = 0;
-  }
+  WrapWhenFull(r);
   const size_t start = r.pos;
   const size_t limit = start + (capacity < r.size - start ? capacity : r.size - start);
   r.rc.next = next;
@@ -249,11 +253,7 @@ int LzmaDecoder::FinishAt(const uint8_t*& next, size_t available) {
   if (available > normalize) {
     // More bytes than the coder's last one: they must be an end marker. Decoding one
     // more symbol may write a byte into the dictionary; it is refused then anyway.
-    if (r.pos == r.size) {
-      r.base += static_cast<uint32_t>(r.size);
-    r.wrapped = true;
-      r.pos = 0;
-    }
+    WrapWhenFull(r);
     if (DecodeSymbols(r, next + available, r.pos + 1) != kLzmaDecodeEndMarker) return 0;
   }
   r.rc.Normalize();

@@ -50,8 +50,6 @@ class LzmaDecoder {
   // After the last byte: whether the stream ends here, by an end marker or with nothing,
   // given `available` bytes from `next` (padded as above). On success *next is at the end.
   int FinishAt(const uint8_t*& next, size_t available);
-  // Bytes of a match that went past the last requested byte, still to be copied.
-  uint32_t pendingLength() const { return run_.pending; }
 
  private:
   LzmaRun run_;

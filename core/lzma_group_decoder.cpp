@@ -14,10 +14,9 @@ const size_t kStagingSize = 64 << 10;
 // The packer never writes a dictionary below this; smaller groups still get this much.
 const uint32_t kMinDictionary = 4096;
 const uint8_t kFilterNone = 0, kFilterX86 = 1;
-}  // namespace
 
 // The decoder's whole state, in one allocation.
-struct GroupStream {
+struct GroupDecodeState {
   BinaryFile* package;
   uint64_t inputPos;  // package offset of the next byte to read
   uint64_t inputEnd;  // package offset just after the group
@@ -39,10 +38,12 @@ struct GroupStream {
   uint8_t staging[kStagingSize];
 };
 
-struct GroupDecoder::State : GroupStream {};
+}  // namespace
+
+struct GroupDecoder::State : GroupDecodeState {};
 
 // Keeps the unread bytes and reads as many more of the group as fit.
-static GroupDecodeStatus RefillInput(GroupStream& s) {
+static GroupDecodeStatus RefillInput(GroupDecodeState& s) {
   const size_t keep = static_cast<size_t>(s.inputStop - s.next);
   memmove(s.input, s.next, keep);
   const uint64_t left = s.inputEnd - s.inputPos;
@@ -58,12 +59,12 @@ static GroupDecodeStatus RefillInput(GroupStream& s) {
 }
 
 // Where the decoder must stop and ask for more: it may read kLzmaMaxSymbolInput beyond.
-static const uint8_t* InputLimit(const GroupStream& s) {
+static const uint8_t* InputLimit(const GroupDecodeState& s) {
   return s.inputAtEnd ? s.inputStop : s.inputStop - kLzmaMaxSymbolInput;
 }
 
 // After the last original byte: an end marker may follow, then nothing at all.
-static GroupDecodeStatus CheckEnd(GroupStream& s) {
+static GroupDecodeStatus CheckEnd(GroupDecodeState& s) {
   const uint64_t left = static_cast<uint64_t>(s.inputStop - s.next) + (s.inputEnd - s.inputPos);
   if (left > kLzmaMaxSymbolInput) return kGroupDecodeDamaged;
   if (!s.inputAtEnd) {
@@ -76,7 +77,7 @@ static GroupDecodeStatus CheckEnd(GroupStream& s) {
 }
 
 // Decodes into the free part of the staging buffer.
-static GroupDecodeStatus DecodeMore(GroupStream& s) {
+static GroupDecodeStatus DecodeMore(GroupDecodeState& s) {
   while (s.filled < kStagingSize && s.decoded < s.originalSize) {
     if (s.next > InputLimit(s)) {
       if (s.inputAtEnd) return kGroupDecodeDamaged;
@@ -100,7 +101,7 @@ static GroupDecodeStatus DecodeMore(GroupStream& s) {
 }
 
 // Makes more bytes ready: the converter's leftovers move to the front, then more decoding.
-static GroupDecodeStatus Stage(GroupStream& s) {
+static GroupDecodeStatus Stage(GroupDecodeState& s) {
   const size_t waiting = s.filled - s.ready;
   memmove(s.staging, s.staging + s.ready, waiting);
   s.taken = s.ready = 0;

@@ -210,28 +210,10 @@ PackOutcome CheckMemberNames(const PackMemberList& list, PackResult* result) {
   return clash ? Finish(result, kPackFileBesideFolder, list.memberName(file)) : kPackCompleted;
 }
 
-// Every member copied as it is, in list order; an empty folder is an entry without bytes.
+// Every member copied as it is, in list order.
 PackOutcome WriteStoredMembers(const PackMemberList& list, PackageWriter& writer, PackResult* result) {
-  char path[kCorePathSize];
   for (int row = 0; row < list.GetCount(); ++row) {
-    const char* memberName = list.memberName(row);
-    PackageWriteStatus status = kPackageWriteOk;
-    if (list.IsFolderRow(row)) {
-      status = writer.AppendFolder(memberName);
-      if (status != kPackageWriteOk) return FromWriteStatus(status, 0, memberName, result);
-      continue;
-    }
-    list.GetRowText(row, path);
-    BinaryFile member;
-    uint64_t length = 0;
-    if (!member.OpenForReading(path) || IsDirectory(path) || !member.GetLength(&length)) {
-      return Finish(result, kPackCannotOpenFile, memberName);
-    }
-    const uint64_t offset = writer.runningOffset();
-    status = writer.AppendMember(member, memberName);
-    if (status != kPackageWriteOk) return FromWriteStatus(status, 0, memberName, result);
-    // A file that grew or shrank while it was copied would be packed as no one wrote it.
-    if (writer.runningOffset() - offset != length) return Finish(result, kPackFileChanged, memberName);
+    if (!StoreMember(list, row, list.memberName(row), writer, result)) return result->outcome;
   }
   return kPackCompleted;
 }

@@ -35,7 +35,7 @@ enum PackOutcome {
   kPackUnsafeMemberName,     // names the file name, which no reader would accept
   kPackCannotCreate,
   kPackCannotOpenModule,
-  kPackCannotOpenFile,       // names the file name
+  kPackCannotOpenFile,       // names the member (a file, or a folder that cannot be listed)
   kPackCannotWrite,
   kPackTooLarge,
   kPackFileChanged,          // names the file name: its length changed while it was copied
