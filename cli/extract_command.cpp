@@ -161,15 +161,17 @@ int ExtractMember(PackageReader& reader, ExtractedFiles& extracted, NameEncoding
     progress.Finish(0);
     return 0;
   }
-  if (IsFolderMemberName(reader.entry(index).name)) return 1;
+  // A folder entry holds no bytes: its copy writes nothing and checks its record, as
+  // the package's own run does.
+  const int folderEntry = IsFolderMemberName(reader.entry(index).name);
   BinaryFile output;
   // Replacing is for two members of one name: the folder was empty, so any file
   // there was written by this same run, and the later member wins as with "-e".
   errno = 0;
   MemberCopyResult copied = kMemberCopyFailed;
-  if (CreateOutputFile(output, path)) copied = reader.CopyMember(index, output, buffer, &progress);
+  if (folderEntry || CreateOutputFile(output, path)) copied = reader.CopyMember(index, output, buffer, &progress);
   int cause = errno;
-  if (!output.Close() && copied == kMemberIntact) {
+  if (output.isOpen() && !output.Close() && copied == kMemberIntact) {
     copied = kMemberCopyFailed;
     cause = errno;
   }

@@ -1,16 +1,21 @@
 #include "cli/group_plan.h"
 
-#include <ctype.h>
 
 #include "core/lzma_group_decoder.h"
 
 namespace {
 
+// Letter case folded for A to Z only: the locale's tolower would make the groups, and so
+// the package's bytes, depend on the locale the tool runs in.
+inline unsigned char FoldAscii(char c) {
+  const unsigned char byte = static_cast<unsigned char>(c);
+  return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte + ('a' - 'A')) : byte;
+}
+
 // Characters at the start of both names, letters compared without case (as Windows does).
 int SharedPrefix(const char* a, const char* b) {
   int length = 0;
-  while (a[length] != '\0' && tolower(static_cast<unsigned char>(a[length])) ==
-                                  tolower(static_cast<unsigned char>(b[length]))) {
+  while (a[length] != '\0' && FoldAscii(a[length]) == FoldAscii(b[length])) {
     ++length;
   }
   return length;

@@ -68,10 +68,16 @@ void DropClosingSeparators(char (&path)[kCorePathSize]) {
   while (length > root && path[length - 1] == kPathSeparator) path[--length] = 0;
 }
 
-// 1 when `path` lies inside the folder `folder`.
+// 1 when `path` lies inside the folder `folder` (letter case ignored where the file
+// system ignores it).
 int LiesInside(const char* path, const char* folder) {
   const size_t length = strlen(folder);
-  return strncmp(path, folder, length) == 0 && path[length] == kPathSeparator;
+#ifdef _WIN32
+  const int samePrefix = _strnicmp(path, folder, length) == 0;
+#else
+  const int samePrefix = strncmp(path, folder, length) == 0;
+#endif
+  return samePrefix && path[length] == kPathSeparator;
 }
 
 struct RowIdentity {

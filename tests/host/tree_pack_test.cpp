@@ -3,12 +3,15 @@
 // entries, links refused, every unsafe layout refused by every reader with nothing
 // written, and names converted to and from a code page given with --codepage.
 #include <gtest/gtest.h>
+#include <string.h>
 #include <unistd.h>
 
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "core/checksum_record.h"
+#include "core/package_format.h"
 #include "host/support/compressed_fixture.h"
 #include "host/support/host_files.h"
 #include "host/support/tool_process.h"
@@ -80,6 +83,24 @@ TEST_F(TreePack, ATreeRoundTripsInByteOrderStoredAndCompressed) {
     EXPECT_EQ(FolderEntries(root_.Join("out/app/lang/ko")), (std::vector<std::string>{"none", "strings.dll"}));
     RemoveAll(root_.Join("out"));
   }
+  // A folder entry's record is checked as any member's: one that no longer matches its
+  // (empty) bytes makes the member damaged, and extract leaves nothing.
+  std::vector<char> bytes = ReadBytes(root_.Join("stored.exe"));
+  const std::string folderName("app\\empty\\", 11);
+  const size_t at = std::string(bytes.begin(), bytes.end()).rfind(folderName);
+  ASSERT_NE(at, std::string::npos);
+  PackageDirEntry entry;
+  memcpy(&entry, &bytes[at], sizeof(entry));
+  ChecksumRecord record;
+  ASSERT_TRUE(ReadChecksumRecord(entry, &record));
+  record.member ^= 1;
+  ASSERT_TRUE(WriteChecksumRecord(entry, record));
+  memcpy(&bytes[at], &entry, sizeof(entry));
+  WriteBytes(root_.Join("forged.exe"), bytes);
+  const RunResult forged = Cli({"extract", "forged.exe", "-C", "out"});
+  EXPECT_EQ(forged.exitStatus, 1);
+  EXPECT_EQ(forged.err, "lodkin-cli: error: member \"app\\empty\\\" is damaged\n");
+  EXPECT_FALSE(Exists(root_.Join("out")));
   // A folder in the top row: the package lands in its parent, named after the parent.
   MakeFolder(root_.Join("top"));
   WriteBytes(root_.Join("top/setup.exe"), files_[0].bytes);
