@@ -40,14 +40,6 @@ class ArgumentFileList : public PackFileList {
   int count_;
 };
 
-uint64_t FileLength(const char* path) {
-  if (IsDirectory(path)) return 0;
-  BinaryFile file;
-  uint64_t length = 0;
-  if (!file.OpenForReading(path) || !file.GetLength(&length)) return 0;
-  return length;
-}
-
 // A file to be read whole must be a plain file (a folder to pack is walked instead): a
 // pipe or a device never ends or ends elsewhere than its length says. A file that does
 // not exist passes here and is refused with the window's words when it is opened.
@@ -120,9 +112,9 @@ int FindFileNamedTwice(ArgumentFileList& list, int* first, int* second) {
   return found;
 }
 
-// The FILE operands made full and checked; *total receives their length. Returns the
-// exit status to end with, or kExitSuccess to go on.
-int CollectFiles(const ToolArguments& arguments, ArgumentFileList& list, uint64_t* total) {
+// The FILE operands made full and checked. Returns the exit status to end with, or
+// kExitSuccess to go on.
+int CollectFiles(const ToolArguments& arguments, ArgumentFileList& list) {
   for (int row = 0; row < list.GetCount(); ++row) {
     if (!MakeFullPath(arguments.operand(row), list.path(row))) {
       PrintError("path too long: %s", arguments.operand(row));
@@ -130,7 +122,6 @@ int CollectFiles(const ToolArguments& arguments, ArgumentFileList& list, uint64_
     }
     DropClosingSeparators(list.path(row));
     if (!CheckPlainFile(arguments.operand(row), list.path(row), "a file", 1)) return kExitFailure;
-    *total += FileLength(list.path(row));
   }
   int first = 0, second = 0;
   if (FindFileNamedTwice(list, &first, &second)) {
@@ -225,16 +216,15 @@ int RunPackTool(const ToolArguments& arguments) {
     PrintError("out of memory");
     return kExitFailure;
   }
-  uint64_t total = 0;
-  const int collected = CollectFiles(arguments, list, &total);
+  const int collected = CollectFiles(arguments, list);
   if (collected != kExitSuccess) return collected;
   char stubPath[kCorePathSize];
   if (!ResolveStub(arguments, stubPath)) return kExitFailure;
-  total += FileLength(stubPath);
   char packagePath[kCorePathSize];
   if (!ResolveOutput(arguments, list, packagePath)) return kExitFailure;
 
-  ProgressDisplay progress("packed", total, StderrIsTerminal() ? stderr : nullptr);
+  // The total comes from the pack itself, once the folders are walked.
+  ProgressDisplay progress("packed", 0, StderrIsTerminal() ? stderr : nullptr);
   InterruptCleanup interruptCleanup;
   PackOptions options = DefaultPackOptions();
   options.packagePath = arguments.output() != nullptr ? packagePath : nullptr;

@@ -4,9 +4,9 @@
 #include <stdint.h>
 #include <stdio.h>
 
-#include "core/block_copy.h"
+#include "core/pack_job.h"
 
-class ProgressDisplay : public CopyObserver {
+class ProgressDisplay : public PackObserver {
  public:
   // Seconds from any fixed start; tests pass a clock of their own.
   typedef double (*Clock)();
@@ -15,6 +15,8 @@ class ProgressDisplay : public CopyObserver {
   // `out` null: the display stays silent (stderr is not a terminal).
   ProgressDisplay(const char* verb, uint64_t total, FILE* out, Clock clock = MonotonicSeconds);
   void Observe(const char* bytes, size_t length) override;
+  // A pack learns its total only once its folders are walked.
+  void Expect(uint64_t total) override { total_ = total; }
   // Ends the line when anything was shown. A completed job ends at what it really
   // moved, which can differ from the total foreseen (a signature left out).
   void Finish(int completed);

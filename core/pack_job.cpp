@@ -123,17 +123,16 @@ PackOutcome FromWriteStatus(PackageWriteStatus status, int isModule, const char*
   return Finish(result, kPackCannotWrite);
 }
 
-// 1 when the files, as large as they are now, would make a package longer than
-// `maxLength` bytes. Files are summed in list order up to the first one that cannot be opened,
-// whose refusal then comes from the copy as before; the copy checks again, for files
-// that grow meanwhile.
-int PredictedPackageTooLarge(const PackFileList& list, BinaryFile& module, uint64_t maxLength) {
+// The package's length as its files are now: the program part, the files in list order
+// up to the first one that cannot be opened (whose refusal then comes from the copy), and,
+// when every file opened, the directory and the trailer. The copy checks again, for
+// files that change meanwhile.
+uint64_t PlannedPackageLength(const PackFileList& list, BinaryFile& module) {
   uint64_t moduleLength = 0;
   if (!module.GetLength(&moduleLength)) return 0;
   ProgramImagePlan plan;
   PlanUnsignedProgram(module, moduleLength, &plan);
   uint64_t total = plan.length;
-  if (total > maxLength) return 1;
   const int count = list.GetCount();
   char path[kCorePathSize];
   for (int row = 0; row < count; ++row) {
@@ -142,12 +141,10 @@ int PredictedPackageTooLarge(const PackFileList& list, BinaryFile& module, uint6
     list.GetRowText(row, path);
     BinaryFile member;
     uint64_t length = 0;
-    if (!member.OpenForReading(path) || IsDirectory(path) || !member.GetLength(&length)) return 0;
+    if (!member.OpenForReading(path) || IsDirectory(path) || !member.GetLength(&length)) return total;
     total += length;
-    if (total > maxLength) return 1;
   }
-  total += static_cast<uint64_t>(count) * sizeof(PackageDirEntry) + sizeof(PackageTrailer);
-  return total > maxLength ? 1 : 0;
+  return total + static_cast<uint64_t>(count) * sizeof(PackageDirEntry) + sizeof(PackageTrailer);
 }
 
 #ifdef _WIN32
@@ -315,9 +312,10 @@ PackOutcome WritePackage(const PackMemberList& list, BinaryFile& module, const P
                          CopyBuffer& buffer, BinaryFile& package, PackResult* result) {
   // Refused before gigabytes are copied only to be thrown away (compressed, the files
   // may well fit).
-  if (options.compressor == nullptr && PredictedPackageTooLarge(list, module, options.maxPackageLength)) {
-    return Finish(result, kPackTooLarge);
-  }
+  const uint64_t planned =
+      options.compressor == nullptr || options.observer != nullptr ? PlannedPackageLength(list, module) : 0;
+  if (options.compressor == nullptr && planned > options.maxPackageLength) return Finish(result, kPackTooLarge);
+  if (options.observer != nullptr) options.observer->Expect(planned);
   if (!module.Seek(0)) return Finish(result, kPackCannotOpenModule);
   uint32_t entries = static_cast<uint32_t>(list.GetCount());
   CompressedPackFailure failure;

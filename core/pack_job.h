@@ -64,14 +64,25 @@ class TemporaryFileWatch {
   ~TemporaryFileWatch() {}
 };
 
+// Sees every byte copied into the package, after being told how many to expect.
+class PackObserver : public CopyObserver {
+ public:
+  // The package's length as its files are now (folders walked), once before the first
+  // byte is copied; a compressed package ends up shorter.
+  virtual void Expect(uint64_t bytes) = 0;
+
+ protected:
+  ~PackObserver() {}
+};
+
 struct PackOptions {
   // Where the package goes; null or empty: KVPACK_<folder>.exe beside the top entry.
   const char* packagePath;
   // The greatest package length allowed (a package of exactly this length is written);
   // tests lower it to reach the limit without writing gigabytes.
   uint64_t maxPackageLength;
-  // Sees every byte copied into the package (progress, checksums); may be null.
-  CopyObserver* observer;
+  // Sees every byte copied into the package (progress); may be null.
+  PackObserver* observer;
   // Knows the temporary package while it exists; may be null.
   TemporaryFileWatch* temporaryWatch;
   // Null: every member is stored as it is. Otherwise the members are written in the

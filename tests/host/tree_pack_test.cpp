@@ -10,11 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "cli/folder_walker.h"
 #include "core/checksum_record.h"
+#include "core/pack_job.h"
 #include "core/package_format.h"
 #include "host/support/compressed_fixture.h"
 #include "host/support/host_files.h"
 #include "host/support/tool_process.h"
+#include "support/test_pack_list.h"
 
 namespace {
 
@@ -116,6 +119,31 @@ TEST_F(TreePack, ATreeRoundTripsInByteOrderStoredAndCompressed) {
   run = Cli({"pack", "-o", "x.exe", "build/setup.exe", "build/app"});
   EXPECT_EQ(run.err, "lodkin-cli: error: \"old_kvpack_x.exe\" is already packed.\n");
   EXPECT_FALSE(Exists(root_.Join("x.exe")));
+}
+
+// The progress total of a pack is the package's length, folders walked: a tree's files
+// count as a flat list's do.
+TEST_F(TreePack, APackExpectsEveryByteOfTheTree) {
+  struct Recorder : PackObserver {
+    void Expect(uint64_t bytes) override { expected.push_back(bytes); }
+    void Observe(const char*, size_t length) override { seen += length; }
+    std::vector<uint64_t> expected;
+    uint64_t seen = 0;
+  } recorder;
+  WriteBytes(root_.Join("Lodkin.exe"), PseudoRandomBytes(9000, 6));
+  const std::string package = root_.Join("tree.exe");
+  SystemFolderWalker walker;
+  PackOptions options = DefaultPackOptions();
+  options.packagePath = package.c_str();
+  options.walker = &walker;
+  options.observer = &recorder;
+  PackResult result;
+  ASSERT_EQ(PackFiles(TestList({root_.Join("build/setup.exe"), root_.Join("build/app")}),
+                      root_.Join("Lodkin.exe").c_str(), options, &result),
+            kPackCompleted)
+      << result.name;
+  EXPECT_EQ(recorder.expected, std::vector<uint64_t>{ReadBytes(package).size()});
+  EXPECT_GT(recorder.seen, 60000u);
 }
 
 TEST_F(TreePack, WhatATreeMustNotHoldIsRefusedWithNothingWritten) {
