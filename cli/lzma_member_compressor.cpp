@@ -142,7 +142,8 @@ unsigned WorkersThatFit(unsigned threads, uint32_t largestDictionary) {
   return fit < 1 ? 1 : (fit < threads ? static_cast<unsigned>(fit) : threads);
 }
 
-void CompressGroup(LzmaMemberCompressor::Job& job, char (*paths)[kCorePathSize], uint32_t dictionary) {
+void CompressGroup(LzmaMemberCompressor::Job& job, const char* pathPool, const size_t* pathAt,
+                   uint32_t dictionary) {
   lzma_options_lzma options;
   SetEncoderOptions(options, dictionary);
   const lzma_filter filters[] = {{LZMA_FILTER_LZMA1, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
@@ -156,7 +157,7 @@ void CompressGroup(LzmaMemberCompressor::Job& job, char (*paths)[kCorePathSize],
   PutHeader(job, options);
   CompressStatus status = kCompressOk;
   for (int k = 0; k < job.group.rowCount && status == kCompressOk; ++k) {
-    status = ReadInto(stream, job, paths[job.group.firstRow + k], k, block);
+    status = ReadInto(stream, job, pathPool + pathAt[job.group.firstRow + k], k, block);
     if (status != kCompressOk) job.failedRow = job.group.firstRow + k;
   }
   if (status == kCompressOk) status = Encode(stream, job, nullptr, 0, LZMA_FINISH);
@@ -168,7 +169,8 @@ void CompressGroup(LzmaMemberCompressor::Job& job, char (*paths)[kCorePathSize],
 }  // namespace
 
 LzmaMemberCompressor::LzmaMemberCompressor(unsigned threads, const GroupRule& rule)
-    : threads_(threads), rule_(rule), paths_(nullptr), rowCount_(0), jobs_(nullptr),
+    : threads_(threads), rule_(rule), pathPool_(nullptr), pathPoolLength_(0),
+      pathPoolCapacity_(0), pathAt_(nullptr), rowCount_(0), jobs_(nullptr),
       groupCount_(0), workers_(nullptr), started_(0), nextJob_(0), taken_(-1), stopping_(0) {
   if (threads_ == 0) {
     const long online = sysconf(_SC_NPROCESSORS_ONLN);
@@ -187,7 +189,8 @@ LzmaMemberCompressor::~LzmaMemberCompressor() {
   for (int k = 0; k < groupCount_; ++k) ReleaseJob(k);
   free(workers_);
   free(jobs_);
-  free(paths_);
+  free(pathPool_);
+  free(pathAt_);
   pthread_cond_destroy(&changed_);
   pthread_mutex_destroy(&mutex_);
 }
@@ -204,16 +207,34 @@ void LzmaMemberCompressor::ReleaseJob(int index) {
   job.checksums = nullptr;
 }
 
+int LzmaMemberCompressor::KeepPath(int row, const char* path) {
+  const size_t length = strlen(path) + 1;
+  if (pathPoolLength_ + length > pathPoolCapacity_) {
+    size_t capacity = pathPoolCapacity_ < 4096 ? 4096 : pathPoolCapacity_;
+    while (capacity < pathPoolLength_ + length) capacity *= 2;
+    char* grown = static_cast<char*>(realloc(pathPool_, capacity));
+    if (grown == nullptr) return 0;
+    pathPool_ = grown;
+    pathPoolCapacity_ = capacity;
+  }
+  memcpy(pathPool_ + pathPoolLength_, path, length);
+  pathAt_[row] = pathPoolLength_;
+  pathPoolLength_ += length;
+  return 1;
+}
+
 // Each row's path, size and whether it is stored.
 CompressStatus LzmaMemberCompressor::ReadRows(const PackFileList& list, PlannedFile* files,
                                               char (*names)[260], int* failedRow) {
+  char path[kCorePathSize];
   for (int row = 0; row < rowCount_; ++row) {
-    list.GetRowText(row, paths_[row]);
+    list.GetRowText(row, path);
+    if (!KeepPath(row, path)) return kCompressNoMemory;
     BinaryFile file;
     uint64_t length = 0;
     // An empty folder has no bytes: it is stored, a group of its own.
     const int folder = list.IsFolderRow(row);
-    if (!folder && (!file.OpenForReading(paths_[row]) || IsDirectory(paths_[row]) || !file.GetLength(&length))) {
+    if (!folder && (!file.OpenForReading(path) || IsDirectory(path) || !file.GetLength(&length))) {
       *failedRow = row;
       return kCompressCannotRead;
     }
@@ -229,14 +250,14 @@ CompressStatus LzmaMemberCompressor::ReadRows(const PackFileList& list, PlannedF
 CompressStatus LzmaMemberCompressor::Plan(const PackFileList& list, int* failedRow) {
   rowCount_ = list.GetCount();
   const size_t rows = rowCount_ > 0 ? rowCount_ : 1;
-  paths_ = static_cast<char(*)[kCorePathSize]>(calloc(rows, kCorePathSize));
+  pathAt_ = static_cast<size_t*>(calloc(rows, sizeof(size_t)));
   jobs_ = static_cast<Job*>(calloc(rows, sizeof(Job)));
   workers_ = static_cast<pthread_t*>(calloc(threads_, sizeof(pthread_t)));
   PlannedFile* files = static_cast<PlannedFile*>(calloc(rows, sizeof(PlannedFile)));
   char(*names)[260] = static_cast<char(*)[260]>(calloc(rows, 260));
   MemberGroup* groups = static_cast<MemberGroup*>(calloc(rows, sizeof(MemberGroup)));
   CompressStatus status = kCompressNoMemory;
-  if (paths_ != nullptr && jobs_ != nullptr && workers_ != nullptr && files != nullptr && groups != nullptr &&
+  if (pathAt_ != nullptr && jobs_ != nullptr && workers_ != nullptr && files != nullptr && groups != nullptr &&
       names != nullptr) {
     status = ReadRows(list, files, names, failedRow);
   }
@@ -301,7 +322,7 @@ void LzmaMemberCompressor::Work() {
     if (job.sizes == nullptr || job.checksums == nullptr) {
       job.status = kCompressNoMemory;
     } else {
-      CompressGroup(job, paths_, job.dictionary);
+      CompressGroup(job, pathPool_, pathAt_, job.dictionary);
     }
     pthread_mutex_lock(&mutex_);
     job.done = 1;

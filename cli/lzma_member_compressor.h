@@ -35,10 +35,16 @@ class LzmaMemberCompressor : public MemberCompressor {
   void ReleaseJob(int index);
   CompressStatus ReadRows(const PackFileList& list, PlannedFile* files, char (*names)[260],
                           int* failedRow);
+  int KeepPath(int row, const char* path);
 
   unsigned threads_;
   GroupRule rule_;
-  char (*paths_)[kCorePathSize];
+  // Each row's path, kept at its own length (a tree may have hundreds of thousands):
+  // row r's starts at pathPool_ + pathAt_[r].
+  char* pathPool_;
+  size_t pathPoolLength_;
+  size_t pathPoolCapacity_;
+  size_t* pathAt_;
   int rowCount_;
   Job* jobs_;
   int groupCount_;
