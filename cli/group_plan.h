@@ -8,6 +8,7 @@
 #pragma once
 #include <stdint.h>
 
+#include "core/lzma_group_decoder.h"
 #include "core/member_compressor.h"
 
 struct GroupRule {
@@ -15,9 +16,9 @@ struct GroupRule {
   uint64_t splitAbove;  // a run of more original bytes is cut into at least two groups
 };
 
-// One group per `share` (64 MiB, the largest dictionary) of a run of files between
-// stored ones, and two from 16 MiB on.
-const GroupRule kDefaultGroupRule = {64u << 20, 16u << 20};
+// One group per `share` (the largest dictionary) of a run of files between stored ones,
+// and two from 16 MiB on.
+const GroupRule kDefaultGroupRule = {kMaxGroupDictionary, 16u << 20};
 
 struct PlannedFile {
   uint64_t size;

@@ -36,7 +36,7 @@ int LiesUnder(const char* path, const char* name) {
 
 }  // namespace
 
-int FindFileBesideFolder(MemberNameRef* names, int count, int32_t* file, int32_t* other) {
+int FindFileBesideFolder(MemberNameRef* names, int count, int32_t* file) {
   if (count < 2) return 0;
   qsort(names, static_cast<size_t>(count), sizeof(MemberNameRef), CompareNames);
   // Names equal to a file's (but for case) come right after it, and then every name
@@ -44,7 +44,6 @@ int FindFileBesideFolder(MemberNameRef* names, int count, int32_t* file, int32_t
   for (int i = 0; i + 1 < count; ++i) {
     if (IsFolderMemberName(names[i].name) || !LiesUnder(names[i + 1].name, names[i].name)) continue;
     *file = names[i].index;
-    *other = names[i + 1].index;
     return 1;
   }
   return 0;

@@ -11,5 +11,5 @@ struct MemberNameRef {
 };
 
 // Sorts `names` in place. 1 when a file's name is also a folder's, with the file's index
-// in *file and the other name's in *other.
-int FindFileBesideFolder(MemberNameRef* names, int count, int32_t* file, int32_t* other);
+// in *file.
+int FindFileBesideFolder(MemberNameRef* names, int count, int32_t* file);

@@ -201,8 +201,8 @@ PackOutcome CheckMemberNames(const PackMemberList& list, PackResult* result) {
     names[row].name = list.memberName(row);
     names[row].index = row;
   }
-  int32_t file = -1, other = -1;
-  const int clash = FindFileBesideFolder(names, count, &file, &other);
+  int32_t file = -1;
+  const int clash = FindFileBesideFolder(names, count, &file);
   free(names);
   return clash ? Finish(result, kPackFileBesideFolder, list.memberName(file)) : kPackCompleted;
 }

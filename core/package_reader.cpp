@@ -131,8 +131,8 @@ int PackageReader::CheckLayout() {
     names[i].name = entries_[slots_[i].entry].name;
     names[i].index = slots_[i].entry;
   }
-  int32_t file = -1, other = -1;
-  const int clash = FindFileBesideFolder(names, count_, &file, &other);
+  int32_t file = -1;
+  const int clash = FindFileBesideFolder(names, count_, &file);
   free(names);
   return clash ? Refuse(kPackageFileBesideFolder, file) : 1;
 }
