@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
-# Configures and builds Lodkin.exe, lodkin-cli.exe and the test executables into
-# ${LODKIN_BUILD_DIR:-build} (cross build), and the native lodkin-cli with its tests into
-# ${LODKIN_HOST_BUILD_DIR:-<build>-host}. The native tool lands in <build>/bin, beside the
-# Lodkin.exe that it packs by default.
+# Configures and builds the Windows programs twice from the same sources: 32-bit into
+# ${LODKIN_BUILD_DIR:-build} (the product) and 64-bit into ${LODKIN_X64_BUILD_DIR:-build-x64};
+# then the native lodkin-cli with its tests into ${LODKIN_HOST_BUILD_DIR:-<build>-host}.
+# The native tool lands in <build>/bin, beside the Lodkin.exe that it packs by default, and
+# a copy of it in <build-x64>/bin packs the 64-bit one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${LODKIN_BUILD_DIR:-build}
+x64_build=${LODKIN_X64_BUILD_DIR:-build-x64}
 host_build=${LODKIN_HOST_BUILD_DIR:-$build-host}
 jobs=${LODKIN_JOBS:-$(nproc)}
-cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j "$jobs"
-mkdir -p "$build/bin"
+for pair in "$build:cmake/mingw-i686.cmake" "$x64_build:cmake/mingw-x86_64.cmake"; do
+  folder=${pair%%:*}
+  cmake -S . -B "$folder" -DCMAKE_TOOLCHAIN_FILE="${pair#*:}" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$folder" -j "$jobs"
+  mkdir -p "$folder/bin"
+done
 cmake -S . -B "$host_build" -DCMAKE_BUILD_TYPE=Release \
-      -DLODKIN_OUTPUT_DIR="$(cd "$build/bin" && pwd)" >/dev/null
+      -DLODKIN_OUTPUT_DIR="$(cd "$build/bin" && pwd)" -DLODKIN_X64_OUTPUT_DIR="$(cd "$x64_build/bin" && pwd)" >/dev/null
 cmake --build "$host_build" -j "$jobs"

@@ -3,7 +3,7 @@
 # Run as root (or with sudo available). Safe to run again: it does nothing when all is there.
 set -euo pipefail
 
-packages=(cmake make g++ g++-mingw-w64-i686 wine wine32:i386 xvfb xauth googletest
+packages=(cmake make g++ g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xauth googletest
           python3 python3-pefile x11-apps imagemagick fonts-nanum osslsigncode openssl liblzma-dev
           locales)
 [ "${LODKIN_WITH_BENCH:-0}" = 1 ] && packages+=(nsis time)
@@ -17,7 +17,7 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  echo "install-deps: adding the i386 architecture (32-bit Wine needs it)"
+  echo "install-deps: adding the i386 architecture (32-bit Wine needs it, even where the kernel cannot run it)"
   as_root dpkg --add-architecture i386
 fi
 echo "install-deps: installing ${missing[*]}"

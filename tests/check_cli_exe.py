@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Reads the built lodkin-cli.exe with pefile: a 32-bit console program, linked without
+"""Reads the built lodkin-cli.exe with pefile: a console program for the build's architecture, linked without
 runtime DLLs of the compiler, whose manifest runs it with its caller's rights."""
 import sys
 
@@ -16,7 +16,9 @@ def check(condition, what):
 
 
 pe = pefile.PE(sys.argv[1])
-check(pe.FILE_HEADER.Machine == 0x14C, "not an i386 image")
+MACHINES = {0x14C: "X86", 0x8664: "amd64"}
+check(pe.FILE_HEADER.Machine in MACHINES, "machine %#x is neither i386 nor x86-64" % pe.FILE_HEADER.Machine)
+architecture = MACHINES.get(pe.FILE_HEADER.Machine, "?")
 check(pe.OPTIONAL_HEADER.Subsystem == SUBSYSTEM_WINDOWS_CUI,
       "subsystem %d, not the console" % pe.OPTIONAL_HEADER.Subsystem)
 
@@ -38,6 +40,7 @@ for text in manifests:
     check("requireAdministrator" not in text, "the manifest asks for administrator rights")
     check("highestAvailable" not in text, "the manifest asks for the highest rights available")
     check('level="asInvoker"' in text, "the manifest does not say asInvoker")
+    check('processorArchitecture="%s"' % architecture in text, "the manifest names another architecture")
 
 if failures:
     for failure in failures:

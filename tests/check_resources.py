@@ -158,7 +158,8 @@ def main(exe):
     lang, blob = found[(24, 1)]
     manifest = blob.decode("utf-8")
     check(lang == 0x409, "manifest language %#x" % lang)
-    for part in ('name="Lodkin"', 'version="1.0.0.0"', 'processorArchitecture="X86"',
+    architecture = {0x14C: "X86", 0x8664: "amd64"}.get(pe.FILE_HEADER.Machine, "?")
+    for part in ('name="Lodkin"', 'version="1.0.0.0"', 'processorArchitecture="%s"' % architecture,
                  'type="win32"', 'level="requireAdministrator"', 'uiAccess="false"',
                  "<description>Description of your application</description>"):
         check(part in manifest, "manifest lacks %s" % part)

@@ -16,6 +16,8 @@ import unittest
 import pefile
 
 BIN = ""
+# The loader of the build under test (64-bit Wine is not on PATH).
+WINE = os.environ.get("LODKIN_WINE", "wine")
 ENTRY = 268    # one directory entry
 TRAILER = 20   # magic and count
 MAGIC = b"BRAMTOLEPACKFILE"
@@ -26,7 +28,7 @@ def windows_path(path):
 
 
 def unix_path(path):
-    return subprocess.run(["winepath", "-u", path], check=True, capture_output=True,
+    return subprocess.run([WINE, "winepath", "-u", path], check=True, capture_output=True,
                           stdin=subprocess.DEVNULL, text=True).stdout.strip()
 
 
@@ -45,7 +47,7 @@ def wine(program, *arguments, env=None):
     the packaging window and would wait for ever: after 30 s it is ended and the case fails."""
     # Output to nowhere: Wine's desktop process may inherit the handles and outlive the run.
     try:
-        return subprocess.run(["wine", program, *arguments], stdin=subprocess.DEVNULL,
+        return subprocess.run([WINE, program, *arguments], stdin=subprocess.DEVNULL,
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                               env=env, timeout=30).returncode
     except subprocess.TimeoutExpired:

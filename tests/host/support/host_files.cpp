@@ -84,5 +84,14 @@ std::vector<char> LayOutPackage(const std::vector<char>& module, const std::vect
   return bytes;
 }
 
-std::string WindowsBinFolder() { return LODKIN_WINDOWS_BIN; }
-std::string CliPath() { return LODKIN_CLI_PATH; }
+// The scripts point the tests at the Windows build that runs on this machine.
+std::string WindowsBinFolder() {
+  const char* chosen = getenv("LODKIN_WINDOWS_BIN");
+  return chosen != nullptr && *chosen != '\0' ? chosen : LODKIN_WINDOWS_BIN;
+}
+
+// The native tool beside the chosen build's Lodkin.exe, which it packs by default.
+std::string CliPath() {
+  const std::string beside = WindowsBinFolder() + "/lodkin-cli";
+  return Exists(beside) ? beside : LODKIN_CLI_PATH;
+}

@@ -81,18 +81,24 @@ RunResult RunCli(const std::vector<std::string>& arguments, const RunSettings& s
   return RunProcess(CliPath(), arguments, settings);
 }
 
+// The scripts name the loader of the build under test: 64-bit Wine is not on PATH.
+std::string WineLoader() {
+  const char* chosen = getenv("LODKIN_WINE");
+  return chosen != nullptr && *chosen != '\0' ? chosen : "wine";
+}
+
 RunResult RunUnderWine(const std::string& program, const std::vector<std::string>& arguments,
                        const RunSettings& settings) {
   RunSettings wine = settings;
   if (getenv("WINEPREFIX") == nullptr) {
     wine.environment.push_back({"WINEPREFIX", WindowsBinFolder() + "/../wineprefix"});
-    wine.environment.push_back({"WINEARCH", "win32"});
+    wine.environment.push_back({"WINEARCH", WineLoader().find("wine64") != std::string::npos ? "win64" : "win32"});
     wine.environment.push_back({"WINEDEBUG", "-all"});
     wine.environment.push_back({"WINEDLLOVERRIDES", "mscoree,mshtml="});
   }
   std::vector<std::string> all = {program};
   all.insert(all.end(), arguments.begin(), arguments.end());
-  return RunProcess("wine", all, wine);
+  return RunProcess(WineLoader(), all, wine);
 }
 
 std::string WinePath(const std::string& hostPath) {

@@ -32,6 +32,7 @@ RunResult RunCli(const std::vector<std::string>& arguments, const RunSettings& s
 
 // Wine, with the private prefix of the cross build unless the caller's environment
 // already names one (the scripts export it and keep a wineserver running).
+std::string WineLoader();
 RunResult RunUnderWine(const std::string& program, const std::vector<std::string>& arguments,
                        const RunSettings& settings = RunSettings());
 // A host path as a program under Wine sees it: Z: and backslashes.
