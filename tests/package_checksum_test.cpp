@@ -9,6 +9,7 @@
 #include "core/checksum_record.h"
 #include "core/member_checksum.h"
 #include "core/package_reader.h"
+#include "support/file_bytes.h"
 #include "support/test_files.h"
 #include "support/test_package.h"
 
@@ -127,10 +128,9 @@ TEST_F(ChecksummedPackage, ModuleImageIsCheckedButNotWhatSigningChangesInIt) {
   damaged[1000] ^= 1;
   EXPECT_EQ(check(damaged), kMemberDamaged);
   // Signing rewrites the PE checksum and the security directory of the image.
-  uint32_t peOffset;
-  memcpy(&peOffset, &bytes_[0x3C], 4);
+  const PeFields fields = PeFieldsOf(bytes_);
   std::vector<char> resigned = bytes_;
-  for (size_t at : {size_t(peOffset + 88), size_t(peOffset + 24 + 128), size_t(peOffset + 24 + 132)}) {
+  for (size_t at : {fields.checksum, fields.directory4, fields.directory4 + 4}) {
     resigned[at] ^= 0x5A;
   }
   EXPECT_EQ(check(resigned), kMemberIntact);

@@ -48,12 +48,28 @@ RegistryValue ReadPendingValue() {
   return value;
 }
 
+// Stores the bytes exactly as given, as another program may have left them. The native
+// call is used because 64-bit Wine's RegSetValueExW adds a terminator to a string list
+// that lacks one, which would hide the very values the tests are about.
+LONG SetRawValue(HKEY key, const wchar_t* name, DWORD type, const std::vector<BYTE>& bytes) {
+  struct CountedName {
+    USHORT length, capacity;
+    const wchar_t* buffer;
+  };
+  typedef LONG(NTAPI * SetValueKey)(HANDLE, CountedName*, ULONG, ULONG, const void*, ULONG);
+  const SetValueKey set = reinterpret_cast<SetValueKey>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtSetValueKey")));
+  if (set == nullptr) return ERROR_CALL_NOT_IMPLEMENTED;
+  const USHORT length = static_cast<USHORT>(wcslen(name) * sizeof(wchar_t));
+  CountedName counted = {length, static_cast<USHORT>(length + sizeof(wchar_t)), name};
+  return set(key, &counted, 0, type, bytes.data(), static_cast<ULONG>(bytes.size())) == 0 ? ERROR_SUCCESS
+                                                                                          : ERROR_WRITE_FAULT;
+}
+
 void WritePendingValue(const RegistryValue& value) {
   HKEY key = OpenSessionManager();
   if (value.present) {
-    EXPECT_EQ(RegSetValueExW(key, kPendingOperationsValue, 0, value.type, value.bytes.data(),
-                             static_cast<DWORD>(value.bytes.size())),
-              ERROR_SUCCESS);
+    EXPECT_EQ(SetRawValue(key, kPendingOperationsValue, value.type, value.bytes), ERROR_SUCCESS);
   } else {
     RegDeleteValueW(key, kPendingOperationsValue);
   }

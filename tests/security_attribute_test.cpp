@@ -9,7 +9,7 @@ namespace {
 TEST(SecurityAttribute, CompleteBuildGrantsEveryoneAllAccess) {
   CSecurityAttribute security;
   ASSERT_NE(security.m_pSecurityAttributes, nullptr);
-  EXPECT_EQ(security.m_pSecurityAttributes->nLength, 12u);
+  EXPECT_EQ(security.m_pSecurityAttributes->nLength, sizeof(SECURITY_ATTRIBUTES));
   EXPECT_EQ(security.m_pSecurityAttributes->bInheritHandle, TRUE);
   EXPECT_EQ(security.m_pSecurityAttributes->lpSecurityDescriptor, security.m_pSecurityDescriptor.get());
 

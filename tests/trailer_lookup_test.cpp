@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/package_reader.h"
+#include "support/file_bytes.h"
 #include "support/test_files.h"
 #include "support/test_package.h"
 
@@ -58,23 +59,6 @@ uint32_t GetU32(const std::vector<char>& bytes, size_t at) {
   return value;
 }
 void PutU32(std::vector<char>& bytes, size_t at, uint32_t value) { memcpy(&bytes[at], &value, 4); }
-
-// Where the fields of a 32-bit PE image lie.
-struct PeFields {
-  size_t optional;    // the optional header
-  size_t directory4;  // the security directory: table offset, table size
-  size_t rvaCount;    // NumberOfRvaAndSizes
-  uint32_t headersSize;
-};
-
-PeFields FieldsOf(const std::vector<char>& image) {
-  PeFields fields;
-  fields.optional = GetU32(image, 0x3C) + 24;
-  fields.directory4 = fields.optional + 96 + 4 * 8;
-  fields.rvaCount = fields.optional + 92;
-  fields.headersSize = GetU32(image, fields.optional + 60);
-  return fields;
-}
 
 class Random {
  public:
@@ -143,7 +127,7 @@ class TrailerLookup : public ::testing::Test {
     const uint32_t offset = static_cast<uint32_t>(signedFile.size());
     for (uint32_t i = 0; i < size; ++i) signedFile.push_back(static_cast<char>(random.Next()));
     PutU32(signedFile, offset, size);
-    const PeFields fields = FieldsOf(signedFile);
+    const PeFields fields = PeFieldsOf(signedFile);
     PutU32(signedFile, fields.directory4, offset);
     PutU32(signedFile, fields.directory4 + 4, size);
     return signedFile;
@@ -213,7 +197,7 @@ TEST_F(TrailerLookup, ATableThatBreaksOneRuleChangesNothing) {
       const std::vector<char> trailer = Trailer(static_cast<int32_t>(random.Below(5)));
       std::copy(trailer.begin(), trailer.end(), bytes.end() - 20 - random.Below(8));
     }
-    const PeFields fields = FieldsOf(bytes);
+    const PeFields fields = PeFieldsOf(bytes);
     const uint32_t offset = GetU32(bytes, fields.directory4);
     switch (rule) {
       case 0: {  // the table moved off the 8-byte grid, still ending at the end
@@ -274,7 +258,7 @@ TEST_F(TrailerLookup, ASoundTableIsSkippedAndNeverSearched) {
       const std::vector<char> trailer = Trailer(99);
       std::copy(trailer.begin(), trailer.end(), bytes.end() - 20 - random.Below(8));
     }
-    const size_t tableStart = GetU32(bytes, FieldsOf(bytes).directory4);
+    const size_t tableStart = GetU32(bytes, PeFieldsOf(bytes).directory4);
 
     WriteFileBytes(path_, std::vector<char>(bytes.begin(), bytes.begin() + tableStart));
     const Lookup expected = ReferenceLookup(path_);

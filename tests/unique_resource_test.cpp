@@ -117,14 +117,23 @@ TEST(UniqueResource, HeapBlocksAreZeroFilledGrowWithTheirContentsAndGoBack) {
   ASSERT_EQ(ResizeHeapBlock(empty, 10), 1) << "an empty block is allocated";
   EXPECT_TRUE(empty.valid());
 
-  // A request no heap can meet leaves the block as it was.
+  // A request no heap can meet (half the address space) leaves the block as it was, and
+  // so does a count whose size in bytes does not fit in a size_t.
+  const size_t kHalfTheAddressSpace = static_cast<size_t>(-1) / 2 - 15;
   int* before = block.get();
-  EXPECT_EQ(ResizeHeapBlock(block, 0x7FFFFFFF / sizeof(int)), 0);
-  EXPECT_EQ(block.get(), before);
-  EXPECT_EQ(block.get()[3], 42);
-  EXPECT_FALSE(AllocateHeapBytes<char>(0x7FFFFFF0).valid());
+  for (size_t count : {kHalfTheAddressSpace / sizeof(int), static_cast<size_t>(-1) / 2 + 1}) {
+    EXPECT_EQ(ResizeHeapBlock(block, count), 0) << count;
+    EXPECT_EQ(block.get(), before);
+    EXPECT_EQ(block.get()[3], 42);
+  }
+  EXPECT_FALSE(AllocateHeapBytes<char>(kHalfTheAddressSpace).valid());
+  EXPECT_FALSE(AllocateHeapBlock<int>(static_cast<size_t>(-1) / 2 + 1).valid());
+}
 
-  // Released blocks go back to the heap: 3 GB in 1 MB blocks, more than the 32-bit process can hold at once.
+// Released blocks go back to the heap: 3 GB in 1 MB blocks, more than a 32-bit process
+// can hold at once. A 64-bit process could hold them all, so there it would prove nothing.
+TEST(UniqueResource, ReleasedHeapBlocksGoBackWithinA32BitAddressSpace) {
+  if (sizeof(void*) != 4) GTEST_SKIP() << "only a 32-bit address space runs out of room for 3 GB";
   for (int i = 0; i < 3000; ++i) ASSERT_TRUE(AllocateHeapBlock<char>(1 << 20).valid()) << i;
 }
 

@@ -128,6 +128,7 @@ inline UniqueHeapBlock<T> AllocateHeapBytes(size_t bytes) {
 // A zero-filled block of `count` elements of T; empty when there is no memory.
 template <typename T>
 inline UniqueHeapBlock<T> AllocateHeapBlock(size_t count) {
+  if (count > static_cast<size_t>(-1) / sizeof(T)) return UniqueHeapBlock<T>();
   return AllocateHeapBytes<T>(count * sizeof(T));
 }
 
@@ -139,6 +140,7 @@ inline int ResizeHeapBlock(UniqueHeapBlock<T>& block, size_t count) {
     block = AllocateHeapBlock<T>(count);
     return block.valid() ? 1 : 0;
   }
+  if (count > static_cast<size_t>(-1) / sizeof(T)) return 0;
   void* grown = HeapReAlloc(GetProcessHeap(), 0, block.get(), count * sizeof(T));
   if (grown == NULL) return 0;
   block.release();
