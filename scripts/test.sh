@@ -20,9 +20,9 @@ if runs_32bit_programs; then
   arches="x86 x64"
   not_run=""
 else
-  echo "test: this machine runs no 32-bit programs (32-bit Wine cannot start): Windows tests on the 64-bit build only"
+  echo "test: $(why_no_32bit): Windows tests on the 64-bit build only"
   arches="x64"
-  not_run="the 32-bit build was built but not run here: this machine runs no 32-bit programs"
+  not_run="the 32-bit build was built but not run here: $(why_no_32bit)"
 fi
 case "${LODKIN_TEST_ARCH:-}" in
   "") ;;

@@ -4,6 +4,11 @@
 # A kernel built or booted without 32-bit emulation starts no 32-bit program, 32-bit
 # Wine included; 64-bit Wine runs the 64-bit build there.
 runs_32bit_programs() { [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1; }
+# Why the 32-bit build cannot be run here, in a few words.
+why_no_32bit() {
+  if [ -x /usr/lib/wine/wine ]; then echo "this machine runs no 32-bit programs (32-bit Wine cannot start)"
+  else echo "32-bit Wine is not installed"; fi
+}
 
 # use_wine_for x86|x64: the prefix, the loader (LODKIN_WINE) and the program folder
 # (LODKIN_WINDOWS_BIN) of that build, for the scripts and the tests they start.
