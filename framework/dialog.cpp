@@ -76,8 +76,10 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
   // Messages before WM_INITDIALOG (font, sizes, creation) belong to no object yet.
   CDialog* dialog = reinterpret_cast<CDialog*>(GetWindowLongPtrA(window, DWLP_USER));
   if (dialog == nullptr) return FALSE;
+  // FALSE hands a message back to the dialog manager, which does the default processing
+  // itself: a dialog procedure never calls DefWindowProc.
   LRESULT result = 0;
-  if (!dialog->DispatchToHandler(message, wParam, lParam, &result)) return FALSE;
+  if (dialog->DispatchToHandler(message, wParam, lParam, &result) == kMessageNotHandled) return FALSE;
   if (ReturnsValueDirectly(message)) return static_cast<INT_PTR>(result);
   SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
   return TRUE;

@@ -38,10 +38,6 @@ class CDialog : public CWnd {
   BOOL SetDlgItemText(int controlId, const char* text) {
     return ::SetDlgItemTextA(m_hWnd, controlId, text);
   }
-  // The default processing of a message a handler has seen.
-  LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(m_hWnd, message, wParam, lParam);
-  }
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
