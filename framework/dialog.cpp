@@ -31,25 +31,18 @@ INT_PTR CDialog::DoModal() {
                          ParentHandle(m_pParentWnd), &DialogProc, reinterpret_cast<LPARAM>(this));
 }
 
-int CDialog::CreateModeless(HWND parent) {
-  RegisterControlClasses();
-  return CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_templateId), parent,
-                            &DialogProc, reinterpret_cast<LPARAM>(this)) != nullptr;
-}
-
 BOOL CDialog::OnInitDialog() {
   UpdateData();
   return TRUE;
 }
 
-BOOL CDialog::UpdateData() {
+void CDialog::UpdateData() {
   CDataExchange exchange(this);
   DoDataExchange(&exchange);
-  return TRUE;
 }
 
 void CDialog::OnOK() {
-  if (!UpdateData()) return;
+  UpdateData();
   EndDialog(IDOK);
 }
 

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "support/drop_files.h"
+#include "support/modeless_dialog.h"
 #include "support/test_files.h"
 #include "ui/lodkin_dlg.h"
 #include "ui/resource.h"
@@ -24,7 +25,7 @@ namespace {
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(1, dialog_.CreateModeless(nullptr));
+    ASSERT_EQ(1, CreateModelessDialog(dialog_, IDD_PACKAGING_DIALOG));
     list_ = GetDlgItem(dialog_.m_hWnd, IDC_FILE_LIST);
   }
   void TearDown() override {
