@@ -334,8 +334,12 @@ TEST_F(WindowTest, ADroppedFolderIsOneRowLikeAFile) {
 TEST_F(WindowTest, FilesDroppedOnTheButtonsAreNotTaken) {
   std::string file = MakeFile("a.txt");
   Drop(GetDlgItem(dialog_.m_hWnd, IDC_PACK), {file});
+  Drop(GetDlgItem(dialog_.m_hWnd, IDC_DELETE), {file});
   Drop(dialog_.m_hWnd, {file});
   EXPECT_TRUE(Rows().empty());
+  // The same drop onto the list is taken: the drops above did reach their windows.
+  Drop({file});
+  EXPECT_EQ(Rows(), std::vector<std::string>{file});
 }
 
 void Select(HWND list, int row) {

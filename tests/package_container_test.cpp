@@ -148,16 +148,25 @@ TEST_F(PackageContainer, ShortFilesAndPlainProgramsAreNotPackages) {
   EXPECT_EQ(reader.moduleImageLength(), 0u);
 }
 
+// The magic is looked for only where a trailer can start, 20 to 147 bytes before the end:
+// the same bytes anywhere before that, as inside a member, are never taken for one. The
+// look-alike trailer counts no entries, so that where it is found, the file reads as an
+// empty package.
 TEST_F(PackageContainer, MagicInsideAMemberIsNeverTakenForTheTrailer) {
-  std::vector<char> payload = Bytes(std::string("BRAMTOLEPACKFILE") + std::string(4, '\x01'));
-  payload.resize(500, 'x');
-  WriteFileBytes(packagePath_, [&] {
+  struct Case {
+    size_t magicFromEnd;
+    int found;
+  } const cases[] = {{147, 1}, {148, 0}, {149, 0}, {500, 0}};
+  for (const Case& c : cases) {
     std::vector<char> file = module_;
-    file.insert(file.end(), payload.begin(), payload.end());
-    return file;
-  }());
-  PackageReader reader;
-  EXPECT_EQ(OpenPackage(&reader), 0);
+    const std::vector<char> lookAlike = Bytes(std::string("BRAMTOLEPACKFILE") + std::string(4, '\0'));
+    file.insert(file.end(), lookAlike.begin(), lookAlike.end());
+    file.resize(file.size() + c.magicFromEnd - lookAlike.size(), 'x');
+    WriteFileBytes(packagePath_, file);
+    PackageReader reader;
+    EXPECT_EQ(OpenPackage(&reader), c.found) << c.magicFromEnd << " bytes before the end";
+    if (c.found) EXPECT_EQ(reader.trailer().slack, c.magicFromEnd - 20);
+  }
 }
 
 TEST_F(PackageContainer, PackageWhoseImageIsAPackageIsReadThroughItsOuterTrailer) {
