@@ -7,6 +7,7 @@
 #include "core/block_copy.h"
 #include "core/package_reader.h"
 #include "core/package_writer.h"
+#include "support/byte_poke.h"
 #include "support/test_files.h"
 #include "support/test_package.h"
 
@@ -199,7 +200,6 @@ class MalformedDirectory : public PackageContainer {
     PackageReader reader;
     return OpenPackage(&reader) == 1;
   }
-  void SetU32(std::vector<char>& bytes, size_t at, uint32_t value) { memcpy(&bytes[at], &value, 4); }
   void SetName(std::vector<char>& bytes, size_t entry, const std::string& name) {
     memset(&bytes[directory_ + entry * 268], 0, 260);
     memcpy(&bytes[directory_ + entry * 268], name.data(), name.size());
@@ -212,11 +212,11 @@ class MalformedDirectory : public PackageContainer {
 TEST_F(MalformedDirectory, IsRefusedWhole) {
   ASSERT_TRUE(ReadsWith([](std::vector<char>&) {}));
   const size_t countAt = package_.size() - 4;
-  EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { SetU32(b, countAt, 0xFFFFFFFF); })) << "negative";
-  EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { SetU32(b, countAt, 0x80000000); })) << "INT_MIN";
-  EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { SetU32(b, countAt, 1000000); })) << "too many";
+  EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { PutU32(b, countAt, 0xFFFFFFFF); })) << "negative";
+  EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { PutU32(b, countAt, 0x80000000); })) << "INT_MIN";
+  EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { PutU32(b, countAt, 1000000); })) << "too many";
   // 268 x N wraps in 32 bits but not in 64.
-  EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { SetU32(b, countAt, 0x7FFFFFFF); })) << "wraps";
+  EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { PutU32(b, countAt, 0x7FFFFFFF); })) << "wraps";
   EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { memset(&b[directory_], 'n', 260); })) << "unterminated";
   for (const char* name : {"", ".", "..", "a\\\\b", "\\x", "a\\..\\..\\evil.exe", "..\\evil.exe", "c:evil", "a/b",
                            "C:\\x"}) {
@@ -225,10 +225,10 @@ TEST_F(MalformedDirectory, IsRefusedWhole) {
   EXPECT_TRUE(ReadsWith([&](std::vector<char>& b) { SetName(b, 1, "...txt"); })) << "dots inside a name";
   EXPECT_TRUE(ReadsWith([&](std::vector<char>& b) { SetName(b, 1, "a\\b"); })) << "a path inside the folder";
   const size_t size1 = directory_ + 268 + 264, offset1 = directory_ + 268 + 260;
-  EXPECT_TRUE(ReadsWith([&](std::vector<char>& b) { SetU32(b, size1, 2 + 268 * 0); })) << "exact end";
-  EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { SetU32(b, size1, 3); })) << "reaches the directory";
-  EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { SetU32(b, size1, 0xFFFFFFFF); })) << "huge size";
-  EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { SetU32(b, offset1, 0xFFFFFFFF); })) << "huge offset";
+  EXPECT_TRUE(ReadsWith([&](std::vector<char>& b) { PutU32(b, size1, 2 + 268 * 0); })) << "exact end";
+  EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { PutU32(b, size1, 3); })) << "reaches the directory";
+  EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { PutU32(b, size1, 0xFFFFFFFF); })) << "huge size";
+  EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { PutU32(b, offset1, 0xFFFFFFFF); })) << "huge offset";
 }
 
 TEST(CopyBytes, StopsAtTheLimitOrWhenTheSourceEnds) {

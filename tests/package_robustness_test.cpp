@@ -10,6 +10,7 @@
 
 #include "core/member_name.h"
 #include "core/package_reader.h"
+#include "support/byte_poke.h"
 #include "support/package_layout.h"
 #include "support/test_files.h"
 #include "support/test_package.h"
@@ -57,10 +58,6 @@ class Damaged : public ::testing::Test {
       ASSERT_EQ(ExtractMemberTo(reader, i, out), 1) << damage.what;
       ASSERT_EQ(ReadFileBytes(out).size(), entry.size) << damage.what;
     }
-  }
-
-  static void PutU32(std::vector<char>& bytes, size_t at, uint32_t value) {
-    if (at + 4 <= bytes.size()) memcpy(&bytes[at], &value, 4);
   }
 
   TempFolder folder_;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/recorded_report.h"
 #include "support/file_bytes.h"
 #include "support/test_files.h"
 #include "support/test_pack_list.h"
@@ -16,15 +17,6 @@
 #include "win32/module_path.h"
 
 namespace {
-
-struct RecordedReport : PackReport {
-  void SetStatusText(const char* text) override { status = text; }
-  void ShowMessage(const char* text, const char* caption) override {
-    boxes.push_back(std::string(caption) + ": " + text);
-  }
-  std::string status;
-  std::vector<std::string> boxes;
-};
 
 TEST(WindowModulePath, APathThatDoesNotFitEndsInTheModuleBoxAndWritesNothing) {
   char own[MAX_PATH] = {};
@@ -37,9 +29,9 @@ TEST(WindowModulePath, APathThatDoesNotFitEndsInTheModuleBoxAndWritesNothing) {
     std::vector<std::string> filesAfter;
   };
   const Case cases[] = {
-      {length - 4, "Error: can not open module file", "error: can not open module file ", {"data.txt", "setup.exe"}},
-      {length, "Error: can not open module file", "error: can not open module file ", {"data.txt", "setup.exe"}},
-      {length + 1, "Packaging is completed", "success: packaging is completed ", {}},
+      {length - 4, "Error: can not open module file", "error:can not open module file ", {"data.txt", "setup.exe"}},
+      {length, "Error: can not open module file", "error:can not open module file ", {"data.txt", "setup.exe"}},
+      {length + 1, "Packaging is completed", "success:packaging is completed ", {}},
   };
   for (const Case& c : cases) {
     TempFolder files;
@@ -50,7 +42,8 @@ TEST(WindowModulePath, APathThatDoesNotFitEndsInTheModuleBoxAndWritesNothing) {
     GetModulePath(modulePath, c.capacity);
     RunPackCommand(TestList({files.Join("setup.exe"), files.Join("data.txt")}), report, modulePath);
     EXPECT_EQ(report.status, c.status) << c.capacity;
-    EXPECT_EQ(report.boxes, std::vector<std::string>{c.box}) << c.capacity;
+    EXPECT_EQ(report.events, (std::vector<std::string>{std::string("status:") + c.status, std::string("box:") + c.box}))
+        << c.capacity;
     std::vector<std::string> expected = c.filesAfter;
     if (expected.empty()) {
       const std::string folderName = files.path().substr(files.path().rfind('\\') + 1);
