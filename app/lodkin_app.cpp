@@ -4,9 +4,6 @@
 #include "app/startup_dispatch.h"
 #include "ui/lodkin_dlg.h"
 
-BEGIN_MESSAGE_MAP(CLodkinApp, CWinApp)
-END_MESSAGE_MAP()
-
 static void ShowPackagingWindow() {
   CLodkinDlg dialog(nullptr);
   dialog.DoModal();

@@ -9,6 +9,4 @@ class CLodkinApp : public CWinApp {
   CLodkinApp() {}
   ~CLodkinApp() override {}
   BOOL InitInstance() override;
-
-  DECLARE_MESSAGE_MAP()
 };

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/support/drop_files.h"
+#include "tests/support/modeless_dialog.h"
 #include "ui/lodkin_dlg.h"
 #include "ui/resource.h"
 
@@ -55,7 +56,7 @@ int main(int argc, char** argv) {
   }
 
   CLodkinDlg dialog;
-  if (!dialog.CreateModeless(nullptr)) return 1;
+  if (!CreateModelessDialog(dialog, IDD_PACKAGING_DIALOG)) return 1;
   HWND list = GetDlgItem(dialog.m_hWnd, IDC_FILE_LIST);
   MSG message;
   while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);

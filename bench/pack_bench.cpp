@@ -7,19 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/recorded_report.h"
 #include "tests/support/test_pack_list.h"
 #include "ui/pack_command.h"
-
-namespace {
-
-class PrintedReport : public PackReport {
- public:
-  void SetStatusText(const char* text) override { status = text; }
-  void ShowMessage(const char* text, const char* caption) override {}
-  std::string status;
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) {
@@ -27,7 +17,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const TestList list(ReadListFile(argv[1]));
-  PrintedReport report;
+  RecordedReport report;
   LARGE_INTEGER frequency, start, end;
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&start);

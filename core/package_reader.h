@@ -80,8 +80,6 @@ class PackageReader {
   // The directory index of the member's group entry, or -1 for a stored member.
   int groupEntry(int index) const { return slots_[index].group; }
   const PackageTrailerInfo& trailer() const { return trailer_; }
-  // Position of the first directory byte (logical end - 20 - slack - 268 x count).
-  uint64_t directoryStart() const { return directoryStart_; }
   // Length of the module image: the offset of member 0, or with no members everything
   // before the directory.
   uint64_t moduleImageLength() const;

@@ -28,7 +28,7 @@ LRESULT CALLBACK CListCtrl::SubclassProc(HWND window, UINT message, WPARAM wPara
                                          LPARAM lParam) {
   CListCtrl* control = static_cast<CListCtrl*>(GetPropA(window, kObjectProperty));
   LRESULT result = 0;
-  if (control->DispatchToHandler(message, wParam, lParam, &result)) return result;
+  if (control->DispatchToHandler(message, wParam, lParam, &result) == kMessageHandled) return result;
   return control->DefaultProc(message, wParam, lParam);
 }
 

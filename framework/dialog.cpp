@@ -31,25 +31,18 @@ INT_PTR CDialog::DoModal() {
                          ParentHandle(m_pParentWnd), &DialogProc, reinterpret_cast<LPARAM>(this));
 }
 
-int CDialog::CreateModeless(HWND parent) {
-  RegisterControlClasses();
-  return CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_templateId), parent,
-                            &DialogProc, reinterpret_cast<LPARAM>(this)) != nullptr;
-}
-
 BOOL CDialog::OnInitDialog() {
   UpdateData();
   return TRUE;
 }
 
-BOOL CDialog::UpdateData() {
+void CDialog::UpdateData() {
   CDataExchange exchange(this);
   DoDataExchange(&exchange);
-  return TRUE;
 }
 
 void CDialog::OnOK() {
-  if (!UpdateData()) return;
+  UpdateData();
   EndDialog(IDOK);
 }
 
@@ -76,8 +69,10 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
   // Messages before WM_INITDIALOG (font, sizes, creation) belong to no object yet.
   CDialog* dialog = reinterpret_cast<CDialog*>(GetWindowLongPtrA(window, DWLP_USER));
   if (dialog == nullptr) return FALSE;
+  // FALSE hands a message back to the dialog manager, which does the default processing
+  // itself: a dialog procedure never calls DefWindowProc.
   LRESULT result = 0;
-  if (!dialog->DispatchToHandler(message, wParam, lParam, &result)) return FALSE;
+  if (dialog->DispatchToHandler(message, wParam, lParam, &result) == kMessageNotHandled) return FALSE;
   if (ReturnsValueDirectly(message)) return static_cast<INT_PTR>(result);
   SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
   return TRUE;

@@ -23,8 +23,9 @@ class CDialog : public CWnd {
 
   // Runs the dialog in its own modal loop; returns what EndDialog was given.
   virtual INT_PTR DoModal();
-  // Creates the dialog without a modal loop (the caller's loop drives it); 1 when done.
-  int CreateModeless(HWND parent);
+  // The procedure of every dialog of this class and its descendants: the WM_INITDIALOG
+  // parameter is the object.
+  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
   virtual BOOL OnInitDialog();
   virtual void DoDataExchange(CDataExchange* exchange) {}
@@ -33,18 +34,14 @@ class CDialog : public CWnd {
   // Escape and the close command (IDCANCEL): end the dialog with IDCANCEL.
   virtual void OnCancel();
 
-  BOOL UpdateData();
+  // Attaches the controls again; nothing is exchanged, so nothing can fail.
+  void UpdateData();
   void EndDialog(int result);
   BOOL SetDlgItemText(int controlId, const char* text) {
     return ::SetDlgItemTextA(m_hWnd, controlId, text);
   }
-  // The default processing of a message a handler has seen.
-  LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(m_hWnd, message, wParam, lParam);
-  }
 
  private:
-  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   UINT m_templateId;
   CWnd* m_pParentWnd;
 

@@ -49,9 +49,16 @@ void CallMessageHandler(CCmdTarget* target, const MessageMapEntry& entry, WPARAM
   }
 }
 
-BOOL CCmdTarget::DispatchToHandler(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+MessageOutcome CCmdTarget::DispatchToHandler(UINT message, WPARAM wParam, LPARAM lParam,
+                                             LRESULT* result) {
   const MessageMapEntry* entry = FindMessageEntry(GetMessageMap(), message, wParam);
-  if (entry == nullptr) return FALSE;
+  if (entry == nullptr) return kMessageNotHandled;
+  // A handler may dispatch other messages to this object (a modal box pumps them), so the
+  // flag of the outer message is kept aside while this one runs.
+  const BOOL outerHandled = m_msgHandled;
+  m_msgHandled = TRUE;
   CallMessageHandler(this, *entry, wParam, lParam, result);
-  return TRUE;
+  const BOOL handled = m_msgHandled;
+  m_msgHandled = outerHandled;
+  return handled ? kMessageHandled : kMessageNotHandled;
 }

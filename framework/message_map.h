@@ -1,10 +1,15 @@
 // Message tables: each class declares one static table that maps window messages and
 // (notification, control id) pairs to its handler methods and names its base class's
-// table, which is searched next. Anything no table claims gets default processing.
+// table, which is searched next. A message that no table claims, or whose handler calls
+// SetMsgHandled(FALSE), is not handled: the window's procedure then leaves it to the
+// system's default processing (for a dialog, the dialog manager's).
 #pragma once
 #include <windows.h>
 
 class CCmdTarget;
+
+// What dispatching a message through a table chain comes to.
+enum MessageOutcome { kMessageNotHandled = 0, kMessageHandled = 1 };
 
 // How a handler is called; the dispatcher unpacks WPARAM/LPARAM accordingly.
 enum HandlerSignature {
@@ -86,10 +91,19 @@ void CallMessageHandler(CCmdTarget* target, const MessageMapEntry& entry, WPARAM
 class CCmdTarget {
  public:
   typedef CCmdTarget ThisClass;
+  CCmdTarget() : m_msgHandled(TRUE) {}
   virtual ~CCmdTarget() {}
   virtual const MessageMap* GetMessageMap() const { return &messageMap_; }
   static const MessageMap messageMap_;
 
-  // Routes a message through the table chain; returns FALSE when no table claims it.
-  BOOL DispatchToHandler(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
+  // Routes a message through the table chain. Not handled when no table claims it, or
+  // when its handler asked for the default processing after all.
+  MessageOutcome DispatchToHandler(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
+
+  // Called by a handler that wants the system's default processing of its message: it
+  // runs after the handler has returned.
+  void SetMsgHandled(BOOL handled) { m_msgHandled = handled; }
+
+ private:
+  BOOL m_msgHandled;  // of the message being dispatched; saved around nested dispatches
 };

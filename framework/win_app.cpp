@@ -8,9 +8,6 @@ CWinApp::~CWinApp() {
   if (g_application == this) g_application = nullptr;
 }
 
-BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
-END_MESSAGE_MAP()
-
 CWinApp* AfxGetApp() { return g_application; }
 
 int AfxWinMain(HINSTANCE /*instance*/, LPSTR commandLine) {

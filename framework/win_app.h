@@ -21,7 +21,6 @@ class CWinApp : public CCmdTarget {
   LPSTR m_lpCmdLine;  // the command line after the program's own name
   DWORD m_nExitCode;  // what ExitInstance hands to the process end
 
-  DECLARE_MESSAGE_MAP()
 };
 
 CWinApp* AfxGetApp();

@@ -9,7 +9,6 @@ class CWnd : public CCmdTarget {
   typedef CWnd ThisClass;
   CWnd() : m_hWnd(nullptr) {}
   ~CWnd() override {}
-  HWND GetSafeHwnd() const { return m_hWnd; }
 
   // Binds the object to an existing window. Controls whose own table must see their
   // messages replace this and subclass the window.

@@ -18,7 +18,6 @@
 namespace {
 
 const char kBareProgramName[] = "Lodkin.exe";
-const char kLookupAccountSidFailed[] = "LookupAccountSid() failed. Error %d\n";
 const DWORD kMemberAccess = GENERIC_READ | GENERIC_EXECUTE;
 const int kFolderRetries = 99;
 
@@ -101,10 +100,10 @@ class ExtractionOutput {
   // Each member written whole, in the folders its name gives, and each file opened to
   // the Users group.
   int WriteMembers(PackageReader& reader, const CopyBuffer& buffer) {
-    // The group's name as this system spells it: a localized system has no "Users".
+    // The group's name as this system spells it: a localized system has no "Users". A
+    // system that cannot name it leaves the files with the access their folder gives.
     char usersGroup[512];
     const int haveUsersGroup = LookupBuiltinGroupName(kBuiltinUsersRid, usersGroup, sizeof(usersGroup));
-    if (!haveUsersGroup && reader.count() > 0) printf(kLookupAccountSidFailed, (int)GetLastError());
     MemberFolders folders;
     const size_t rootLength = strlen(memberFolder_);
     for (int i = 0; i < reader.count(); ++i) {

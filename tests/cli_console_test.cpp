@@ -6,19 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "support/recorded_report.h"
 #include "support/test_files.h"
 #include "support/test_pack_list.h"
 #include "support/test_process.h"
 #include "ui/pack_command.h"
 
 namespace {
-
-class SilentReport : public PackReport {
- public:
-  void SetStatusText(const char* text) override { status = text; }
-  void ShowMessage(const char*, const char*) override {}
-  std::string status;
-};
 
 std::string CliPath() { return BuildBinFolder() + "\\lodkin-cli.exe"; }
 
@@ -44,7 +38,7 @@ class ConsoleTool : public ::testing::Test {
 
   // The window's writer, with the Lodkin.exe beside the tool as the program file.
   std::vector<char> PackedByWindow() {
-    SilentReport report;
+    RecordedReport report;
     RunPackCommand(TestList({setup_, folder_.Join("data\\a.bin"), folder_.Join("data\\empty.txt")}), report,
                    LodkinExePath().c_str());
     EXPECT_EQ(report.status, "Packaging is completed");

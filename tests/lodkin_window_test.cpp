@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "support/drop_files.h"
+#include "support/modeless_dialog.h"
 #include "support/test_files.h"
 #include "ui/lodkin_dlg.h"
 #include "ui/resource.h"
@@ -24,7 +25,7 @@ namespace {
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(1, dialog_.CreateModeless(nullptr));
+    ASSERT_EQ(1, CreateModelessDialog(dialog_, IDD_PACKAGING_DIALOG));
     list_ = GetDlgItem(dialog_.m_hWnd, IDC_FILE_LIST);
   }
   void TearDown() override {
@@ -137,6 +138,94 @@ TEST_F(WindowTest, OnlyTheCloseCommandClosesTheWindow) {
   EXPECT_FALSE(IsWindowVisible(dialog_.m_hWnd));
 }
 
+// The window's own table, driven with made-up messages and no window behind it: what it
+// claims reaches its handler; what it leaves, and what a handler hands back, is not
+// handled, so that the dialog manager does the default processing.
+TEST(WindowMessageTable, MadeUpMessagesReachTheirHandlersOrAreLeftToTheDialogManager) {
+  CLodkinDlg dialog;
+  MINMAXINFO limits = {};
+  limits.ptMinTrackSize.x = 77;
+  struct Case {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    MessageOutcome outcome;
+    const char* what;
+  };
+  const Case cases[] = {
+      {WM_SYSCOMMAND, SC_MOVE, 0, kMessageNotHandled, "move: the dialog manager's"},
+      {WM_SYSCOMMAND, SC_MINIMIZE, 0, kMessageNotHandled, "minimise: the dialog manager's"},
+      {WM_PAINT, 0, 0, kMessageNotHandled, "painting a window that is not minimised"},
+      {WM_QUERYDRAGICON, 0, 0, kMessageHandled, "the icon while dragged"},
+      {WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits), kMessageHandled,
+       "size limits before the list exists: left as they are, no default processing"},
+      {WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0, kMessageHandled, "Enter does nothing"},
+      {WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0, kMessageHandled, "Escape does nothing"},
+      {WM_COMMAND, MAKEWPARAM(IDC_DELETE, BN_CLICKED), 0, kMessageHandled, "Delete"},
+      {WM_COMMAND, MAKEWPARAM(IDC_PACK, BN_DOUBLECLICKED), 0, kMessageNotHandled,
+       "another notification of the Pack button"},
+      {WM_COMMAND, MAKEWPARAM(IDC_FILE_LIST, BN_CLICKED), 0, kMessageNotHandled, "a control without a command"},
+      {WM_DROPFILES, 0, 0, kMessageNotHandled, "drops are the list's"},
+      {WM_TIMER, 1, 0, kMessageNotHandled, "no timers"},
+      {WM_NULL, 0, 0, kMessageNotHandled, "the message whose number ends a table"},
+  };
+  for (const Case& c : cases) {
+    LRESULT result = 12345;
+    EXPECT_EQ(c.outcome, dialog.DispatchToHandler(c.message, c.wParam, c.lParam, &result)) << c.what;
+    if (c.message == WM_QUERYDRAGICON) EXPECT_EQ(reinterpret_cast<LRESULT>(dialog.m_hIcon), result);
+  }
+  EXPECT_EQ(77, limits.ptMinTrackSize.x);
+}
+
+// A handler that hands its message back may first dispatch another one to the same object
+// (a modal box pumps messages): each message keeps its own outcome.
+TEST(WindowMessageTable, ANestedMessageKeepsItsOwnOutcome) {
+  class Nesting : public CCmdTarget {
+   public:
+    typedef Nesting ThisClass;
+    void OnPaint() {
+      LRESULT inner = 0;
+      innerOutcome = DispatchToHandler(WM_SYSCOMMAND, SC_MOVE, 0, &inner);
+    }
+    void OnSysCommand(UINT, LPARAM) { SetMsgHandled(FALSE); }
+    const MessageMap* GetMessageMap() const override { return &map_; }
+    MessageOutcome innerOutcome = kMessageHandled;
+
+   private:
+    const MessageMapEntry entries_[3] = {ON_WM_PAINT() ON_WM_SYSCOMMAND() {0, 0, 0, kSigVoid, nullptr}};
+    const MessageMap map_ = {&CCmdTarget::messageMap_, entries_};
+  };
+  Nesting target;
+  LRESULT result = 0;
+  EXPECT_EQ(kMessageHandled, target.DispatchToHandler(WM_PAINT, 0, 0, &result));
+  EXPECT_EQ(kMessageNotHandled, target.innerOutcome);
+  EXPECT_EQ(kMessageNotHandled, target.DispatchToHandler(WM_SYSCOMMAND, SC_SIZE, 0, &result));
+  EXPECT_EQ(kMessageHandled, target.DispatchToHandler(WM_PAINT, 0, 0, &result));
+}
+
+// The dialog procedure of the real window: FALSE for what it leaves to the dialog manager,
+// which then does the default processing (a real minimise and restore still work).
+TEST_F(WindowTest, TheDialogProcedureReturnsFalseForWhatItDoesNotHandle) {
+  HWND window = dialog_.m_hWnd;
+  DLGPROC procedure = reinterpret_cast<DLGPROC>(GetWindowLongPtrA(window, DWLP_DLGPROC));
+  ASSERT_NE(nullptr, procedure);
+  EXPECT_EQ(FALSE, procedure(window, WM_TIMER, 1, 0));
+  EXPECT_EQ(FALSE, procedure(window, WM_SYSCOMMAND, SC_MINIMIZE, 0));
+  EXPECT_FALSE(IsIconic(window)) << "a dialog procedure must not minimise by itself";
+  EXPECT_EQ(FALSE, procedure(window, WM_PAINT, 0, 0));
+  EXPECT_EQ(reinterpret_cast<INT_PTR>(dialog_.m_hIcon), procedure(window, WM_QUERYDRAGICON, 0, 0));
+  SetWindowLongPtrA(window, DWLP_MSGRESULT, 99);
+  EXPECT_EQ(TRUE, procedure(window, WM_COMMAND, IDCANCEL, 0));
+  EXPECT_EQ(0, GetWindowLongPtrA(window, DWLP_MSGRESULT));
+
+  SendMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_TRUE(IsIconic(window));
+  EXPECT_EQ(TRUE, procedure(window, WM_PAINT, 0, 0)) << "the minimised window paints its icon";
+  SendMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+  EXPECT_FALSE(IsIconic(window));
+  EXPECT_TRUE(IsWindowVisible(window));
+}
+
 struct AboutSeen {
   HWND mainWindow;
   bool opened;
@@ -245,8 +334,12 @@ TEST_F(WindowTest, ADroppedFolderIsOneRowLikeAFile) {
 TEST_F(WindowTest, FilesDroppedOnTheButtonsAreNotTaken) {
   std::string file = MakeFile("a.txt");
   Drop(GetDlgItem(dialog_.m_hWnd, IDC_PACK), {file});
+  Drop(GetDlgItem(dialog_.m_hWnd, IDC_DELETE), {file});
   Drop(dialog_.m_hWnd, {file});
   EXPECT_TRUE(Rows().empty());
+  // The same drop onto the list is taken: the drops above did reach their windows.
+  Drop({file});
+  EXPECT_EQ(Rows(), std::vector<std::string>{file});
 }
 
 void Select(HWND list, int row) {

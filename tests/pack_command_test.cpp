@@ -8,6 +8,7 @@
 
 #include "core/package_format.h"
 #include "core/package_reader.h"
+#include "support/recorded_report.h"
 #include "support/test_pack_list.h"
 #include "ui/pack_command.h"
 #include "support/test_files.h"
@@ -16,15 +17,6 @@ namespace {
 
 
 // Everything shown, in order: "status:TEXT" and "box:CAPTION:TEXT".
-class TestReport : public PackReport {
- public:
-  void SetStatusText(const char* text) override { events.push_back(std::string("status:") + text); }
-  void ShowMessage(const char* text, const char* caption) override {
-    events.push_back(std::string("box:") + caption + ":" + text);
-  }
-  std::vector<std::string> events;
-};
-
 std::vector<std::string> Shown(const std::string& status, const std::string& caption,
                                const std::string& box) {
   return {"status:" + status, "box:" + caption + ":" + box};
@@ -55,13 +47,13 @@ class PackCommand : public ::testing::Test {
 
   std::vector<std::string> Pack(const std::vector<std::string>& rows) {
     TestList list(rows);
-    TestReport report;
+    RecordedReport report;
     RunPackCommand(list, report, modulePath_.c_str());
     return report.events;
   }
   std::vector<std::string> PackWith(const std::vector<std::string>& rows, uint64_t maxLength) {
     TestList list(rows);
-    TestReport report;
+    RecordedReport report;
     PackOptions options = DefaultPackOptions();
     options.maxPackageLength = maxLength;
     RunPackCommandWith(list, report, modulePath_.c_str(), options);

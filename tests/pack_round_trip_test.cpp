@@ -7,20 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "support/recorded_report.h"
 #include "support/test_files.h"
 #include "support/test_process.h"
 #include "support/test_pack_list.h"
 #include "ui/pack_command.h"
 
 namespace {
-
-
-class Shown : public PackReport {
- public:
-  void SetStatusText(const char* text) override { status = text; }
-  void ShowMessage(const char* text, const char* caption) override { box = std::string(caption) + ":" + text; }
-  std::string status, box;
-};
 
 TEST(PackRoundTrip, PackedSetupRunsAndExtractsByteForByte) {
   TempFolder folder;
@@ -31,7 +24,7 @@ TEST(PackRoundTrip, PackedSetupRunsAndExtractsByteForByte) {
   const std::string data = folder.Join("data.bin");
   WriteFileBytes(data, PseudoRandomBytes(100000, 9));
 
-  Shown report;
+  RecordedReport report;
   RunPackCommand(TestList({setup, data}), report, LodkinExePath().c_str());
   ASSERT_EQ(report.status, "Packaging is completed");
   EXPECT_EQ(report.box, "success:packaging is completed ");

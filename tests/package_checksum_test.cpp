@@ -9,7 +9,7 @@
 #include "core/checksum_record.h"
 #include "core/member_checksum.h"
 #include "core/package_reader.h"
-#include "support/file_bytes.h"
+#include "support/byte_poke.h"
 #include "support/test_files.h"
 #include "support/test_package.h"
 

@@ -7,6 +7,7 @@
 #include "core/block_copy.h"
 #include "core/package_reader.h"
 #include "core/package_writer.h"
+#include "support/byte_poke.h"
 #include "support/test_files.h"
 #include "support/test_package.h"
 
@@ -148,16 +149,25 @@ TEST_F(PackageContainer, ShortFilesAndPlainProgramsAreNotPackages) {
   EXPECT_EQ(reader.moduleImageLength(), 0u);
 }
 
+// The magic is looked for only where a trailer can start, 20 to 147 bytes before the end:
+// the same bytes anywhere before that, as inside a member, are never taken for one. The
+// look-alike trailer counts no entries, so that where it is found, the file reads as an
+// empty package.
 TEST_F(PackageContainer, MagicInsideAMemberIsNeverTakenForTheTrailer) {
-  std::vector<char> payload = Bytes(std::string("BRAMTOLEPACKFILE") + std::string(4, '\x01'));
-  payload.resize(500, 'x');
-  WriteFileBytes(packagePath_, [&] {
+  struct Case {
+    size_t magicFromEnd;
+    int found;
+  } const cases[] = {{147, 1}, {148, 0}, {149, 0}, {500, 0}};
+  for (const Case& c : cases) {
     std::vector<char> file = module_;
-    file.insert(file.end(), payload.begin(), payload.end());
-    return file;
-  }());
-  PackageReader reader;
-  EXPECT_EQ(OpenPackage(&reader), 0);
+    const std::vector<char> lookAlike = Bytes(std::string("BRAMTOLEPACKFILE") + std::string(4, '\0'));
+    file.insert(file.end(), lookAlike.begin(), lookAlike.end());
+    file.resize(file.size() + c.magicFromEnd - lookAlike.size(), 'x');
+    WriteFileBytes(packagePath_, file);
+    PackageReader reader;
+    EXPECT_EQ(OpenPackage(&reader), c.found) << c.magicFromEnd << " bytes before the end";
+    if (c.found) EXPECT_EQ(reader.trailer().slack, c.magicFromEnd - 20);
+  }
 }
 
 TEST_F(PackageContainer, PackageWhoseImageIsAPackageIsReadThroughItsOuterTrailer) {
@@ -190,7 +200,6 @@ class MalformedDirectory : public PackageContainer {
     PackageReader reader;
     return OpenPackage(&reader) == 1;
   }
-  void SetU32(std::vector<char>& bytes, size_t at, uint32_t value) { memcpy(&bytes[at], &value, 4); }
   void SetName(std::vector<char>& bytes, size_t entry, const std::string& name) {
     memset(&bytes[directory_ + entry * 268], 0, 260);
     memcpy(&bytes[directory_ + entry * 268], name.data(), name.size());
@@ -203,11 +212,11 @@ class MalformedDirectory : public PackageContainer {
 TEST_F(MalformedDirectory, IsRefusedWhole) {
   ASSERT_TRUE(ReadsWith([](std::vector<char>&) {}));
   const size_t countAt = package_.size() - 4;
-  EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { SetU32(b, countAt, 0xFFFFFFFF); })) << "negative";
-  EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { SetU32(b, countAt, 0x80000000); })) << "INT_MIN";
-  EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { SetU32(b, countAt, 1000000); })) << "too many";
+  EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { PutU32(b, countAt, 0xFFFFFFFF); })) << "negative";
+  EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { PutU32(b, countAt, 0x80000000); })) << "INT_MIN";
+  EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { PutU32(b, countAt, 1000000); })) << "too many";
   // 268 x N wraps in 32 bits but not in 64.
-  EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { SetU32(b, countAt, 0x7FFFFFFF); })) << "wraps";
+  EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { PutU32(b, countAt, 0x7FFFFFFF); })) << "wraps";
   EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { memset(&b[directory_], 'n', 260); })) << "unterminated";
   for (const char* name : {"", ".", "..", "a\\\\b", "\\x", "a\\..\\..\\evil.exe", "..\\evil.exe", "c:evil", "a/b",
                            "C:\\x"}) {
@@ -216,10 +225,10 @@ TEST_F(MalformedDirectory, IsRefusedWhole) {
   EXPECT_TRUE(ReadsWith([&](std::vector<char>& b) { SetName(b, 1, "...txt"); })) << "dots inside a name";
   EXPECT_TRUE(ReadsWith([&](std::vector<char>& b) { SetName(b, 1, "a\\b"); })) << "a path inside the folder";
   const size_t size1 = directory_ + 268 + 264, offset1 = directory_ + 268 + 260;
-  EXPECT_TRUE(ReadsWith([&](std::vector<char>& b) { SetU32(b, size1, 2 + 268 * 0); })) << "exact end";
-  EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { SetU32(b, size1, 3); })) << "reaches the directory";
-  EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { SetU32(b, size1, 0xFFFFFFFF); })) << "huge size";
-  EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { SetU32(b, offset1, 0xFFFFFFFF); })) << "huge offset";
+  EXPECT_TRUE(ReadsWith([&](std::vector<char>& b) { PutU32(b, size1, 2 + 268 * 0); })) << "exact end";
+  EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { PutU32(b, size1, 3); })) << "reaches the directory";
+  EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { PutU32(b, size1, 0xFFFFFFFF); })) << "huge size";
+  EXPECT_FALSE(ReadsWith([&](std::vector<char>& b) { PutU32(b, offset1, 0xFFFFFFFF); })) << "huge offset";
 }
 
 TEST(CopyBytes, StopsAtTheLimitOrWhenTheSourceEnds) {

@@ -10,6 +10,8 @@
 
 #include "core/member_name.h"
 #include "core/package_reader.h"
+#include "support/byte_poke.h"
+#include "support/package_layout.h"
 #include "support/test_files.h"
 #include "support/test_package.h"
 #include "support/test_process.h"
@@ -46,20 +48,16 @@ class Damaged : public ::testing::Test {
     }
     ++accepted_;
     const uint64_t length = damage.bytes.size();
-    ASSERT_LE(reader.directoryStart() + 268ull * reader.count() + 20, length) << damage.what;
-    ASSERT_LE(reader.moduleImageLength(), reader.directoryStart()) << damage.what;
+    ASSERT_LE(DirectoryStartOf(reader) + 268ull * reader.count() + 20, length) << damage.what;
+    ASSERT_LE(reader.moduleImageLength(), DirectoryStartOf(reader)) << damage.what;
     for (int i = 0; i < reader.count(); ++i) {
       const PackageDirEntry& entry = reader.entry(i);
       ASSERT_EQ(IsSafeMemberName(entry.name), 1) << damage.what;
-      ASSERT_LE(static_cast<uint64_t>(entry.offset) + entry.size, reader.directoryStart()) << damage.what;
+      ASSERT_LE(static_cast<uint64_t>(entry.offset) + entry.size, DirectoryStartOf(reader)) << damage.what;
       const std::string out = folder_.Join("member.out");
       ASSERT_EQ(ExtractMemberTo(reader, i, out), 1) << damage.what;
       ASSERT_EQ(ReadFileBytes(out).size(), entry.size) << damage.what;
     }
-  }
-
-  static void PutU32(std::vector<char>& bytes, size_t at, uint32_t value) {
-    if (at + 4 <= bytes.size()) memcpy(&bytes[at], &value, 4);
   }
 
   TempFolder folder_;

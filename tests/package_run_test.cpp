@@ -27,8 +27,6 @@ std::set<std::string> PendingDeletes() {
   return std::set<std::string>(list.begin(), list.end());
 }
 
-std::vector<Record> ReadRecords(const std::string& path) { return ReadStandInRecords(path); }
-
 class ScopedUninstallKey {
  public:
   explicit ScopedUninstallKey(const std::string& path) : path_(path) {
@@ -50,30 +48,17 @@ class ScopedUninstallKey {
 const char kSecondProductKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{7D3A51C2-9E04-4B6F-8C21-5F0E93A7B468}";
 
+// The run's scene (packages folder, stand-in records, work directories removed after)
+// is the shared one; the names below keep the tests' own words for it.
 class PackageRunTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    recordPath_ = folder_.Join("record.txt");
-    SetEnvironmentVariableA("LODKIN_STAND_IN_RECORD", recordPath_.c_str());
-    tempBefore_ = WorkDirectoriesIn(WineTempFolder());
-  }
-  void TearDown() override {
-    for (const std::string& directory : NewTempWorkDirectories()) RemoveTree(directory);
-    SetEnvironmentVariableA("LODKIN_STAND_IN_RECORD", nullptr);
-  }
-  std::set<std::string> NewTempWorkDirectories() const {
-    std::set<std::string> added;
-    for (const std::string& directory : WorkDirectoriesIn(WineTempFolder())) {
-      if (!tempBefore_.count(directory)) added.insert(directory);
-    }
-    return added;
-  }
+  std::set<std::string> NewTempWorkDirectories() const { return scene_.NewTempWorkDirectories(); }
   std::string MakePackage(const std::string& path, const std::vector<TestMember>& members) {
     TempFolder scratch;
     WriteTestPackage(path, LodkinExePath(), members, scratch.path());
     return path;
   }
-  std::vector<Record> Records() const { return ReadRecords(recordPath_); }
+  std::vector<Record> Records() const { return scene_.Records(); }
 
   static void ExpectScheduledForDeletion(const std::string& workDirectory,
                                          const std::vector<std::string>& names) {
@@ -84,9 +69,8 @@ class PackageRunTest : public ::testing::Test {
     EXPECT_TRUE(pending.count(Lower(workDirectory))) << workDirectory;
   }
 
-  TempFolder folder_;
-  std::string recordPath_;
-  std::set<std::string> tempBefore_;
+  RunScene scene_;
+  const TempFolder& folder_ = scene_.folder();
 };
 
 TEST_F(PackageRunTest, ExtractsIntoTempStartsSetupExeAndPublishesThePackagePath) {

@@ -239,9 +239,9 @@ TEST(ApplicationObject, MessageTableClaimsNoMessage) {
   CLodkinApp app;
   EXPECT_EQ(FindMessageEntry(app.GetMessageMap(), WM_COMMAND, MAKEWPARAM(57670, 0)), nullptr);
   LRESULT result = 1;
-  EXPECT_FALSE(app.DispatchToHandler(WM_COMMAND, MAKEWPARAM(57670, 0), 0, &result));
-  EXPECT_FALSE(app.DispatchToHandler(WM_COMMAND, MAKEWPARAM(57671, 0), 0, &result));
-  EXPECT_FALSE(app.DispatchToHandler(WM_SIZE, 0, 0, &result));
+  EXPECT_EQ(kMessageNotHandled, app.DispatchToHandler(WM_COMMAND, MAKEWPARAM(57670, 0), 0, &result));
+  EXPECT_EQ(kMessageNotHandled, app.DispatchToHandler(WM_COMMAND, MAKEWPARAM(57671, 0), 0, &result));
+  EXPECT_EQ(kMessageNotHandled, app.DispatchToHandler(WM_SIZE, 0, 0, &result));
   EXPECT_EQ(AfxGetApp(), &app);
 }
 

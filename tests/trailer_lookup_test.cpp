@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/package_reader.h"
-#include "support/file_bytes.h"
+#include "support/byte_poke.h"
 #include "support/test_files.h"
 #include "support/test_package.h"
 
@@ -53,12 +53,6 @@ Lookup ReferenceLookup(const std::string& path) {
   return result;
 }
 
-uint32_t GetU32(const std::vector<char>& bytes, size_t at) {
-  uint32_t value;
-  memcpy(&value, &bytes[at], 4);
-  return value;
-}
-void PutU32(std::vector<char>& bytes, size_t at, uint32_t value) { memcpy(&bytes[at], &value, 4); }
 
 class Random {
  public:

@@ -74,13 +74,13 @@ void CLodkinDlg::OnSysCommand(UINT nID, LPARAM lParam) {
     // The base dialog's OK handling: OnOK here does nothing, so that Enter cannot close.
     CDialog::OnOK();
   } else {
-    Default(WM_SYSCOMMAND, nID, lParam);
+    SetMsgHandled(FALSE);  // move, size, minimise and the rest: the dialog manager's
   }
 }
 
 void CLodkinDlg::OnPaint() {
   if (!IsIconic(m_hWnd)) {
-    Default(WM_PAINT, 0, 0);
+    SetMsgHandled(FALSE);  // the dialog manager paints the restored window
     return;
   }
   PAINTSTRUCT paint;
@@ -107,8 +107,8 @@ void CLodkinDlg::OnSize(UINT nType, int cx, int cy) {
   if (IsWindow(m_deleteButton.m_hWnd)) MoveWindow(m_deleteButton.m_hWnd, cx - 140, cy - 30, 120, 25, TRUE);
   if (IsWindow(m_packButton.m_hWnd)) MoveWindow(m_packButton.m_hWnd, cx - 270, cy - 30, 120, 25, TRUE);
   if (IsWindow(m_statusText.m_hWnd)) MoveWindow(m_statusText.m_hWnd, 10, cy - 24, cx - 300, 25, TRUE);
-  Default(WM_SIZE, nType, MAKELPARAM(cx, cy));
   InvalidateRect(m_hWnd, nullptr, TRUE);
+  SetMsgHandled(FALSE);  // and the dialog manager's own processing of the new size
 }
 
 void CLodkinDlg::OnGetMinMaxInfo(MINMAXINFO* info) {

@@ -20,9 +20,9 @@ void RunPackCommand(const PackFileList& list, PackReport& report, const char* mo
   RunPackCommandWith(list, report, modulePath, options);
 }
 
-void RunPackCommandOfThisProgram(const PackFileList& list, PackReport& report, unsigned pathCapacity) {
+void RunPackCommandOfThisProgram(const PackFileList& list, PackReport& report) {
   char modulePath[260];
-  GetModulePath(modulePath, pathCapacity < sizeof(modulePath) ? pathCapacity : sizeof(modulePath));
+  GetModulePath(modulePath, sizeof(modulePath));
   RunPackCommand(list, report, modulePath);
 }
 

@@ -19,8 +19,8 @@ void RunPackCommand(const PackFileList& list, PackReport& report, const char* mo
 void RunPackCommandWith(const PackFileList& list, PackReport& report, const char* modulePath,
                         const PackOptions& options);
 
-// The window's command: the module is the running program's own file, its path read
-// into `pathCapacity` bytes (at most 260). A path that does not fit is never cut (a cut
-// path could name another program): the command then ends in the box that the module
-// cannot be opened, and nothing is written.
-void RunPackCommandOfThisProgram(const PackFileList& list, PackReport& report, unsigned pathCapacity = 260);
+// The window's command: the module is the running program's own file. A path that does
+// not fit its 260 bytes is never cut (a cut path could name another program): the module
+// path is then empty, the command ends in the box that the module cannot be opened, and
+// nothing is written.
+void RunPackCommandOfThisProgram(const PackFileList& list, PackReport& report);

@@ -1,7 +1,6 @@
 #include "support/file_bytes.h"
 
 #include <stdio.h>
-#include <string.h>
 
 #include <stdexcept>
 
@@ -25,22 +24,4 @@ std::vector<char> ReadFileBytes(const std::string& path) {
   while ((got = fread(block, 1, sizeof(block), file)) > 0) bytes.insert(bytes.end(), block, block + got);
   fclose(file);
   return bytes;
-}
-
-PeFields PeFieldsOf(const std::vector<char>& image) {
-  auto u32 = [&](size_t at) {
-    if (at + 4 > image.size()) throw std::runtime_error("not a program image");
-    uint32_t value;
-    memcpy(&value, &image[at], 4);
-    return value;
-  };
-  PeFields fields;
-  fields.optional = u32(0x3C) + 24;
-  const bool plus = (u32(fields.optional) & 0xFFFF) == 0x20B;
-  const size_t directories = fields.optional + (plus ? 112 : 96);
-  fields.checksum = fields.optional + 64;
-  fields.directory4 = directories + 4 * 8;
-  fields.rvaCount = directories - 4;
-  fields.headersSize = u32(fields.optional + 60);
-  return fields;
 }

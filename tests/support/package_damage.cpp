@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "support/byte_poke.h"
+
 namespace {
 
 uint32_t NextNoise(uint32_t& state) {
@@ -9,10 +11,6 @@ uint32_t NextNoise(uint32_t& state) {
   state ^= state >> 17;
   state ^= state << 5;
   return state;
-}
-
-void PutU32(std::vector<char>& bytes, size_t at, uint32_t value) {
-  if (at + 4 <= bytes.size()) memcpy(&bytes[at], &value, 4);
 }
 
 }  // namespace

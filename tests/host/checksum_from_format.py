@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
-"""The checksums of the README's Integrity section, written from that text alone, against
+"""The checksums described in docs/format.md, written from that text alone, against
 the tool: packages are packed by lodkin-cli from members of lengths around the block size
 and behind program images of each kind the text names (PE32, PE32+, no PE file); every
 member's checksum must be the one `lodkin-cli list` shows, and every record's own checksum
 and module image checksum must be the ones stored in the package.
 
-usage: checksum_from_readme.py LODKIN_CLI
+usage: checksum_from_format.py LODKIN_CLI
 """
 import json
 import os
@@ -132,7 +132,7 @@ def check_package(cli, folder, stub, lengths, rng):
         ]
         for what, theirs, ours in checks:
             if theirs != ours:
-                print("%s: %s: tool %s, README %s" % (stub, what, theirs, ours))
+                print("%s: %s: tool %s, format text %s" % (stub, what, theirs, ours))
                 failures += 1
     return failures, len(listed["members"])
 
