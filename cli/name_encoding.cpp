@@ -1,5 +1,7 @@
 #include "cli/name_encoding.h"
 
+#include "cli/paths.h"
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -37,7 +39,10 @@ const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
 
 }  // namespace
 
-NameEncoding::NameEncoding() : converting_(0), toPackage_(nullptr), toHost_(nullptr) { error_[0] = 0; }
+NameEncoding::NameEncoding()
+    : converting_(0), toPackage_(nullptr), toHost_(nullptr), codePage_(HostNameCodePage()) {
+  error_[0] = 0;
+}
 
 NameEncoding::~NameEncoding() {
 #ifndef _WIN32
@@ -72,6 +77,7 @@ int NameEncoding::Open(const char* codepage) {
     return 0;
   }
   converting_ = 1;
+  codePage_ = MakeNameCodePage(static_cast<uint32_t>(number));
   return 1;
 #endif
 }

@@ -233,6 +233,7 @@ int RunPackTool(const ToolArguments& arguments) {
   SystemFolderWalker walker;
   options.walker = &walker;
   options.encoder = &encoding;
+  options.codePage = &encoding.packageCodePage();
 #ifndef _WIN32
   LzmaMemberCompressor compressor;
   if (arguments.compress()) options.compressor = &compressor;

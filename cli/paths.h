@@ -1,6 +1,7 @@
 // Paths as the package core wants them: full, with the platform's separator, in the
 // core's path buffers (the system's limit on the host, 260 bytes on Windows).
 #pragma once
+#include "core/name_code_page.h"
 #include <stdint.h>
 
 #include "core/binary_file.h"
@@ -33,6 +34,11 @@ int IsEmptyDirectory(const char* path);
 // The folder that "-e" names after a package: its path without the extension of the
 // file name, or with "(1)" appended when the file name has none.
 int BuildExtractFolderPath(const char* packagePath, char (&folder)[kCorePathSize]);
+
+// The code page of the names this system's file functions take: on Windows the system's
+// ANSI code page, with its lead bytes; elsewhere none (names are bytes of the locale's
+// encoding, in which '/' separates parts).
+NameCodePage HostNameCodePage();
 
 // Why a file operation failed, from the runtime's error number: "no space left on the
 // device" for a full disk; null when the number says nothing.

@@ -14,6 +14,7 @@
 #include "security/builtin_group.h"
 #include "security/grant_file_access.h"
 #include "win32/module_path.h"
+#include "win32/system_code_page.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ const int kFolderRetries = 99;
 int WriteMember(PackageReader& reader, int index, const char* path, const CopyBuffer& buffer) {
   BinaryFile output;
   // A folder entry holds no bytes: its copy writes nothing and checks its record.
-  if (!IsFolderMemberName(reader.entry(index).name) && !CreateOutputFile(output, path)) return 0;
+  if (!IsFolderMemberName(reader.entry(index).name, reader.nameCodePage()) && !CreateOutputFile(output, path)) return 0;
   int done = reader.CopyMember(index, output, buffer) == kMemberIntact;
   if (output.isOpen() && !output.Close()) done = 0;
   return done;
@@ -114,7 +115,7 @@ class ExtractionOutput {
           !WriteMember(reader, i, path, buffer)) {
         return 0;
       }
-      if (haveUsersGroup && !IsFolderMemberName(reader.entry(i).name)) {
+      if (haveUsersGroup && !IsFolderMemberName(reader.entry(i).name, reader.nameCodePage())) {
         GrantFileAccess(path, usersGroup, kMemberAccess);
       }
     }
@@ -139,6 +140,7 @@ int ExtractPackageToFolder(const StartOptions& /*options*/, DWORD* exitCode) {
   // Refuses plain programs and malformed directories, member names that would leave
   // the member folder included, before anything is created.
   PackageReader reader;
+  reader.SetHostCodePage(SystemNameCodePage());
   if (!reader.Open(packagePath)) return 0;
   CopyBuffer buffer;
   if (!buffer.isReady()) return 0;
