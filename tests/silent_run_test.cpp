@@ -163,6 +163,18 @@ TEST_F(SilentRunScene, EveryFailureEndsByItselfWithTheInteractiveExitCode) {
        BreakDirectory, false, ERROR_FILE_CORRUPT, "Error: [{package}] is damaged.", "", true},
       {"members larger than the free space", {{"SETUP.EXE", standIn}, {"big.bin", PseudoRandomBytes(3 << 20, 5)}},
        nullptr, true, ERROR_DISK_FULL, "Error: [U:\\KVLodkin", "] can not be written.[112]", true},
+      {"a member whose path passes 259 characters", {{"SETUP.EXE", standIn}, {std::string(243, 'n'), {'x'}}},
+       nullptr, false, ERROR_FILENAME_EXCED_RANGE, "Error: [{temp}\\KVLodkin",
+       "\\" + std::string(243, 'n') + "] can not be written.[206]", true},
+      {"names equal but for letter case", {{"SETUP.EXE", standIn}, {"setup.exe", standIn}}, nullptr, false,
+       ERROR_FILE_CORRUPT, "Error: [{package}] is damaged.", "", true},
+      {"a package cut short", {{"SETUP.EXE", standIn}, {"data.cab", PseudoRandomBytes(5000, 6)}},
+       [](const std::string& p) {
+         std::vector<char> bytes = ReadFileBytes(p);
+         bytes.resize(bytes.size() - 300);
+         WriteFileBytes(p, bytes);
+       },
+       false, ERROR_FILE_CORRUPT, "Error: [{package}] is damaged.", "", true},
       {"a setup program that cannot start", {{"SETUP.EXE", PseudoRandomBytes(3000, 9)}}, nullptr, false,
        ERROR_BAD_FORMAT, "Error: [{temp}\\KVLodkin", "\\SETUP.EXE] can not be started.[11]", false},
   };
@@ -188,6 +200,8 @@ TEST(SilentRunDecisions, OwnPackageAndFreeSpace) {
   const Case cases[] = {
       {40, 1, kPackageOk, kOwnPackageReady},
       {40, 0, kPackageNoTrailer, kOwnPlainProgram},
+      {40, 0, kPackageCutShort, kOwnPackageDamaged},
+      {40, 0, kPackageEqualNames, kOwnPackageDamaged},
       {40, 0, kPackageCannotOpen, kOwnPlainProgram},
       {40, 0, kPackageMemberOutside, kOwnPackageDamaged},
       {40, 0, kPackageUnsafeName, kOwnPackageDamaged},
