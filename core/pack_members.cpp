@@ -177,7 +177,7 @@ PackOutcome PackMemberList::AddFolder(char (&path)[kCorePathSize], const NameBuf
   const size_t pathLength = strlen(path);
   for (int k = 0; k < count && outcome == kPackCompleted; ++k) {
     const int i = order[k].index;
-    if (!JoinPath(path, path, listing.name(i))) {
+    if (!JoinPathIn(path, path, listing.name(i), HostPathCodePage(codePage_))) {
       outcome = Fail(result, kPackCannotOpenFile, names[i].text);
       break;
     }

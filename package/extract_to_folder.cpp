@@ -108,11 +108,13 @@ class ExtractionOutput {
     if (!haveUsersGroup && reader.count() > 0) printf(kLookupAccountSidFailed, (int)GetLastError());
     MemberFolders folders;
     const size_t rootLength = strlen(memberFolder_);
+    // The folder is named after the package, whose name may end in a double-byte character.
+    const NameCodePage codePage = SystemNameCodePage();
     for (int i = 0; i < reader.count(); ++i) {
       char path[MAX_PATH];
       DWORD error = 0;
-      if (!JoinPath(path, memberFolder_, reader.entry(i).name) || !folders.MakeFor(path, rootLength, &error) ||
-          !WriteMember(reader, i, path, buffer)) {
+      if (!JoinPathIn(path, memberFolder_, reader.entry(i).name, codePage) ||
+          !folders.MakeFor(path, rootLength, &error) || !WriteMember(reader, i, path, buffer)) {
         return 0;
       }
       if (haveUsersGroup && !IsFolderMemberName(reader.entry(i).name, reader.nameCodePage())) {

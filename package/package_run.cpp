@@ -105,8 +105,8 @@ static MemberCopyResult ExtractMembers(PackageReader& package, const char* workD
   if (!buffer.isReady()) result = kMemberCopyFailed;
   for (int i = 0; i < package.count() && result == kMemberIntact; ++i) {
     *failed = i;
-    // Both parts are under 260 characters: the path always fits. The system refuses one
-    // that is too long for it, and that is reported as any write that fails.
+    // Both parts are under 260 characters: the path always fits the buffer, and every
+    // path was held against the system's limits before the first member.
     JoinPath(failedPath, workDirectory, package.entry(i).name);
     result = WriteMember(package, i, workDirectory, failedPath, folders, buffer, error);
   }
