@@ -75,7 +75,8 @@ class ExtractedFiles {
   void TakeBack() {
     char path[kCorePathSize];
     for (int i = 0; i < written_; ++i) {
-      if (!IsFolderMemberName(reader_.entry(i).name, reader_.nameCodePage()) && MemberPath(reader_, encoding_, i, folder_, path)) {
+      if (!IsFolderMemberName(reader_.entry(i).name, reader_.nameCodePage()) &&
+          MemberPath(reader_, encoding_, i, folder_, path)) {
         RemoveFile(path);
       }
     }

@@ -1,11 +1,10 @@
 #include "cli/name_encoding.h"
 
-#include "cli/paths.h"
-
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include "cli/paths.h"
 #include "core/member_name.h"
 
 #ifndef _WIN32

@@ -1,10 +1,10 @@
 // Paths as the package core wants them: full, with the platform's separator, in the
 // core's path buffers (the system's limit on the host, 260 bytes on Windows).
 #pragma once
-#include "core/name_code_page.h"
 #include <stdint.h>
 
 #include "core/binary_file.h"
+#include "core/name_code_page.h"
 
 // A command-line path made full, as the system would resolve it. On Windows '/' becomes
 // '\' and the runtime resolves it. On the host the folder part is resolved through the

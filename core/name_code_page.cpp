@@ -41,7 +41,9 @@ NameCodePage MakeNameCodePage(uint32_t id) {
   codePage.id = id;
   for (const LeadRange& range : kLeadRanges) {
     if (range.codePage != id) continue;
-    for (unsigned byte = range.first; byte <= range.last; ++byte) SetLeadByte(&codePage, static_cast<unsigned char>(byte));
+    for (unsigned byte = range.first; byte <= range.last; ++byte) {
+      SetLeadByte(&codePage, static_cast<unsigned char>(byte));
+    }
   }
   return codePage;
 }

@@ -431,7 +431,9 @@ void FormatPackMessage(const PackResult& result, char (&text)[300]) {
     case kPackLinkInFolder: format = "\"%s\" is a link: a folder to pack must not hold links "; break;
     case kPackFileBesideFolder: format = "\"%s\" is packed both as a file and as a folder "; break;
     case kPackNameNotEncoded: format = "\"%s\" cannot be written in the package's code page "; break;
-    case kPackEqualNames: format = "\"%s\" is packed twice: Windows takes names equal but for letter case as one "; break;
+    case kPackEqualNames:
+      format = "\"%s\" is packed twice: Windows takes names equal but for letter case as one ";
+      break;
   }
   snprintf(text, sizeof(text), format, fixed[0] != 0 ? fixed : result.name);
 }

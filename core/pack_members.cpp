@@ -58,8 +58,8 @@ int CompareStored(const void* first, const void* second) {
 }  // namespace
 
 PackMemberList::PackMemberList()
-    : walker_(nullptr), encoder_(nullptr), codePage_(ByteNameCodePage()), pool_(nullptr), poolLength_(0), poolCapacity_(0), members_(nullptr),
-      count_(0), capacity_(0) {}
+    : walker_(nullptr), encoder_(nullptr), codePage_(ByteNameCodePage()), pool_(nullptr), poolLength_(0),
+      poolCapacity_(0), members_(nullptr), count_(0), capacity_(0) {}
 
 PackMemberList::~PackMemberList() {
   free(pool_);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "package/own_package.h"
+#include "package/silent_run.h"
 #include "support/host_system.h"
 #include "support/run_support.h"
 #include "support/window_closer.h"
@@ -186,6 +187,27 @@ TEST_F(SilentRunScene, EveryFailureEndsByItselfWithTheInteractiveExitCode) {
     RunCase(c, true);
     RunCase(c, false);
   }
+}
+
+// The error mode a silent run sets before anything else: no system box for a crash, a
+// critical error or a file that cannot be opened. A run by hand (the test's station is
+// visible) leaves the mode as it found it.
+TEST(SilentRunDecisions, ASilentRunShowsNoSystemBox) {
+  const UINT silentMode = SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX;
+  const struct {
+    int silentOption;
+    UINT before;
+    UINT after;
+  } cases[] = {{1, 0, silentMode}, {1, SEM_FAILCRITICALERRORS, silentMode}, {0, 0, 0},
+               {0, SEM_NOOPENFILEERRORBOX, SEM_NOOPENFILEERRORBOX}};
+  const UINT original = SetErrorMode(0);
+  for (const auto& c : cases) {
+    SetErrorMode(c.before);
+    QuietSystemBoxesWhenSilent(c.silentOption);
+    const UINT mode = SetErrorMode(0);
+    EXPECT_EQ(mode, c.after) << c.silentOption << " " << c.before;
+  }
+  SetErrorMode(original);
 }
 
 // The decisions that the runs above take, on the cases that a process cannot be made to

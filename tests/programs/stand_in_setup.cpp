@@ -4,7 +4,7 @@
 //   self=<own path>  cmdline=<whole command line>  tail=<text after the program token>
 //   cwd=<current directory>  files=<names beside it, '|'-separated, sorted ignoring case>
 //   caller=<text of _SHM_VQINST_CALLER, or "(none)">  caller_rw=<1 when opened read-write>
-//   pid=<its own process id>  error_mode=<the error mode it inherited, in decimal>
+//   pid=<its own process id>
 // It exits with the code in LODKIN_STAND_IN_EXIT_CODE_<NAME> (NAME: its own file name
 // without extension, upper-cased, so that two members of one package can differ), else
 // in LODKIN_STAND_IN_EXIT_CODE, else with 0.
@@ -87,11 +87,9 @@ int main() {
   FILE* record = fopen(recordPath, "ab");
   if (record == nullptr) return 3;
   const char* line = GetCommandLineA();
-  const UINT errorMode = SetErrorMode(0);
-  SetErrorMode(errorMode);
-  fprintf(record, "self=%s\ncmdline=%s\ntail=%s\ncwd=%s\nfiles=%s\ncaller=%s\ncaller_rw=%d\npid=%lu\nerror_mode=%u\n\n",
-          self, line, CommandTail(line).c_str(), cwd, FilesBeside(self).c_str(), caller.c_str(), callerReadWrite,
-          GetCurrentProcessId(), errorMode);
+  fprintf(record, "self=%s\ncmdline=%s\ntail=%s\ncwd=%s\nfiles=%s\ncaller=%s\ncaller_rw=%d\npid=%lu\n\n", self,
+          line, CommandTail(line).c_str(), cwd, FilesBeside(self).c_str(), caller.c_str(),
+          callerReadWrite, GetCurrentProcessId());
   fclose(record);
   return exitCode;
 }
