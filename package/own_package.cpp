@@ -41,11 +41,7 @@ int FindMemberPathPastLimit(const PackageReader& package, const char* folder, ch
   for (int i = 0; i < package.count(); ++i) {
     // Both parts are under 260 characters: the join always fits the buffer.
     JoinPath(path, folder, package.entry(i).name);
-    const size_t past = PathPastLimit(path, folderLength, kPathSeparator, package.nameCodePage());
-    if (past > 0) {
-      path[past] = 0;
-      return 1;
-    }
+    if (PathPastLimit(path, folderLength, kPathSeparator, package.nameCodePage()) > 0) return 1;
   }
   return 0;
 }

@@ -24,8 +24,8 @@ OwnPackageState OpenOwnPackage(PackageReader& package, char* path, DWORD size);
 // members count as they will be on disk.
 uint64_t MemberBytes(const PackageReader& package);
 
-// The first member path in `folder` that the system would refuse as too long: 1, with
-// `path` holding it (cut after the folder that is too long, when that is what fails).
+// The first member path in `folder` that the system would refuse as too long (the file's
+// path, or a folder's on the way): 1, with `path` holding the member's whole path.
 // Checked before anything is written, so that such a package leaves nothing behind.
 int FindMemberPathPastLimit(const PackageReader& package, const char* folder, char (&path)[kMemberPathSize]);
 
