@@ -57,7 +57,8 @@ class ExtractedFiles {
   // too when it is a folder), remembering each, so that a failure takes them back.
   int MakeFoldersFor(int index, char (&path)[kCorePathSize]) {
     const size_t base = strlen(folder_) + 1;
-    for (size_t at = base; path[at] != 0; ++at) {
+    const NameCodePage host = HostNameCodePage();
+    for (size_t at = base; path[at] != 0; at += static_cast<size_t>(CharacterLength(host, path + at))) {
       if (path[at] != kPathSeparator) continue;
       path[at] = 0;
       const int made = MakeFolder(index, path, at);
@@ -74,7 +75,8 @@ class ExtractedFiles {
   void TakeBack() {
     char path[kCorePathSize];
     for (int i = 0; i < written_; ++i) {
-      if (!IsFolderMemberName(reader_.entry(i).name) && MemberPath(reader_, encoding_, i, folder_, path)) {
+      if (!IsFolderMemberName(reader_.entry(i).name, reader_.nameCodePage()) &&
+          MemberPath(reader_, encoding_, i, folder_, path)) {
         RemoveFile(path);
       }
     }
@@ -163,7 +165,7 @@ int ExtractMember(PackageReader& reader, ExtractedFiles& extracted, NameEncoding
   }
   // A folder entry holds no bytes: its copy writes nothing and checks its record, as
   // the package's own run does.
-  const int folderEntry = IsFolderMemberName(reader.entry(index).name);
+  const int folderEntry = IsFolderMemberName(reader.entry(index).name, reader.nameCodePage());
   BinaryFile output;
   // Replacing is for two members of one name: the folder was empty, so any file
   // there was written by this same run, and the later member wins as with "-e".

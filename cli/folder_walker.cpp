@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <string.h>
 
+#include "cli/paths.h"
 #include "core/binary_file.h"
 #include "core/path_join.h"
 
@@ -34,7 +35,7 @@ FolderItemKind KindOf(const char* path) {
 int SystemFolderWalker::ListFolder(const char* path, FolderListing* listing) {
 #ifdef _WIN32
   char pattern[kCorePathSize];
-  if (!JoinPath(pattern, path, "*")) return 0;
+  if (!JoinPathIn(pattern, path, "*", HostNameCodePage())) return 0;
   WIN32_FIND_DATAA found;
   const HANDLE search = FindFirstFileA(pattern, &found);
   if (search == INVALID_HANDLE_VALUE) return 0;

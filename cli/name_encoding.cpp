@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "cli/paths.h"
 #include "core/member_name.h"
 
 #ifndef _WIN32
@@ -37,7 +38,10 @@ const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
 
 }  // namespace
 
-NameEncoding::NameEncoding() : converting_(0), toPackage_(nullptr), toHost_(nullptr) { error_[0] = 0; }
+NameEncoding::NameEncoding()
+    : converting_(0), toPackage_(nullptr), toHost_(nullptr), codePage_(HostNameCodePage()) {
+  error_[0] = 0;
+}
 
 NameEncoding::~NameEncoding() {
 #ifndef _WIN32
@@ -72,6 +76,7 @@ int NameEncoding::Open(const char* codepage) {
     return 0;
   }
   converting_ = 1;
+  codePage_ = MakeNameCodePage(static_cast<uint32_t>(number));
   return 1;
 #endif
 }

@@ -20,6 +20,9 @@ class NameEncoding : public MemberNameEncoder {
   // 1 when names are converted (a code page was given).
   int converting() const { return converting_; }
   const char* error() const { return error_; }
+  // The code page of the stored names: the one given, or on Windows the system's; none
+  // (ASCII names only) for the native tool without --codepage.
+  const NameCodePage& packageCodePage() const { return codePage_; }
 
   // One part of a host name in the package's bytes; 0 when the code page cannot hold it.
   int EncodePart(const char* hostPart, char* out, size_t capacity) override;
@@ -34,6 +37,7 @@ class NameEncoding : public MemberNameEncoder {
   void* toPackage_;  // iconv descriptors (native tool only)
   void* toHost_;
   char error_[200];
+  NameCodePage codePage_;
 };
 
 // "is not plain ASCII: ..." when no code page was given, so that the message names the

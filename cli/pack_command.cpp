@@ -176,13 +176,21 @@ int ResolveOutput(const ToolArguments& arguments, ArgumentFileList& list, char (
 // The window's box text as an error line: without its trailing blank and without the
 // "Error: " that the already-packed box starts with.
 void PrintOutcome(const PackResult& result, const char* stubPath, const char* packagePath,
-                  const NameEncoding& encoding) {
+                  NameEncoding& encoding) {
   if (result.outcome == kPackNameNotEncoded) {
     PrintError("\"%s\" %s", result.name, DescribeUnencodedName(encoding));
     return;
   }
   char text[300];
-  FormatPackMessage(result, text);
+  // These outcomes name a stored member: shown as this system spells it.
+  PackResult shownResult = result;
+  const int namesMember = result.outcome == kPackUnsafeMemberName || result.outcome == kPackFileBesideFolder ||
+                          result.outcome == kPackEqualNames;
+  if (namesMember && encoding.converting() &&
+      !encoding.DecodeName(result.name, shownResult.name, sizeof(shownResult.name))) {
+    shownResult = result;
+  }
+  FormatPackMessage(shownResult, text);
   size_t length = strlen(text);
   while (length > 0 && text[length - 1] == ' ') text[--length] = 0;
   const char* shown = strncmp(text, "Error: ", 7) == 0 ? text + 7 : text;
@@ -233,6 +241,7 @@ int RunPackTool(const ToolArguments& arguments) {
   SystemFolderWalker walker;
   options.walker = &walker;
   options.encoder = &encoding;
+  options.codePage = &encoding.packageCodePage();
 #ifndef _WIN32
   LzmaMemberCompressor compressor;
   if (arguments.compress()) options.compressor = &compressor;

@@ -35,6 +35,10 @@ int OpenPackageOrReport(const char* argument, PackageReader& reader, char (&path
     PrintError("\"%s\" is not a regular file", argument);
     return 0;
   }
+#ifdef _WIN32
+  // The names are written with this system's file functions: they are read by its rules.
+  reader.SetHostCodePage(HostNameCodePage());
+#endif
   if (reader.Open(path)) return 1;
   if (reader.badEntry() >= 0) {
     char name[260];

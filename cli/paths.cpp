@@ -169,3 +169,17 @@ const char* DescribeFileError(int number) {
   }
   return strerror(number);
 }
+
+NameCodePage HostNameCodePage() {
+#ifdef _WIN32
+  const UINT id = GetACP();
+  NameCodePage codePage = ByteNameCodePage();
+  codePage.id = id;
+  for (unsigned byte = 0x80; byte < 0x100; ++byte) {
+    if (IsDBCSLeadByteEx(id, static_cast<BYTE>(byte))) SetLeadByte(&codePage, static_cast<unsigned char>(byte));
+  }
+  return codePage;
+#else
+  return ByteNameCodePage();
+#endif
+}

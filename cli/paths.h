@@ -4,6 +4,7 @@
 #include <stdint.h>
 
 #include "core/binary_file.h"
+#include "core/name_code_page.h"
 
 // A command-line path made full, as the system would resolve it. On Windows '/' becomes
 // '\' and the runtime resolves it. On the host the folder part is resolved through the
@@ -33,6 +34,11 @@ int IsEmptyDirectory(const char* path);
 // The folder that "-e" names after a package: its path without the extension of the
 // file name, or with "(1)" appended when the file name has none.
 int BuildExtractFolderPath(const char* packagePath, char (&folder)[kCorePathSize]);
+
+// The code page of the names this system's file functions take: on Windows the system's
+// ANSI code page, with its lead bytes; elsewhere none (names are bytes of the locale's
+// encoding, in which '/' separates parts).
+NameCodePage HostNameCodePage();
 
 // Why a file operation failed, from the runtime's error number: "no space left on the
 // device" for a full disk; null when the number says nothing.

@@ -1,50 +1,80 @@
 #include "core/member_layout.h"
 
 #include <stdlib.h>
+#include <string.h>
 
 #include "core/member_name.h"
 
 namespace {
 
-// The order in which everything under a name follows right after the name itself: the
-// separator sorts before every byte a safe name can hold, and ASCII letters compare
-// without their case.
-unsigned SortKey(char c) {
-  if (c == kMemberSeparator) return 1;
-  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 'a' + 'A');
-  return static_cast<unsigned char>(c);
+// A name as it is compared: letters folded, and the separator made the lowest byte, so
+// that in byte order everything under a name follows right after the name itself.
+struct FoldedName {
+  unsigned char key[261];
+  int32_t index;
+  int folder;
+};
+
+const unsigned char kFoldedSeparator = 1;  // below every byte a safe name can hold
+
+void Fold(const char* name, const NameCodePage& codePage, FoldedName* folded) {
+  size_t at = 0;
+  for (const char* p = name; *p != 0 && at + 2 < sizeof(folded->key);) {
+    const int length = CharacterLength(codePage, p);
+    const unsigned char byte = static_cast<unsigned char>(*p);
+    if (length == 2) {
+      folded->key[at++] = byte;
+      folded->key[at++] = static_cast<unsigned char>(p[1]);
+    } else {
+      folded->key[at++] = byte == kMemberSeparator ? kFoldedSeparator : FoldNameByte(codePage, byte);
+    }
+    p += length;
+  }
+  folded->key[at] = 0;
+  folded->folder = at > 0 && folded->key[at - 1] == kFoldedSeparator;
 }
 
-int CompareNames(const void* first, const void* second) {
-  const char* a = static_cast<const MemberNameRef*>(first)->name;
-  const char* b = static_cast<const MemberNameRef*>(second)->name;
-  while (*a != 0 && SortKey(*a) == SortKey(*b)) {
-    ++a;
-    ++b;
-  }
-  return static_cast<int>(SortKey(*a)) - static_cast<int>(SortKey(*b));
+int CompareFolded(const void* first, const void* second) {
+  const FoldedName* a = static_cast<const FoldedName*>(first);
+  const FoldedName* b = static_cast<const FoldedName*>(second);
+  const int order = strcmp(reinterpret_cast<const char*>(a->key), reinterpret_cast<const char*>(b->key));
+  return order != 0 ? order : (a->index > b->index) - (a->index < b->index);
 }
 
-// 1 when `path` lies under the file `name`: it starts with the name, then a separator.
-int LiesUnder(const char* path, const char* name) {
-  while (*name != 0 && SortKey(*name) == SortKey(*path)) {
-    ++name;
-    ++path;
+// 1 when `path` lies under `name`: it starts with the name, then a separator.
+int LiesUnder(const unsigned char* path, const unsigned char* name) {
+  const size_t length = strlen(reinterpret_cast<const char*>(name));
+  return memcmp(path, name, length) == 0 && path[length] == kFoldedSeparator;
+}
+
+NameClash FindInSorted(const FoldedName* names, int count, int32_t* entry) {
+  // Equal names lie side by side, and every name under a file's comes right after it
+  // (and after the names equal to it): the next name is enough to look at.
+  for (int i = 0; i + 1 < count; ++i) {
+    if (strcmp(reinterpret_cast<const char*>(names[i].key), reinterpret_cast<const char*>(names[i + 1].key)) == 0) {
+      *entry = names[i + 1].index;
+      return kNameClashEqualNames;
+    }
+    if (!names[i].folder && LiesUnder(names[i + 1].key, names[i].key)) {
+      *entry = names[i].index;
+      return kNameClashFileBesideFolder;
+    }
   }
-  return *name == 0 && *path == kMemberSeparator;
+  return kNoNameClash;
 }
 
 }  // namespace
 
-int FindFileBesideFolder(MemberNameRef* names, int count, int32_t* file) {
-  if (count < 2) return 0;
-  qsort(names, static_cast<size_t>(count), sizeof(MemberNameRef), CompareNames);
-  // Names equal to a file's (but for case) come right after it, and then every name
-  // under it: the next name is enough to look at.
-  for (int i = 0; i + 1 < count; ++i) {
-    if (IsFolderMemberName(names[i].name) || !LiesUnder(names[i + 1].name, names[i].name)) continue;
-    *file = names[i].index;
-    return 1;
+NameClash FindNameClash(const MemberNameRef* names, int count, const NameCodePage& codePage, int32_t* entry) {
+  if (count < 2) return kNoNameClash;
+  FoldedName* folded = static_cast<FoldedName*>(malloc(static_cast<size_t>(count) * sizeof(FoldedName)));
+  if (folded == nullptr) return kNameClashNoMemory;
+  for (int i = 0; i < count; ++i) {
+    Fold(names[i].name, codePage, &folded[i]);
+    folded[i].index = names[i].index;
   }
-  return 0;
+  qsort(folded, static_cast<size_t>(count), sizeof(FoldedName), CompareFolded);
+  const NameClash clash = FindInSorted(folded, count, entry);
+  free(folded);
+  return clash;
 }

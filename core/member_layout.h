@@ -1,15 +1,26 @@
-// The rule across a directory's names: no file may lie where a folder of the same name
-// lies (letter case ignored, as Windows ignores it), whether that folder has an entry of
-// its own ("a\") or appears in the paths of other members ("a\b"). Written out, one of
-// the two would fail or land in the other.
+// The rules across a directory's names, with names compared as Windows compares file
+// names (ASCII letters without their case, and in code page 1252 its accented letters
+// too; the second byte of a double-byte character as it is):
+// - no file may lie where a folder of the same name lies, whether that folder has an
+//   entry of its own ("a\") or appears in the paths of other members ("a\b");
+// - no two entries may have the same name ("setup.exe" and "SETUP.EXE").
+// Written out, one of the two would fail, land in the other or be written over.
 #pragma once
 #include <stdint.h>
+
+#include "core/name_code_page.h"
 
 struct MemberNameRef {
   const char* name;  // a safe member name, terminated
   int32_t index;     // whatever the caller counts entries by
 };
 
-// Sorts `names` in place. 1 when a file's name is also a folder's, with the file's index
-// in *file.
-int FindFileBesideFolder(MemberNameRef* names, int count, int32_t* file);
+enum NameClash {
+  kNoNameClash = 0,
+  kNameClashFileBesideFolder,  // *entry: the file
+  kNameClashEqualNames,        // *entry: the later of two equal names, by index
+  kNameClashNoMemory,          // no room to compare the names
+};
+
+// Compares the names of `count` entries, all in `codePage`.
+NameClash FindNameClash(const MemberNameRef* names, int count, const NameCodePage& codePage, int32_t* entry);

@@ -2,6 +2,8 @@
 // may store. Portable: the package core is built for the host as well as for Windows.
 #pragma once
 
+#include "core/name_code_page.h"
+
 // A member name is a path relative to the folder it is written into: parts separated by
 // '\', and a name that ends with '\' stands for an (empty) folder.
 const char kMemberSeparator = '\\';
@@ -20,12 +22,19 @@ enum MemberNameProblem {
 };
 
 // Checks every part of the name. The device names are CON, PRN, AUX, NUL, CONIN$,
-// CONOUT$, COM1 to COM9 and LPT1 to LPT9, in any letter case and with any extension.
+// CONOUT$, COM0 to COM9 and LPT0 to LPT9, and COM and LPT followed by the bytes B9, B2
+// or B3 (superscript 1, 2, 3), in any letter case and with any extension.
+// Parts are split, and checked, character by character in `codePage`: the second byte
+// of a double-byte character is never a separator nor a forbidden character.
+MemberNameProblem CheckMemberName(const char (&name)[260], const NameCodePage& codePage);
+// Byte by byte, as for a package that records no code page.
 MemberNameProblem CheckMemberName(const char (&name)[260]);
 int IsSafeMemberName(const char (&name)[260]);
 
 // 1 when a (safe) name stands for a folder: it ends with the separator.
 int IsFolderMemberName(const char* name);
+// The same in `codePage`: a last character that is double-byte is no separator.
+int IsFolderMemberName(const char* name, const NameCodePage& codePage);
 
 // A sentence for the problem ("a part of the name is \".\" or \"..\"").
 const char* DescribeMemberNameProblem(MemberNameProblem problem);

@@ -6,6 +6,7 @@
 #include <time.h>
 
 #include "core/binary_file.h"
+#include "core/code_page_record.h"
 #include "core/compressed_pack.h"
 #include "core/member_layout.h"
 #include "core/member_name.h"
@@ -190,7 +191,7 @@ PackOutcome CheckMemberNames(const PackMemberList& list, PackResult* result) {
     // A name too long for a directory entry is refused as unsafe, never cut.
     char field[260];
     list.GetMemberName(row, field);
-    if (list.nameFault(row) != kMemberNameFits || !IsSafeMemberName(field)) {
+    if (list.nameFault(row) != kMemberNameFits || CheckMemberName(field, list.nameCodePage()) != kNameSafe) {
       return Finish(result, kPackUnsafeMemberName, name);
     }
   }
@@ -201,10 +202,25 @@ PackOutcome CheckMemberNames(const PackMemberList& list, PackResult* result) {
     names[row].name = list.memberName(row);
     names[row].index = row;
   }
-  int32_t file = -1;
-  const int clash = FindFileBesideFolder(names, count, &file);
+  int32_t row = -1;
+  const NameClash clash = FindNameClash(names, count, list.nameCodePage(), &row);
   free(names);
-  return clash ? Finish(result, kPackFileBesideFolder, list.memberName(file)) : kPackCompleted;
+  switch (clash) {
+    case kNoNameClash: return kPackCompleted;
+    case kNameClashFileBesideFolder: return Finish(result, kPackFileBesideFolder, list.memberName(row));
+    case kNameClashEqualNames: return Finish(result, kPackEqualNames, list.memberName(row));
+    case kNameClashNoMemory: break;
+  }
+  return Finish(result, kPackCannotWrite);
+}
+
+// The code page a package records: only where a name needs one to be read.
+uint32_t CodePageToRecord(const PackMemberList& list, const PackOptions& options) {
+  if (options.codePage == nullptr) return 0;
+  for (int row = 0; row < list.GetCount(); ++row) {
+    if (!IsAsciiName(list.memberName(row))) return options.codePage->id;
+  }
+  return 0;
 }
 
 // Every member copied as it is, in list order.
@@ -218,7 +234,7 @@ PackOutcome WriteStoredMembers(const PackMemberList& list, PackageWriter& writer
 }  // namespace
 
 PackOptions DefaultPackOptions() {
-  PackOptions options = {nullptr, kMaxPackageLength, nullptr, nullptr, nullptr, nullptr, nullptr};
+  PackOptions options = {nullptr, kMaxPackageLength, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
   return options;
 }
 
@@ -233,11 +249,14 @@ void PackFileList::GetMemberName(int row, char (&name)[260]) const {
 
 int PackFileList::IsFolderRow(int) const { return 0; }
 
-int GetFileNameOffset(const char* path) {
-  for (int i = static_cast<int>(strlen(path)) - 1; i >= 1; --i) {
-    if (path[i] == kPathSeparator) return i + 1;
+int GetFileNameOffset(const char* path) { return GetFileNameOffset(path, ByteNameCodePage()); }
+
+int GetFileNameOffset(const char* path, const NameCodePage& codePage) {
+  int offset = 0;
+  for (int i = 0; path[i] != 0; i += CharacterLength(codePage, path + i)) {
+    if (i >= 1 && path[i] == kPathSeparator) offset = i + 1;
   }
-  return 0;
+  return offset;
 }
 
 unsigned CountSetupPrograms(const PackFileList& list) {
@@ -324,6 +343,7 @@ PackOutcome WritePackage(const PackMemberList& list, BinaryFile& module, const P
   }
   PackageWriter writer(package, entries, buffer, options.maxPackageLength);
   writer.SetObserver(options.observer);
+  writer.SetNameCodePage(CodePageToRecord(list, options));
   PackageWriteStatus status = writer.AppendModuleImage(module);
   module.Close();
   if (status != kPackageWriteOk) return FromWriteStatus(status, 1, "", result);
@@ -346,6 +366,7 @@ PackOutcome WritePackage(const PackMemberList& list, BinaryFile& module, const P
 PackOutcome PackFiles(const PackFileList& rows, const char* modulePath, const PackOptions& options,
                       PackResult* result) {
   PackMemberList list;
+  if (options.codePage != nullptr) list.SetNameCodePage(*options.codePage);
   const PackOutcome built = list.Build(rows, options.walker, options.encoder, result);
   if (built != kPackCompleted) return built;
   char packagePath[kCorePathSize];
@@ -384,6 +405,7 @@ const char* PackStatusText(PackOutcome outcome) {
     case kPackLinkInFolder: return "Error: can not pack files";
     case kPackFileBesideFolder: return "Error: can not pack files";
     case kPackNameNotEncoded: return "Error: can not pack files";
+    case kPackEqualNames: return "Error: can not pack files";
   }
   return nullptr;
 }
@@ -409,6 +431,9 @@ void FormatPackMessage(const PackResult& result, char (&text)[300]) {
     case kPackLinkInFolder: format = "\"%s\" is a link: a folder to pack must not hold links "; break;
     case kPackFileBesideFolder: format = "\"%s\" is packed both as a file and as a folder "; break;
     case kPackNameNotEncoded: format = "\"%s\" cannot be written in the package's code page "; break;
+    case kPackEqualNames:
+      format = "\"%s\" is packed twice: Windows takes names equal but for letter case as one ";
+      break;
   }
   snprintf(text, sizeof(text), format, fixed[0] != 0 ? fixed : result.name);
 }

@@ -7,6 +7,7 @@
 
 #include "core/block_copy.h"
 #include "core/member_compressor.h"
+#include "core/name_code_page.h"
 #include "core/package_format.h"
 
 class FolderWalker;
@@ -42,6 +43,7 @@ enum PackOutcome {
   kPackLinkInFolder,         // names the member: a symbolic link or junction inside a folder
   kPackFileBesideFolder,     // names the file: a folder of the same name is packed too
   kPackNameNotEncoded,       // names the member: the package's code page cannot hold it
+  kPackEqualNames,           // names the member: another one has the same name, letter case ignored
 };
 
 struct PackResult {
@@ -92,6 +94,10 @@ struct PackOptions {
   FolderWalker* walker;
   // Turns host names into the package's code page; null: names are stored as they are.
   MemberNameEncoder* encoder;
+  // The code page of the stored names, in which they are split and compared, and which a
+  // package with names that are not all ASCII records; null: names are taken byte by
+  // byte and no code page is recorded.
+  const NameCodePage* codePage;
 };
 
 // Options of a plain pack: the derived package path, the 4 GiB limit.
@@ -100,6 +106,9 @@ PackOptions DefaultPackOptions();
 // Index of the first character of the file-name part: one past the last separator,
 // or 0 when no separator stands after index 0.
 int GetFileNameOffset(const char* path);
+// The same, walking the path by characters of `codePage`: the second byte of a
+// double-byte character is no separator.
+int GetFileNameOffset(const char* path, const NameCodePage& codePage);
 
 // Number of rows, files at the top of the package only, whose lower-cased name is a
 // setup program name.

@@ -27,6 +27,25 @@ int Grow(void** block, size_t needed, size_t* capacity, size_t first) {
   return 1;
 }
 
+// A separator among the part's characters (not as the second byte of one).
+int HoldsSeparator(const NameCodePage& codePage, const char* part) {
+  for (const char* p = part; *p != 0; p += CharacterLength(codePage, p)) {
+    if (*p == kMemberSeparator) return 1;
+  }
+  return 0;
+}
+
+// The code page of the rows' paths: on Windows the system's, which is the package's;
+// elsewhere the locale's encoding, in which no byte of a character is a separator.
+NameCodePage HostPathCodePage(const NameCodePage& packageCodePage) {
+#ifdef _WIN32
+  return packageCodePage;
+#else
+  (void)packageCodePage;
+  return ByteNameCodePage();
+#endif
+}
+
 struct SortedItem {
   const char* stored;  // the name as the package stores it
   int index;           // in the listing
@@ -39,8 +58,8 @@ int CompareStored(const void* first, const void* second) {
 }  // namespace
 
 PackMemberList::PackMemberList()
-    : walker_(nullptr), encoder_(nullptr), pool_(nullptr), poolLength_(0), poolCapacity_(0), members_(nullptr),
-      count_(0), capacity_(0) {}
+    : walker_(nullptr), encoder_(nullptr), codePage_(ByteNameCodePage()), pool_(nullptr), poolLength_(0),
+      poolCapacity_(0), members_(nullptr), count_(0), capacity_(0) {}
 
 PackMemberList::~PackMemberList() {
   free(pool_);
@@ -103,7 +122,7 @@ void PackMemberList::AppendPart(NameBuffer& name, const char* hostPart) {
   if (encoder_ != nullptr) {
     if (encoder_->EncodePart(hostPart, stored, sizeof(stored))) {
       part = stored;
-      if (strchr(stored, kMemberSeparator) != nullptr) fault = kMemberNameSeparator;
+      if (HoldsSeparator(codePage_, stored)) fault = kMemberNameSeparator;
     } else {
       fault = kMemberNameNotEncoded;
     }
@@ -125,7 +144,7 @@ PackOutcome PackMemberList::Build(const PackFileList& rows, FolderWalker* walker
     name.length = 0;
     name.fault = kMemberNameFits;
     name.text[0] = 0;
-    AppendPart(name, path + GetFileNameOffset(path));
+    AppendPart(name, path + GetFileNameOffset(path, HostPathCodePage(codePage_)));
     if (walker_ != nullptr && IsDirectory(path)) {
       const int before = count_;
       const PackOutcome outcome = AddFolder(path, name, result);
@@ -158,7 +177,7 @@ PackOutcome PackMemberList::AddFolder(char (&path)[kCorePathSize], const NameBuf
   const size_t pathLength = strlen(path);
   for (int k = 0; k < count && outcome == kPackCompleted; ++k) {
     const int i = order[k].index;
-    if (!JoinPath(path, path, listing.name(i))) {
+    if (!JoinPathIn(path, path, listing.name(i), HostPathCodePage(codePage_))) {
       outcome = Fail(result, kPackCannotOpenFile, names[i].text);
       break;
     }

@@ -7,6 +7,7 @@
 #include <stdint.h>
 
 #include "core/folder_walk.h"
+#include "core/name_code_page.h"
 #include "core/pack_job.h"
 
 // Turns one part of a host file name into the package's bytes (the code page of the
@@ -41,6 +42,10 @@ class PackMemberList : public PackFileList {
   // otherwise the failure, in *result.
   PackOutcome Build(const PackFileList& rows, FolderWalker* walker, MemberNameEncoder* encoder,
                     PackResult* result);
+  // The code page the stored names are in (before Build): a part's bytes are split into
+  // its characters, so that the second byte of one is never taken for a separator.
+  void SetNameCodePage(const NameCodePage& codePage) { codePage_ = codePage; }
+  const NameCodePage& nameCodePage() const { return codePage_; }
 
   int GetCount() const override { return count_; }
   // The file or folder the member is made from.
@@ -74,6 +79,7 @@ class PackMemberList : public PackFileList {
 
   FolderWalker* walker_;
   MemberNameEncoder* encoder_;
+  NameCodePage codePage_;
   char* pool_;
   size_t poolLength_;
   size_t poolCapacity_;

@@ -5,11 +5,13 @@
 #include <string.h>
 
 #include "core/checksum_record.h"
+#include "core/code_page_record.h"
 #include "core/compression_record.h"
 #include "core/member_checksum.h"
 #include "core/member_layout.h"
 #include "core/member_name.h"
 #include "core/pe_image.h"
+#include "core/program_end.h"
 
 int LocatePackageTrailer(BinaryFile& file, PackageTrailerInfo* info) {
   uint64_t length = 0;
@@ -45,9 +47,15 @@ int LocatePackageTrailer(BinaryFile& file, PackageTrailerInfo* info) {
 
 PackageReader::PackageReader()
     : entries_(nullptr), slots_(nullptr), entryCount_(0), count_(0), decodingGroup_(-1), nextMember_(0),
-      directoryStart_(0), status_(kPackageCannotOpen), badEntry_(-1), nameProblem_(kNameSafe) {
+      directoryStart_(0), status_(kPackageCannotOpen), badEntry_(-1), nameProblem_(kNameSafe),
+      hostCodePage_(ByteNameCodePage()), haveHostCodePage_(0), codePage_(ByteNameCodePage()) {
   memset(&trailer_, 0, sizeof(trailer_));
   memset(badName_, 0, sizeof(badName_));
+}
+
+void PackageReader::SetHostCodePage(const NameCodePage& codePage) {
+  hostCodePage_ = codePage;
+  haveHostCodePage_ = 1;
 }
 
 PackageReader::~PackageReader() {
@@ -76,7 +84,11 @@ int PackageReader::Refuse(PackageStatus status, int entry) {
 int PackageReader::Open(const char* path) {
   Refuse(kPackageCannotOpen);
   if (!file_.OpenForReading(path)) return 0;
-  if (!LocatePackageTrailer(file_, &trailer_)) return Refuse(kPackageNoTrailer);
+  if (!LocatePackageTrailer(file_, &trailer_)) {
+    // A plain program ends with its image; anything after it is what is left of a
+    // package that lost its end (an interrupted download) or had bytes appended.
+    return Refuse(GoesOnPastProgram(file_) ? kPackageCutShort : kPackageNoTrailer);
+  }
   if (trailer_.count < 0) return Refuse(kPackageNegativeCount);
   // No writer makes a package whose bytes reach 4 GiB: the 32-bit offsets could not
   // describe them. Past that, the directory's byte count would no longer fit a 32-bit
@@ -97,9 +109,11 @@ int PackageReader::Open(const char* path) {
       return Refuse(kPackageDirectoryUnreadable);
     }
   }
+  const uint32_t recorded = FindRecordedCodePage(entries_, trailer_.count);
+  codePage_ = recorded == 0 ? ByteNameCodePage() : haveHostCodePage_ ? hostCodePage_ : MakeNameCodePage(recorded);
   for (int i = 0; i < trailer_.count; ++i) {
     const PackageDirEntry& entry = entries_[i];
-    nameProblem_ = IsGroupEntry(entry) ? kNameSafe : CheckMemberName(entry.name);
+    nameProblem_ = IsGroupEntry(entry) ? kNameSafe : CheckMemberName(entry.name, codePage_);
     if (nameProblem_ != kNameSafe) return Refuse(kPackageUnsafeName, i);
     if (static_cast<uint64_t>(entry.offset) + entry.size > directoryStart_) {
       return Refuse(kPackageMemberOutside, i);
@@ -120,7 +134,7 @@ int PackageReader::CheckLayout() {
   for (int i = 0; i < count_; ++i) {
     const MemberSlot& slot = slots_[i];
     // A folder is made, never written: bytes of its own would be lost without a word.
-    if (IsFolderMemberName(entries_[slot.entry].name) && (slot.group >= 0 || slot.originalSize != 0)) {
+    if (IsFolderMemberName(entries_[slot.entry].name, codePage_) && (slot.group >= 0 || slot.originalSize != 0)) {
       return Refuse(kPackageFolderWithBytes, slot.entry);
     }
   }
@@ -131,10 +145,16 @@ int PackageReader::CheckLayout() {
     names[i].name = entries_[slots_[i].entry].name;
     names[i].index = slots_[i].entry;
   }
-  int32_t file = -1;
-  const int clash = FindFileBesideFolder(names, count_, &file);
+  int32_t entry = -1;
+  const NameClash clash = FindNameClash(names, count_, codePage_, &entry);
   free(names);
-  return clash ? Refuse(kPackageFileBesideFolder, file) : 1;
+  switch (clash) {
+    case kNoNameClash: return 1;
+    case kNameClashFileBesideFolder: return Refuse(kPackageFileBesideFolder, entry);
+    case kNameClashEqualNames: return Refuse(kPackageEqualNames, entry);
+    case kNameClashNoMemory: break;
+  }
+  return Refuse(kPackageNoMemory);
 }
 
 void PackageReader::GetBadName(char (&name)[260]) const { memcpy(name, badName_, sizeof(name)); }
@@ -223,6 +243,7 @@ const char* DescribePackageStatus(PackageStatus status) {
     case kPackageOk: return "well formed";
     case kPackageCannotOpen: return "cannot open the file";
     case kPackageNoTrailer: return "no package trailer";
+    case kPackageCutShort: return "no package trailer (the file goes on past the program: cut short or damaged?)";
     case kPackageNegativeCount: return "negative entry count in the trailer";
     case kPackageBeyondFormatLimit: return "file larger than a package can be (4 GiB)";
     case kPackageDirectoryOutside: return "directory outside the file";
@@ -231,6 +252,7 @@ const char* DescribePackageStatus(PackageStatus status) {
     case kPackageUnsafeName: return "unsafe member name";
     case kPackageMemberOutside: return "member outside the file";
     case kPackageFileBesideFolder: return "a file and a folder of the same name";
+    case kPackageEqualNames: return "two members of the same name, letter case ignored";
     case kPackageFolderWithBytes: return "a folder entry that holds bytes";
   }
   return "malformed package";

@@ -28,6 +28,7 @@ enum PackageStatus {
   kPackageOk = 0,
   kPackageCannotOpen,          // the file cannot be opened for reading
   kPackageNoTrailer,           // no trailer at the end: a plain program
+  kPackageCutShort,            // no trailer, but bytes after the program: a damaged package
   kPackageNegativeCount,       // the trailer's count is below zero
   kPackageBeyondFormatLimit,   // the package would end at or past 4 GiB
   kPackageDirectoryOutside,    // the directory would start before the file does
@@ -36,6 +37,7 @@ enum PackageStatus {
   kPackageUnsafeName,          // an entry's name could leave its folder (nameProblem() says how)
   kPackageMemberOutside,       // an entry's bytes reach past the member data
   kPackageFileBesideFolder,    // a file's name is also a folder's (letter case ignored)
+  kPackageEqualNames,          // two entries' names are equal (letter case ignored)
   kPackageFolderWithBytes,     // a folder's entry ("name\") holds bytes
 };
 
@@ -54,6 +56,14 @@ class PackageReader {
   ~PackageReader();
   PackageReader(const PackageReader&) = delete;
   PackageReader& operator=(const PackageReader&) = delete;
+
+  // The code page in which a package that records one has its names read, when it is
+  // known on this side: the Windows programs give the system's, whose rules the names
+  // meet when they are written. Without it such names are read in the recorded code
+  // page; a package that records none has its names read byte by byte.
+  void SetHostCodePage(const NameCodePage& codePage);
+  // The code page the names were checked in, as Open found it.
+  const NameCodePage& nameCodePage() const { return codePage_; }
 
   // Opens the file and reads its directory. Returns 1 for a well-formed package; 0 for
   // a file that cannot be opened, is not a package, or carries a malformed directory
@@ -130,6 +140,9 @@ class PackageReader {
   int badEntry_;
   MemberNameProblem nameProblem_;
   char badName_[260];
+  NameCodePage hostCodePage_;
+  int haveHostCodePage_;
+  NameCodePage codePage_;
 };
 
 // A sentence that says what is wrong with a package that Open refused.

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "core/checksum_record.h"
+#include "core/code_page_record.h"
 #include "core/compression_record.h"
 #include "core/member_checksum.h"
 #include "core/pe_image.h"
@@ -12,7 +13,7 @@ PackageWriter::PackageWriter(BinaryFile& package, uint32_t memberCount, const Co
                              uint64_t maxLength)
     : package_(package), buffer_(buffer), entries_(nullptr), capacity_(memberCount), written_(0),
       offset_(0), maxLength_(maxLength), observer_(nullptr), moduleImageChecksum_(0),
-      lastGroup_(0) {
+      lastGroup_(0), codePage_(0) {
   if (memberCount > 0) {
     entries_ = static_cast<PackageDirEntry*>(calloc(memberCount, sizeof(PackageDirEntry)));
   }
@@ -123,8 +124,32 @@ PackageWriteStatus PackageWriter::AppendCompressedMember(const char* name, uint3
   return kPackageWriteOk;
 }
 
+namespace {
+
+// Puts the code page record into the first entry with room for it. The records after it
+// check the bytes before them, so the entry's other records are written anew.
+void RecordCodePage(PackageDirEntry* entries, uint32_t count, uint32_t codePage) {
+  for (uint32_t i = 0; i < count; ++i) {
+    PackageDirEntry& entry = entries[i];
+    ChecksumRecord checksum;
+    GroupRecord group;
+    CompressedMemberRecord member;
+    const int hasChecksum = ReadChecksumRecord(entry, &checksum);
+    const int hasGroup = ReadGroupRecord(entry, &group);
+    const int hasMember = ReadCompressedMemberRecord(entry, &member);
+    if (!WriteCodePageRecord(entry, codePage)) continue;
+    if (hasGroup) WriteGroupRecord(entry, group);
+    if (hasMember) WriteCompressedMemberRecord(entry, member);
+    if (hasChecksum) WriteChecksumRecord(entry, checksum);
+    return;
+  }
+}
+
+}  // namespace
+
 PackageWriteStatus PackageWriter::Finish() {
   if (capacity_ > 0 && entries_ == nullptr) return kPackageOutOfMemory;
+  if (codePage_ != 0) RecordCodePage(entries_, written_, codePage_);
   const uint64_t directoryBytes = static_cast<uint64_t>(written_) * sizeof(PackageDirEntry);
   if (offset_ + directoryBytes + sizeof(PackageTrailer) > maxLength_) return kPackageTooLarge;
 

@@ -44,6 +44,9 @@ class PackageWriter {
   // Records a member of the group whose stream came last: its name (of at most
   // kMaxCompressedNameLength characters), its original size and checksum.
   PackageWriteStatus AppendCompressedMember(const char* name, uint32_t originalSize, uint32_t checksum);
+  // The code page to record in the directory (0, the default: none), for a package whose
+  // names are not all ASCII.
+  void SetNameCodePage(uint32_t codePage) { codePage_ = codePage; }
   // Writes the directory and the trailer.
   PackageWriteStatus Finish();
 
@@ -64,4 +67,5 @@ class PackageWriter {
   CopyObserver* observer_;
   uint32_t moduleImageChecksum_;
   uint32_t lastGroup_;
+  uint32_t codePage_;
 };

@@ -13,9 +13,16 @@ int Refuse(char* out, size_t capacity) {
 }  // namespace
 
 int JoinPath(char* out, size_t capacity, const char* folder, const char* name, char separator) {
+  return JoinPathIn(out, capacity, folder, name, ByteNameCodePage(), separator);
+}
+
+int JoinPathIn(char* out, size_t capacity, const char* folder, const char* name, const NameCodePage& codePage,
+               char separator) {
   const size_t folderLength = strlen(folder);
   const size_t nameLength = strlen(name);
-  const int needsSeparator = folderLength > 0 && folder[folderLength - 1] != separator;
+  const char* last = nullptr;
+  for (const char* p = folder; *p != 0; p += CharacterLength(codePage, p)) last = p;
+  const int needsSeparator = last != nullptr && *last != separator;
   const size_t total = folderLength + (needsSeparator ? 1 : 0) + nameLength;
   if (total >= capacity) return Refuse(out, capacity);
   // The parts may overlap `out` (a folder joined in place): move, never copy.

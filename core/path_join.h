@@ -4,12 +4,18 @@
 #include <stddef.h>
 
 #include "core/binary_file.h"
+#include "core/name_code_page.h"
 
 // `folder`, then the separator (unless the folder is empty or already ends with one),
 // then `name`. Returns 1 when the whole result fits `capacity` bytes with its terminator;
 // otherwise 0, and `out` holds an empty string.
 int JoinPath(char* out, size_t capacity, const char* folder, const char* name,
              char separator = kPathSeparator);
+
+// The same for a folder in `codePage`: a folder whose last character is a double-byte
+// one ending in the separator's byte does not end with the separator.
+int JoinPathIn(char* out, size_t capacity, const char* folder, const char* name, const NameCodePage& codePage,
+               char separator = kPathSeparator);
 
 // `first` followed directly by `second`, checked in the same way.
 int ConcatPath(char* out, size_t capacity, const char* first, const char* second);
@@ -18,6 +24,12 @@ template <size_t N>
 inline int JoinPath(char (&out)[N], const char* folder, const char* name,
                     char separator = kPathSeparator) {
   return JoinPath(out, N, folder, name, separator);
+}
+
+template <size_t N>
+inline int JoinPathIn(char (&out)[N], const char* folder, const char* name, const NameCodePage& codePage,
+                      char separator = kPathSeparator) {
+  return JoinPathIn(out, N, folder, name, codePage, separator);
 }
 
 template <size_t N>

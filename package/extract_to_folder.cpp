@@ -14,6 +14,7 @@
 #include "security/builtin_group.h"
 #include "security/grant_file_access.h"
 #include "win32/module_path.h"
+#include "win32/system_code_page.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ const int kFolderRetries = 99;
 int WriteMember(PackageReader& reader, int index, const char* path, const CopyBuffer& buffer) {
   BinaryFile output;
   // A folder entry holds no bytes: its copy writes nothing and checks its record.
-  if (!IsFolderMemberName(reader.entry(index).name) && !CreateOutputFile(output, path)) return 0;
+  if (!IsFolderMemberName(reader.entry(index).name, reader.nameCodePage()) && !CreateOutputFile(output, path)) return 0;
   int done = reader.CopyMember(index, output, buffer) == kMemberIntact;
   if (output.isOpen() && !output.Close()) done = 0;
   return done;
@@ -106,14 +107,16 @@ class ExtractionOutput {
     const int haveUsersGroup = LookupBuiltinGroupName(kBuiltinUsersRid, usersGroup, sizeof(usersGroup));
     MemberFolders folders;
     const size_t rootLength = strlen(memberFolder_);
+    // The folder is named after the package, whose name may end in a double-byte character.
+    const NameCodePage codePage = SystemNameCodePage();
     for (int i = 0; i < reader.count(); ++i) {
       char path[MAX_PATH];
       DWORD error = 0;
-      if (!JoinPath(path, memberFolder_, reader.entry(i).name) || !folders.MakeFor(path, rootLength, &error) ||
-          !WriteMember(reader, i, path, buffer)) {
+      if (!JoinPathIn(path, memberFolder_, reader.entry(i).name, codePage) ||
+          !folders.MakeFor(path, rootLength, &error) || !WriteMember(reader, i, path, buffer)) {
         return 0;
       }
-      if (haveUsersGroup && !IsFolderMemberName(reader.entry(i).name)) {
+      if (haveUsersGroup && !IsFolderMemberName(reader.entry(i).name, reader.nameCodePage())) {
         GrantFileAccess(path, usersGroup, kMemberAccess);
       }
     }
@@ -138,6 +141,7 @@ int ExtractPackageToFolder(const StartOptions& /*options*/, DWORD* exitCode) {
   // Refuses plain programs and malformed directories, member names that would leave
   // the member folder included, before anything is created.
   PackageReader reader;
+  reader.SetHostCodePage(SystemNameCodePage());
   if (!reader.Open(packagePath)) return 0;
   CopyBuffer buffer;
   if (!buffer.isReady()) return 0;

@@ -7,6 +7,11 @@
 int MemberFolders::MakeFor(const char* path, size_t rootLength, DWORD* error) {
   char folder[kMemberPathSize];
   for (size_t at = rootLength + 1; path[at] != 0; ++at) {
+    // The second byte of a double-byte character may be the separator's byte.
+    if (IsDBCSLeadByte(static_cast<BYTE>(path[at])) && path[at + 1] != 0) {
+      ++at;
+      continue;
+    }
     if (path[at] != kPathSeparator || strncmp(path, lastPath_, at + 1) == 0) continue;
     memcpy(folder, path, at);
     folder[at] = 0;

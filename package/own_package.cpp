@@ -2,6 +2,10 @@
 
 #include <string.h>
 
+#include "core/path_join.h"
+#include "core/path_limit.h"
+#include "win32/system_code_page.h"
+
 OwnPackageState ClassifyOwnPackage(DWORD pathLength, DWORD bufferSize, int opened, PackageStatus status) {
   if (pathLength == 0) return kOwnPlainProgram;
   // A cut path names another file: it is never opened.
@@ -9,7 +13,8 @@ OwnPackageState ClassifyOwnPackage(DWORD pathLength, DWORD bufferSize, int opene
   if (opened) return kOwnPackageReady;
   // A plain program, or a file that cannot be opened at all, opens the window as it
   // always did; a file that carries the trailer is a package, and a refused directory
-  // makes it a damaged one (a truncated download, a damaged copy).
+  // makes it a damaged one (a damaged copy), as does a file that goes on past its
+  // program without one (a truncated download).
   if (status == kPackageCannotOpen || status == kPackageNoTrailer) return kOwnPlainProgram;
   return kOwnPackageDamaged;
 }
@@ -20,6 +25,7 @@ OwnPackageState OpenOwnPackage(PackageReader& package, char* path, DWORD size) {
   // A cut path comes back with or without a terminator depending on the system.
   path[size - 1] = 0;
   const int fits = length > 0 && length < size;
+  package.SetHostCodePage(SystemNameCodePage());
   const int opened = fits && package.Open(path);
   return ClassifyOwnPackage(length, size, opened, package.status());
 }
@@ -28,6 +34,16 @@ uint64_t MemberBytes(const PackageReader& package) {
   uint64_t total = 0;
   for (int i = 0; i < package.count(); ++i) total += package.originalSize(i);
   return total;
+}
+
+int FindMemberPathPastLimit(const PackageReader& package, const char* folder, char (&path)[kMemberPathSize]) {
+  const size_t folderLength = strlen(folder);
+  for (int i = 0; i < package.count(); ++i) {
+    // Both parts are under 260 characters: the join always fits the buffer.
+    JoinPath(path, folder, package.entry(i).name);
+    if (PathPastLimit(path, folderLength, kPathSeparator, package.nameCodePage()) > 0) return 1;
+  }
+  return 0;
 }
 
 int FitsFreeSpace(int haveFreeSpace, uint64_t available, uint64_t needed) {

@@ -66,7 +66,7 @@ static MemberCopyResult WriteMember(PackageReader& package, int index, const cha
                                     const char* path, MemberFolders& folders, const CopyBuffer& buffer,
                                     DWORD* error) {
   if (!folders.MakeFor(path, strlen(workDirectory), error)) return kMemberCopyFailed;
-  if (IsFolderMemberName(package.entry(index).name)) {
+  if (IsFolderMemberName(package.entry(index).name, package.nameCodePage())) {
     // A folder entry holds no bytes: its copy writes nothing and checks its record.
     BinaryFile none;
     *error = ERROR_READ_FAULT;
@@ -105,8 +105,8 @@ static MemberCopyResult ExtractMembers(PackageReader& package, const char* workD
   if (!buffer.isReady()) result = kMemberCopyFailed;
   for (int i = 0; i < package.count() && result == kMemberIntact; ++i) {
     *failed = i;
-    // Both parts are under 260 characters: the path always fits. The system refuses one
-    // that is too long for it, and that is reported as any write that fails.
+    // Both parts are under 260 characters: the path always fits the buffer, and every
+    // path was held against the system's limits before the first member.
     JoinPath(failedPath, workDirectory, package.entry(i).name);
     result = WriteMember(package, i, workDirectory, failedPath, folders, buffer, error);
   }
@@ -160,16 +160,23 @@ static int MakeWorkDirectory(int besideModule, char (&workDirectory)[kPathBuffer
   return 0;
 }
 
-// Every member into the work directory; on failure the directory is gone again. Members
-// that cannot all fit are refused before the first byte is written, as a full disk.
+// Every member into the work directory; on failure the directory is gone again. A member
+// path too long for the system, and members that cannot all fit (as a full disk), are
+// refused before the first byte is written.
 static int ExtractPackage(PackageReader& package, const char* workDirectory, const RunFailureReporter& reporter,
                           DWORD* exitCode) {
+  char failedPath[kMemberPathSize];
+  if (FindMemberPathPastLimit(package, workDirectory, failedPath)) {
+    RemoveDirectoryA(workDirectory);
+    SetExitCode(exitCode,
+                ReportRunFailure(reporter, kWriteFailedFormat, failedPath, ERROR_FILENAME_EXCED_RANGE));
+    return 0;
+  }
   if (!HasRoomFor(workDirectory, MemberBytes(package))) {
     RemoveDirectoryA(workDirectory);
     SetExitCode(exitCode, ReportRunFailure(reporter, kWriteFailedFormat, workDirectory, ERROR_DISK_FULL));
     return 0;
   }
-  char failedPath[kMemberPathSize];
   int failed = 0;
   DWORD error = 0;
   const MemberCopyResult extracted = ExtractMembers(package, workDirectory, failedPath, &failed, &error);

@@ -25,3 +25,7 @@ int IsSilentProcess(int startsWithSilentOption) {
   const int haveFlags = GetStationFlags(GetProcessWindowStation(), &flags);
   return IsSilentRun(startsWithSilentOption, haveFlags, flags);
 }
+
+void QuietSystemBoxesWhenSilent(int startsWithSilentOption) {
+  if (IsSilentProcess(startsWithSilentOption)) SetErrorMode(kSilentErrorMode);
+}

@@ -14,3 +14,11 @@ int GetStationFlags(HWINSTA station, USEROBJECTFLAGS* flags);
 
 // The decision for this process.
 int IsSilentProcess(int startsWithSilentOption);
+
+// The error mode of a silent run: no system box for a critical error, a crash or a file
+// that cannot be opened. A box nobody sees would keep the process from ever ending. The
+// programs the run starts inherit the mode, so the setup program shows none either.
+const UINT kSilentErrorMode = SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX;
+
+// Sets that mode when the process is silent, before anything that could fail.
+void QuietSystemBoxesWhenSilent(int startsWithSilentOption);

@@ -85,12 +85,22 @@ TEST(ExtractToFolder, SlackCaseTwinsAndANestedPackage) {
   bytes.insert(bytes.end(), 127, 'S');
   WriteFileBytes(package, bytes);
 
+  // Names that differ only in letter case would be one file: the package is refused and
+  // nothing is written.
+  const ProcessResult refused = RunProgram(package, "-e");
+  ASSERT_TRUE(refused.finished);
+  EXPECT_EQ(refused.exitCode, 1u);
+  EXPECT_EQ(ListFolder(folder.path()), std::vector<std::string>{"pkg.exe"});
+
+  bytes = WriteTestPackage(package, inner,
+                           {{"Readme.TXT", PseudoRandomBytes(100, 4)}, {"notes.txt", PseudoRandomBytes(50, 5)}},
+                           scratch.path());
+  bytes.insert(bytes.end(), 127, 'S');
+  WriteFileBytes(package, bytes);
   ASSERT_TRUE(RunProgram(package, "-e").finished);
   EXPECT_EQ(innerBytes, ReadFileBytes(folder.Join("pkg\\Lodkin.exe")));
-  // Names that differ only in letter case are one file: the later member wins.
-  std::vector<std::string> names = ListFolder(folder.Join("pkg\\pkg"));
-  ASSERT_EQ(names.size(), 1u);
-  EXPECT_EQ(PseudoRandomBytes(50, 5), ReadFileBytes(folder.Join("pkg\\pkg\\readme.txt")));
+  EXPECT_EQ((std::vector<std::string>{"Readme.TXT", "notes.txt"}), ListFolder(folder.Join("pkg\\pkg")));
+  EXPECT_EQ(PseudoRandomBytes(50, 5), ReadFileBytes(folder.Join("pkg\\pkg\\notes.txt")));
 }
 
 TEST(ExtractToFolder, DotInTheFolderNameStaysInsideThatFolder) {

@@ -23,8 +23,9 @@ TEST(MemberName, DeviceNamesForbiddenCharactersAndPathsAreRefused) {
       // Devices, in any case and with any extension.
       {"CON", 0}, {"prn", 0}, {"Aux", 0}, {"NUL", 0}, {"nul.txt", 0}, {"NUL.tar.gz", 0}, {"con .log", 0},
       {"COM1", 0}, {"com9.bin", 0}, {"LPT1", 0}, {"lpt9.txt", 0}, {"CONIN$", 0}, {"conout$.x", 0},
+      {"COM0", 0}, {"lpt0.txt", 0}, {"COM\xB9", 0}, {"LPT\xB3.log", 0},
       // Near misses are plain names.
-      {"COM0", 1}, {"COM10", 1}, {"LPT", 1}, {"console.txt", 1}, {"nul_", 1}, {"xnul.txt", 1}, {".nul", 1},
+      {"COM10", 1}, {"LPT", 1}, {"console.txt", 1}, {"nul_", 1}, {"xnul.txt", 1}, {".nul", 1},
       {"PRN1", 1}, {"setup.exe", 1}, {"my tool.exe", 1}, {"a.b.c", 1},
       // Windows drops a closing dot or blank: the file would get another name.
       {"...", 0}, {"readme.", 0}, {"name ", 0},

@@ -95,24 +95,28 @@ TEST_F(PackCommand, WritesModuleMembersDirectoryAndTrailerByteForByte) {
   EXPECT_EQ(m, reader.moduleImageLength());
 }
 
-TEST_F(PackCommand, TopEntryDecidesTheFolderAndSameNamesAndEmptyMembersAreKept) {
+TEST_F(PackCommand, TopEntryDecidesTheFolderAndSameNamesAreRefusedAndEmptyMembersAreKept) {
   std::string lib = root_.Join("lib");
   CreateDirectoryA(lib.c_str(), nullptr);
   WriteFileBytes(lib + "\\a.dll", {});
   WriteFileBytes(app_ + "\\x.dll", PseudoRandomBytes(300, 9));
-  ASSERT_EQ(kCompleted, Pack({lib + "\\a.dll", data_ + "\\x.dll", app_ + "\\x.dll",
-                              app_ + "\\setup.exe"}));
+  // Two files of one name from two folders would be one file where the package runs.
+  const std::vector<std::string> twice = {"status:Error: can not pack files",
+                                          "box:error:\"X.DLL\" is packed twice: Windows takes names equal but "
+                                          "for letter case as one "};
+  WriteFileBytes(app_ + "\\X.DLL", PseudoRandomBytes(30, 9));
+  EXPECT_EQ(twice, Pack({lib + "\\a.dll", data_ + "\\x.dll", app_ + "\\X.DLL", app_ + "\\setup.exe"}));
+  EXPECT_FALSE(FileExists(lib + "\\KVPACK_lib.exe"));
+  ASSERT_EQ(kCompleted, Pack({lib + "\\a.dll", data_ + "\\x.dll", app_ + "\\setup.exe"}));
   EXPECT_FALSE(FileExists(package_));
   PackageReader reader;
   ASSERT_EQ(1, reader.Open((lib + "\\KVPACK_lib.exe").c_str()));
-  ASSERT_EQ(4, reader.count());
+  ASSERT_EQ(3, reader.count());
   EXPECT_STREQ("a.dll", reader.entry(0).name);
   EXPECT_EQ(0u, reader.entry(0).size);
   EXPECT_EQ(reader.entry(1).offset, reader.entry(0).offset);
   EXPECT_STREQ("x.dll", reader.entry(1).name);
-  EXPECT_STREQ("x.dll", reader.entry(2).name);
-  EXPECT_EQ(300u, reader.entry(2).size);
-  EXPECT_STREQ("setup.exe", reader.entry(3).name);
+  EXPECT_STREQ("setup.exe", reader.entry(2).name);
 }
 
 TEST_F(PackCommand, SetupProgramCountIgnoresCaseAndRefusesNoneOrTwo) {

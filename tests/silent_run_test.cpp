@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "package/own_package.h"
+#include "package/silent_run.h"
 #include "support/host_system.h"
 #include "support/run_support.h"
 #include "support/window_closer.h"
@@ -164,6 +165,18 @@ std::vector<FailureCase> FailureCases() {
        BreakDirectory, false, ERROR_FILE_CORRUPT, "Error: [{package}] is damaged.", "", true},
       {"members larger than the free space", {{"SETUP.EXE", standIn}, {"big.bin", PseudoRandomBytes(3 << 20, 5)}},
        nullptr, true, ERROR_DISK_FULL, "Error: [U:\\KVLodkin", "] can not be written.[112]", true},
+      {"a member whose path passes 259 characters", {{"SETUP.EXE", standIn}, {std::string(243, 'n'), {'x'}}},
+       nullptr, false, ERROR_FILENAME_EXCED_RANGE, "Error: [{temp}\\KVLodkin",
+       "\\" + std::string(243, 'n') + "] can not be written.[206]", true},
+      {"names equal but for letter case", {{"SETUP.EXE", standIn}, {"setup.exe", standIn}}, nullptr, false,
+       ERROR_FILE_CORRUPT, "Error: [{package}] is damaged.", "", true},
+      {"a package cut short", {{"SETUP.EXE", standIn}, {"data.cab", PseudoRandomBytes(5000, 6)}},
+       [](const std::string& p) {
+         std::vector<char> bytes = ReadFileBytes(p);
+         bytes.resize(bytes.size() - 300);
+         WriteFileBytes(p, bytes);
+       },
+       false, ERROR_FILE_CORRUPT, "Error: [{package}] is damaged.", "", true},
       {"a setup program that cannot start", {{"SETUP.EXE", PseudoRandomBytes(3000, 9)}}, nullptr, false,
        ERROR_BAD_FORMAT, "Error: [{temp}\\KVLodkin", "\\SETUP.EXE] can not be started.[11]", false},
   };
@@ -186,6 +199,27 @@ TEST_F(SilentRunScene, AFullTemporaryDiskEndsByItselfWithTheInteractiveExitCode)
   }
 }
 
+// The error mode a silent run sets before anything else: no system box for a crash, a
+// critical error or a file that cannot be opened. A run by hand (the test's station is
+// visible) leaves the mode as it found it.
+TEST(SilentRunDecisions, ASilentRunShowsNoSystemBox) {
+  const UINT silentMode = SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX;
+  const struct {
+    int silentOption;
+    UINT before;
+    UINT after;
+  } cases[] = {{1, 0, silentMode}, {1, SEM_FAILCRITICALERRORS, silentMode}, {0, 0, 0},
+               {0, SEM_NOOPENFILEERRORBOX, SEM_NOOPENFILEERRORBOX}};
+  const UINT original = SetErrorMode(0);
+  for (const auto& c : cases) {
+    SetErrorMode(c.before);
+    QuietSystemBoxesWhenSilent(c.silentOption);
+    const UINT mode = SetErrorMode(0);
+    EXPECT_EQ(mode, c.after) << c.silentOption << " " << c.before;
+  }
+  SetErrorMode(original);
+}
+
 // The decisions that the runs above take, on the cases that a process cannot be made to
 // meet under Wine: a module path longer than the buffer, a volume whose space is unknown.
 TEST(SilentRunDecisions, OwnPackageAndFreeSpace) {
@@ -198,6 +232,8 @@ TEST(SilentRunDecisions, OwnPackageAndFreeSpace) {
   const Case cases[] = {
       {40, 1, kPackageOk, kOwnPackageReady},
       {40, 0, kPackageNoTrailer, kOwnPlainProgram},
+      {40, 0, kPackageCutShort, kOwnPackageDamaged},
+      {40, 0, kPackageEqualNames, kOwnPackageDamaged},
       {40, 0, kPackageCannotOpen, kOwnPlainProgram},
       {40, 0, kPackageMemberOutside, kOwnPackageDamaged},
       {40, 0, kPackageUnsafeName, kOwnPackageDamaged},

@@ -2,6 +2,7 @@
 
 #include "ui/windows_folder_walker.h"
 #include "win32/module_path.h"
+#include "win32/system_code_page.h"
 
 static void ShowOutcome(PackReport& report, const PackResult& result) {
   // Where both are used, the status line is set before the box is shown.
@@ -15,8 +16,10 @@ static void ShowOutcome(PackReport& report, const PackResult& result) {
 void RunPackCommand(const PackFileList& list, PackReport& report, const char* modulePath) {
   // Folder rows pack their trees; names stay the system's own bytes (no encoder).
   WindowsFolderWalker walker;
+  const NameCodePage codePage = SystemNameCodePage();
   PackOptions options = DefaultPackOptions();
   options.walker = &walker;
+  options.codePage = &codePage;
   RunPackCommandWith(list, report, modulePath, options);
 }
 

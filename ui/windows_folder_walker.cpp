@@ -3,13 +3,14 @@
 #include <string.h>
 
 #include "core/path_join.h"
+#include "win32/system_code_page.h"
 #include "win32/unique_resource.h"
 
 static int IsDotName(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
 
 int WindowsFolderWalker::ListFolder(const char* path, FolderListing* listing) {
   char pattern[kCorePathSize];
-  if (!JoinPath(pattern, path, "*")) return 0;
+  if (!JoinPathIn(pattern, path, "*", SystemNameCodePage())) return 0;
   WIN32_FIND_DATAA found;
   const UniqueFind search(FindFirstFileA(pattern, &found));
   if (!search.valid()) return 0;

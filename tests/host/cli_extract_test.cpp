@@ -64,12 +64,13 @@ TEST_F(CliExtract, MembersGoIntoTheFolderNamedAfterThePackage) {
   run = Cli({"extract", "my.dir/pkg"});
   EXPECT_EQ(run.exitStatus, 0) << run.err;
   ExpectMembersIn(root_.Join("my.dir/pkg(1)"));
-  // Two members of one name: the later one wins, as with "-e".
-  WriteBytes(root_.Join("twice.exe"), LayOutPackage(PseudoRandomBytes(100, 53), {{"a.txt", setup_}, {"a.txt", cab_}}));
+  // Two members of one name would be one file on Windows: refused, as by "-e", before
+  // the folder is made.
+  WriteBytes(root_.Join("twice.exe"), LayOutPackage(PseudoRandomBytes(100, 53), {{"a.txt", setup_}, {"A.TXT", cab_}}));
   run = Cli({"extract", "twice.exe"});
-  EXPECT_EQ(run.exitStatus, 0) << run.err;
-  EXPECT_EQ(FolderEntries(root_.Join("twice")), std::vector<std::string>{"a.txt"});
-  EXPECT_EQ(ReadBytes(root_.Join("twice/a.txt")), cab_);
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_EQ(run.err, "lodkin-cli: error: twice.exe: two members of the same name, letter case ignored (entry 1 \"A.TXT\")\n");
+  EXPECT_FALSE(Exists(root_.Join("twice")));
 }
 
 // An extraction that fails part-way takes back everything it wrote, and the folder when

@@ -11,21 +11,28 @@ struct JoinCase {
   size_t capacity;
   int fits;
   const char* expected;
+  uint32_t codePage;  // 0: byte by byte
 };
 
 TEST(PathJoin, JoinsWholeOrRefuses) {
   const JoinCase cases[] = {
-      {"C:\\Temp", "a.txt", 260, 1, "C:\\Temp\\a.txt"},
-      {"C:\\Temp\\", "a.txt", 260, 1, "C:\\Temp\\a.txt"},  // GetTempPath's trailing separator
-      {"", "a.txt", 260, 1, "a.txt"},
-      {"C:\\T", "ab", 8, 1, "C:\\T\\ab"},      // 7 characters and the terminator: fits exactly
-      {"C:\\T", "abc", 8, 0, ""},              // one more is refused, never cut
-      {"C:\\T", "ab", 0, 0, nullptr},          // no room at all: nothing written
+      {"C:\\Temp", "a.txt", 260, 1, "C:\\Temp\\a.txt", 0},
+      {"C:\\Temp\\", "a.txt", 260, 1, "C:\\Temp\\a.txt", 0},  // GetTempPath's trailing separator
+      {"", "a.txt", 260, 1, "a.txt", 0},
+      {"C:\\T", "ab", 8, 1, "C:\\T\\ab", 0},      // 7 characters and the terminator: fits exactly
+      {"C:\\T", "abc", 8, 0, "", 0},           // one more is refused, never cut
+      {"C:\\T", "ab", 0, 0, nullptr, 0},          // no room at all: nothing written
+      // A folder ending in a double-byte character whose second byte is that of '\'.
+      {"C:\\\x95\x5C", "a.txt", 260, 1, "C:\\\x95\x5C\\a.txt", 932},
+      {"C:\\\x95\x5C\\", "a.txt", 260, 1, "C:\\\x95\x5C\\a.txt", 932},
+      {"C:\\\x95\x5C", "a.txt", 260, 1, "C:\\\x95\x5C" "a.txt", 0},  // byte by byte it ends with one
+      {"C:\\\xB3\x5C", "*", 260, 1, "C:\\\xB3\x5C\\*", 950},
   };
   for (const JoinCase& c : cases) {
     char out[300];
     memset(out, 'x', sizeof(out));
-    EXPECT_EQ(c.fits, JoinPath(out, c.capacity, c.folder, c.name, '\\')) << c.folder << " + " << c.name;
+    const NameCodePage codePage = c.codePage == 0 ? ByteNameCodePage() : MakeNameCodePage(c.codePage);
+    EXPECT_EQ(c.fits, JoinPathIn(out, c.capacity, c.folder, c.name, codePage, '\\')) << c.folder << " + " << c.name;
     if (c.expected != nullptr) {
       EXPECT_STREQ(c.expected, out);
     } else {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,18 +19,29 @@ namespace {
 
 typedef std::vector<std::pair<std::string, std::string>> Environment;
 
-// A Korean locale of the tests' own (LOCPATH), made once from the system's locale sources:
-// under it Wine's ANSI code page is 949. Empty when it cannot be made.
-const Environment& KoreanLocale() {
+// A locale of the tests' own (LOCPATH), made once from the system's locale sources: under
+// ko_KR Wine's ANSI code page is 949, under ja_JP 932, zh_CN 936, zh_TW 950. Empty when it
+// cannot be made.
+const Environment& MadeLocale(const std::string& name) {
   static HostFolder* folder = new HostFolder();
-  static Environment environment;
+  static std::map<std::string, Environment> made;
+  Environment& environment = made[name];
   if (environment.empty()) {
-    const RunResult made = RunProcess("localedef", {"-i", "ko_KR", "-f", "UTF-8", folder->Join("ko_KR.UTF-8")});
-    if (made.exitStatus == 0 && Exists(folder->Join("ko_KR.UTF-8/LC_CTYPE"))) {
-      environment = {{"LOCPATH", folder->path()}, {"LC_ALL", "ko_KR.UTF-8"}};
+    const std::string full = name + ".UTF-8";
+    const RunResult run = RunProcess("localedef", {"-i", name, "-f", "UTF-8", folder->Join(full)});
+    if (run.exitStatus == 0 && Exists(folder->Join(full + "/LC_CTYPE"))) {
+      environment = {{"LOCPATH", folder->path()}, {"LC_ALL", full}};
     }
   }
   return environment;
+}
+
+const char* LocaleOfCodePage(const std::string& codePage) {
+  if (codePage == "949") return "ko_KR";
+  if (codePage == "932") return "ja_JP";
+  if (codePage == "936") return "zh_CN";
+  if (codePage == "950") return "zh_TW";
+  return nullptr;
 }
 
 struct DropCase {
@@ -37,7 +49,7 @@ struct DropCase {
   std::vector<std::string> folders;  // made in this order under the root; the first is dropped
   std::vector<std::string> files;    // fixed-seed bytes, one length per file
   std::string link;                  // a link to the dropped folder planted here, or none
-  const char* codepage;              // the window's code page: 949 (Korean locale) or 1252
+  const char* codepage;              // the window's code page: 1252, or that of the locale it runs in
   std::string box;                   // "caption:text" of the box that Pack shows
 };
 
@@ -65,6 +77,22 @@ const DropCase kCases[] = {
       "\xEC\x84\xA4\xEC\xB9\x98/\xEC\x96\xB8\xEC\x96\xB4/\xED\x95\x9C\xEA\xB5\xAD/"
       "\xEB\xAC\xB8\xEC\x9E\x90\xEC\x97\xB4.dll"},
      "", "949", kCompleted},
+    // Characters whose second byte is that of '\' or '|': 表 95 5C, ソ 83 5C, ポ 83 7C.
+    {"Japanese names in code page 932",
+     {"\xE8\xA1\xA8\xE7\xA4\xBA", "\xE8\xA1\xA8\xE7\xA4\xBA/\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88"},
+     {"\xE8\xA1\xA8\xE7\xA4\xBA/\xE3\x83\x9D\xE3\x83\xBC\xE3\x83\x88.ini",
+      "\xE8\xA1\xA8\xE7\xA4\xBA/\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88/\xE5\x8D\x81.dll"},
+     "", "932", kCompleted},
+    // 億 83 7C, 乗 81 5C, 俓 82 5C.
+    {"Simplified Chinese names in code page 936",
+     {"\xE6\x95\xB0\xE6\x8D\xAE", "\xE6\x95\xB0\xE6\x8D\xAE/\xE4\xB9\x97"},
+     {"\xE6\x95\xB0\xE6\x8D\xAE/\xE5\x84\x84.txt", "\xE6\x95\xB0\xE6\x8D\xAE/\xE4\xB9\x97/\xE4\xBF\x93.dll"},
+     "", "936", kCompleted},
+    // 功 A5 5C, 許 B3 5C, 蓋 BB 5C.
+    {"Traditional Chinese names in code page 950",
+     {"\xE5\x8A\x9F\xE8\x83\xBD", "\xE5\x8A\x9F\xE8\x83\xBD/\xE8\xA8\xB1"},
+     {"\xE5\x8A\x9F\xE8\x83\xBD/\xE8\x93\x8B.txt", "\xE5\x8A\x9F\xE8\x83\xBD/\xE8\xA8\xB1/\xE8\xB3\x87.dll"},
+     "", "950", kCompleted},
 };
 
 class WindowTree : public ::testing::Test {
@@ -112,9 +140,9 @@ TEST_F(WindowTree, DroppedFoldersPackAsTheToolPacksThem) {
     SCOPED_TRACE(one.title);
     RunSettings settings;
     settings.environment = {{"LC_ALL", "C.UTF-8"}};
-    if (std::string(one.codepage) == "949") {
-      settings.environment = KoreanLocale();
-      ASSERT_FALSE(settings.environment.empty()) << "no Korean locale: install the locales package";
+    if (const char* locale = LocaleOfCodePage(one.codepage)) {
+      settings.environment = MadeLocale(locale);
+      ASSERT_FALSE(settings.environment.empty()) << "no " << locale << " locale: install the locales package";
     }
     HostFolder root;
     WriteBytes(root.Join("setup.exe"), PseudoRandomBytes(3000, 1));
