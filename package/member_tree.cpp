@@ -1,0 +1,181 @@
+#include "package/member_tree.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <string.h>
+
+#include "core/member_name.h"
+#include "package/held_directory.h"
+
+MemberTree::MemberTree() : package_(nullptr), fileCount_(0), rootLength_(0), folderCount_(0), folderCapacity_(0) {
+  lastPath_[0] = 0;
+}
+
+int MemberTree::Start(const PackageReader& package, const char* root) {
+  ReleaseAll();
+  package_ = &package;
+  rootLength_ = strlen(root);
+  lastPath_[0] = 0;
+  // Every folder made is the part of some member's name before one of its separators.
+  size_t separators = 0;
+  for (int i = 0; i < package.count(); ++i) {
+    for (const char* at = package.entry(i).name; *at != 0; ++at) separators += *at == kPathSeparator;
+  }
+  const size_t count = package.count() > 0 ? static_cast<size_t>(package.count()) : 1;
+  files_ = AllocateHeapBlock<HANDLE>(count);
+  fileIds_ = AllocateHeapBlock<FileId>(count);
+  fileCount_ = files_.valid() ? package.count() : 0;
+  folders_ = AllocateHeapBlock<HANDLE>(separators + 1);
+  folderCapacity_ = separators + 1;
+  return files_.valid() && fileIds_.valid() && folders_.valid();
+}
+
+void MemberTree::ReleaseAll() {
+  for (int i = 0; i < fileCount_; ++i) {
+    if (files_.get()[i] != NULL) CloseHandle(files_.get()[i]);
+    files_.get()[i] = NULL;
+  }
+  // The deepest folders last made first.
+  while (folderCount_ > 0) CloseHandle(folders_.get()[--folderCount_]);
+}
+
+// Whether an earlier member's name runs through the folder `relative` (its first
+// `length` characters): the tree then made that folder itself.
+int MemberTree::IsEarlierFolder(int index, const char* relative, size_t length) const {
+  for (int i = 0; i < index; ++i) {
+    const char* name = package_->entry(i).name;
+    if (strlen(name) > length && name[length] == kPathSeparator && _strnicmp(name, relative, length) == 0) {
+      return 1;
+    }
+  }
+  return 0;
+}
+
+// Only an earlier member that holds its file: a later one of the same name took it over.
+int MemberTree::EarlierFileOfTheSameName(int index) const {
+  const char* name = package_->entry(index).name;
+  for (int i = index - 1; i >= 0; --i) {
+    if (files_.get()[i] != NULL && _stricmp(package_->entry(i).name, name) == 0) return i;
+  }
+  return -1;
+}
+
+int MemberTree::HoldFolder(const char* folder, DWORD* error) {
+  UniqueHandle held;
+  *error = CreateHeldDirectory(folder, NULL, &held);
+  if (*error != 0) return 0;
+  if (folderCount_ >= folderCapacity_) {
+    *error = ERROR_NOT_ENOUGH_MEMORY;
+    return 0;
+  }
+  folders_.get()[folderCount_++] = held.release();
+  return 1;
+}
+
+int MemberTree::MakeFoldersFor(int index, const char* path, DWORD* error) {
+  char folder[kMemberPathSize];
+  for (size_t at = rootLength_ + 1; path[at] != 0; ++at) {
+    if (path[at] != kPathSeparator || strncmp(path, lastPath_, at + 1) == 0) continue;
+    memcpy(folder, path, at);
+    folder[at] = 0;
+    if (HoldFolder(folder, error)) continue;
+    // A folder of an earlier member whose name differs in letter case, or that came
+    // before another folder's members: this tree's own. Anything else is not.
+    if (*error != ERROR_ALREADY_EXISTS || !IsEarlierFolder(index, folder + rootLength_ + 1, at - rootLength_ - 1)) {
+      lastPath_[0] = 0;
+      return 0;
+    }
+  }
+  lstrcpynA(lastPath_, path, sizeof(lastPath_));
+  return 1;
+}
+
+// The file as a descriptor of the runtime, for the copy.
+static int AdoptHandle(HANDLE handle, BinaryFile& file, DWORD* error) {
+  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+  if (descriptor < 0) {
+    CloseHandle(handle);
+    *error = ERROR_NOT_ENOUGH_MEMORY;
+    return 0;
+  }
+  return file.Adopt(descriptor);
+}
+
+static int ReadFileId(HANDLE file, FileId* id) {
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!GetFileInformationByHandle(file, &information)) return 0;
+  id->volume = information.dwVolumeSerialNumber;
+  id->indexHigh = information.nFileIndexHigh;
+  id->indexLow = information.nFileIndexLow;
+  return 1;
+}
+
+static int IsSameFile(HANDLE file, const FileId& id) {
+  FileId now;
+  return ReadFileId(file, &now) && memcmp(&now, &id, sizeof(id)) == 0;
+}
+
+// A link is opened as itself, never followed: it is not the file that was written.
+static HANDLE OpenExisting(const char* path, DWORD access) {
+  return ::CreateFileA(path, access, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+}
+
+// The file of an earlier member of the same name, let go of and opened again for
+// writing, emptied. NULL with *error when it is not that file any more.
+HANDLE MemberTree::ReopenEarlier(int earlier, int index, const char* path, DWORD* error) {
+  CloseHandle(files_.get()[earlier]);
+  files_.get()[earlier] = NULL;
+  HANDLE file = OpenExisting(path, GENERIC_READ | GENERIC_WRITE);
+  if (file == INVALID_HANDLE_VALUE) {
+    *error = GetLastError();
+    return NULL;
+  }
+  if (!IsSameFile(file, fileIds_.get()[earlier])) {
+    *error = ERROR_ALREADY_EXISTS;
+  } else if (SetFilePointer(file, 0, NULL, FILE_BEGIN) != 0 || !SetEndOfFile(file)) {
+    *error = GetLastError();
+  } else {
+    fileIds_.get()[index] = fileIds_.get()[earlier];
+    return file;
+  }
+  CloseHandle(file);
+  return NULL;
+}
+
+int MemberTree::CreateMemberFile(int index, const char* path, BinaryFile& file, DWORD* error) {
+  HANDLE created = ::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, NULL);
+  if (created != INVALID_HANDLE_VALUE) {
+    if (!ReadFileId(created, &fileIds_.get()[index])) {
+      *error = GetLastError();
+      CloseHandle(created);
+      return 0;
+    }
+    return AdoptHandle(created, file, error);
+  }
+  *error = GetLastError();
+  const int exists = *error == ERROR_FILE_EXISTS || *error == ERROR_ALREADY_EXISTS ||
+                     GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+  if (!exists) return 0;
+  const int earlier = EarlierFileOfTheSameName(index);
+  *error = ERROR_ALREADY_EXISTS;
+  if (earlier < 0) return 0;
+  HANDLE again = ReopenEarlier(earlier, index, path, error);
+  return again != NULL && AdoptHandle(again, file, error);
+}
+
+int MemberTree::HoldMemberFile(int index, const char* path, DWORD* error) {
+  HANDLE held = OpenExisting(path, GENERIC_READ);
+  if (held == INVALID_HANDLE_VALUE) {
+    *error = GetLastError();
+    return 0;
+  }
+  if (!IsSameFile(held, fileIds_.get()[index])) {
+    CloseHandle(held);
+    *error = ERROR_ALREADY_EXISTS;
+    return 0;
+  }
+  files_.get()[index] = held;
+  return 1;
+}
