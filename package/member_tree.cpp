@@ -5,16 +5,20 @@
 #include <string.h>
 
 #include "core/member_name.h"
+#include "core/path_join.h"
 #include "package/held_directory.h"
 
 MemberTree::MemberTree() : package_(nullptr), fileCount_(0), rootLength_(0), folderCount_(0), folderCapacity_(0) {
+  root_[0] = 0;
   lastPath_[0] = 0;
 }
 
 int MemberTree::Start(const PackageReader& package, const char* root) {
   ReleaseAll();
+  folderCount_ = 0;
   package_ = &package;
   rootLength_ = strlen(root);
+  lstrcpynA(root_, root, sizeof(root_));
   lastPath_[0] = 0;
   // Every folder made is the part of some member's name before one of its separators.
   size_t separators = 0;
@@ -23,11 +27,11 @@ int MemberTree::Start(const PackageReader& package, const char* root) {
   }
   const size_t count = package.count() > 0 ? static_cast<size_t>(package.count()) : 1;
   files_ = AllocateHeapBlock<HANDLE>(count);
-  fileIds_ = AllocateHeapBlock<FileId>(count);
+  written_ = AllocateHeapBlock<MemberFile>(count);
   fileCount_ = files_.valid() ? package.count() : 0;
-  folders_ = AllocateHeapBlock<HANDLE>(separators + 1);
+  folders_ = AllocateHeapBlock<MadeFolder>(separators + 1);
   folderCapacity_ = separators + 1;
-  return files_.valid() && fileIds_.valid() && folders_.valid();
+  return files_.valid() && written_.valid() && folders_.valid();
 }
 
 void MemberTree::ReleaseAll() {
@@ -36,7 +40,10 @@ void MemberTree::ReleaseAll() {
     files_.get()[i] = NULL;
   }
   // The deepest folders last made first.
-  while (folderCount_ > 0) CloseHandle(folders_.get()[--folderCount_]);
+  for (size_t i = folderCount_; i > 0; --i) {
+    if (folders_.get()[i - 1].held != NULL) CloseHandle(folders_.get()[i - 1].held);
+    folders_.get()[i - 1].held = NULL;
+  }
 }
 
 // Whether an earlier member's name runs through the folder `relative` (its first
@@ -51,16 +58,16 @@ int MemberTree::IsEarlierFolder(int index, const char* relative, size_t length) 
   return 0;
 }
 
-// Only an earlier member that holds its file: a later one of the same name took it over.
+// Only an earlier member that still owns its file: a later one of the same name took it over.
 int MemberTree::EarlierFileOfTheSameName(int index) const {
   const char* name = package_->entry(index).name;
   for (int i = index - 1; i >= 0; --i) {
-    if (files_.get()[i] != NULL && _stricmp(package_->entry(i).name, name) == 0) return i;
+    if (written_.get()[i].owned && _stricmp(package_->entry(i).name, name) == 0) return i;
   }
   return -1;
 }
 
-int MemberTree::HoldFolder(const char* folder, DWORD* error) {
+int MemberTree::HoldFolder(const char* folder, int index, DWORD* error) {
   UniqueHandle held;
   *error = CreateHeldDirectory(folder, NULL, &held);
   if (*error != 0) return 0;
@@ -68,7 +75,10 @@ int MemberTree::HoldFolder(const char* folder, DWORD* error) {
     *error = ERROR_NOT_ENOUGH_MEMORY;
     return 0;
   }
-  folders_.get()[folderCount_++] = held.release();
+  MadeFolder& made = folders_.get()[folderCount_++];
+  made.held = held.release();
+  made.member = index;
+  made.length = static_cast<int>(strlen(folder) - rootLength_ - 1);
   return 1;
 }
 
@@ -78,7 +88,7 @@ int MemberTree::MakeFoldersFor(int index, const char* path, DWORD* error) {
     if (path[at] != kPathSeparator || strncmp(path, lastPath_, at + 1) == 0) continue;
     memcpy(folder, path, at);
     folder[at] = 0;
-    if (HoldFolder(folder, error)) continue;
+    if (HoldFolder(folder, index, error)) continue;
     // A folder of an earlier member whose name differs in letter case, or that came
     // before another folder's members: this tree's own. Anything else is not.
     if (*error != ERROR_ALREADY_EXISTS || !IsEarlierFolder(index, folder + rootLength_ + 1, at - rootLength_ - 1)) {
@@ -124,19 +134,20 @@ static HANDLE OpenExisting(const char* path, DWORD access) {
 // The file of an earlier member of the same name, let go of and opened again for
 // writing, emptied. NULL with *error when it is not that file any more.
 HANDLE MemberTree::ReopenEarlier(int earlier, int index, const char* path, DWORD* error) {
-  CloseHandle(files_.get()[earlier]);
+  if (files_.get()[earlier] != NULL) CloseHandle(files_.get()[earlier]);
   files_.get()[earlier] = NULL;
   HANDLE file = OpenExisting(path, GENERIC_READ | GENERIC_WRITE);
   if (file == INVALID_HANDLE_VALUE) {
     *error = GetLastError();
     return NULL;
   }
-  if (!IsSameFile(file, fileIds_.get()[earlier])) {
+  if (!IsSameFile(file, written_.get()[earlier].id)) {
     *error = ERROR_ALREADY_EXISTS;
   } else if (SetFilePointer(file, 0, NULL, FILE_BEGIN) != 0 || !SetEndOfFile(file)) {
     *error = GetLastError();
   } else {
-    fileIds_.get()[index] = fileIds_.get()[earlier];
+    written_.get()[index] = written_.get()[earlier];
+    written_.get()[earlier].owned = 0;
     return file;
   }
   CloseHandle(file);
@@ -147,11 +158,12 @@ int MemberTree::CreateMemberFile(int index, const char* path, BinaryFile& file, 
   HANDLE created = ::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL, NULL);
   if (created != INVALID_HANDLE_VALUE) {
-    if (!ReadFileId(created, &fileIds_.get()[index])) {
+    if (!ReadFileId(created, &written_.get()[index].id)) {
       *error = GetLastError();
       CloseHandle(created);
       return 0;
     }
+    written_.get()[index].owned = 1;
     return AdoptHandle(created, file, error);
   }
   *error = GetLastError();
@@ -169,13 +181,32 @@ int MemberTree::HoldMemberFile(int index, const char* path, DWORD* error) {
   HANDLE held = OpenExisting(path, GENERIC_READ);
   if (held == INVALID_HANDLE_VALUE) {
     *error = GetLastError();
-    return 0;
+    // A system that runs out of open files before a tree of tens of thousands is held
+    // (Wine keeps a file of its host open for each) goes on without the hold: the work
+    // directory's access list still keeps everyone else out.
+    return *error == ERROR_TOO_MANY_OPEN_FILES || *error == ERROR_NO_SYSTEM_RESOURCES;
   }
-  if (!IsSameFile(held, fileIds_.get()[index])) {
+  if (!IsSameFile(held, written_.get()[index].id)) {
     CloseHandle(held);
     *error = ERROR_ALREADY_EXISTS;
     return 0;
   }
   files_.get()[index] = held;
   return 1;
+}
+
+int MemberTree::ForEach(DeletionRecorder& record) const {
+  char path[kMemberPathSize];
+  for (int i = 0; i < fileCount_; ++i) {
+    // A member that took over an earlier one's file owns it; the earlier one does not.
+    if (!written_.get()[i].owned) continue;
+    if (!JoinPath(path, root_, package_->entry(i).name) || !record.Record(path)) return 0;
+  }
+  for (size_t i = folderCount_; i > 0; --i) {
+    const MadeFolder& made = folders_.get()[i - 1];
+    char relative[kMemberPathSize];
+    lstrcpynA(relative, package_->entry(made.member).name, made.length + 1);
+    if (!JoinPath(path, root_, relative) || !record.Record(path)) return 0;
+  }
+  return record.Record(root_);
 }

@@ -14,6 +14,7 @@
 
 #include "core/binary_file.h"
 #include "core/package_reader.h"
+#include "package/reboot_deletion.h"
 #include "package/work_directory.h"
 #include "win32/unique_resource.h"
 
@@ -24,7 +25,14 @@ struct FileId {
   DWORD indexLow;
 };
 
-class MemberTree {
+// The file a member wrote, and whether it is still that member's (a later member of the
+// same name takes it over).
+struct MemberFile {
+  FileId id;
+  int owned;
+};
+
+class MemberTree : public PathsToDelete {
  public:
   MemberTree();
   ~MemberTree() { ReleaseAll(); }
@@ -56,18 +64,31 @@ class MemberTree {
   // before they are removed.
   void ReleaseAll();
 
+  // The paths to delete at restart: only what the tree made, while the package is still
+  // open. Every file, then every folder, deeper folders before the folders that hold them
+  // (the reverse of the order they were made in), then the root. Returns 0 as soon as
+  // `record` does.
+  int ForEach(DeletionRecorder& record) const override;
+
  private:
   int IsEarlierFolder(int index, const char* relative, size_t length) const;
   int EarlierFileOfTheSameName(int index) const;
-  int HoldFolder(const char* folder, DWORD* error);
+  int HoldFolder(const char* folder, int index, DWORD* error);
   HANDLE ReopenEarlier(int earlier, int index, const char* path, DWORD* error);
 
   const PackageReader* package_;  // read while members are written, not after
+  char root_[kPathBufferSize];
   int fileCount_;
   size_t rootLength_;
   UniqueHeapBlock<HANDLE> files_;    // one per member; NULL where the member holds none
-  UniqueHeapBlock<FileId> fileIds_;  // one per member: the file it wrote
-  UniqueHeapBlock<HANDLE> folders_;  // the folders made, in order
+  UniqueHeapBlock<MemberFile> written_;  // one per member
+  // A folder made: the first `length` characters of member `member`'s name.
+  struct MadeFolder {
+    HANDLE held;
+    int member;
+    int length;
+  };
+  UniqueHeapBlock<MadeFolder> folders_;  // in the order they were made
   size_t folderCount_;
   size_t folderCapacity_;
   // The path whose folders were all made last. Members come depth-first, so most of a

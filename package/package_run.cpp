@@ -11,6 +11,7 @@
 #include "package/exit_code.h"
 #include "package/member_tree.h"
 #include "package/own_package.h"
+#include "package/reboot_deletion.h"
 #include "package/run_command.h"
 #include "package/run_failure.h"
 #include "package/silent_run.h"
@@ -194,7 +195,7 @@ static void PrepareRunCommand(const StartOptions& options, const PackageReader& 
 enum RunOutcome {
   kRunStarted,           // a setup program ran: the process ends with its exit code
   kRunFailedShowWindow,  // nothing to start: the window opens after the box
-  kRunFailedSilently,    // the start failed: the shell reported it, the process ends
+  kRunFailedSilently,    // the start failed: logged (the shell shows a box of its own), the process ends
 };
 
 // KVSetup.exe of an installed product, started directly and waited for.
@@ -272,8 +273,9 @@ int RunPackage(const StartOptions& options, DWORD* exitCode) {
     if (!MakeWorkDirectory(installedSetup, work, reporter, exitCode)) return 0;
     if (!ExtractPackage(package, work, reporter, exitCode)) return 0;
     PrepareRunCommand(options, package, work.path(), runCommand);
+    // Only what the run made, read from the package's directory.
+    ScheduleDeletionsAtReboot(work.members());
   }  // the package file is closed before any program starts
-  ScheduleDeleteAtReboot(work.path());
   const UniqueHandle callerBlock = PublishCallerPath(packagePath);
   return StartPrograms(options, installedSetup, runCommand, work, reporter, exitCode) != kRunFailedShowWindow;
 }

@@ -76,8 +76,4 @@ int CreateWorkDirectory(int besideModule, char* workDirectory, UniqueHandle* hel
   return 0;
 }
 
-void ScheduleDeleteAtReboot(const char* directory) {
-  // One update of the pending-operations value instead of one rewrite of it per file;
-  // the calls remain for a value that cannot be extended that way.
-  if (!RecordDeletionsInOneWrite(directory)) RecordDeletionsOneByOne(directory);
-}
+void ScheduleDeleteAtReboot(const char* directory) { ScheduleDeletionsAtReboot(DirectoryContents(directory)); }

@@ -1,7 +1,8 @@
 // The one owner of a package run's work directory: it creates the directory, holds it
 // and what is written into it, and, unless the run keeps it (a program was started from
 // it), removes it with everything in it when the run ends. Every failure of a run
-// therefore leaves nothing behind.
+// therefore leaves nothing behind: deployment systems retry, and each retry would
+// otherwise leave another copy of the payload until the next restart.
 #pragma once
 #include <windows.h>
 

@@ -113,6 +113,34 @@ TEST_F(MemberTreeTest, TheLaterOfTwoNamesThatDifferInCaseWinsAndFoldersMayBeRevi
   EXPECT_EQ(ReadFileBytes(root_ + "\\app\\y.dll"), Bytes("APP\\y.dll"));
 }
 
+class ListRecorder : public DeletionRecorder {
+ public:
+  int Record(const char* path) override {
+    paths.push_back(path);
+    return 1;
+  }
+  std::vector<std::string> paths;
+};
+
+// The restart records name what the tree made, files before folders, deeper folders
+// first, the root last; a file put there by someone else is not among them, and a
+// member that took over an earlier one's file is recorded once.
+TEST_F(MemberTreeTest, OnlyWhatTheTreeMadeIsRecordedForDeletionEachFolderAfterWhatItHolds) {
+  Open({"a.txt", "app\\x.dll", "app\\sub\\y.dll", "empty\\", "A.TXT"});
+  MemberTree tree;
+  ASSERT_EQ(tree.Start(reader_, root_.c_str()), 1);
+  DWORD error = 0;
+  ASSERT_EQ(WriteAll(reader_, tree, root_, &error), -1) << error;
+  WriteFileText(root_ + "\\planted.txt", "not the run's");
+  ListRecorder recorder;
+  ASSERT_EQ(tree.ForEach(recorder), 1);
+  const std::vector<std::string> expected = {root_ + "\\app\\x.dll", root_ + "\\app\\sub\\y.dll",
+                                             root_ + "\\A.TXT",       root_ + "\\empty",
+                                             root_ + "\\app\\sub",   root_ + "\\app",
+                                             root_};
+  EXPECT_EQ(recorder.paths, expected);
+}
+
 // While held, a file can be read (a program started from it) but neither written,
 // replaced nor deleted, and a folder can be neither renamed nor removed; all of it can
 // once the tree has let go.
