@@ -8,7 +8,13 @@
 #include "core/path_join.h"
 #include "package/held_directory.h"
 
-MemberTree::MemberTree() : package_(nullptr), fileCount_(0), rootLength_(0), folderCount_(0), folderCapacity_(0) {
+// Files held at most at once. Wine keeps a file of its host open for every handle, and
+// a tree of thousands of files would run it out of them; beyond this many, the access
+// list of the work directory alone keeps everyone else out.
+static const int kMostHeldFiles = 1000;
+
+MemberTree::MemberTree()
+    : package_(nullptr), fileCount_(0), rootLength_(0), heldFiles_(0), folderCount_(0), folderCapacity_(0) {
   root_[0] = 0;
   lastPath_[0] = 0;
 }
@@ -16,6 +22,7 @@ MemberTree::MemberTree() : package_(nullptr), fileCount_(0), rootLength_(0), fol
 int MemberTree::Start(const PackageReader& package, const char* root) {
   ReleaseAll();
   folderCount_ = 0;
+  heldFiles_ = 0;
   package_ = &package;
   rootLength_ = strlen(root);
   lstrcpynA(root_, root, sizeof(root_));
@@ -39,6 +46,7 @@ void MemberTree::ReleaseAll() {
     if (files_.get()[i] != NULL) CloseHandle(files_.get()[i]);
     files_.get()[i] = NULL;
   }
+  heldFiles_ = 0;
   // The deepest folders last made first.
   for (size_t i = folderCount_; i > 0; --i) {
     if (folders_.get()[i - 1].held != NULL) CloseHandle(folders_.get()[i - 1].held);
@@ -134,7 +142,10 @@ static HANDLE OpenExisting(const char* path, DWORD access) {
 // The file of an earlier member of the same name, let go of and opened again for
 // writing, emptied. NULL with *error when it is not that file any more.
 HANDLE MemberTree::ReopenEarlier(int earlier, int index, const char* path, DWORD* error) {
-  if (files_.get()[earlier] != NULL) CloseHandle(files_.get()[earlier]);
+  if (files_.get()[earlier] != NULL) {
+    CloseHandle(files_.get()[earlier]);
+    --heldFiles_;
+  }
   files_.get()[earlier] = NULL;
   HANDLE file = OpenExisting(path, GENERIC_READ | GENERIC_WRITE);
   if (file == INVALID_HANDLE_VALUE) {
@@ -178,6 +189,7 @@ int MemberTree::CreateMemberFile(int index, const char* path, BinaryFile& file, 
 }
 
 int MemberTree::HoldMemberFile(int index, const char* path, DWORD* error) {
+  if (heldFiles_ >= kMostHeldFiles) return 1;
   HANDLE held = OpenExisting(path, GENERIC_READ);
   if (held == INVALID_HANDLE_VALUE) {
     *error = GetLastError();
@@ -192,6 +204,7 @@ int MemberTree::HoldMemberFile(int index, const char* path, DWORD* error) {
     return 0;
   }
   files_.get()[index] = held;
+  ++heldFiles_;
   return 1;
 }
 

@@ -89,6 +89,7 @@ class MemberTree : public PathsToDelete {
     int length;
   };
   UniqueHeapBlock<MadeFolder> folders_;  // in the order they were made
+  int heldFiles_;
   size_t folderCount_;
   size_t folderCapacity_;
   // The path whose folders were all made last. Members come depth-first, so most of a
