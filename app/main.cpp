@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 #include "app/lodkin_app.h"
+#include "framework/dll_search.h"
 
 // The program's entry point, in place of the C runtime's start-up code. Every package
 // carries this program, and the start-up brings nothing it uses (argument vectors,
@@ -9,6 +10,9 @@
 // at about 10 KB. The C library it calls (msvcrt.dll) sets itself up when it is loaded.
 // Nothing of the program may need a constructor at file scope: the build checks that.
 extern "C" void LodkinEntry() {
+  // First of all: every DLL loaded from here on, by this program or by the system on its
+  // behalf, comes from the system folder.
+  RestrictDllSearchToSystem();
   CLodkinApp application;
   const int exitCode = AfxWinMain(GetModuleHandleA(nullptr), CommandLineTail(GetCommandLineA()));
   ExitProcess(static_cast<UINT>(exitCode));

@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
   if (!package.Open(argv[1])) return 1;
   char workDirectory[kPathBufferSize];
   DWORD error = 0;
-  if (!CreateWorkDirectory(0, workDirectory, &error)) return 1;
+  UniqueHandle held;
+  if (!CreateWorkDirectory(0, workDirectory, &held, &error)) return 1;
   const double open = Now() - mark;
   CopyBuffer buffer;
   for (int i = 0; i < package.count(); ++i) {

@@ -67,6 +67,12 @@ int CreateOutputFile(BinaryFile& file, const char* path) {
   return PathExists(path) && !IsDirectory(path) && file.CreateReplacing(path);
 }
 
+int BinaryFile::Adopt(int descriptor) {
+  Close();
+  descriptor_ = descriptor;
+  return isOpen() ? 1 : 0;
+}
+
 int BinaryFile::OpenExistingForWriting(const char* path) {
   Close();
   descriptor_ = CORE_OPEN(path, O_WRONLY | CORE_BINARY);

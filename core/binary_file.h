@@ -32,6 +32,9 @@ class BinaryFile {
   int CreateReplacing(const char* path);
   // An existing file opened for writing from its start, without truncating it.
   int OpenExistingForWriting(const char* path);
+  // Takes over a descriptor that the caller opened with rights and sharing of its own;
+  // Close closes it.
+  int Adopt(int descriptor);
 
   bool isOpen() const { return descriptor_ >= 0; }
   // The runtime's descriptor, for a handler that must close the file from outside.

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "framework/dll_search.h"
+
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
   ON_COMMAND(IDOK, OnOK)
   ON_COMMAND(IDCANCEL, OnCancel)
@@ -16,9 +18,11 @@ static HWND ParentHandle(CWnd* parent) { return parent != nullptr ? parent->m_hW
 // Templates may name common controls (the list view): their classes must be registered
 // before the dialog manager creates them. The library is loaded here, not imported: its
 // start-up makes Wine bring up the desktop, which costs a package run, which never shows
-// a window, more than a tenth of a second. It stays loaded for the controls' sake.
+// a window, more than a tenth of a second. It stays loaded for the controls' sake. It is
+// not one of the system's known DLLs: by its bare name it could come from the program's
+// folder.
 static void RegisterControlClasses() {
-  HMODULE controls = LoadLibraryA("comctl32.dll");
+  HMODULE controls = LoadSystemLibrary("comctl32.dll");
   if (controls == nullptr) return;
   typedef void(WINAPI * InitProc)();
   InitProc init = reinterpret_cast<InitProc>(GetProcAddress(controls, "InitCommonControls"));

@@ -9,7 +9,8 @@
 #include "core/pe_image.h"
 #include "package/clean_work_directory.h"
 #include "package/exit_code.h"
-#include "package/member_folders.h"
+#include "package/held_directory.h"
+#include "package/member_tree.h"
 #include "package/own_package.h"
 #include "security/builtin_group.h"
 #include "security/grant_file_access.h"
@@ -25,12 +26,20 @@ const int kFolderRetries = 99;
 // Writes member `index` to a new file (a folder entry, whose folder is already made, is
 // only checked). Returns 1 when the file was created and holds every byte as packed (a
 // damaged member counts as not written).
-int WriteMember(PackageReader& reader, int index, const char* path, const CopyBuffer& buffer) {
+int WriteMember(PackageReader& reader, int index, const char* path, MemberTree& tree, const CopyBuffer& buffer) {
   BinaryFile output;
+  DWORD error = 0;
   // A folder entry holds no bytes: its copy writes nothing and checks its record.
-  if (!IsFolderMemberName(reader.entry(index).name, reader.nameCodePage()) && !CreateOutputFile(output, path)) return 0;
+  if (!IsFolderMemberName(reader.entry(index).name, reader.nameCodePage()) &&
+      !tree.CreateMemberFile(index, path, output, &error)) {
+    return 0;
+  }
   int done = reader.CopyMember(index, output, buffer) == kMemberIntact;
   if (output.isOpen() && !output.Close()) done = 0;
+  if (done && !IsFolderMemberName(reader.entry(index).name, reader.nameCodePage()) &&
+      !tree.HoldMemberFile(index, path, &error)) {
+    done = 0;
+  }
   return done;
 }
 
@@ -38,7 +47,8 @@ int WriteMember(PackageReader& reader, int index, const char* path, const CopyBu
 // package rather than to the program. A damaged program part counts as not written.
 int WriteBareProgram(PackageReader& reader, const char* path, const CopyBuffer& buffer) {
   BinaryFile output;
-  if (!CreateOutputFile(output, path)) return 0;
+  // Only a new file: anything of that name in the new folder was put there by someone else.
+  if (!output.CreateNew(path)) return 0;
   const uint64_t length = reader.moduleImageLength();
   ProgramImagePlan plan;
   PlanBareProgram(reader.file(), length, &plan);
@@ -55,10 +65,12 @@ int WriteBareProgram(PackageReader& reader, const char* path, const CopyBuffer& 
 // Creates the first free extraction folder beside the package: its path without the
 // extension, then with "(1)" to "(99)" after it. Returns 0 when every name is taken:
 // nothing is ever written into a folder this run did not make.
-int CreateExtractionFolder(const char* packagePath, char (&folder)[MAX_PATH]) {
+// The folder is held from its creation on: beside the package, in a folder that the user
+// owns, the user could otherwise rename it and put a link in its place.
+int CreateExtractionFolder(const char* packagePath, char (&folder)[MAX_PATH], UniqueHandle* held) {
   for (int attempt = 0; attempt <= kFolderRetries; ++attempt) {
     if (!ExtractionFolderPath(folder, sizeof(folder), packagePath, attempt)) return 0;
-    if (CreateDirectoryA(folder, 0)) return 1;
+    if (CreateHeldDirectory(folder, NULL, held) == 0) return 1;
   }
   folder[0] = 0;
   return 0;
@@ -66,7 +78,8 @@ int CreateExtractionFolder(const char* packagePath, char (&folder)[MAX_PATH]) {
 
 // What one run writes, step by step. Unless the run keeps it, everything it wrote is
 // taken away again when it goes: the one clean-up of every failure. The extraction
-// folder is new, so all that it holds is this run's.
+// folder is new, and everything below it is made new, so all that it holds is this
+// run's; something of a member's name that the run did not make is a failure.
 class ExtractionOutput {
  public:
   explicit ExtractionOutput(const PackageReader& reader) : reader_(reader), kept_(0) {
@@ -74,12 +87,16 @@ class ExtractionOutput {
     memberFolder_[0] = 0;
   }
   ~ExtractionOutput() {
+    // Its own handles would keep the files and folders from being deleted.
+    tree_.ReleaseAll();
+    memberFolderHeld_.reset();
+    folderHeld_.reset();
     if (!kept_ && folder_[0] != 0) DeleteDirectoryAndFiles(folder_);
   }
   ExtractionOutput(const ExtractionOutput&) = delete;
   ExtractionOutput& operator=(const ExtractionOutput&) = delete;
 
-  int MakeFolder(const char* packagePath) { return CreateExtractionFolder(packagePath, folder_); }
+  int MakeFolder(const char* packagePath) { return CreateExtractionFolder(packagePath, folder_, &folderHeld_); }
 
   // The bare program and every member must fit before the first byte is written.
   int HasRoomForAll() const { return HasRoomFor(folder_, reader_.moduleImageLength() + MemberBytes(reader_)); }
@@ -95,7 +112,7 @@ class ExtractionOutput {
     if (!ExtractionFolderPath(cutPath, sizeof(cutPath), packagePath, 0)) return 0;
     const char* lastSeparator = strrchr(cutPath, '\\');
     const char* baseName = lastSeparator != nullptr ? lastSeparator + 1 : cutPath;
-    return JoinPath(memberFolder_, folder_, baseName) && CreateDirectoryA(memberFolder_, 0);
+    return JoinPath(memberFolder_, folder_, baseName) && CreateHeldDirectory(memberFolder_, NULL, &memberFolderHeld_) == 0;
   }
 
   // Each member written whole, in the folders its name gives, and each file opened to
@@ -105,15 +122,14 @@ class ExtractionOutput {
     // system that cannot name it leaves the files with the access their folder gives.
     char usersGroup[512];
     const int haveUsersGroup = LookupBuiltinGroupName(kBuiltinUsersRid, usersGroup, sizeof(usersGroup));
-    MemberFolders folders;
-    const size_t rootLength = strlen(memberFolder_);
+    if (!tree_.Start(reader, memberFolder_)) return 0;
     // The folder is named after the package, whose name may end in a double-byte character.
     const NameCodePage codePage = SystemNameCodePage();
     for (int i = 0; i < reader.count(); ++i) {
       char path[MAX_PATH];
       DWORD error = 0;
-      if (!JoinPathIn(path, memberFolder_, reader.entry(i).name, codePage) ||
-          !folders.MakeFor(path, rootLength, &error) || !WriteMember(reader, i, path, buffer)) {
+      if (!JoinPathIn(path, memberFolder_, reader.entry(i).name, codePage) || !tree_.MakeFoldersFor(i, path, &error) ||
+          !WriteMember(reader, i, path, tree_, buffer)) {
         return 0;
       }
       if (haveUsersGroup && !IsFolderMemberName(reader.entry(i).name, reader.nameCodePage())) {
@@ -129,6 +145,11 @@ class ExtractionOutput {
   const PackageReader& reader_;
   char folder_[MAX_PATH];  // made by this run; empty until then
   char memberFolder_[MAX_PATH];
+  // The member files and folders, held until the run ends: nothing can take their place
+  // between their writing and the access given to the Users group.
+  MemberTree tree_;
+  UniqueHandle folderHeld_;
+  UniqueHandle memberFolderHeld_;
   int kept_;
 };
 

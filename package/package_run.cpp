@@ -8,14 +8,15 @@
 #include "core/member_name.h"
 #include "core/package_reader.h"
 #include "core/path_join.h"
-#include "package/clean_work_directory.h"
 #include "package/exit_code.h"
-#include "package/member_folders.h"
+#include "package/member_tree.h"
 #include "package/own_package.h"
+#include "package/reboot_deletion.h"
 #include "package/run_command.h"
 #include "package/run_failure.h"
 #include "package/silent_run.h"
 #include "package/work_directory.h"
+#include "package/work_directory_owner.h"
 #include "security/security_attribute.h"
 #include "win32/unique_resource.h"
 
@@ -60,12 +61,12 @@ static DWORD WriteFailureCode(DWORD systemError, const char* workDirectory) {
 
 // Writes member `index` to `path`, checking it against its checksum as it goes; a folder
 // entry is made and its record checked. Returns kMemberIntact when it was written whole,
-// matches and was closed; otherwise a file is deleted (a member is never left behind half
-// written or damaged) and, for a write that failed, *error holds the system error code.
+// matches and was closed; otherwise, for a write that failed, *error holds the system
+// error code (ERROR_ALREADY_EXISTS for anything of that name that the run did not make).
+// The work directory's owner takes away whatever a failed run wrote.
 static MemberCopyResult WriteMember(PackageReader& package, int index, const char* workDirectory,
-                                    const char* path, MemberFolders& folders, const CopyBuffer& buffer,
-                                    DWORD* error) {
-  if (!folders.MakeFor(path, strlen(workDirectory), error)) return kMemberCopyFailed;
+                                    const char* path, MemberTree& tree, const CopyBuffer& buffer, DWORD* error) {
+  if (!tree.MakeFoldersFor(index, path, error)) return kMemberCopyFailed;
   if (IsFolderMemberName(package.entry(index).name, package.nameCodePage())) {
     // A folder entry holds no bytes: its copy writes nothing and checks its record.
     BinaryFile none;
@@ -73,8 +74,8 @@ static MemberCopyResult WriteMember(PackageReader& package, int index, const cha
     return package.CopyMember(index, none, buffer);
   }
   BinaryFile member;
-  if (!CreateOutputFile(member, path)) {
-    *error = FailureCode(GetLastError(), ERROR_OPEN_FAILED);
+  if (!tree.CreateMemberFile(index, path, member, error)) {
+    *error = FailureCode(*error, ERROR_OPEN_FAILED);
     return kMemberCopyFailed;
   }
   SetLastError(0);
@@ -85,32 +86,29 @@ static MemberCopyResult WriteMember(PackageReader& package, int index, const cha
     code = WriteFailureCode(GetLastError(), workDirectory);
     result = kMemberCopyFailed;
   }
-  if (result == kMemberIntact) return result;
-  *error = code;
-  DeleteFileA(path);
+  if (result == kMemberIntact && !tree.HoldMemberFile(index, path, &code)) result = kMemberCopyFailed;
+  if (result != kMemberIntact) *error = code;
   return result;
 }
 
-// On failure the work directory is gone again, with everything in it (the run made it a
-// moment ago), and *failed tells which member could not be written whole (failedPath and
+// On failure *failed tells which member could not be written whole (failedPath and
 // *error say where and why) or was damaged.
-static MemberCopyResult ExtractMembers(PackageReader& package, const char* workDirectory,
+static MemberCopyResult ExtractMembers(PackageReader& package, WorkDirectory& work,
                                        char (&failedPath)[kMemberPathSize], int* failed, DWORD* error) {
   CopyBuffer buffer;
-  MemberFolders folders;
+  MemberTree& tree = work.members();
   MemberCopyResult result = kMemberIntact;
   *failed = 0;
   *error = ERROR_NOT_ENOUGH_MEMORY;
-  ConcatPath(failedPath, workDirectory, "");
-  if (!buffer.isReady()) result = kMemberCopyFailed;
+  ConcatPath(failedPath, work.path(), "");
+  if (!buffer.isReady() || !tree.Start(package, work.path())) result = kMemberCopyFailed;
   for (int i = 0; i < package.count() && result == kMemberIntact; ++i) {
     *failed = i;
     // Both parts are under 260 characters: the path always fits the buffer, and every
     // path was held against the system's limits before the first member.
-    JoinPath(failedPath, workDirectory, package.entry(i).name);
-    result = WriteMember(package, i, workDirectory, failedPath, folders, buffer, error);
+    JoinPath(failedPath, work.path(), package.entry(i).name);
+    result = WriteMember(package, i, work.path(), failedPath, tree, buffer, error);
   }
-  if (result != kMemberIntact) DeleteDirectoryAndFiles(workDirectory);
   return result;
 }
 
@@ -150,36 +148,34 @@ static int FindPackage(PackageReader& package, char (&packagePath)[kPathBufferSi
   return 0;
 }
 
-static int MakeWorkDirectory(int besideModule, char (&workDirectory)[kPathBufferSize],
-                             const RunFailureReporter& reporter, DWORD* exitCode) {
+static int MakeWorkDirectory(int besideModule, WorkDirectory& work, const RunFailureReporter& reporter,
+                             DWORD* exitCode) {
   DWORD error = 0;
-  if (CreateWorkDirectory(besideModule, workDirectory, &error)) return 1;
+  if (work.Create(besideModule, &error)) return 1;
   // The log lives in the temporary folder: when that is what failed, the line would fail too.
   const FailureReport report = besideModule ? kBoxAndLog : kBoxOnly;
-  SetExitCode(exitCode, ReportRunFailure(reporter, kWriteFailedFormat, workDirectory, error, report));
+  SetExitCode(exitCode, ReportRunFailure(reporter, kWriteFailedFormat, work.path(), error, report));
   return 0;
 }
 
-// Every member into the work directory; on failure the directory is gone again. A member
-// path too long for the system, and members that cannot all fit (as a full disk), are
-// refused before the first byte is written.
-static int ExtractPackage(PackageReader& package, const char* workDirectory, const RunFailureReporter& reporter,
+// Every member into the work directory. A member path too long for the system, and
+// members that cannot all fit (as a full disk), are refused before the first byte is
+// written.
+static int ExtractPackage(PackageReader& package, WorkDirectory& work, const RunFailureReporter& reporter,
                           DWORD* exitCode) {
   char failedPath[kMemberPathSize];
-  if (FindMemberPathPastLimit(package, workDirectory, failedPath)) {
-    RemoveDirectoryA(workDirectory);
+  if (FindMemberPathPastLimit(package, work.path(), failedPath)) {
     SetExitCode(exitCode,
                 ReportRunFailure(reporter, kWriteFailedFormat, failedPath, ERROR_FILENAME_EXCED_RANGE));
     return 0;
   }
-  if (!HasRoomFor(workDirectory, MemberBytes(package))) {
-    RemoveDirectoryA(workDirectory);
-    SetExitCode(exitCode, ReportRunFailure(reporter, kWriteFailedFormat, workDirectory, ERROR_DISK_FULL));
+  if (!HasRoomFor(work.path(), MemberBytes(package))) {
+    SetExitCode(exitCode, ReportRunFailure(reporter, kWriteFailedFormat, work.path(), ERROR_DISK_FULL));
     return 0;
   }
   int failed = 0;
   DWORD error = 0;
-  const MemberCopyResult extracted = ExtractMembers(package, workDirectory, failedPath, &failed, &error);
+  const MemberCopyResult extracted = ExtractMembers(package, work, failedPath, &failed, &error);
   if (extracted == kMemberIntact) return 1;
   if (extracted == kMemberDamaged) {
     SetExitCode(exitCode,
@@ -201,26 +197,26 @@ static void PrepareRunCommand(const StartOptions& options, const PackageReader& 
   if (nameLength > 0) FormatQuotedCommand(runCommand, sizeof(runCommand), workDirectory, text, nameLength);
 }
 
-// A run that starts nothing takes away what it wrote: deployment systems retry, and each
-// retry would leave another copy of the payload until the next restart.
-static int EndWithoutStart(const char* workDirectory) {
-  DeleteDirectoryAndFiles(workDirectory);
-  return 0;
-}
+// How a start of the run's programs ended, and so whether the packaging window opens.
+enum RunOutcome {
+  kRunStarted,           // a setup program ran: the process ends with its exit code
+  kRunFailedShowWindow,  // nothing to start: the window opens after the box
+  kRunFailedSilently,    // the start failed: logged (the shell shows a box of its own), the process ends
+};
 
 // KVSetup.exe of an installed product, started directly and waited for.
-static int StartInstalledSetup(const char* workDirectory, const RunFailureReporter& reporter, DWORD* exitCode) {
+static RunOutcome StartInstalledSetup(WorkDirectory& work, const RunFailureReporter& reporter, DWORD* exitCode) {
   char command[kCommandSize];
   const char* name = kInstalledSetupName;
   DWORD code = ERROR_FILENAME_EXCED_RANGE;
-  if (FormatQuotedCommand(command, sizeof(command), workDirectory, name, static_cast<int>(strlen(name))) &&
-      StartAndWait(command, &code)) {
+  if (FormatQuotedCommand(command, sizeof(command), work.path(), name, static_cast<int>(strlen(name))) &&
+      StartAndWait(command, &code, &work.members())) {
+    work.Keep();
     SetExitCode(exitCode, code);
-    return 1;
+    return kRunStarted;
   }
   SetExitCode(exitCode, ReportRunFailure(reporter, kNotStartedFormat, command, code, kLogOnly));
-  EndWithoutStart(workDirectory);
-  return 1;
+  return kRunFailedSilently;
 }
 
 // SETUP.EXE, else KVSET.EXE, in the work directory (any letter case: the file system
@@ -236,45 +232,56 @@ static int FindSetupProgram(const char* workDirectory, char (&setupPath)[kPathBu
 
 // Through the shell, in quotes, with the whole command line as parameters after "-s".
 // The shell shows a box of its own when the start fails, unless the run is silent.
-static void StartSetupProgram(const char* setupPath, const StartOptions& options, const char* workDirectory,
-                              const RunFailureReporter& reporter, DWORD* exitCode) {
+static RunOutcome StartSetupProgram(const char* setupPath, const StartOptions& options, WorkDirectory& work,
+                                    const RunFailureReporter& reporter, DWORD* exitCode) {
   char quoted[kPathBufferSize + 18];
   ConcatPath(quoted, "\"", setupPath);
   ConcatPath(quoted, quoted, "\"");
   DWORD code = 0;
-  if (ShellStartAndWait(quoted, options.SetupArguments(), IsSilentProcess(options.silentSwitches), &code)) {
+  if (ShellStartAndWait(quoted, options.SetupArguments(), IsSilentProcess(options.silentSwitches), &code,
+                        &work.members())) {
+    work.Keep();
     SetExitCode(exitCode, code);
-    return;
+    return kRunStarted;
   }
   SetExitCode(exitCode, ReportRunFailure(reporter, kNotStartedFormat, setupPath, code, kLogOnly));
-  EndWithoutStart(workDirectory);
+  return kRunFailedSilently;
+}
+
+// The programs of a run that has extracted its members: KVSetup.exe of an installed
+// product, or the "-run" member and then the setup program. Every member stays held
+// until the setup program has started, the "-run" member's run included.
+static RunOutcome StartPrograms(const StartOptions& options, int installedSetup, char* runCommand,
+                                WorkDirectory& work, const RunFailureReporter& reporter, DWORD* exitCode) {
+  if (installedSetup && options.IsEmpty() && IsAnyProductInstalled()) {
+    return StartInstalledSetup(work, reporter, exitCode);
+  }
+  // The "-run" program's exit code is not the package's result.
+  if (runCommand[0] != 0) StartAndWait(runCommand, nullptr);
+  char setupPath[kPathBufferSize + 16];
+  if (!FindSetupProgram(work.path(), setupPath, reporter, exitCode)) return kRunFailedShowWindow;
+  return StartSetupProgram(setupPath, options, work, reporter, exitCode);
 }
 
 int RunPackage(const StartOptions& options, DWORD* exitCode) {
   // A plain program: the window opens, and that is no failure of a package.
   SetExitCode(exitCode, 0);
   char packagePath[kPathBufferSize];
-  char workDirectory[kPathBufferSize];
   char runCommand[kRunCommandSize];
   const RunFailureReporter reporter = {packagePath, options.silentSwitches};
+  // Declared before the package: whatever way the run ends, its owner removes it last.
+  WorkDirectory work;
   int installedSetup = 0;
   {
     PackageReader package;
     if (!FindPackage(package, packagePath, reporter, exitCode)) return 0;
     installedSetup = CarriesInstalledSetup(package);
-    if (!MakeWorkDirectory(installedSetup, workDirectory, reporter, exitCode)) return 0;
-    if (!ExtractPackage(package, workDirectory, reporter, exitCode)) return 0;
-    PrepareRunCommand(options, package, workDirectory, runCommand);
+    if (!MakeWorkDirectory(installedSetup, work, reporter, exitCode)) return 0;
+    if (!ExtractPackage(package, work, reporter, exitCode)) return 0;
+    PrepareRunCommand(options, package, work.path(), runCommand);
+    // Only what the run made, read from the package's directory.
+    ScheduleDeletionsAtReboot(work.members());
   }  // the package file is closed before any program starts
-  ScheduleDeleteAtReboot(workDirectory);
   const UniqueHandle callerBlock = PublishCallerPath(packagePath);
-  if (installedSetup && options.IsEmpty() && IsAnyProductInstalled()) {
-    return StartInstalledSetup(workDirectory, reporter, exitCode);
-  }
-  // The "-run" program's exit code is not the package's result.
-  if (runCommand[0] != 0) StartAndWait(runCommand, nullptr);
-  char setupPath[kPathBufferSize + 16];
-  if (!FindSetupProgram(workDirectory, setupPath, reporter, exitCode)) return EndWithoutStart(workDirectory);
-  StartSetupProgram(setupPath, options, workDirectory, reporter, exitCode);
-  return 1;
+  return StartPrograms(options, installedSetup, runCommand, work, reporter, exitCode) != kRunFailedShowWindow;
 }

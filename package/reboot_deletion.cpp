@@ -169,7 +169,7 @@ int StartFromRegistry(HKEY key, PendingDeleteValue& value) {
 
 }  // namespace
 
-int RecordDeletionsInOneWrite(const char* directory) {
+int RecordDeletionsInOneWrite(const PathsToDelete& paths) {
   UniqueKey key;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.put()) !=
       ERROR_SUCCESS) {
@@ -180,13 +180,19 @@ int RecordDeletionsInOneWrite(const char* directory) {
   PendingDeleteValue records;
   ValueRecorder recorder(records);
   PendingDeleteValue value;
-  return records.Start(0, 0, nullptr, 0) && ForEachPathToDelete(directory, recorder) &&
+  return records.Start(0, 0, nullptr, 0) && paths.ForEach(recorder) &&
          StartFromRegistry(key.get(), value) && value.AppendRecordsOf(records) &&
          RegSetValueExW(key.get(), kPendingOperationsValue, 0, REG_MULTI_SZ, value.data(), value.size()) ==
              ERROR_SUCCESS;
 }
 
-void RecordDeletionsOneByOne(const char* directory) {
+void RecordDeletionsOneByOne(const PathsToDelete& paths) {
   CallRecorder recorder;
-  ForEachPathToDelete(directory, recorder);
+  paths.ForEach(recorder);
+}
+
+void ScheduleDeletionsAtReboot(const PathsToDelete& paths) {
+  // One update of the pending-operations value instead of one rewrite of it per file;
+  // the calls remain for a value that cannot be extended that way.
+  if (!RecordDeletionsInOneWrite(paths)) RecordDeletionsOneByOne(paths);
 }

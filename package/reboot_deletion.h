@@ -66,8 +66,37 @@ class DeletionRecorder {
 };
 int ForEachPathToDelete(const char* directory, DeletionRecorder& record);
 
-// The records of the whole directory in one update of the value. Returns 0 (and has
-// changed nothing) when the value cannot be read, extended or written.
-int RecordDeletionsInOneWrite(const char* directory);
+// What is to be deleted, each path handed to a recorder in the order of
+// ForEachPathToDelete.
+class PathsToDelete {
+ public:
+  virtual int ForEach(DeletionRecorder& record) const = 0;
+
+ protected:
+  ~PathsToDelete() {}
+};
+
+// Everything in a directory as it is found on disk, and the directory.
+class DirectoryContents : public PathsToDelete {
+ public:
+  explicit DirectoryContents(const char* directory) : directory_(directory) {}
+  int ForEach(DeletionRecorder& record) const override { return ForEachPathToDelete(directory_, record); }
+
+ private:
+  const char* directory_;
+};
+
+// The records of all the paths in one update of the value. Returns 0 (and has changed
+// nothing) when the value cannot be read, extended or written.
+int RecordDeletionsInOneWrite(const PathsToDelete& paths);
 // One MoveFileEx call per path, as the system's own interface does it.
-void RecordDeletionsOneByOne(const char* directory);
+void RecordDeletionsOneByOne(const PathsToDelete& paths);
+
+// The same for everything in a directory and the directory.
+inline int RecordDeletionsInOneWrite(const char* directory) {
+  return RecordDeletionsInOneWrite(DirectoryContents(directory));
+}
+inline void RecordDeletionsOneByOne(const char* directory) { RecordDeletionsOneByOne(DirectoryContents(directory)); }
+
+// In one update, or one call per path where the value cannot be extended so.
+void ScheduleDeletionsAtReboot(const PathsToDelete& paths);

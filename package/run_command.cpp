@@ -53,7 +53,7 @@ DWORD WaitForExitCode(HANDLE process) {
   return code;
 }
 
-int StartAndWait(char* command, DWORD* exitCode) {
+int StartAndWait(char* command, DWORD* exitCode, MemberTree* heldUntilStarted) {
   STARTUPINFOA startup;
   memset(&startup, 0, sizeof(startup));
   startup.cb = sizeof(startup);
@@ -65,6 +65,7 @@ int StartAndWait(char* command, DWORD* exitCode) {
   }
   const UniqueHandle program(process.hProcess);
   const UniqueHandle thread(process.hThread);
+  if (heldUntilStarted != nullptr) heldUntilStarted->ReleaseAll();
   SetExitCode(exitCode, WaitForExitCode(program.get()));
   return 1;
 }
@@ -96,7 +97,8 @@ static DWORD ShellStartFailure(const SHELLEXECUTEINFOA& execute) {
   return FailureCode(GetLastError(), kExitNotDone);
 }
 
-int ShellStartAndWait(const char* file, const char* parameters, int quiet, DWORD* exitCode) {
+int ShellStartAndWait(const char* file, const char* parameters, int quiet, DWORD* exitCode,
+                      MemberTree* heldUntilStarted) {
   SHELLEXECUTEINFOA execute;
   memset(&execute, 0, sizeof(execute));
   execute.cbSize = sizeof(execute);
@@ -110,6 +112,7 @@ int ShellStartAndWait(const char* file, const char* parameters, int quiet, DWORD
     return 0;
   }
   const UniqueHandle process(execute.hProcess);
+  if (heldUntilStarted != nullptr) heldUntilStarted->ReleaseAll();
   SetExitCode(exitCode, WaitForExitCode(process.get()));
   return 1;
 }

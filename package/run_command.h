@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "core/package_reader.h"
+#include "package/member_tree.h"
 
 // 1 when HKEY_LOCAL_MACHINE\<keyPath> opens and its "UninstallString" can be read.
 int IsProductInstalled(const char* keyPath);
@@ -21,8 +22,9 @@ int FormatQuotedCommand(char* command, int commandSize, const char* directory, c
 
 // CreateProcess with the parent's environment and current directory; waits for the
 // program without a time limit. Returns 1 when it ran, with its exit code in
-// *exitCode; 0 when it could not be started, with the system error code there.
-int StartAndWait(char* command, DWORD* exitCode);
+// *exitCode; 0 when it could not be started, with the system error code there. The
+// files and folders of `heldUntilStarted` are let go of once the program has started.
+int StartAndWait(char* command, DWORD* exitCode, MemberTree* heldUntilStarted = nullptr);
 
 // Waits for the process without a time limit and returns its exit code (a failure's
 // system error code when the code cannot be read).
@@ -31,5 +33,6 @@ DWORD WaitForExitCode(HANDLE process);
 // Starts `file` through the shell with the verb "open" and waits for it without a time
 // limit. Returns 1 when it ran, with its exit code in *exitCode; 0 when it could not be
 // started, with the system error code there. `quiet` asks the shell to show no box of
-// its own when the start fails (a silent run).
-int ShellStartAndWait(const char* file, const char* parameters, int quiet, DWORD* exitCode);
+// its own when the start fails (a silent run). `heldUntilStarted` as for StartAndWait.
+int ShellStartAndWait(const char* file, const char* parameters, int quiet, DWORD* exitCode,
+                      MemberTree* heldUntilStarted = nullptr);

@@ -5,7 +5,9 @@
 
 #include "core/path_join.h"
 #include "package/exit_code.h"
+#include "package/held_directory.h"
 #include "package/reboot_deletion.h"
+#include "security/work_directory_access.h"
 
 const char kTemporaryFolderName[] = "%TEMP%";
 
@@ -39,8 +41,15 @@ static int GetWorkBase(int besideModule, char (&base)[kPathBufferSize]) {
   return besideModule ? MakeModuleDirectory(base) : GetTemporaryFolder(base);
 }
 
-int CreateWorkDirectory(int besideModule, char* workDirectory, DWORD* error) {
+int CreateWorkDirectory(int besideModule, char* workDirectory, UniqueHandle* held, DWORD* error) {
   *error = 0;
+  WorkDirectoryAccess access;
+  const UniqueHeapBlock<BYTE> ownAccount = AccountWithoutAdministratorRights();
+  if (!access.Build(ownAccount.get())) {
+    lstrcpynA(workDirectory, besideModule ? "KVLodkin" : kTemporaryFolderName, kPathBufferSize);
+    *error = FailureCode(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+    return 0;
+  }
   for (int attempt = 0; attempt < 100; ++attempt) {
     memset(workDirectory, 0, kPathBufferSize);
     char base[kPathBufferSize];
@@ -58,8 +67,8 @@ int CreateWorkDirectory(int besideModule, char* workDirectory, DWORD* error) {
       return 0;
     }
     // Fails when the name exists, whatever it is: a folder of another run or a planted link.
-    if (CreateDirectoryA(workDirectory, NULL)) return 1;
-    *error = FailureCode(GetLastError(), ERROR_ALREADY_EXISTS);
+    *error = CreateHeldDirectory(workDirectory, access.attributes(), held);
+    if (*error == 0) return 1;
     // Another name helps only against a name that is taken, not against a missing or
     // read-only folder.
     if (*error != ERROR_ALREADY_EXISTS) return 0;
@@ -67,8 +76,4 @@ int CreateWorkDirectory(int besideModule, char* workDirectory, DWORD* error) {
   return 0;
 }
 
-void ScheduleDeleteAtReboot(const char* directory) {
-  // One update of the pending-operations value instead of one rewrite of it per file;
-  // the calls remain for a value that cannot be extended that way.
-  if (!RecordDeletionsInOneWrite(directory)) RecordDeletionsOneByOne(directory);
-}
+void ScheduleDeleteAtReboot(const char* directory) { ScheduleDeletionsAtReboot(DirectoryContents(directory)); }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "win32/module_path.h"
+#include "win32/unique_resource.h"
 
 const int kPathBufferSize = 260;
 // A work directory, a backslash and a member name.
@@ -22,11 +23,13 @@ int MakeModuleDirectory(char* moduleDirectory);
 
 // Creates a fresh "%sKVLodkin%d%06d" directory (attempt number, tick count modulo
 // 1,000,000) beside the program when besideModule is set, else in the temporary
-// folder. Returns 1 when this call created it. Returns 0 when the base folder's path
-// does not fit or all 100 names fail: nothing is ever written into a folder that the
-// run did not make. workDirectory then holds the last name tried (or
+// folder, in one call with the work directory's access list (SYSTEM and the
+// Administrators group alone), and holds it in *held without delete sharing. Returns 1
+// when this call created it. Returns 0 when the base folder's path does not fit, the
+// access list cannot be built or all 100 names fail: nothing is ever written into a
+// folder that the run did not make. workDirectory then holds the last name tried (or
 // kTemporaryFolderName) and *error the system error code.
-int CreateWorkDirectory(int besideModule, char* workDirectory, DWORD* error);
+int CreateWorkDirectory(int besideModule, char* workDirectory, UniqueHandle* held, DWORD* error);
 
 // Marks every file and folder of the directory, each folder after what it holds, then
 // the directory, for deletion at restart.
