@@ -12,6 +12,8 @@
 #include "cli/paths.h"
 #include "cli/progress_display.h"
 #include "core/pack_job.h"
+#include "core/pack_outcome_text.h"
+#include "core/package_naming.h"
 #ifndef _WIN32
 #include "cli/lzma_member_compressor.h"
 #endif
