@@ -68,11 +68,11 @@ int MatchLong(const char* argument, const char* name, const char** inlineValue) 
 
 ToolArguments::ToolArguments()
     : command_(kCommandHelp), output_(nullptr), stub_(nullptr), directory_(nullptr), json_(0), compress_(0),
-      codepage_(nullptr), operands_(nullptr), operandCount_(0) {
+      codepage_(nullptr), operandCount_(0) {
   error_[0] = 0;
 }
 
-ToolArguments::~ToolArguments() { free(operands_); }
+ToolArguments::~ToolArguments() {}
 
 int ToolArguments::Fail(const char* format, const char* detail) {
   snprintf(error_, sizeof(error_), format, detail);
@@ -146,8 +146,7 @@ int ToolArguments::Parse(int argc, char** argv) {
     return Fail("unknown command '%s'", argv[1]);
   }
 
-  operands_ = static_cast<const char**>(calloc(static_cast<size_t>(argc), sizeof(const char*)));
-  if (operands_ == nullptr) return Fail("out of memory");
+  if (!operands_.Allocate(static_cast<size_t>(argc))) return Fail("out of memory");
   int optionsEnded = 0;
   for (int i = 2; i < argc; ++i) {
     const char* argument = argv[i];

@@ -1,5 +1,6 @@
 // The command line of the tool: one command, its options and its operands.
 #pragma once
+#include "core/growable_block.h"
 
 enum ToolCommand {
   kCommandHelp,
@@ -44,7 +45,7 @@ class ToolArguments {
   int json_;
   int compress_;
   const char* codepage_;
-  const char** operands_;
+  GrowableBlock<const char*> operands_;
   int operandCount_;
   char error_[300];
 };

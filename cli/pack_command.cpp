@@ -11,6 +11,7 @@
 #include "cli/name_encoding.h"
 #include "cli/paths.h"
 #include "cli/progress_display.h"
+#include "core/growable_block.h"
 #include "core/pack_job.h"
 #include "core/pack_outcome_text.h"
 #include "core/package_naming.h"
@@ -23,14 +24,11 @@ namespace {
 // The FILE operands as full paths, first operand first: the window's top row is member 0.
 class ArgumentFileList : public PackFileList {
  public:
-  explicit ArgumentFileList(int count)
-      : paths_(static_cast<char(*)[kCorePathSize]>(calloc(static_cast<size_t>(count), kCorePathSize))),
-        count_(paths_ != nullptr ? count : 0) {}
-  ~ArgumentFileList() { free(paths_); }
+  explicit ArgumentFileList(int count) : count_(paths_.Allocate(static_cast<size_t>(count)) ? count : 0) {}
   ArgumentFileList(const ArgumentFileList&) = delete;
   ArgumentFileList& operator=(const ArgumentFileList&) = delete;
 
-  int isReady() const { return paths_ != nullptr; }
+  int isReady() const { return paths_.valid(); }
   char (&path(int row))[kCorePathSize] { return paths_[row]; }
   int GetCount() const override { return count_; }
   void GetRowText(int row, char (&text)[kCorePathSize]) const override {
@@ -38,7 +36,8 @@ class ArgumentFileList : public PackFileList {
   }
 
  private:
-  char (*paths_)[kCorePathSize];
+  typedef char PathBuffer[kCorePathSize];
+  GrowableBlock<PathBuffer> paths_;
   int count_;
 };
 
@@ -92,13 +91,13 @@ int CompareRowIdentities(const void* first, const void* second) {
 // sorting. 1 with the two rows of the first such file (in list order) found.
 int FindFileNamedTwice(ArgumentFileList& list, int* first, int* second) {
   const int count = list.GetCount();
-  RowIdentity* rows = static_cast<RowIdentity*>(calloc(static_cast<size_t>(count) + 1, sizeof(RowIdentity)));
-  if (rows == nullptr) return 0;
+  GrowableBlock<RowIdentity> rows;
+  if (!rows.Allocate(static_cast<size_t>(count))) return 0;
   int known = 0;
   for (int row = 0; row < count; ++row) {
     if (GetFileIdentity(list.path(row), &rows[known].identity)) rows[known++].row = row;
   }
-  qsort(rows, static_cast<size_t>(known), sizeof(RowIdentity), CompareRowIdentities);
+  qsort(rows.get(), static_cast<size_t>(known), sizeof(RowIdentity), CompareRowIdentities);
   int found = 0;
   for (int i = 1; i < known; ++i) {
     const RowIdentity& a = rows[i - 1];
@@ -110,7 +109,6 @@ int FindFileNamedTwice(ArgumentFileList& list, int* first, int* second) {
       found = 1;
     }
   }
-  free(rows);
   return found;
 }
 

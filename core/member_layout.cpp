@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include "core/growable_block.h"
 #include "core/member_name.h"
 
 namespace {
@@ -52,10 +53,9 @@ int FindFileBesideFolder(MemberNameRef* names, int count, int32_t* file) {
 FileBesideFolderCheck CheckFileBesideFolder(const MemberNameSource& names, int32_t* file) {
   const int count = names.count();
   if (count < 2) return kNoFileBesideFolder;
-  MemberNameRef* sorted = static_cast<MemberNameRef*>(malloc(static_cast<size_t>(count) * sizeof(MemberNameRef)));
-  if (sorted == nullptr) return kFileBesideFolderNoMemory;
+  GrowableBlock<MemberNameRef> sorted;
+  if (!sorted.Allocate(static_cast<size_t>(count))) return kFileBesideFolderNoMemory;
   for (int i = 0; i < count; ++i) sorted[i] = names.at(i);
-  const int clash = FindFileBesideFolder(sorted, count, file);
-  free(sorted);
+  const int clash = FindFileBesideFolder(sorted.get(), count, file);
   return clash ? kFileBesideFolderFound : kNoFileBesideFolder;
 }

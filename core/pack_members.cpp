@@ -9,17 +9,6 @@
 
 namespace {
 
-int Grow(void** block, size_t needed, size_t* capacity, size_t first) {
-  if (needed <= *capacity) return 1;
-  size_t grown = *capacity > 0 ? *capacity * 2 : first;
-  while (grown < needed) grown *= 2;
-  void* moved = realloc(*block, grown);
-  if (moved == nullptr) return 0;
-  *block = moved;
-  *capacity = grown;
-  return 1;
-}
-
 struct SortedItem {
   const char* stored;  // the name as the package stores it
   int index;           // in the listing
@@ -31,31 +20,18 @@ int CompareStored(const void* first, const void* second) {
 
 }  // namespace
 
-PackMemberList::PackMemberList()
-    : walker_(nullptr), encoder_(nullptr), pool_(nullptr), poolLength_(0), poolCapacity_(0), members_(nullptr),
-      count_(0), capacity_(0) {}
-
-PackMemberList::~PackMemberList() {
-  free(pool_);
-  free(members_);
-}
+PackMemberList::PackMemberList() : walker_(nullptr), encoder_(nullptr), poolLength_(0), count_(0) {}
 
 size_t PackMemberList::Store(const char* text) {
   const size_t length = strlen(text) + 1;
-  void* pool = pool_;
-  if (!Grow(&pool, poolLength_ + length, &poolCapacity_, 1u << 16)) return static_cast<size_t>(-1);
-  pool_ = static_cast<char*>(pool);
-  memcpy(pool_ + poolLength_, text, length);
+  if (!pool_.Reserve(poolLength_ + length, 1u << 16)) return static_cast<size_t>(-1);
+  memcpy(pool_.get() + poolLength_, text, length);
   poolLength_ += length;
   return poolLength_ - length;
 }
 
 int PackMemberList::Append(const char* path, const NameBuffer& name, int folder) {
-  size_t capacity = static_cast<size_t>(capacity_) * sizeof(Member);
-  void* members = members_;
-  if (!Grow(&members, (static_cast<size_t>(count_) + 1) * sizeof(Member), &capacity, 64 * sizeof(Member))) return 0;
-  members_ = static_cast<Member*>(members);
-  capacity_ = static_cast<int>(capacity / sizeof(Member));
+  if (!members_.Reserve(static_cast<size_t>(count_) + 1)) return 0;
   Member& member = members_[count_];
   member.path = Store(path);
   member.name = Store(name.text);
@@ -137,17 +113,19 @@ PackOutcome PackMemberList::AddFolder(char (&path)[kCorePathSize], const NameBuf
   FolderListing listing;
   if (!walker_->ListFolder(path, &listing)) return SetPackOutcome(result, kPackCannotOpenFile, name.text);
   const int count = listing.count();
-  NameBuffer* names = static_cast<NameBuffer*>(malloc((static_cast<size_t>(count) + 1) * sizeof(NameBuffer)));
-  SortedItem* order = static_cast<SortedItem*>(malloc((static_cast<size_t>(count) + 1) * sizeof(SortedItem)));
+  GrowableBlock<NameBuffer> names;
+  GrowableBlock<SortedItem> order;
   PackOutcome outcome = kPackCompleted;
-  if (names == nullptr || order == nullptr) outcome = SetPackOutcome(result, kPackCannotWrite);
+  if (!names.Allocate(static_cast<size_t>(count)) || !order.Allocate(static_cast<size_t>(count))) {
+    outcome = SetPackOutcome(result, kPackCannotWrite);
+  }
   for (int i = 0; i < count && outcome == kPackCompleted; ++i) {
     names[i] = name;
     AppendPart(names[i], listing.name(i));
     order[i].stored = names[i].text;
     order[i].index = i;
   }
-  if (outcome == kPackCompleted) qsort(order, static_cast<size_t>(count), sizeof(SortedItem), CompareStored);
+  if (outcome == kPackCompleted) qsort(order.get(), static_cast<size_t>(count), sizeof(SortedItem), CompareStored);
   const size_t pathLength = strlen(path);
   for (int k = 0; k < count && outcome == kPackCompleted; ++k) {
     const int i = order[k].index;
@@ -158,8 +136,6 @@ PackOutcome PackMemberList::AddFolder(char (&path)[kCorePathSize], const NameBuf
     outcome = AddItem(path, names[i], listing.kind(i), result);
     path[pathLength] = 0;
   }
-  free(names);
-  free(order);
   return outcome;
 }
 
@@ -180,7 +156,7 @@ PackOutcome PackMemberList::AddItem(char (&path)[kCorePathSize], const NameBuffe
 
 void PackMemberList::GetRowText(int row, char (&text)[kCorePathSize]) const {
   memset(text, 0, sizeof(text));
-  const char* path = pool_ + members_[row].path;
+  const char* path = pool_.get() + members_[row].path;
   memcpy(text, path, strnlen(path, sizeof(text) - 1));
 }
 

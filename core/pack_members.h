@@ -7,6 +7,7 @@
 #include <stdint.h>
 
 #include "core/folder_walk.h"
+#include "core/growable_block.h"
 #include "core/pack_list.h"
 #include "core/pack_outcome.h"
 
@@ -33,7 +34,6 @@ enum MemberNameFault {
 class PackMemberList : public PackFileList {
  public:
   PackMemberList();
-  ~PackMemberList();
   PackMemberList(const PackMemberList&) = delete;
   PackMemberList& operator=(const PackMemberList&) = delete;
 
@@ -48,7 +48,7 @@ class PackMemberList : public PackFileList {
   void GetRowText(int row, char (&text)[kCorePathSize]) const override;
   void GetMemberName(int row, char (&name)[kMemberNameSize]) const override;
   int IsFolderRow(int row) const override { return members_[row].folder; }
-  const char* memberName(int row) const { return pool_ + members_[row].name; }
+  const char* memberName(int row) const { return pool_.get() + members_[row].name; }
   MemberNameFault nameFault(int row) const { return members_[row].fault; }
 
  private:
@@ -75,10 +75,8 @@ class PackMemberList : public PackFileList {
 
   FolderWalker* walker_;
   MemberNameEncoder* encoder_;
-  char* pool_;
+  GrowableBlock<char> pool_;  // every path and name, each with its terminator
   size_t poolLength_;
-  size_t poolCapacity_;
-  Member* members_;
+  GrowableBlock<Member> members_;
   int count_;
-  int capacity_;
 };

@@ -44,26 +44,21 @@ int LocatePackageTrailer(BinaryFile& file, PackageTrailerInfo* info) {
 }
 
 PackageReader::PackageReader()
-    : entries_(nullptr), slots_(nullptr), entryCount_(0), count_(0), decodingGroup_(-1), nextMember_(0),
+    : entryCount_(0), count_(0), decodingGroup_(-1), nextMember_(0),
       directoryStart_(0), status_(kPackageCannotOpen), badEntry_(-1), nameProblem_(kNameSafe) {
   memset(&trailer_, 0, sizeof(trailer_));
   memset(badName_, 0, sizeof(badName_));
 }
 
-PackageReader::~PackageReader() {
-  free(entries_);
-  free(slots_);
-}
+PackageReader::~PackageReader() {}
 
 int PackageReader::Refuse(PackageStatus status, int entry) {
   memset(badName_, 0, sizeof(badName_));
-  if (entry >= 0 && entries_ != nullptr) memcpy(badName_, entries_[entry].name, sizeof(badName_) - 1);
+  if (entry >= 0 && entries_.valid()) memcpy(badName_, entries_[entry].name, sizeof(badName_) - 1);
   if (status != kPackageUnsafeName) nameProblem_ = kNameSafe;
   file_.Close();
-  free(entries_);
-  free(slots_);
-  entries_ = nullptr;
-  slots_ = nullptr;
+  entries_.Free();
+  slots_.Free();
   entryCount_ = 0;
   count_ = 0;
   decodingGroup_ = -1;
@@ -91,9 +86,8 @@ int PackageReader::Open(const char* path) {
 
   if (trailer_.count > 0) {
     // The count is bounded by the file's size above, so this allocation is too.
-    entries_ = static_cast<PackageDirEntry*>(malloc(static_cast<size_t>(directoryBytes)));
-    if (entries_ == nullptr) return Refuse(kPackageNoMemory);
-    if (!file_.ReadAt(directoryStart_, entries_, static_cast<size_t>(directoryBytes))) {
+    if (!entries_.Allocate(static_cast<size_t>(trailer_.count))) return Refuse(kPackageNoMemory);
+    if (!file_.ReadAt(directoryStart_, entries_.get(), static_cast<size_t>(directoryBytes))) {
       return Refuse(kPackageDirectoryUnreadable);
     }
   }
@@ -106,11 +100,10 @@ int PackageReader::Open(const char* path) {
     }
   }
   if (trailer_.count > 0) {
-    slots_ = static_cast<MemberSlot*>(malloc(static_cast<size_t>(trailer_.count) * sizeof(MemberSlot)));
-    if (slots_ == nullptr) return Refuse(kPackageNoMemory);
+    if (!slots_.Allocate(static_cast<size_t>(trailer_.count))) return Refuse(kPackageNoMemory);
   }
   entryCount_ = trailer_.count;
-  count_ = MapMembers(entries_, entryCount_, slots_);
+  count_ = MapMembers(entries_.get(), entryCount_, slots_.get());
   if (!CheckLayout()) return 0;
   status_ = kPackageOk;
   return 1;
@@ -146,7 +139,7 @@ int PackageReader::CheckLayout() {
     }
   }
   int32_t file = -1;
-  const FileBesideFolderCheck clash = CheckFileBesideFolder(ReaderMemberNames(entries_, slots_, count_), &file);
+  const FileBesideFolderCheck clash = CheckFileBesideFolder(ReaderMemberNames(entries_.get(), slots_.get(), count_), &file);
   if (clash == kFileBesideFolderNoMemory) return Refuse(kPackageNoMemory);
   return clash == kFileBesideFolderFound ? Refuse(kPackageFileBesideFolder, file) : 1;
 }
