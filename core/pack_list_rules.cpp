@@ -47,6 +47,17 @@ class ListMemberNames : public MemberNameSource {
 
 }  // namespace
 
+int IsSetupProgramName(const char* fileName) {
+  char lower[kMemberNameSize];
+  memset(lower, 0, sizeof(lower));
+  memcpy(lower, fileName, strnlen(fileName, sizeof(lower) - 1));
+  LowerAscii(lower);
+  for (const char* name : kSetupProgramNames) {
+    if (strcmp(lower, name) == 0) return 1;
+  }
+  return 0;
+}
+
 unsigned CountSetupPrograms(const PackFileList& list) {
   unsigned count = 0;
   char name[kMemberNameSize];

@@ -7,6 +7,9 @@
 
 class PackMemberList;
 
+// 1 when a file name, in any letter case, is one of the setup program names.
+int IsSetupProgramName(const char* fileName);
+
 // Number of rows, files at the top of the package only, whose lower-cased name is a
 // setup program name.
 unsigned CountSetupPrograms(const PackFileList& list);

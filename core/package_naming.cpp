@@ -59,3 +59,20 @@ int BuildPackagePath(const char* topEntry, char (&packagePath)[kCorePathSize]) {
   return ConcatPath(fileName, "KVPACK_", folderName) && ConcatPath(fileName, fileName, ".exe") &&
          ConcatPath(packagePath, folder, fileName);
 }
+
+int BuildFolderPackagePath(const char* folder, char (&packagePath)[kCorePathSize]) {
+  memset(packagePath, 0, sizeof(packagePath));
+  const char* separator = strrchr(folder, kPathSeparator);
+  if (separator == nullptr) return 0;
+  const size_t nameStart = static_cast<size_t>(separator - folder) + 1;
+  const char* name = folder + nameStart;
+  if (name[0] == 0 || (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))) {
+    return 0;
+  }
+  char parent[kCorePathSize];
+  if (!ConcatPath(parent, folder, "")) return 0;
+  parent[nameStart] = 0;
+  char fileName[kCorePathSize];
+  return ConcatPath(fileName, "KVPACK_", name) && ConcatPath(fileName, fileName, ".exe") &&
+         ConcatPath(packagePath, parent, fileName);
+}
