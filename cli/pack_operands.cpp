@@ -112,8 +112,12 @@ void DescribeSetupInFolder(const PackOperands& operands, char (&line)[2 * kCoreP
   char folderShown[kCorePathSize] = "";
   SystemFolderWalker walker;
   for (int index = 0; index < operands.count(); ++index) {
+    char given[kCorePathSize];
     char path[kCorePathSize];
-    if (!operands.GetPath(index, path) || !IsDirectory(path)) continue;
+    // Made full as the rows are: the runtime on Windows finds no folder "app/" by that name.
+    if (!operands.GetPath(index, given) || !MakeFullPath(given, path)) continue;
+    DropClosingSeparators(path);
+    if (!IsDirectory(path)) continue;
     FolderListing listing;
     if (!walker.ListFolder(path, &listing)) continue;
     for (int i = 0; i < listing.count(); ++i) {
