@@ -17,6 +17,10 @@ const char kUsageText[] =
     "      KVPACK_<folder>.exe in the folder of the first file. PROGRAM defaults to\n"
     "      the Lodkin.exe beside this tool. --compress compresses the files with\n"
     "      LZMA, in solid groups (native tool only). Prints the package path.\n"
+    "  pack -C DIR [-o OUTPUT] [--stub PROGRAM] [--compress] [--codepage N] [FILE...]\n"
+    "      Packs the contents of DIR: FILEs are named relative to DIR, and without\n"
+    "      FILE every entry at DIR's top is packed, in byte order of the names. The\n"
+    "      package is KVPACK_<DIR's name>.exe beside DIR, never inside it.\n"
     "  list [--json] [--codepage N] PACKAGE\n"
     "      Prints the module image length, whether a certificate table follows,\n"
     "      the trailing slack, and index, name, offset, size, checksum, codec\n"
@@ -68,11 +72,11 @@ int MatchLong(const char* argument, const char* name, const char** inlineValue) 
 
 ToolArguments::ToolArguments()
     : command_(kCommandHelp), output_(nullptr), stub_(nullptr), directory_(nullptr), json_(0), compress_(0),
-      codepage_(nullptr), operands_(nullptr), operandCount_(0) {
+      codepage_(nullptr), operandCount_(0) {
   error_[0] = 0;
 }
 
-ToolArguments::~ToolArguments() { free(operands_); }
+ToolArguments::~ToolArguments() {}
 
 int ToolArguments::Fail(const char* format, const char* detail) {
   snprintf(error_, sizeof(error_), format, detail);
@@ -107,7 +111,8 @@ int ToolArguments::TakeOption(int argc, char** argv, int* index) {
     compress_ = 1;
     return 1;
   }
-  if (command_ == kCommandExtract && (strcmp(argument, "-C") == 0 || MatchLong(argument, "--directory", &inlineValue))) {
+  const int takesDirectory = command_ == kCommandExtract || command_ == kCommandPack;
+  if (takesDirectory && (strcmp(argument, "-C") == 0 || MatchLong(argument, "--directory", &inlineValue))) {
     return TakeValue(argc, argv, index, inlineValue, &directory_);
   }
   if (command_ != kCommandVerify && MatchLong(argument, "--codepage", &inlineValue)) {
@@ -146,8 +151,7 @@ int ToolArguments::Parse(int argc, char** argv) {
     return Fail("unknown command '%s'", argv[1]);
   }
 
-  operands_ = static_cast<const char**>(calloc(static_cast<size_t>(argc), sizeof(const char*)));
-  if (operands_ == nullptr) return Fail("out of memory");
+  if (!operands_.Allocate(static_cast<size_t>(argc))) return Fail("out of memory");
   int optionsEnded = 0;
   for (int i = 2; i < argc; ++i) {
     const char* argument = argv[i];
@@ -161,7 +165,7 @@ int ToolArguments::Parse(int argc, char** argv) {
   }
 
   if (command_ == kCommandPack) {
-    return operandCount_ >= 1 ? 1 : Fail("pack needs at least one FILE");
+    return operandCount_ >= 1 || directory_ != nullptr ? 1 : Fail("pack needs at least one FILE");
   }
   if (operandCount_ == 0) return Fail("%s needs a PACKAGE", argv[1]);
   if (operandCount_ > 1) return Fail("%s takes one PACKAGE", argv[1]);

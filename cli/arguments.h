@@ -1,5 +1,6 @@
 // The command line of the tool: one command, its options and its operands.
 #pragma once
+#include "core/growable_block.h"
 
 enum ToolCommand {
   kCommandHelp,
@@ -23,7 +24,7 @@ class ToolArguments {
   ToolCommand command() const { return command_; }
   const char* output() const { return output_; }        // pack -o, or null
   const char* stub() const { return stub_; }            // pack --stub, or null
-  const char* directory() const { return directory_; }  // extract -C, or null
+  const char* directory() const { return directory_; }  // pack and extract -C, or null
   int json() const { return json_; }                    // list --json
   int compress() const { return compress_; }            // pack --compress
   const char* codepage() const { return codepage_; }    // pack, list, extract --codepage, or null
@@ -44,7 +45,7 @@ class ToolArguments {
   int json_;
   int compress_;
   const char* codepage_;
-  const char** operands_;
+  GrowableBlock<const char*> operands_;
   int operandCount_;
   char error_[300];
 };

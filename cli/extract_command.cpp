@@ -12,6 +12,7 @@
 #include "cli/name_encoding.h"
 #include "cli/paths.h"
 #include "cli/progress_display.h"
+#include "core/growable_block.h"
 #include "core/member_name.h"
 #include "core/package_reader.h"
 #include "core/path_join.h"
@@ -30,8 +31,7 @@ int MemberPath(PackageReader& reader, NameEncoding& encoding, int index, const c
 class ExtractedFiles {
  public:
   ExtractedFiles(PackageReader& reader, NameEncoding& encoding, const char* folder)
-      : reader_(reader), encoding_(encoding), folder_(folder), made_(nullptr), madeCount_(0), madeCapacity_(0) {}
-  ~ExtractedFiles() { free(made_); }
+      : reader_(reader), encoding_(encoding), folder_(folder), madeCount_(0) {}
   ExtractedFiles(const ExtractedFiles&) = delete;
   ExtractedFiles& operator=(const ExtractedFiles&) = delete;
 
@@ -106,16 +106,10 @@ class ExtractedFiles {
       PrintError("cannot create the folder \"%s\"%s%s", path, errno != 0 ? ": " : "", Reason(errno));
       return 0;
     }
-    if (madeCount_ == madeCapacity_) {
-      const int capacity = madeCapacity_ > 0 ? madeCapacity_ * 2 : 64;
-      MadeFolder* grown = static_cast<MadeFolder*>(realloc(made_, static_cast<size_t>(capacity) * sizeof(MadeFolder)));
-      if (grown == nullptr) {
-        RemoveEmptyDirectory(path);
-        PrintError("out of memory");
-        return 0;
-      }
-      made_ = grown;
-      madeCapacity_ = capacity;
+    if (!made_.Reserve(static_cast<size_t>(madeCount_) + 1)) {
+      RemoveEmptyDirectory(path);
+      PrintError("out of memory");
+      return 0;
     }
     made_[madeCount_].member = index;
     made_[madeCount_].length = length;
@@ -128,9 +122,8 @@ class ExtractedFiles {
   const char* folder_;
   int madeFolder_ = 0;
   int written_ = 0;
-  MadeFolder* made_;
+  GrowableBlock<MadeFolder> made_;
   int madeCount_;
-  int madeCapacity_;
 };
 
 // Every member's path must be spelled here and fit before the first one is written;
@@ -140,7 +133,7 @@ int CheckMemberPaths(PackageReader& reader, NameEncoding& encoding, const char* 
   char name[kCorePathSize];
   for (int i = 0; i < reader.count(); ++i) {
     if (!encoding.DecodeName(reader.entry(i).name, name, sizeof(name))) {
-      char shown[4 * 260];
+      char shown[4 * kMemberNameSize];
       EscapeName(reader.entry(i).name, shown);
       PrintError("member \"%s\" (entry %d) %s", shown, i, DescribeUndecodedName(encoding));
       return 0;
@@ -180,7 +173,7 @@ int ExtractMember(PackageReader& reader, ExtractedFiles& extracted, NameEncoding
   if (copied == kMemberIntact) return 1;
   progress.Finish(0);
   if (copied == kMemberDamaged) {
-    char shown[4 * 260];
+    char shown[4 * kMemberNameSize];
     EscapeName(reader.entry(index).name, shown);
     PrintError("member \"%s\" is damaged", shown);
   } else {

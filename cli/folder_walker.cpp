@@ -3,12 +3,11 @@
 #include <errno.h>
 #include <string.h>
 
-#include "cli/paths.h"
 #include "core/binary_file.h"
 #include "core/path_join.h"
 
 #ifdef _WIN32
-#include <windows.h>
+#include "win32/folder_search.h"
 #else
 #include <dirent.h>
 #include <sys/stat.h>
@@ -16,9 +15,9 @@
 
 namespace {
 
+#ifndef _WIN32
 int IsDotName(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
 
-#ifndef _WIN32
 // lstat, so that a link is seen as itself and not as what it points to.
 FolderItemKind KindOf(const char* path) {
   struct stat information;
@@ -34,18 +33,9 @@ FolderItemKind KindOf(const char* path) {
 
 int SystemFolderWalker::ListFolder(const char* path, FolderListing* listing) {
 #ifdef _WIN32
-  char pattern[kCorePathSize];
-  if (!JoinPathIn(pattern, path, "*", HostNameCodePage())) return 0;
-  WIN32_FIND_DATAA found;
-  const HANDLE search = FindFirstFileA(pattern, &found);
-  if (search == INVALID_HANDLE_VALUE) return 0;
-  int listed = 1;
-  do {
-    if (!IsDotName(found.cFileName)) listed = listing->Add(found.cFileName, FolderItemKindOfAttributes(found.dwFileAttributes));
-  } while (listed && FindNextFileA(search, &found));
-  const DWORD error = GetLastError();
-  FindClose(search);
-  return listed && error == ERROR_NO_MORE_FILES;
+  return SearchFolder(path, [listing](const WIN32_FIND_DATAA& found) {
+           return listing->Add(found.cFileName, FolderItemKindOfAttributes(found.dwFileAttributes));
+         }) == kFolderSearchComplete;
 #else
   DIR* folder = opendir(path);
   if (folder == nullptr) return 0;

@@ -5,7 +5,8 @@
 
 #ifdef _WIN32
 #include <io.h>
-#include <windows.h>
+
+#include "win32/unique_resource.h"
 #else
 #include <unistd.h>
 #endif
@@ -19,7 +20,7 @@ int recordedDescriptor = -1;
 volatile sig_atomic_t recorded = 0;
 
 #ifdef _WIN32
-HANDLE mainThread = nullptr;
+UniqueHandle mainThread;
 
 // Runs on a thread of its own. The file is open with no sharing for deletion, so its
 // handle is closed first; the main thread is held still so that it reports nothing in
@@ -29,7 +30,9 @@ HANDLE mainThread = nullptr;
 BOOL WINAPI OnConsoleBreak(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
   if (recorded) {
-    if (mainThread != nullptr) SuspendThread(mainThread);
+    if (mainThread.valid()) SuspendThread(mainThread.get());
+    // The runtime's descriptor owns this handle; it is closed here, from outside, because
+    // the process ends before the descriptor could be.
     const HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(recordedDescriptor));
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
     DeleteFileA(recordedPath);
@@ -62,7 +65,7 @@ void SetBlocked(int how) {
 
 InterruptCleanup::InterruptCleanup() {
 #ifdef _WIN32
-  DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &mainThread,
+  DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), mainThread.put(),
                   THREAD_SUSPEND_RESUME, FALSE, 0);
   SetConsoleCtrlHandler(OnConsoleBreak, TRUE);
 #else
@@ -84,8 +87,7 @@ InterruptCleanup::~InterruptCleanup() {
   recorded = 0;
 #ifdef _WIN32
   SetConsoleCtrlHandler(OnConsoleBreak, FALSE);
-  if (mainThread != nullptr) CloseHandle(mainThread);
-  mainThread = nullptr;
+  mainThread.reset();
 #else
   for (unsigned i = 0; i < sizeof(kSignals) / sizeof(kSignals[0]); ++i) {
     if (installed[i]) sigaction(kSignals[i], &earlier[i], nullptr);

@@ -9,9 +9,13 @@
 #include "cli/folder_walker.h"
 #include "cli/interrupt_cleanup.h"
 #include "cli/name_encoding.h"
+#include "cli/pack_operands.h"
 #include "cli/paths.h"
 #include "cli/progress_display.h"
+#include "core/growable_block.h"
 #include "core/pack_job.h"
+#include "core/pack_outcome_text.h"
+#include "core/package_naming.h"
 #ifndef _WIN32
 #include "cli/lzma_member_compressor.h"
 #endif
@@ -21,14 +25,11 @@ namespace {
 // The FILE operands as full paths, first operand first: the window's top row is member 0.
 class ArgumentFileList : public PackFileList {
  public:
-  explicit ArgumentFileList(int count)
-      : paths_(static_cast<char(*)[kCorePathSize]>(calloc(static_cast<size_t>(count), kCorePathSize))),
-        count_(paths_ != nullptr ? count : 0) {}
-  ~ArgumentFileList() { free(paths_); }
+  explicit ArgumentFileList(int count) : count_(paths_.Allocate(static_cast<size_t>(count)) ? count : 0) {}
   ArgumentFileList(const ArgumentFileList&) = delete;
   ArgumentFileList& operator=(const ArgumentFileList&) = delete;
 
-  int isReady() const { return paths_ != nullptr; }
+  int isReady() const { return paths_.valid(); }
   char (&path(int row))[kCorePathSize] { return paths_[row]; }
   int GetCount() const override { return count_; }
   void GetRowText(int row, char (&text)[kCorePathSize]) const override {
@@ -36,7 +37,8 @@ class ArgumentFileList : public PackFileList {
   }
 
  private:
-  char (*paths_)[kCorePathSize];
+  typedef char PathBuffer[kCorePathSize];
+  GrowableBlock<PathBuffer> paths_;
   int count_;
 };
 
@@ -51,13 +53,6 @@ int CheckPlainFile(const char* argument, const char* path, const char* role, int
     PrintError("\"%s\" is not a regular file", argument);
   }
   return 0;
-}
-
-// "lang\" names the folder "lang": the package names its tree after the last name.
-void DropClosingSeparators(char (&path)[kCorePathSize]) {
-  size_t length = strlen(path);
-  const size_t root = path[0] != 0 && path[1] == ':' ? 3 : 1;
-  while (length > root && path[length - 1] == kPathSeparator) path[--length] = 0;
 }
 
 // 1 when `path` lies inside the folder `folder` (letter case ignored where the file
@@ -90,13 +85,13 @@ int CompareRowIdentities(const void* first, const void* second) {
 // sorting. 1 with the two rows of the first such file (in list order) found.
 int FindFileNamedTwice(ArgumentFileList& list, int* first, int* second) {
   const int count = list.GetCount();
-  RowIdentity* rows = static_cast<RowIdentity*>(calloc(static_cast<size_t>(count) + 1, sizeof(RowIdentity)));
-  if (rows == nullptr) return 0;
+  GrowableBlock<RowIdentity> rows;
+  if (!rows.Allocate(static_cast<size_t>(count))) return 0;
   int known = 0;
   for (int row = 0; row < count; ++row) {
     if (GetFileIdentity(list.path(row), &rows[known].identity)) rows[known++].row = row;
   }
-  qsort(rows, static_cast<size_t>(known), sizeof(RowIdentity), CompareRowIdentities);
+  qsort(rows.get(), static_cast<size_t>(known), sizeof(RowIdentity), CompareRowIdentities);
   int found = 0;
   for (int i = 1; i < known; ++i) {
     const RowIdentity& a = rows[i - 1];
@@ -108,25 +103,25 @@ int FindFileNamedTwice(ArgumentFileList& list, int* first, int* second) {
       found = 1;
     }
   }
-  free(rows);
   return found;
 }
 
 // The FILE operands made full and checked. Returns the exit status to end with, or
 // kExitSuccess to go on.
-int CollectFiles(const ToolArguments& arguments, ArgumentFileList& list) {
+int CollectFiles(const PackOperands& operands, ArgumentFileList& list) {
   for (int row = 0; row < list.GetCount(); ++row) {
-    if (!MakeFullPath(arguments.operand(row), list.path(row))) {
-      PrintError("path too long: %s", arguments.operand(row));
+    char path[kCorePathSize];
+    if (!operands.GetPath(row, path) || !MakeFullPath(path, list.path(row))) {
+      PrintError("path too long: %s", operands.text(row));
       return kExitFailure;
     }
     DropClosingSeparators(list.path(row));
-    if (!CheckPlainFile(arguments.operand(row), list.path(row), "a file", 1)) return kExitFailure;
+    if (!CheckPlainFile(operands.text(row), list.path(row), "a file", 1)) return kExitFailure;
   }
   int first = 0, second = 0;
   if (FindFileNamedTwice(list, &first, &second)) {
-    PrintError("\"%s\" and \"%s\" are the same file; name each file once", arguments.operand(first),
-               arguments.operand(second));
+    PrintError("\"%s\" and \"%s\" are the same file; name each file once", operands.text(first),
+               operands.text(second));
     return kExitUsage;
   }
   return kExitSuccess;
@@ -142,31 +137,42 @@ int ResolveStub(const ToolArguments& arguments, char (&stubPath)[kCorePathSize])
   return CheckPlainFile(arguments.stub() != nullptr ? arguments.stub() : stubPath, stubPath, "a program file");
 }
 
-// The package path: -o made full, or what the package rules give (PackFiles derives the
-// same and reports a failure).
-int ResolveOutput(const ToolArguments& arguments, ArgumentFileList& list, char (&packagePath)[kCorePathSize]) {
+// The package path: -o made full, the folder's package beside DIR with -C, or what the
+// package rules give (PackFiles derives the same and reports a failure).
+int ResolveOutput(const ToolArguments& arguments, const PackOperands& operands, ArgumentFileList& list,
+                  char (&packagePath)[kCorePathSize]) {
   memset(packagePath, 0, sizeof(packagePath));
-  if (arguments.output() == nullptr) {
-    BuildPackagePath(list.path(0), packagePath);
+  const char* directory = operands.directory();
+  if (arguments.output() == nullptr && directory[0] == 0) {
+    if (list.GetCount() > 0) BuildPackagePath(list.path(0), packagePath);
     return 1;
   }
-  if (!MakeFullPath(arguments.output(), packagePath)) {
+  const char* output = arguments.output() != nullptr ? arguments.output() : packagePath;
+  if (arguments.output() == nullptr && !BuildFolderPackagePath(directory, packagePath)) {
+    PrintError("the folder \"%s\" has no name to give the package: name it with -o", arguments.directory());
+    return 0;
+  }
+  if (arguments.output() != nullptr && !MakeFullPath(arguments.output(), packagePath)) {
     PrintError("path too long: %s", arguments.output());
     return 0;
   }
   if (IsDirectory(packagePath)) {
-    PrintError("the output \"%s\" is a folder", arguments.output());
+    PrintError("the output \"%s\" is a folder", output);
+    return 0;
+  }
+  // The next pack of the folder would take a package inside it in.
+  if (directory[0] != 0 && LiesInside(packagePath, directory)) {
+    PrintError("the output \"%s\" lies in the folder \"%s\" that is packed", output, arguments.directory());
     return 0;
   }
   // Moving the new package over a file that is being packed would lose that file.
   for (int row = 0; row < list.GetCount(); ++row) {
     if (IsSameFile(packagePath, list.path(row))) {
-      PrintError("the output \"%s\" is one of the files to pack", arguments.output());
+      PrintError("the output \"%s\" is one of the files to pack", output);
       return 0;
     }
     if (IsDirectory(list.path(row)) && LiesInside(packagePath, list.path(row))) {
-      PrintError("the output \"%s\" lies in the folder \"%s\" that is packed", arguments.output(),
-                 arguments.operand(row));
+      PrintError("the output \"%s\" lies in the folder \"%s\" that is packed", output, operands.text(row));
       return 0;
     }
   }
@@ -203,6 +209,13 @@ void PrintOutcome(const PackResult& result, const char* stubPath, const char* pa
   }
 }
 
+// Where the only setup program is, when it sits at the top of a folder given as FILE.
+void PrintSetupHint(const PackOperands& operands) {
+  char line[2 * kCorePathSize + 100];
+  DescribeSetupInFolder(operands, line);
+  if (line[0] != 0) fprintf(stderr, "%s\n", line);
+}
+
 }  // namespace
 
 int RunPackTool(const ToolArguments& arguments) {
@@ -219,23 +232,25 @@ int RunPackTool(const ToolArguments& arguments) {
     PrintError("%s", encoding.error());
     return kExitUsage;
   }
-  ArgumentFileList list(arguments.operandCount());
+  PackOperands operands(arguments);
+  if (!operands.Collect(&encoding)) return kExitFailure;
+  ArgumentFileList list(operands.count());
   if (!list.isReady()) {
     PrintError("out of memory");
     return kExitFailure;
   }
-  const int collected = CollectFiles(arguments, list);
+  const int collected = CollectFiles(operands, list);
   if (collected != kExitSuccess) return collected;
   char stubPath[kCorePathSize];
   if (!ResolveStub(arguments, stubPath)) return kExitFailure;
   char packagePath[kCorePathSize];
-  if (!ResolveOutput(arguments, list, packagePath)) return kExitFailure;
+  if (!ResolveOutput(arguments, operands, list, packagePath)) return kExitFailure;
 
   // The total comes from the pack itself, once the folders are walked.
   ProgressDisplay progress("packed", 0, StderrIsTerminal() ? stderr : nullptr);
   InterruptCleanup interruptCleanup;
   PackOptions options = DefaultPackOptions();
-  options.packagePath = arguments.output() != nullptr ? packagePath : nullptr;
+  options.packagePath = arguments.output() != nullptr || operands.directory()[0] != 0 ? packagePath : nullptr;
   options.observer = &progress;
   options.temporaryWatch = &interruptCleanup;
   SystemFolderWalker walker;
@@ -251,6 +266,7 @@ int RunPackTool(const ToolArguments& arguments) {
   progress.Finish(outcome == kPackCompleted);
   if (outcome != kPackCompleted) {
     PrintOutcome(result, stubPath, packagePath, encoding);
+    if (outcome == kPackNoSetupProgram) PrintSetupHint(operands);
     return kExitFailure;
   }
   printf("%s\n", packagePath);

@@ -10,8 +10,8 @@
 #include "core/path_join.h"
 
 #ifdef _WIN32
-#include <io.h>
-#include <windows.h>
+#include "win32/folder_search.h"
+#include "win32/unique_resource.h"
 #else
 #include <dirent.h>
 #include <unistd.h>
@@ -89,13 +89,10 @@ int GetDefaultStubPath(char (&path)[kCorePathSize]) {
 
 int GetFileIdentity(const char* path, FileIdentity* identity) {
 #ifdef _WIN32
-  const HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 0;
+  const UniqueFile file(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   BY_HANDLE_FILE_INFORMATION information;
-  const BOOL known = GetFileInformationByHandle(file, &information);
-  CloseHandle(file);
-  if (!known) return 0;
+  if (!file.valid() || !GetFileInformationByHandle(file.get(), &information)) return 0;
   identity->volume = information.dwVolumeSerialNumber;
   identity->index = (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
   return 1;
@@ -121,17 +118,8 @@ int IsSameFile(const char* first, const char* second) {
 
 int IsEmptyDirectory(const char* path) {
 #ifdef _WIN32
-  char pattern[kCorePathSize + 4];
-  if (!JoinPath(pattern, path, "*")) return 0;
-  struct _finddata_t found;
-  const intptr_t search = _findfirst(pattern, &found);
-  if (search == -1) return 0;
-  int empty = 1;
-  do {
-    if (strcmp(found.name, ".") != 0 && strcmp(found.name, "..") != 0) empty = 0;
-  } while (empty && _findnext(search, &found) == 0);
-  _findclose(search);
-  return empty;
+  // The first entry found ends the search: the folder is not empty.
+  return SearchFolder(path, [](const WIN32_FIND_DATAA&) { return 0; }) == kFolderSearchComplete;
 #else
   DIR* folder = opendir(path);
   if (folder == nullptr) return 0;

@@ -1,10 +1,6 @@
 #include "core/block_copy.h"
 
-#include <stdlib.h>
-
-CopyBuffer::CopyBuffer() : bytes_(static_cast<char*>(malloc(kSize))) {}
-
-CopyBuffer::~CopyBuffer() { free(bytes_); }
+CopyBuffer::CopyBuffer() { bytes_.Reserve(kSize, kSize); }
 
 CopyResult MoveBlocks(BinaryFile& source, BinaryFile* destination, uint64_t limit, const CopyBuffer& buffer,
                       uint64_t* moved, CopyObserver* observer, BlockEditor* editor) {

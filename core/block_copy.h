@@ -5,6 +5,7 @@
 #include <stdint.h>
 
 #include "core/binary_file.h"
+#include "core/growable_block.h"
 
 // Sees every byte that a copy moves, in order, once (a checksum, a progress display).
 class CopyObserver {
@@ -35,15 +36,12 @@ class CopyBuffer {
  public:
   static constexpr size_t kSize = 256 * 1024;
   CopyBuffer();
-  ~CopyBuffer();
-  CopyBuffer(const CopyBuffer&) = delete;
-  CopyBuffer& operator=(const CopyBuffer&) = delete;
   // 0 when the block could not be had.
-  bool isReady() const { return bytes_ != nullptr; }
-  char* bytes() const { return bytes_; }
+  bool isReady() const { return bytes_.valid(); }
+  char* bytes() const { return bytes_.get(); }
 
  private:
-  char* bytes_;
+  GrowableBlock<char> bytes_;
 };
 
 enum CopyResult {

@@ -1,34 +1,13 @@
 #include "core/folder_walk.h"
 
-#include <stdlib.h>
 #include <string.h>
 
-FolderListing::FolderListing()
-    : pool_(nullptr), poolLength_(0), poolCapacity_(0), items_(nullptr), count_(0), capacity_(0) {}
-
-FolderListing::~FolderListing() {
-  free(pool_);
-  free(items_);
-}
+FolderListing::FolderListing() : poolLength_(0), count_(0) {}
 
 int FolderListing::Add(const char* name, FolderItemKind kind) {
   const size_t length = strlen(name) + 1;
-  if (poolLength_ + length > poolCapacity_) {
-    size_t capacity = poolCapacity_ > 0 ? poolCapacity_ * 2 : 4096;
-    while (capacity < poolLength_ + length) capacity *= 2;
-    char* grown = static_cast<char*>(realloc(pool_, capacity));
-    if (grown == nullptr) return 0;
-    pool_ = grown;
-    poolCapacity_ = capacity;
-  }
-  if (count_ == capacity_) {
-    const int capacity = capacity_ > 0 ? capacity_ * 2 : 64;
-    Item* grown = static_cast<Item*>(realloc(items_, static_cast<size_t>(capacity) * sizeof(Item)));
-    if (grown == nullptr) return 0;
-    items_ = grown;
-    capacity_ = capacity;
-  }
-  memcpy(pool_ + poolLength_, name, length);
+  if (!pool_.Reserve(poolLength_ + length, 4096) || !items_.Reserve(static_cast<size_t>(count_) + 1)) return 0;
+  memcpy(pool_.get() + poolLength_, name, length);
   items_[count_].name = poolLength_;
   items_[count_].kind = kind;
   ++count_;

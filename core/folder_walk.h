@@ -5,6 +5,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "core/growable_block.h"
+
 enum FolderItemKind {
   kFolderItemFile,
   kFolderItemFolder,
@@ -16,14 +18,13 @@ enum FolderItemKind {
 class FolderListing {
  public:
   FolderListing();
-  ~FolderListing();
   FolderListing(const FolderListing&) = delete;
   FolderListing& operator=(const FolderListing&) = delete;
 
   // 0 when there is no memory for it.
   int Add(const char* name, FolderItemKind kind);
   int count() const { return count_; }
-  const char* name(int index) const { return pool_ + items_[index].name; }
+  const char* name(int index) const { return pool_.get() + items_[index].name; }
   FolderItemKind kind(int index) const { return items_[index].kind; }
 
  private:
@@ -31,12 +32,10 @@ class FolderListing {
     size_t name;  // offset in the pool
     FolderItemKind kind;
   };
-  char* pool_;
+  GrowableBlock<char> pool_;  // the names, each with its terminator
   size_t poolLength_;
-  size_t poolCapacity_;
-  Item* items_;
+  GrowableBlock<Item> items_;
   int count_;
-  int capacity_;
 };
 
 // The kind of an entry as a Windows folder search describes it (its attribute bits, the

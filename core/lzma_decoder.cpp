@@ -176,14 +176,9 @@ static LzmaDecodeResult DecodeSymbols(LzmaRun& r, const uint8_t* inputLimit, siz
   return kLzmaDecodeOk;
 }
 
-LzmaDecoder::LzmaDecoder() : probabilityCount_(0), dictionaryCapacity_(0) {
-  memset(&run_, 0, sizeof run_);
-}
+LzmaDecoder::LzmaDecoder() { memset(&run_, 0, sizeof run_); }
 
-LzmaDecoder::~LzmaDecoder() {
-  free(run_.probabilities);
-  free(run_.dictionary);
-}
+LzmaDecoder::~LzmaDecoder() {}
 
 int LzmaDecoder::Start(uint8_t properties, size_t dictionaryBytes, int* noMemory) {
   *noMemory = 0;
@@ -193,16 +188,12 @@ int LzmaDecoder::Start(uint8_t properties, size_t dictionaryBytes, int* noMemory
   // literal model at 24 KiB instead of 6 MiB.
   if (lc + lp > kMaxContextBits) return 0;
   const size_t count = kLiterals + (static_cast<size_t>(kLiteralCoderSize) << (lc + lp));
-  if (count > probabilityCount_) {
-    free(run_.probabilities);
-    run_.probabilities = static_cast<LzmaProbability*>(malloc(count * sizeof(LzmaProbability)));
-    probabilityCount_ = run_.probabilities ? count : 0;
-  }
-  if (dictionaryBytes > dictionaryCapacity_) {
-    free(run_.dictionary);
-    run_.dictionary = static_cast<uint8_t*>(malloc(dictionaryBytes));
-    dictionaryCapacity_ = run_.dictionary ? dictionaryBytes : 0;
-  }
+  // A block that is large enough is used again; a larger one replaces it (its bytes
+  // are not kept: every start sets the model and writes the dictionary before reading it).
+  if (count > probabilities_.capacity()) probabilities_.Allocate(count);
+  if (dictionaryBytes > dictionary_.capacity()) dictionary_.Allocate(dictionaryBytes);
+  run_.probabilities = probabilities_.get();
+  run_.dictionary = dictionary_.get();
   if (!run_.probabilities || !run_.dictionary) {
     *noMemory = 1;
     return 0;

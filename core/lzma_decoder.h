@@ -5,6 +5,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "core/growable_block.h"
 #include "core/lzma_range_decoder.h"
 
 enum LzmaDecodeResult {
@@ -53,6 +54,7 @@ class LzmaDecoder {
 
  private:
   LzmaRun run_;
-  size_t probabilityCount_;
-  size_t dictionaryCapacity_;
+  // The blocks that run_.probabilities and run_.dictionary point into.
+  GrowableBlock<LzmaProbability> probabilities_;
+  GrowableBlock<uint8_t> dictionary_;
 };

@@ -114,13 +114,9 @@ static GroupDecodeStatus Stage(GroupDecodeState& s) {
   return kGroupDecodeOk;
 }
 
-GroupDecoder::GroupDecoder() : state_(nullptr) {}
+GroupDecoder::GroupDecoder() {}
 
-GroupDecoder::~GroupDecoder() {
-  if (!state_) return;
-  state_->~State();
-  free(state_);
-}
+GroupDecoder::~GroupDecoder() {}
 
 static uint32_t DictionaryBytes(uint32_t declared, uint64_t originalSize) {
   // The stream may refer back as far as its declared size (rounded up to 16 bytes, as
@@ -132,11 +128,7 @@ static uint32_t DictionaryBytes(uint32_t declared, uint64_t originalSize) {
 
 GroupDecodeStatus GroupDecoder::Begin(BinaryFile& package, uint64_t offset, uint64_t compressedSize,
                                       uint64_t originalSize) {
-  if (!state_) {
-    void* memory = malloc(sizeof(State));
-    if (!memory) return kGroupDecodeNoMemory;
-    state_ = new (memory) State();
-  }
+  if (!state_.Make()) return kGroupDecodeNoMemory;
   State& s = *state_;
   s.package = &package;
   s.inputPos = s.inputEnd = offset;
@@ -172,7 +164,7 @@ GroupDecodeStatus GroupDecoder::Begin(BinaryFile& package, uint64_t offset, uint
 
 GroupDecodeStatus GroupDecoder::Read(char* out, size_t capacity, size_t* produced) {
   *produced = 0;
-  if (!state_) return kGroupDecodeDamaged;
+  if (state_.get() == nullptr) return kGroupDecodeDamaged;
   State& s = *state_;
   if (s.failure != kGroupDecodeOk) return s.failure;
   while (*produced < capacity) {
@@ -195,4 +187,4 @@ GroupDecodeStatus GroupDecoder::Read(char* out, size_t capacity, size_t* produce
   return kGroupDecodeOk;
 }
 
-uint64_t GroupDecoder::position() const { return state_ ? state_->handed : 0; }
+uint64_t GroupDecoder::position() const { return state_.get() != nullptr ? state_.get()->handed : 0; }

@@ -14,6 +14,7 @@
 #include <stdint.h>
 
 #include "core/binary_file.h"
+#include "core/heap_object.h"
 
 const unsigned kGroupStreamHeaderSize = 6;
 const uint32_t kMaxGroupDictionary = 64u << 20;
@@ -46,5 +47,5 @@ class GroupDecoder {
 
  private:
   struct State;
-  State* state_;
+  HeapObject<State> state_;
 };

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "core/growable_block.h"
 #include "core/member_name.h"
 
 namespace {
@@ -67,14 +68,21 @@ NameClash FindInSorted(const FoldedName* names, int count, int32_t* entry) {
 
 NameClash FindNameClash(const MemberNameRef* names, int count, const NameCodePage& codePage, int32_t* entry) {
   if (count < 2) return kNoNameClash;
-  FoldedName* folded = static_cast<FoldedName*>(malloc(static_cast<size_t>(count) * sizeof(FoldedName)));
-  if (folded == nullptr) return kNameClashNoMemory;
+  GrowableBlock<FoldedName> folded;
+  if (!folded.Allocate(static_cast<size_t>(count))) return kNameClashNoMemory;
   for (int i = 0; i < count; ++i) {
     Fold(names[i].name, codePage, &folded[i]);
     folded[i].index = names[i].index;
   }
-  qsort(folded, static_cast<size_t>(count), sizeof(FoldedName), CompareFolded);
-  const NameClash clash = FindInSorted(folded, count, entry);
-  free(folded);
-  return clash;
+  qsort(folded.get(), static_cast<size_t>(count), sizeof(FoldedName), CompareFolded);
+  return FindInSorted(folded.get(), count, entry);
+}
+
+NameClash CheckNameClash(const MemberNameSource& names, const NameCodePage& codePage, int32_t* entry) {
+  const int count = names.count();
+  if (count < 2) return kNoNameClash;
+  GrowableBlock<MemberNameRef> refs;
+  if (!refs.Allocate(static_cast<size_t>(count))) return kNameClashNoMemory;
+  for (int i = 0; i < count; ++i) refs[i] = names.at(i);
+  return FindNameClash(refs.get(), count, codePage, entry);
 }

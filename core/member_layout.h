@@ -24,3 +24,16 @@ enum NameClash {
 
 // Compares the names of `count` entries, all in `codePage`.
 NameClash FindNameClash(const MemberNameRef* names, int count, const NameCodePage& codePage, int32_t* entry);
+
+// The names of a directory as the rules read them, one at a time.
+class MemberNameSource {
+ public:
+  virtual int count() const = 0;
+  virtual MemberNameRef at(int position) const = 0;
+
+ protected:
+  ~MemberNameSource() {}
+};
+
+// FindNameClash over all the names of `names`, in a block of its own.
+NameClash CheckNameClash(const MemberNameSource& names, const NameCodePage& codePage, int32_t* entry);

@@ -9,24 +9,6 @@
 
 namespace {
 
-PackOutcome Fail(PackResult* result, PackOutcome outcome, const char* name) {
-  result->outcome = outcome;
-  memset(result->name, 0, sizeof(result->name));
-  memcpy(result->name, name, strnlen(name, sizeof(result->name) - 1));
-  return outcome;
-}
-
-int Grow(void** block, size_t needed, size_t* capacity, size_t first) {
-  if (needed <= *capacity) return 1;
-  size_t grown = *capacity > 0 ? *capacity * 2 : first;
-  while (grown < needed) grown *= 2;
-  void* moved = realloc(*block, grown);
-  if (moved == nullptr) return 0;
-  *block = moved;
-  *capacity = grown;
-  return 1;
-}
-
 // A separator among the part's characters (not as the second byte of one).
 int HoldsSeparator(const NameCodePage& codePage, const char* part) {
   for (const char* p = part; *p != 0; p += CharacterLength(codePage, p)) {
@@ -58,36 +40,24 @@ int CompareStored(const void* first, const void* second) {
 }  // namespace
 
 PackMemberList::PackMemberList()
-    : walker_(nullptr), encoder_(nullptr), codePage_(ByteNameCodePage()), pool_(nullptr), poolLength_(0),
-      poolCapacity_(0), members_(nullptr), count_(0), capacity_(0) {}
-
-PackMemberList::~PackMemberList() {
-  free(pool_);
-  free(members_);
-}
+    : walker_(nullptr), encoder_(nullptr), codePage_(ByteNameCodePage()), poolLength_(0), count_(0) {}
 
 size_t PackMemberList::Store(const char* text) {
   const size_t length = strlen(text) + 1;
-  void* pool = pool_;
-  if (!Grow(&pool, poolLength_ + length, &poolCapacity_, 1u << 16)) return static_cast<size_t>(-1);
-  pool_ = static_cast<char*>(pool);
-  memcpy(pool_ + poolLength_, text, length);
+  if (!pool_.Reserve(poolLength_ + length, 1u << 16)) return static_cast<size_t>(-1);
+  memcpy(pool_.get() + poolLength_, text, length);
   poolLength_ += length;
   return poolLength_ - length;
 }
 
 int PackMemberList::Append(const char* path, const NameBuffer& name, int folder) {
-  size_t capacity = static_cast<size_t>(capacity_) * sizeof(Member);
-  void* members = members_;
-  if (!Grow(&members, (static_cast<size_t>(count_) + 1) * sizeof(Member), &capacity, 64 * sizeof(Member))) return 0;
-  members_ = static_cast<Member*>(members);
-  capacity_ = static_cast<int>(capacity / sizeof(Member));
+  if (!members_.Reserve(static_cast<size_t>(count_) + 1)) return 0;
   Member& member = members_[count_];
   member.path = Store(path);
   member.name = Store(name.text);
   if (member.path == static_cast<size_t>(-1) || member.name == static_cast<size_t>(-1)) return 0;
   member.folder = folder;
-  member.fault = name.length >= 260 && name.fault == kMemberNameFits ? kMemberNameTooLong : name.fault;
+  member.fault = name.length >= kMemberNameSize && name.fault == kMemberNameFits ? kMemberNameTooLong : name.fault;
   ++count_;
   return 1;
 }
@@ -112,7 +82,7 @@ int PackMemberList::AppendEmptyFolder(const char* path, const NameBuffer& name) 
 
 // Adds a part, and before any but the first the separator.
 void PackMemberList::AppendPart(NameBuffer& name, const char* hostPart) {
-  char stored[520];
+  char stored[2 * kMemberNameSize];
   const char* part = hostPart;
   MemberNameFault fault = kMemberNameFits;
 #ifndef _WIN32
@@ -149,9 +119,9 @@ PackOutcome PackMemberList::Build(const PackFileList& rows, FolderWalker* walker
       const int before = count_;
       const PackOutcome outcome = AddFolder(path, name, result);
       if (outcome != kPackCompleted) return outcome;
-      if (count_ == before && !AppendEmptyFolder(path, name)) return Fail(result, kPackCannotWrite, "");
+      if (count_ == before && !AppendEmptyFolder(path, name)) return SetPackOutcome(result, kPackCannotWrite);
     } else if (!Append(path, name, 0)) {
-      return Fail(result, kPackCannotWrite, "");
+      return SetPackOutcome(result, kPackCannotWrite);
     }
   }
   result->outcome = kPackCompleted;
@@ -161,54 +131,56 @@ PackOutcome PackMemberList::Build(const PackFileList& rows, FolderWalker* walker
 // The folder's entries, sorted by the names the package stores, each added in turn.
 PackOutcome PackMemberList::AddFolder(char (&path)[kCorePathSize], const NameBuffer& name, PackResult* result) {
   FolderListing listing;
-  if (!walker_->ListFolder(path, &listing)) return Fail(result, kPackCannotOpenFile, name.text);
+  if (!walker_->ListFolder(path, &listing)) return SetPackOutcome(result, kPackCannotOpenFile, name.text);
   const int count = listing.count();
-  NameBuffer* names = static_cast<NameBuffer*>(malloc((static_cast<size_t>(count) + 1) * sizeof(NameBuffer)));
-  SortedItem* order = static_cast<SortedItem*>(malloc((static_cast<size_t>(count) + 1) * sizeof(SortedItem)));
+  GrowableBlock<NameBuffer> names;
+  GrowableBlock<SortedItem> order;
   PackOutcome outcome = kPackCompleted;
-  if (names == nullptr || order == nullptr) outcome = Fail(result, kPackCannotWrite, "");
+  if (!names.Allocate(static_cast<size_t>(count)) || !order.Allocate(static_cast<size_t>(count))) {
+    outcome = SetPackOutcome(result, kPackCannotWrite);
+  }
   for (int i = 0; i < count && outcome == kPackCompleted; ++i) {
     names[i] = name;
     AppendPart(names[i], listing.name(i));
     order[i].stored = names[i].text;
     order[i].index = i;
   }
-  if (outcome == kPackCompleted) qsort(order, static_cast<size_t>(count), sizeof(SortedItem), CompareStored);
+  if (outcome == kPackCompleted) qsort(order.get(), static_cast<size_t>(count), sizeof(SortedItem), CompareStored);
   const size_t pathLength = strlen(path);
   for (int k = 0; k < count && outcome == kPackCompleted; ++k) {
     const int i = order[k].index;
     if (!JoinPathIn(path, path, listing.name(i), HostPathCodePage(codePage_))) {
-      outcome = Fail(result, kPackCannotOpenFile, names[i].text);
+      outcome = SetPackOutcome(result, kPackCannotOpenFile, names[i].text);
       break;
     }
     outcome = AddItem(path, names[i], listing.kind(i), result);
     path[pathLength] = 0;
   }
-  free(names);
-  free(order);
   return outcome;
 }
 
 PackOutcome PackMemberList::AddItem(char (&path)[kCorePathSize], const NameBuffer& name, FolderItemKind kind,
                                     PackResult* result) {
   // A link would pack what lies elsewhere, or the same folder again without end.
-  if (kind == kFolderItemLink) return Fail(result, kPackLinkInFolder, name.text);
-  if (kind == kFolderItemOther) return Fail(result, kPackCannotOpenFile, name.text);
-  if (kind == kFolderItemFile) return Append(path, name, 0) ? kPackCompleted : Fail(result, kPackCannotWrite, "");
+  if (kind == kFolderItemLink) return SetPackOutcome(result, kPackLinkInFolder, name.text);
+  if (kind == kFolderItemOther) return SetPackOutcome(result, kPackCannotOpenFile, name.text);
+  if (kind == kFolderItemFile) {
+    return Append(path, name, 0) ? kPackCompleted : SetPackOutcome(result, kPackCannotWrite);
+  }
   const int before = count_;
   const PackOutcome outcome = AddFolder(path, name, result);
   if (outcome != kPackCompleted) return outcome;
-  if (count_ == before && !AppendEmptyFolder(path, name)) return Fail(result, kPackCannotWrite, "");
+  if (count_ == before && !AppendEmptyFolder(path, name)) return SetPackOutcome(result, kPackCannotWrite);
   return kPackCompleted;
 }
 
 void PackMemberList::GetRowText(int row, char (&text)[kCorePathSize]) const {
   memset(text, 0, sizeof(text));
-  const char* path = pool_ + members_[row].path;
+  const char* path = pool_.get() + members_[row].path;
   memcpy(text, path, strnlen(path, sizeof(text) - 1));
 }
 
-void PackMemberList::GetMemberName(int row, char (&name)[260]) const {
+void PackMemberList::GetMemberName(int row, char (&name)[kMemberNameSize]) const {
   memset(name, 0, sizeof(name));
   const char* stored = memberName(row);
   memcpy(name, stored, strnlen(stored, sizeof(name) - 1));

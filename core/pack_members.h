@@ -7,8 +7,10 @@
 #include <stdint.h>
 
 #include "core/folder_walk.h"
+#include "core/growable_block.h"
 #include "core/name_code_page.h"
-#include "core/pack_job.h"
+#include "core/pack_list.h"
+#include "core/pack_outcome.h"
 
 // Turns one part of a host file name into the package's bytes (the code page of the
 // Windows machines that run it). Without an encoder, names are stored as they are.
@@ -25,7 +27,7 @@ class MemberNameEncoder {
 // setup-program and already-packed rules.
 enum MemberNameFault {
   kMemberNameFits = 0,
-  kMemberNameTooLong,      // 260 bytes or more (kept cut, for the message)
+  kMemberNameTooLong,      // kMemberNameSize bytes or more (kept cut, for the message)
   kMemberNameNotEncoded,   // the encoder refused a part
   kMemberNameSeparator,    // a part holds '\' (a host file name, or a code page's byte)
 };
@@ -33,7 +35,6 @@ enum MemberNameFault {
 class PackMemberList : public PackFileList {
  public:
   PackMemberList();
-  ~PackMemberList();
   PackMemberList(const PackMemberList&) = delete;
   PackMemberList& operator=(const PackMemberList&) = delete;
 
@@ -50,9 +51,9 @@ class PackMemberList : public PackFileList {
   int GetCount() const override { return count_; }
   // The file or folder the member is made from.
   void GetRowText(int row, char (&text)[kCorePathSize]) const override;
-  void GetMemberName(int row, char (&name)[260]) const override;
+  void GetMemberName(int row, char (&name)[kMemberNameSize]) const override;
   int IsFolderRow(int row) const override { return members_[row].folder; }
-  const char* memberName(int row) const { return pool_ + members_[row].name; }
+  const char* memberName(int row) const { return pool_.get() + members_[row].name; }
   MemberNameFault nameFault(int row) const { return members_[row].fault; }
 
  private:
@@ -64,7 +65,7 @@ class PackMemberList : public PackFileList {
   };
   // The name being built while the tree is walked; room for a name too long to store.
   struct NameBuffer {
-    char text[520];
+    char text[2 * kMemberNameSize];
     size_t length;
     MemberNameFault fault;
   };
@@ -80,10 +81,8 @@ class PackMemberList : public PackFileList {
   FolderWalker* walker_;
   MemberNameEncoder* encoder_;
   NameCodePage codePage_;
-  char* pool_;
+  GrowableBlock<char> pool_;  // every path and name, each with its terminator
   size_t poolLength_;
-  size_t poolCapacity_;
-  Member* members_;
+  GrowableBlock<Member> members_;
   int count_;
-  int capacity_;
 };

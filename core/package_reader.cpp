@@ -46,7 +46,7 @@ int LocatePackageTrailer(BinaryFile& file, PackageTrailerInfo* info) {
 }
 
 PackageReader::PackageReader()
-    : entries_(nullptr), slots_(nullptr), entryCount_(0), count_(0), decodingGroup_(-1), nextMember_(0),
+    : entryCount_(0), count_(0), decodingGroup_(-1), nextMember_(0),
       directoryStart_(0), status_(kPackageCannotOpen), badEntry_(-1), nameProblem_(kNameSafe),
       hostCodePage_(ByteNameCodePage()), haveHostCodePage_(0), codePage_(ByteNameCodePage()) {
   memset(&trailer_, 0, sizeof(trailer_));
@@ -58,20 +58,15 @@ void PackageReader::SetHostCodePage(const NameCodePage& codePage) {
   haveHostCodePage_ = 1;
 }
 
-PackageReader::~PackageReader() {
-  free(entries_);
-  free(slots_);
-}
+PackageReader::~PackageReader() {}
 
 int PackageReader::Refuse(PackageStatus status, int entry) {
   memset(badName_, 0, sizeof(badName_));
-  if (entry >= 0 && entries_ != nullptr) memcpy(badName_, entries_[entry].name, sizeof(badName_) - 1);
+  if (entry >= 0 && entries_.valid()) memcpy(badName_, entries_[entry].name, sizeof(badName_) - 1);
   if (status != kPackageUnsafeName) nameProblem_ = kNameSafe;
   file_.Close();
-  free(entries_);
-  free(slots_);
-  entries_ = nullptr;
-  slots_ = nullptr;
+  entries_.Free();
+  slots_.Free();
   entryCount_ = 0;
   count_ = 0;
   decodingGroup_ = -1;
@@ -103,13 +98,12 @@ int PackageReader::Open(const char* path) {
 
   if (trailer_.count > 0) {
     // The count is bounded by the file's size above, so this allocation is too.
-    entries_ = static_cast<PackageDirEntry*>(malloc(static_cast<size_t>(directoryBytes)));
-    if (entries_ == nullptr) return Refuse(kPackageNoMemory);
-    if (!file_.ReadAt(directoryStart_, entries_, static_cast<size_t>(directoryBytes))) {
+    if (!entries_.Allocate(static_cast<size_t>(trailer_.count))) return Refuse(kPackageNoMemory);
+    if (!file_.ReadAt(directoryStart_, entries_.get(), static_cast<size_t>(directoryBytes))) {
       return Refuse(kPackageDirectoryUnreadable);
     }
   }
-  const uint32_t recorded = FindRecordedCodePage(entries_, trailer_.count);
+  const uint32_t recorded = FindRecordedCodePage(entries_.get(), trailer_.count);
   codePage_ = recorded == 0 ? ByteNameCodePage() : haveHostCodePage_ ? hostCodePage_ : MakeNameCodePage(recorded);
   for (int i = 0; i < trailer_.count; ++i) {
     const PackageDirEntry& entry = entries_[i];
@@ -120,15 +114,35 @@ int PackageReader::Open(const char* path) {
     }
   }
   if (trailer_.count > 0) {
-    slots_ = static_cast<MemberSlot*>(malloc(static_cast<size_t>(trailer_.count) * sizeof(MemberSlot)));
-    if (slots_ == nullptr) return Refuse(kPackageNoMemory);
+    if (!slots_.Allocate(static_cast<size_t>(trailer_.count))) return Refuse(kPackageNoMemory);
   }
   entryCount_ = trailer_.count;
-  count_ = MapMembers(entries_, entryCount_, slots_);
+  count_ = MapMembers(entries_.get(), entryCount_, slots_.get());
   if (!CheckLayout()) return 0;
   status_ = kPackageOk;
   return 1;
 }
+
+namespace {
+
+// The members' names, each counted by its directory entry.
+class ReaderMemberNames : public MemberNameSource {
+ public:
+  ReaderMemberNames(const PackageDirEntry* entries, const MemberSlot* slots, int count)
+      : entries_(entries), slots_(slots), count_(count) {}
+  int count() const override { return count_; }
+  MemberNameRef at(int position) const override {
+    const MemberNameRef ref = {entries_[slots_[position].entry].name, slots_[position].entry};
+    return ref;
+  }
+
+ private:
+  const PackageDirEntry* entries_;
+  const MemberSlot* slots_;
+  int count_;
+};
+
+}  // namespace
 
 int PackageReader::CheckLayout() {
   for (int i = 0; i < count_; ++i) {
@@ -138,17 +152,8 @@ int PackageReader::CheckLayout() {
       return Refuse(kPackageFolderWithBytes, slot.entry);
     }
   }
-  if (count_ < 2) return 1;
-  MemberNameRef* names = static_cast<MemberNameRef*>(malloc(static_cast<size_t>(count_) * sizeof(MemberNameRef)));
-  if (names == nullptr) return Refuse(kPackageNoMemory);
-  for (int i = 0; i < count_; ++i) {
-    names[i].name = entries_[slots_[i].entry].name;
-    names[i].index = slots_[i].entry;
-  }
   int32_t entry = -1;
-  const NameClash clash = FindNameClash(names, count_, codePage_, &entry);
-  free(names);
-  switch (clash) {
+  switch (CheckNameClash(ReaderMemberNames(entries_.get(), slots_.get(), count_), codePage_, &entry)) {
     case kNoNameClash: return 1;
     case kNameClashFileBesideFolder: return Refuse(kPackageFileBesideFolder, entry);
     case kNameClashEqualNames: return Refuse(kPackageEqualNames, entry);

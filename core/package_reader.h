@@ -6,6 +6,7 @@
 
 #include "core/binary_file.h"
 #include "core/block_copy.h"
+#include "core/growable_block.h"
 #include "core/lzma_group_decoder.h"
 #include "core/member_map.h"
 #include "core/member_name.h"
@@ -127,8 +128,8 @@ class PackageReader {
                                CopyObserver* observer);
 
   BinaryFile file_;
-  PackageDirEntry* entries_;
-  MemberSlot* slots_;
+  GrowableBlock<PackageDirEntry> entries_;
+  GrowableBlock<MemberSlot> slots_;
   int entryCount_;
   int count_;
   GroupDecoder decoder_;

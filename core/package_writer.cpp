@@ -1,6 +1,5 @@
 #include "core/package_writer.h"
 
-#include <stdlib.h>
 #include <string.h>
 
 #include "core/checksum_record.h"
@@ -11,15 +10,13 @@
 
 PackageWriter::PackageWriter(BinaryFile& package, uint32_t memberCount, const CopyBuffer& buffer,
                              uint64_t maxLength)
-    : package_(package), buffer_(buffer), entries_(nullptr), capacity_(memberCount), written_(0),
+    : package_(package), buffer_(buffer), capacity_(memberCount), written_(0),
       offset_(0), maxLength_(maxLength), observer_(nullptr), moduleImageChecksum_(0),
       lastGroup_(0), codePage_(0) {
-  if (memberCount > 0) {
-    entries_ = static_cast<PackageDirEntry*>(calloc(memberCount, sizeof(PackageDirEntry)));
-  }
+  if (memberCount > 0) entries_.Allocate(memberCount);
 }
 
-PackageWriter::~PackageWriter() { free(entries_); }
+PackageWriter::~PackageWriter() {}
 
 static PackageWriteStatus FromCopyResult(CopyResult result) {
   if (result == kCopyWriteFailed) return kPackageWriteFailed;
@@ -58,7 +55,7 @@ PackageWriteStatus PackageWriter::AppendModuleImage(BinaryFile& program) {
 }
 
 PackageWriteStatus PackageWriter::AppendMember(BinaryFile& source, const char* name) {
-  if (entries_ == nullptr || written_ >= capacity_) return kPackageOutOfMemory;
+  if (!entries_.valid() || written_ >= capacity_) return kPackageOutOfMemory;
   PackageDirEntry& entry = entries_[written_];
   size_t nameLength = strlen(name);
   if (nameLength >= sizeof(entry.name)) nameLength = sizeof(entry.name) - 1;
@@ -75,7 +72,7 @@ PackageWriteStatus PackageWriter::AppendMember(BinaryFile& source, const char* n
 }
 
 PackageWriteStatus PackageWriter::AppendFolder(const char* name) {
-  if (entries_ == nullptr || written_ >= capacity_) return kPackageOutOfMemory;
+  if (!entries_.valid() || written_ >= capacity_) return kPackageOutOfMemory;
   PackageDirEntry& entry = entries_[written_];
   const size_t nameLength = strlen(name);
   if (nameLength >= sizeof(entry.name)) return kPackageWriteFailed;
@@ -90,7 +87,7 @@ PackageWriteStatus PackageWriter::AppendFolder(const char* name) {
 
 PackageWriteStatus PackageWriter::AppendGroupStream(const char* stream, size_t length, uint32_t memberCount,
                                                    uint64_t originalSize) {
-  if (entries_ == nullptr || written_ >= capacity_) return kPackageOutOfMemory;
+  if (!entries_.valid() || written_ >= capacity_) return kPackageOutOfMemory;
   if (length > maxLength_ || offset_ > maxLength_ - length) return kPackageTooLarge;
   if (!package_.Write(stream, length)) return kPackageWriteFailed;
   if (observer_ != nullptr) observer_->Observe(stream, length);
@@ -109,7 +106,7 @@ PackageWriteStatus PackageWriter::AppendGroupStream(const char* stream, size_t l
 
 PackageWriteStatus PackageWriter::AppendCompressedMember(const char* name, uint32_t originalSize,
                                                         uint32_t checksum) {
-  if (entries_ == nullptr || written_ >= capacity_) return kPackageOutOfMemory;
+  if (!entries_.valid() || written_ >= capacity_) return kPackageOutOfMemory;
   const size_t nameLength = strlen(name);
   if (nameLength > kMaxCompressedNameLength) return kPackageWriteFailed;
   PackageDirEntry& entry = entries_[written_];
@@ -148,15 +145,15 @@ void RecordCodePage(PackageDirEntry* entries, uint32_t count, uint32_t codePage)
 }  // namespace
 
 PackageWriteStatus PackageWriter::Finish() {
-  if (capacity_ > 0 && entries_ == nullptr) return kPackageOutOfMemory;
-  if (codePage_ != 0) RecordCodePage(entries_, written_, codePage_);
+  if (capacity_ > 0 && !entries_.valid()) return kPackageOutOfMemory;
+  if (codePage_ != 0) RecordCodePage(entries_.get(), written_, codePage_);
   const uint64_t directoryBytes = static_cast<uint64_t>(written_) * sizeof(PackageDirEntry);
   if (offset_ + directoryBytes + sizeof(PackageTrailer) > maxLength_) return kPackageTooLarge;
 
   PackageTrailer trailer;
   memcpy(trailer.magic, kPackageMagic, kPackageMagicLength);
   trailer.count = static_cast<int32_t>(written_);
-  if (directoryBytes > 0 && !package_.Write(entries_, static_cast<size_t>(directoryBytes))) {
+  if (directoryBytes > 0 && !package_.Write(entries_.get(), static_cast<size_t>(directoryBytes))) {
     return kPackageWriteFailed;
   }
   if (!package_.Write(&trailer, sizeof(trailer))) return kPackageWriteFailed;

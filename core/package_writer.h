@@ -6,6 +6,7 @@
 
 #include "core/binary_file.h"
 #include "core/block_copy.h"
+#include "core/growable_block.h"
 #include "core/package_format.h"
 
 enum PackageWriteStatus {
@@ -59,7 +60,7 @@ class PackageWriter {
 
   BinaryFile& package_;
   const CopyBuffer& buffer_;
-  PackageDirEntry* entries_;
+  GrowableBlock<PackageDirEntry> entries_;
   uint32_t capacity_;
   uint32_t written_;
   uint64_t offset_;

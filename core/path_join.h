@@ -3,8 +3,8 @@
 #pragma once
 #include <stddef.h>
 
-#include "core/binary_file.h"
 #include "core/name_code_page.h"
+#include "core/path_limits.h"
 
 // `folder`, then the separator (unless the folder is empty or already ends with one),
 // then `name`. Returns 1 when the whole result fits `capacity` bytes with its terminator;

@@ -3,7 +3,7 @@
 #include <string.h>
 
 #include "core/path_join.h"
-#include "package/work_directory.h"
+#include "core/path_limits.h"
 
 const wchar_t kSessionManagerKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 const wchar_t kPendingOperationsValue[] = L"PendingFileRenameOperations";
@@ -15,17 +15,11 @@ static const int kNtPathSize = kWidePathSize + 8;
 // The first block holds the records of a few hundred members without growing.
 static const size_t kFirstCapacity = 32 * 1024;
 
-PendingDeleteValue::PendingDeleteValue() : length_(0), capacity_(0) {}
+PendingDeleteValue::PendingDeleteValue() : length_(0) {}
 
 // Keeps room for `characters` more and the list's final terminator.
 int PendingDeleteValue::Reserve(size_t characters) {
-  const size_t needed = length_ + characters + 1;
-  if (needed <= capacity_) return 1;
-  size_t capacity = capacity_ < kFirstCapacity ? kFirstCapacity : capacity_;
-  while (capacity < needed) capacity *= 2;
-  if (!ResizeHeapBlock(text_, capacity)) return 0;
-  capacity_ = capacity;
-  return 1;
+  return text_.Reserve(length_ + characters + 1, kFirstCapacity);
 }
 
 int PendingDeleteValue::Append(const wchar_t* text, size_t characters) {

@@ -8,6 +8,7 @@
 #pragma once
 #include <windows.h>
 
+#include "core/growable_block.h"
 #include "win32/unique_resource.h"
 
 extern const wchar_t kSessionManagerKey[];
@@ -42,9 +43,8 @@ class PendingDeleteValue {
   int Reserve(size_t characters);
   int Append(const wchar_t* text, size_t characters);
 
-  UniqueHeapBlock<wchar_t> text_;  // the strings so far, without the list's final terminator
-  size_t length_;                  // characters in text_
-  size_t capacity_;                // characters that text_ can hold
+  GrowableBlock<wchar_t> text_;  // the strings so far, without the list's final terminator
+  size_t length_;                // characters in text_
 };
 
 // The NT form under which the system records a path: "\??\" before a drive path, and

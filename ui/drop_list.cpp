@@ -3,16 +3,16 @@
 #include <shlobj.h>
 #include <string.h>
 
-#include <utility>
-
-#include "core/pack_job.h"
+#include "core/pack_list.h"
+#include "core/path_limits.h"
+#include "ui/entry_index.h"
 #include "win32/unique_resource.h"
 
 BEGIN_MESSAGE_MAP(CDropList, CListCtrl)
   ON_WM_DROPFILES()
 END_MESSAGE_MAP()
 
-static const int kPathSize = 260;
+static const int kPathSize = kPathBufferSize;
 // How long a drop may go on without the window being painted.
 static const DWORD kPaintInterval = 200;
 
@@ -27,95 +27,6 @@ struct ListView {
   LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) const {
     return CallWindowProcA(procedure, window, message, wParam, lParam);
   }
-};
-
-// The texts of the list's rows, byte for byte, for the duplicate test of one drop. It is
-// built from the rows when the drop starts, so it never disagrees with the control,
-// whatever Delete did in between, and grows with every entry the drop adds.
-class EntryIndex {
- public:
-  EntryIndex() : slotCount_(0), used_(0), textBytes_(0), textCapacity_(0) {}
-
-  // Room for `entries` texts without growing the table. 0 when there is no memory.
-  int Reserve(unsigned entries) {
-    unsigned count = 64;
-    while (count < 2 * entries + 2) count *= 2;
-    slots_ = AllocateHeapBlock<Slot>(count);
-    if (!slots_.valid()) return 0;
-    slotCount_ = count;
-    return 1;
-  }
-
-  bool Contains(const char* text) const {
-    const unsigned hash = Hash(text);
-    for (unsigned i = hash & (slotCount_ - 1);; i = (i + 1) & (slotCount_ - 1)) {
-      const Slot& slot = slots_.get()[i];
-      if (slot.textOffset == 0) return false;
-      if (slot.hash == hash && strcmp(texts_.get() + slot.textOffset - 1, text) == 0) return true;
-    }
-  }
-
-  // Adds a text that is not in the index yet. 0 when there is no memory (the index is
-  // then no longer complete and must not be asked again).
-  int Add(const char* text) {
-    if (2 * (used_ + 1) > slotCount_ && !Grow()) return 0;
-    const size_t length = strlen(text) + 1;
-    if (textBytes_ + length > textCapacity_ && !Widen(textBytes_ + length)) return 0;
-    memcpy(texts_.get() + textBytes_, text, length);
-    const unsigned hash = Hash(text);
-    Place(hash, static_cast<unsigned>(textBytes_ + 1));
-    textBytes_ += length;
-    ++used_;
-    return 1;
-  }
-
- private:
-  struct Slot {
-    unsigned hash;
-    unsigned textOffset;  // one past the text's start in texts_; 0 for an empty slot
-  };
-
-  static unsigned Hash(const char* text) {
-    unsigned hash = 2166136261u;
-    for (; *text != 0; ++text) hash = (hash ^ static_cast<unsigned char>(*text)) * 16777619u;
-    return hash;
-  }
-
-  void Place(unsigned hash, unsigned textOffset) {
-    Slot* slots = slots_.get();
-    unsigned i = hash & (slotCount_ - 1);
-    while (slots[i].textOffset != 0) i = (i + 1) & (slotCount_ - 1);
-    slots[i].hash = hash;
-    slots[i].textOffset = textOffset;
-  }
-
-  int Grow() {
-    UniqueHeapBlock<Slot> bigger = AllocateHeapBlock<Slot>(2 * slotCount_);
-    if (!bigger.valid()) return 0;
-    const UniqueHeapBlock<Slot> old(slots_.release());
-    const unsigned oldCount = slotCount_;
-    slots_ = std::move(bigger);
-    slotCount_ = 2 * oldCount;
-    for (unsigned i = 0; i < oldCount; ++i) {
-      if (old.get()[i].textOffset != 0) Place(old.get()[i].hash, old.get()[i].textOffset);
-    }
-    return 1;
-  }
-
-  int Widen(size_t needed) {
-    size_t capacity = textCapacity_ < 16384 ? 16384 : textCapacity_;
-    while (capacity < needed) capacity *= 2;
-    if (!ResizeHeapBlock(texts_, capacity)) return 0;
-    textCapacity_ = capacity;
-    return 1;
-  }
-
-  UniqueHeapBlock<Slot> slots_;
-  unsigned slotCount_;  // a power of two, at least twice the entries
-  unsigned used_;
-  UniqueHeapBlock<char> texts_;  // the entries' texts, each with its terminator
-  size_t textBytes_;
-  size_t textCapacity_;
 };
 
 // Inserting a row into a visible list view makes it redraw at once, which under Wine

@@ -110,10 +110,13 @@ TEST_F(TreePack, ATreeRoundTripsInByteOrderStoredAndCompressed) {
   RunResult run = Cli({"pack", "top/setup.exe", "build/app"});
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_EQ(run.out, root_.Join("top/KVPACK_top.exe") + "\n");
-  // The setup rule counts the top only: a setup.exe inside a folder is no setup program.
+  // The setup rule counts the top only: a setup.exe inside a folder is no setup program;
+  // the refusal keeps the window's words and then says how to pack the folder's contents.
   run = Cli({"pack", "-o", "x.exe", "build"});
   EXPECT_EQ(run.exitStatus, 1);
-  EXPECT_EQ(run.err, "lodkin-cli: error: add \"setup.exe\",\"kvsetup.exe\" or \"kvset.exe\"\n");
+  EXPECT_EQ(run.err,
+            "lodkin-cli: error: add \"setup.exe\",\"kvsetup.exe\" or \"kvset.exe\"\n"
+            "setup.exe is inside the folder \"build\": to pack the folder's contents, use -C build\n");
   // The already-packed rule looks at every file's own name, however deep.
   WriteBytes(root_.Join("build/app/lang/old_KVPACK_x.exe"), {});
   run = Cli({"pack", "-o", "x.exe", "build/setup.exe", "build/app"});
