@@ -16,7 +16,7 @@ const char kUsageText[] =
     "      whole tree, named from the folder's own name. Without -o the package is\n"
     "      KVPACK_<folder>.exe in the folder of the first file. PROGRAM defaults to\n"
     "      the Lodkin.exe beside this tool. --compress compresses the files with\n"
-    "      LZMA, in solid groups (native tool only). Prints the package path.\n"
+    "      LZMA, in solid groups. Prints the package path.\n"
     "  list [--json] [--codepage N] PACKAGE\n"
     "      Prints the module image length, whether a certificate table follows,\n"
     "      the trailing slack, and index, name, offset, size, checksum, codec\n"

@@ -3,8 +3,8 @@
 #include <lzma.h>
 #include <stdlib.h>
 #include <string.h>
-#include <unistd.h>
 
+#include "cli/machine_resources.h"
 #include "core/binary_file.h"
 #include "core/compression_record.h"
 #include "core/lzma_group_decoder.h"
@@ -136,9 +136,9 @@ unsigned WorkersThatFit(unsigned threads, uint32_t largestDictionary) {
   SetEncoderOptions(options, largestDictionary);
   const lzma_filter filters[] = {{LZMA_FILTER_LZMA1, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
   const uint64_t each = lzma_raw_encoder_memusage(filters);
-  const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
-  if (each == UINT64_MAX || each == 0 || pages <= 0 || pageSize <= 0) return threads;
-  const uint64_t fit = static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize) / 2 / each;
+  const uint64_t memory = PhysicalMemory();
+  if (each == UINT64_MAX || each == 0 || memory == 0) return threads;
+  const uint64_t fit = memory / 2 / each;
   return fit < 1 ? 1 : (fit < threads ? static_cast<unsigned>(fit) : threads);
 }
 
@@ -172,10 +172,7 @@ LzmaMemberCompressor::LzmaMemberCompressor(unsigned threads, const GroupRule& ru
     : threads_(threads), rule_(rule), pathPool_(nullptr), pathPoolLength_(0),
       pathPoolCapacity_(0), pathAt_(nullptr), rowCount_(0), jobs_(nullptr),
       groupCount_(0), workers_(nullptr), started_(0), nextJob_(0), taken_(-1), stopping_(0) {
-  if (threads_ == 0) {
-    const long online = sysconf(_SC_NPROCESSORS_ONLN);
-    threads_ = online > 0 ? static_cast<unsigned>(online) : 1;
-  }
+  if (threads_ == 0) threads_ = ProcessorCount();
   pthread_mutex_init(&mutex_, nullptr);
   pthread_cond_init(&changed_, nullptr);
 }

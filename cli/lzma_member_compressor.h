@@ -1,4 +1,4 @@
-// The native tool's compressor: consecutive files in list order share one LZMA stream
+// The tool's compressor, native and lodkin-cli.exe alike (the same liblzma version): consecutive files in list order share one LZMA stream
 // (a solid group), divided as cli/group_plan.h says; a file that does not shrink is
 // stored and ends its group. Groups are compressed on all cores at once, each by one
 // encoder, so the bytes written never depend on the number of threads.

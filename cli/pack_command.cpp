@@ -11,10 +11,8 @@
 #include "cli/name_encoding.h"
 #include "cli/paths.h"
 #include "cli/progress_display.h"
-#include "core/pack_job.h"
-#ifndef _WIN32
 #include "cli/lzma_member_compressor.h"
-#endif
+#include "core/pack_job.h"
 
 namespace {
 
@@ -198,14 +196,6 @@ void PrintOutcome(const PackResult& result, const char* stubPath, const char* pa
 }  // namespace
 
 int RunPackTool(const ToolArguments& arguments) {
-#ifdef _WIN32
-  // The compressor is liblzma, which exists for the native build only; every build
-  // reads compressed packages.
-  if (arguments.compress()) {
-    PrintError("--compress is not available in this build: pack with the native lodkin-cli");
-    return kExitFailure;
-  }
-#endif
   NameEncoding encoding;
   if (!encoding.Open(arguments.codepage())) {
     PrintError("%s", encoding.error());
@@ -233,10 +223,8 @@ int RunPackTool(const ToolArguments& arguments) {
   SystemFolderWalker walker;
   options.walker = &walker;
   options.encoder = &encoding;
-#ifndef _WIN32
   LzmaMemberCompressor compressor;
   if (arguments.compress()) options.compressor = &compressor;
-#endif
   PackResult result;
   const PackOutcome outcome = PackFiles(list, stubPath, options, &result);
   progress.Finish(outcome == kPackCompleted);

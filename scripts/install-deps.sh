@@ -5,16 +5,21 @@ set -euo pipefail
 
 packages=(cmake make g++ g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xauth googletest
           python3 python3-pefile x11-apps imagemagick fonts-nanum osslsigncode openssl liblzma-dev
-          locales)
+          locales dpkg-dev)  # dpkg-dev: dpkg-source unpacks the xz-utils source package
 [ "${LODKIN_WITH_BENCH:-0}" = 1 ] && packages+=(nsis time)
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
+
+# lodkin-cli.exe compresses with liblzma built for MinGW from Debian's source package, at
+# the native liblzma-dev's version: fetched here, built by scripts/build.sh (once; later
+# runs reuse both).
+build_liblzma() { "$(dirname "$0")/build-liblzma-mingw.sh" --fetch-only; }
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -eq 0 ]; then build_liblzma; exit 0; fi
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   echo "install-deps: adding the i386 architecture (32-bit Wine needs it, even where the kernel cannot run it)"
@@ -28,3 +33,4 @@ install_missing() { DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -q
 # architecture's stand at different versions and the 32-bit packages cannot be placed; the
 # release's own versions agree across architectures.
 install_missing || { echo "install-deps: retrying with the release's own versions"; install_missing -t bookworm; }
+build_liblzma
