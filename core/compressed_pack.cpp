@@ -30,6 +30,9 @@ int FailOnWrite(PackageWriteStatus status, const char* name, CompressedPackFailu
   return Fail(failure, kPackCannotWrite);
 }
 
+// The group's stream, then its span in list order: the compressed rows' entries (no bytes
+// of their own) and the stored rows' bytes, so that each entry starts where the one
+// before it ends.
 int WriteGroup(const PackFileList& list, MemberCompressor& compressor, int index, PackageWriter& writer,
                CompressedPackFailure* failure) {
   const MemberGroup group = compressor.group(index);
@@ -37,12 +40,18 @@ int WriteGroup(const PackFileList& list, MemberCompressor& compressor, int index
   int failedRow = -1;
   const CompressStatus compressed = compressor.TakeStream(index, &stream, &failedRow);
   if (compressed != kCompressOk) return FailOnCompress(list, compressed, failedRow, failure);
-  PackageWriteStatus status = writer.AppendGroupStream(stream.bytes, stream.length,
-                                                       static_cast<uint32_t>(group.rowCount), stream.originalSize);
+  uint32_t members = 0;
+  for (int k = 0; k < group.rowCount; ++k) members += !compressor.IsStoredRow(group.firstRow + k);
+  PackageWriteStatus status = writer.AppendGroupStream(stream.bytes, stream.length, members, stream.originalSize);
   if (status != kPackageWriteOk) return FailOnWrite(status, "", failure);
   for (int k = 0; k < group.rowCount; ++k) {
+    const int row = group.firstRow + k;
     char name[260];
-    list.GetMemberName(group.firstRow + k, name);
+    list.GetMemberName(row, name);
+    if (compressor.IsStoredRow(row)) {
+      if (!StoreMember(list, row, name, writer, failure)) return 0;
+      continue;
+    }
     status = writer.AppendCompressedMember(name, stream.originalSizes[k], stream.checksums[k]);
     if (status != kPackageWriteOk) return FailOnWrite(status, name, failure);
   }
