@@ -15,4 +15,4 @@ int OpenPackageOrReport(const char* argument, PackageReader& reader, char (&path
 
 // A name from a package as an error message shows it: bytes other than printable ASCII
 // (and the quote) as \xNN, whatever the terminal's encoding.
-void EscapeName(const char* name, char (&shown)[4 * 260]);
+void EscapeName(const char* name, char (&shown)[4 * kMemberNameSize]);

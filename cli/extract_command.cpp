@@ -138,7 +138,7 @@ int CheckMemberPaths(PackageReader& reader, NameEncoding& encoding, const char* 
   char name[kCorePathSize];
   for (int i = 0; i < reader.count(); ++i) {
     if (!encoding.DecodeName(reader.entry(i).name, name, sizeof(name))) {
-      char shown[4 * 260];
+      char shown[4 * kMemberNameSize];
       EscapeName(reader.entry(i).name, shown);
       PrintError("member \"%s\" (entry %d) %s", shown, i, DescribeUndecodedName(encoding));
       return 0;
@@ -178,7 +178,7 @@ int ExtractMember(PackageReader& reader, ExtractedFiles& extracted, NameEncoding
   if (copied == kMemberIntact) return 1;
   progress.Finish(0);
   if (copied == kMemberDamaged) {
-    char shown[4 * 260];
+    char shown[4 * kMemberNameSize];
     EscapeName(reader.entry(index).name, shown);
     PrintError("member \"%s\" is damaged", shown);
   } else {

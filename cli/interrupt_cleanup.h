@@ -3,7 +3,7 @@
 // Ctrl-Break or a closed console window on Windows. The process then ends as the
 // interruption would have ended it, so that the caller still sees which one it was.
 #pragma once
-#include "core/pack_job.h"
+#include "core/temporary_package.h"
 
 class InterruptCleanup : public TemporaryFileWatch {
  public:

@@ -49,7 +49,7 @@ class ShownNames {
     if (!encoding_.converting()) return 1;
     for (int i = 0; i < reader.count(); ++i) {
       if (!encoding_.DecodeName(reader.entry(i).name, shown_, sizeof(shown_))) {
-        char escaped[4 * 260];
+        char escaped[4 * kMemberNameSize];
         EscapeName(reader.entry(i).name, escaped);
         PrintError("%s: member \"%s\" (entry %d) cannot be read in the code page given with --codepage", argument,
                    escaped, i);

@@ -13,6 +13,8 @@
 #include "cli/progress_display.h"
 #include "cli/lzma_member_compressor.h"
 #include "core/pack_job.h"
+#include "core/pack_outcome_text.h"
+#include "core/package_naming.h"
 
 namespace {
 

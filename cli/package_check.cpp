@@ -7,7 +7,7 @@
 #include "cli/paths.h"
 #include "core/package_reader.h"
 
-void EscapeName(const char* name, char (&shown)[4 * 260]) {
+void EscapeName(const char* name, char (&shown)[4 * kMemberNameSize]) {
   size_t at = 0;
   for (const char* p = name; *p != 0 && at + 5 < sizeof(shown); ++p) {
     const unsigned char c = static_cast<unsigned char>(*p);
@@ -37,7 +37,7 @@ int OpenPackageOrReport(const char* argument, PackageReader& reader, char (&path
   }
   if (reader.Open(path)) return 1;
   if (reader.badEntry() >= 0) {
-    char name[260];
+    char name[kMemberNameSize];
     reader.GetBadName(name);
     char shown[4 * sizeof(name)];
     EscapeName(name, shown);

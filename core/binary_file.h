@@ -6,15 +6,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
-// Room for a path in the fixed buffers of the core: the Windows path limit there, and
-// the system's own limit on the host, so that the native tool takes every path the
-// system takes.
-#ifdef _WIN32
-const unsigned kCorePathSize = 260;
-#else
-#include <limits.h>
-const unsigned kCorePathSize = PATH_MAX;
-#endif
+#include "core/path_limits.h"
+
 
 class BinaryFile {
  public:
@@ -67,10 +60,3 @@ int RemoveEmptyDirectory(const char* path);
 // Moves `from` over `to`, replacing a file at `to` only once `from` is in place: when the
 // move fails, the earlier file at `to` is still there.
 int MoveFileOver(const char* from, const char* to);
-
-// The separator of the platform's paths ('\' on Windows, '/' elsewhere).
-#ifdef _WIN32
-const char kPathSeparator = '\\';
-#else
-const char kPathSeparator = '/';
-#endif

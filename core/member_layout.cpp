@@ -48,3 +48,14 @@ int FindFileBesideFolder(MemberNameRef* names, int count, int32_t* file) {
   }
   return 0;
 }
+
+FileBesideFolderCheck CheckFileBesideFolder(const MemberNameSource& names, int32_t* file) {
+  const int count = names.count();
+  if (count < 2) return kNoFileBesideFolder;
+  MemberNameRef* sorted = static_cast<MemberNameRef*>(malloc(static_cast<size_t>(count) * sizeof(MemberNameRef)));
+  if (sorted == nullptr) return kFileBesideFolderNoMemory;
+  for (int i = 0; i < count; ++i) sorted[i] = names.at(i);
+  const int clash = FindFileBesideFolder(sorted, count, file);
+  free(sorted);
+  return clash ? kFileBesideFolderFound : kNoFileBesideFolder;
+}

@@ -13,3 +13,22 @@ struct MemberNameRef {
 // Sorts `names` in place. 1 when a file's name is also a folder's, with the file's index
 // in *file.
 int FindFileBesideFolder(MemberNameRef* names, int count, int32_t* file);
+
+// The names of a directory as the rule reads them, one at a time.
+class MemberNameSource {
+ public:
+  virtual int count() const = 0;
+  virtual MemberNameRef at(int position) const = 0;
+
+ protected:
+  ~MemberNameSource() {}
+};
+
+enum FileBesideFolderCheck {
+  kNoFileBesideFolder = 0,
+  kFileBesideFolderFound,  // *file holds the file's index
+  kFileBesideFolderNoMemory,
+};
+
+// The rule over all the names, in a block of its own (the source is left as it is).
+FileBesideFolderCheck CheckFileBesideFolder(const MemberNameSource& names, int32_t* file);

@@ -9,13 +9,6 @@
 
 namespace {
 
-PackOutcome Fail(PackResult* result, PackOutcome outcome, const char* name) {
-  result->outcome = outcome;
-  memset(result->name, 0, sizeof(result->name));
-  memcpy(result->name, name, strnlen(name, sizeof(result->name) - 1));
-  return outcome;
-}
-
 int Grow(void** block, size_t needed, size_t* capacity, size_t first) {
   if (needed <= *capacity) return 1;
   size_t grown = *capacity > 0 ? *capacity * 2 : first;
@@ -68,7 +61,7 @@ int PackMemberList::Append(const char* path, const NameBuffer& name, int folder)
   member.name = Store(name.text);
   if (member.path == static_cast<size_t>(-1) || member.name == static_cast<size_t>(-1)) return 0;
   member.folder = folder;
-  member.fault = name.length >= 260 && name.fault == kMemberNameFits ? kMemberNameTooLong : name.fault;
+  member.fault = name.length >= kMemberNameSize && name.fault == kMemberNameFits ? kMemberNameTooLong : name.fault;
   ++count_;
   return 1;
 }
@@ -93,7 +86,7 @@ int PackMemberList::AppendEmptyFolder(const char* path, const NameBuffer& name) 
 
 // Adds a part, and before any but the first the separator.
 void PackMemberList::AppendPart(NameBuffer& name, const char* hostPart) {
-  char stored[520];
+  char stored[2 * kMemberNameSize];
   const char* part = hostPart;
   MemberNameFault fault = kMemberNameFits;
 #ifndef _WIN32
@@ -130,9 +123,9 @@ PackOutcome PackMemberList::Build(const PackFileList& rows, FolderWalker* walker
       const int before = count_;
       const PackOutcome outcome = AddFolder(path, name, result);
       if (outcome != kPackCompleted) return outcome;
-      if (count_ == before && !AppendEmptyFolder(path, name)) return Fail(result, kPackCannotWrite, "");
+      if (count_ == before && !AppendEmptyFolder(path, name)) return SetPackOutcome(result, kPackCannotWrite);
     } else if (!Append(path, name, 0)) {
-      return Fail(result, kPackCannotWrite, "");
+      return SetPackOutcome(result, kPackCannotWrite);
     }
   }
   result->outcome = kPackCompleted;
@@ -142,12 +135,12 @@ PackOutcome PackMemberList::Build(const PackFileList& rows, FolderWalker* walker
 // The folder's entries, sorted by the names the package stores, each added in turn.
 PackOutcome PackMemberList::AddFolder(char (&path)[kCorePathSize], const NameBuffer& name, PackResult* result) {
   FolderListing listing;
-  if (!walker_->ListFolder(path, &listing)) return Fail(result, kPackCannotOpenFile, name.text);
+  if (!walker_->ListFolder(path, &listing)) return SetPackOutcome(result, kPackCannotOpenFile, name.text);
   const int count = listing.count();
   NameBuffer* names = static_cast<NameBuffer*>(malloc((static_cast<size_t>(count) + 1) * sizeof(NameBuffer)));
   SortedItem* order = static_cast<SortedItem*>(malloc((static_cast<size_t>(count) + 1) * sizeof(SortedItem)));
   PackOutcome outcome = kPackCompleted;
-  if (names == nullptr || order == nullptr) outcome = Fail(result, kPackCannotWrite, "");
+  if (names == nullptr || order == nullptr) outcome = SetPackOutcome(result, kPackCannotWrite);
   for (int i = 0; i < count && outcome == kPackCompleted; ++i) {
     names[i] = name;
     AppendPart(names[i], listing.name(i));
@@ -159,7 +152,7 @@ PackOutcome PackMemberList::AddFolder(char (&path)[kCorePathSize], const NameBuf
   for (int k = 0; k < count && outcome == kPackCompleted; ++k) {
     const int i = order[k].index;
     if (!JoinPath(path, path, listing.name(i))) {
-      outcome = Fail(result, kPackCannotOpenFile, names[i].text);
+      outcome = SetPackOutcome(result, kPackCannotOpenFile, names[i].text);
       break;
     }
     outcome = AddItem(path, names[i], listing.kind(i), result);
@@ -173,13 +166,15 @@ PackOutcome PackMemberList::AddFolder(char (&path)[kCorePathSize], const NameBuf
 PackOutcome PackMemberList::AddItem(char (&path)[kCorePathSize], const NameBuffer& name, FolderItemKind kind,
                                     PackResult* result) {
   // A link would pack what lies elsewhere, or the same folder again without end.
-  if (kind == kFolderItemLink) return Fail(result, kPackLinkInFolder, name.text);
-  if (kind == kFolderItemOther) return Fail(result, kPackCannotOpenFile, name.text);
-  if (kind == kFolderItemFile) return Append(path, name, 0) ? kPackCompleted : Fail(result, kPackCannotWrite, "");
+  if (kind == kFolderItemLink) return SetPackOutcome(result, kPackLinkInFolder, name.text);
+  if (kind == kFolderItemOther) return SetPackOutcome(result, kPackCannotOpenFile, name.text);
+  if (kind == kFolderItemFile) {
+    return Append(path, name, 0) ? kPackCompleted : SetPackOutcome(result, kPackCannotWrite);
+  }
   const int before = count_;
   const PackOutcome outcome = AddFolder(path, name, result);
   if (outcome != kPackCompleted) return outcome;
-  if (count_ == before && !AppendEmptyFolder(path, name)) return Fail(result, kPackCannotWrite, "");
+  if (count_ == before && !AppendEmptyFolder(path, name)) return SetPackOutcome(result, kPackCannotWrite);
   return kPackCompleted;
 }
 
@@ -189,7 +184,7 @@ void PackMemberList::GetRowText(int row, char (&text)[kCorePathSize]) const {
   memcpy(text, path, strnlen(path, sizeof(text) - 1));
 }
 
-void PackMemberList::GetMemberName(int row, char (&name)[260]) const {
+void PackMemberList::GetMemberName(int row, char (&name)[kMemberNameSize]) const {
   memset(name, 0, sizeof(name));
   const char* stored = memberName(row);
   memcpy(name, stored, strnlen(stored, sizeof(name) - 1));

@@ -7,7 +7,8 @@
 #include <stdint.h>
 
 #include "core/folder_walk.h"
-#include "core/pack_job.h"
+#include "core/pack_list.h"
+#include "core/pack_outcome.h"
 
 // Turns one part of a host file name into the package's bytes (the code page of the
 // Windows machines that run it). Without an encoder, names are stored as they are.
@@ -24,7 +25,7 @@ class MemberNameEncoder {
 // setup-program and already-packed rules.
 enum MemberNameFault {
   kMemberNameFits = 0,
-  kMemberNameTooLong,      // 260 bytes or more (kept cut, for the message)
+  kMemberNameTooLong,      // kMemberNameSize bytes or more (kept cut, for the message)
   kMemberNameNotEncoded,   // the encoder refused a part
   kMemberNameSeparator,    // a part holds '\' (a host file name, or a code page's byte)
 };
@@ -45,7 +46,7 @@ class PackMemberList : public PackFileList {
   int GetCount() const override { return count_; }
   // The file or folder the member is made from.
   void GetRowText(int row, char (&text)[kCorePathSize]) const override;
-  void GetMemberName(int row, char (&name)[260]) const override;
+  void GetMemberName(int row, char (&name)[kMemberNameSize]) const override;
   int IsFolderRow(int row) const override { return members_[row].folder; }
   const char* memberName(int row) const { return pool_ + members_[row].name; }
   MemberNameFault nameFault(int row) const { return members_[row].fault; }
@@ -59,7 +60,7 @@ class PackMemberList : public PackFileList {
   };
   // The name being built while the tree is walked; room for a name too long to store.
   struct NameBuffer {
-    char text[520];
+    char text[2 * kMemberNameSize];
     size_t length;
     MemberNameFault fault;
   };

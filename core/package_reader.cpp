@@ -116,6 +116,27 @@ int PackageReader::Open(const char* path) {
   return 1;
 }
 
+namespace {
+
+// The members' names, each counted by its directory entry.
+class ReaderMemberNames : public MemberNameSource {
+ public:
+  ReaderMemberNames(const PackageDirEntry* entries, const MemberSlot* slots, int count)
+      : entries_(entries), slots_(slots), count_(count) {}
+  int count() const override { return count_; }
+  MemberNameRef at(int position) const override {
+    const MemberNameRef ref = {entries_[slots_[position].entry].name, slots_[position].entry};
+    return ref;
+  }
+
+ private:
+  const PackageDirEntry* entries_;
+  const MemberSlot* slots_;
+  int count_;
+};
+
+}  // namespace
+
 int PackageReader::CheckLayout() {
   for (int i = 0; i < count_; ++i) {
     const MemberSlot& slot = slots_[i];
@@ -124,17 +145,10 @@ int PackageReader::CheckLayout() {
       return Refuse(kPackageFolderWithBytes, slot.entry);
     }
   }
-  if (count_ < 2) return 1;
-  MemberNameRef* names = static_cast<MemberNameRef*>(malloc(static_cast<size_t>(count_) * sizeof(MemberNameRef)));
-  if (names == nullptr) return Refuse(kPackageNoMemory);
-  for (int i = 0; i < count_; ++i) {
-    names[i].name = entries_[slots_[i].entry].name;
-    names[i].index = slots_[i].entry;
-  }
   int32_t file = -1;
-  const int clash = FindFileBesideFolder(names, count_, &file);
-  free(names);
-  return clash ? Refuse(kPackageFileBesideFolder, file) : 1;
+  const FileBesideFolderCheck clash = CheckFileBesideFolder(ReaderMemberNames(entries_, slots_, count_), &file);
+  if (clash == kFileBesideFolderNoMemory) return Refuse(kPackageNoMemory);
+  return clash == kFileBesideFolderFound ? Refuse(kPackageFileBesideFolder, file) : 1;
 }
 
 void PackageReader::GetBadName(char (&name)[260]) const { memcpy(name, badName_, sizeof(name)); }

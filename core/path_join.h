@@ -3,7 +3,7 @@
 #pragma once
 #include <stddef.h>
 
-#include "core/binary_file.h"
+#include "core/path_limits.h"
 
 // `folder`, then the separator (unless the folder is empty or already ends with one),
 // then `name`. Returns 1 when the whole result fits `capacity` bytes with its terminator;

@@ -3,7 +3,7 @@
 #include <string.h>
 
 #include "core/path_join.h"
-#include "package/work_directory.h"
+#include "core/path_limits.h"
 
 const wchar_t kSessionManagerKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 const wchar_t kPendingOperationsValue[] = L"PendingFileRenameOperations";

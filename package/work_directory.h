@@ -2,11 +2,8 @@
 #pragma once
 #include <windows.h>
 
+#include "core/path_limits.h"
 #include "win32/module_path.h"
-
-const int kPathBufferSize = 260;
-// A work directory, a backslash and a member name.
-const int kMemberPathSize = 2 * kPathBufferSize + 2;
 
 // Stands for the temporary folder in a report when its path does not fit its buffer.
 extern const char kTemporaryFolderName[];

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "core/pack_list_rules.h"
 #include "core/package_format.h"
+#include "core/package_naming.h"
 #include "core/package_reader.h"
 #include "support/test_pack_list.h"
 #include "ui/pack_command.h"

@@ -5,7 +5,7 @@
 
 #include <utility>
 
-#include "core/pack_job.h"
+#include "core/pack_list.h"
 #include "win32/unique_resource.h"
 
 BEGIN_MESSAGE_MAP(CDropList, CListCtrl)

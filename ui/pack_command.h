@@ -2,6 +2,7 @@
 // package core's; this side puts each outcome into the status line and a message box.
 #pragma once
 #include "core/pack_job.h"
+#include "core/pack_outcome_text.h"
 
 // Where the command reports: the status line and a message box owned by the window.
 class PackReport {

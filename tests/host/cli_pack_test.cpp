@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/pack_job.h"
+#include "core/package_naming.h"
 #include "host/support/host_files.h"
 #include "host/support/tool_process.h"
 
