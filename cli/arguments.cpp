@@ -16,7 +16,7 @@ const char kUsageText[] =
     "      whole tree, named from the folder's own name. Without -o the package is\n"
     "      KVPACK_<folder>.exe in the folder of the first file. PROGRAM defaults to\n"
     "      the Lodkin.exe beside this tool. --compress compresses the files with\n"
-    "      LZMA, in solid groups (native tool only). Prints the package path.\n"
+    "      LZMA, in solid groups. Prints the package path.\n"
     "  pack -C DIR [-o OUTPUT] [--stub PROGRAM] [--compress] [--codepage N] [FILE...]\n"
     "      Packs the contents of DIR: FILEs are named relative to DIR, and without\n"
     "      FILE every entry at DIR's top is packed, in byte order of the names. The\n"

@@ -1,5 +1,6 @@
 #include "cli/group_plan.h"
 
+#include <stdlib.h>
 
 #include "core/lzma_group_decoder.h"
 
@@ -89,20 +90,33 @@ int PlanRun(const Run& run, const GroupRule& rule, MemberGroup* groups) {
 }  // namespace
 
 int PlanGroups(const PlannedFile* files, int count, const GroupRule& rule, MemberGroup* groups) {
-  int written = 0;
-  int first = 0;
-  for (int p = 0; p <= count; ++p) {
-    if (p < count && !files[p].stored) continue;
-    if (p > first) written += PlanRun(Run{files, first, p}, rule, groups + written);
-    if (p < count) {
-      groups[written].firstRow = p;
-      groups[written].rowCount = 1;
-      groups[written].stored = 1;
-      ++written;
-    }
-    first = p + 1;
+  // The compressed files alone decide the groups; the stored ones only ride along.
+  PlannedFile* compressed = static_cast<PlannedFile*>(malloc((count > 0 ? count : 1) * sizeof(PlannedFile)));
+  int* rowOf = static_cast<int*>(malloc((count > 0 ? count : 1) * sizeof(int)));
+  if (compressed == nullptr || rowOf == nullptr) {
+    free(compressed);
+    free(rowOf);
+    return -1;
   }
-  return written;
+  int n = 0;
+  for (int p = 0; p < count; ++p) {
+    if (!files[p].stored) compressed[n] = files[p], rowOf[n++] = p;
+  }
+  // Stored files before the first compressed one have no group to join.
+  int written = 0;
+  for (int p = 0; p < (n > 0 ? rowOf[0] : count); ++p) groups[written++] = MemberGroup{p, 1, 1};
+  const int planned = n > 0 ? PlanRun(Run{compressed, 0, n}, rule, groups + written) : 0;
+  // Each group spans the rows from its first compressed file to the next group's first.
+  for (int g = 0; g < planned; ++g) {
+    MemberGroup& group = groups[written + g];
+    const int firstRow = rowOf[group.firstRow];
+    const int endRow = g + 1 < planned ? rowOf[groups[written + g + 1].firstRow] : count;
+    group.firstRow = firstRow;
+    group.rowCount = endRow - firstRow;
+  }
+  free(compressed);
+  free(rowOf);
+  return written + planned;
 }
 
 uint32_t GroupDictionary(uint64_t originalSize) {

@@ -16,23 +16,24 @@ struct GroupRule {
   uint64_t splitAbove;  // a run of more original bytes is cut into at least two groups
 };
 
-// One group per `share` (the largest dictionary) of a run of files between stored ones,
-// and two from 16 MiB on.
+// One group per `share` (the largest dictionary) of compressed files, and two from 16 MiB on.
 const GroupRule kDefaultGroupRule = {kMaxGroupDictionary, 16u << 20};
 
 struct PlannedFile {
   uint64_t size;
-  int stored;        // 1: it does not shrink, or its name leaves no room for the record
+  int stored;        // 1: it does not shrink, its name leaves no room for the record, or a folder
   const char* name;  // the member's name, for the choice of cuts
 };
 
-// Divides `count` files, in order, into groups written to `groups` (room for `count`):
-// each stored file is a group of its own and ends the run before it; a run of files
-// of `total` bytes becomes max(ceil(total / share), total > splitAbove ? 2 : 1) groups,
-// no more than it has files. Each cut lies between files within a quarter of a group's
-// equal share of its target, where the neighbouring names share the shortest prefix
-// (the nearest to the target of those); with no file boundary that near, the nearest.
-// Returns the number of groups.
+// Divides `count` files, in order, into groups written to `groups` (room for `count`).
+// The compressed files alone are planned: a run of them of `total` bytes becomes
+// max(ceil(total / share), total > splitAbove ? 2 : 1) groups, no more than it has files.
+// Each cut lies between files within a quarter of a group's equal share of its target,
+// where the neighbouring names share the shortest prefix (the nearest to the target of
+// those); with no file boundary that near, the nearest. A stored file never ends a run:
+// it belongs to the group whose span holds it, from the group's first compressed file to
+// the next group's first (its bytes follow that group's stream). Stored files before the
+// first compressed one are groups of one. Returns the number of groups, -1 without memory.
 int PlanGroups(const PlannedFile* files, int count, const GroupRule& rule, MemberGroup* groups);
 
 // The dictionary of a group of `originalSize` bytes: its size, within LZMA's least

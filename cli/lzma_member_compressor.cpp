@@ -3,8 +3,8 @@
 #include <lzma.h>
 #include <stdlib.h>
 #include <string.h>
-#include <unistd.h>
 
+#include "cli/machine_resources.h"
 #include "core/binary_file.h"
 #include "core/compression_record.h"
 #include "core/lzma_group_decoder.h"
@@ -136,14 +136,14 @@ unsigned WorkersThatFit(unsigned threads, uint32_t largestDictionary) {
   SetEncoderOptions(options, largestDictionary);
   const lzma_filter filters[] = {{LZMA_FILTER_LZMA1, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
   const uint64_t each = lzma_raw_encoder_memusage(filters);
-  const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
-  if (each == UINT64_MAX || each == 0 || pages <= 0 || pageSize <= 0) return threads;
-  const uint64_t fit = static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize) / 2 / each;
+  const uint64_t memory = PhysicalMemory();
+  if (each == UINT64_MAX || each == 0 || memory == 0) return threads;
+  const uint64_t fit = memory / 2 / each;
   return fit < 1 ? 1 : (fit < threads ? static_cast<unsigned>(fit) : threads);
 }
 
 void CompressGroup(LzmaMemberCompressor::Job& job, const char* pathPool, const size_t* pathAt,
-                   uint32_t dictionary) {
+                   const unsigned char* storedRows, uint32_t dictionary) {
   lzma_options_lzma options;
   SetEncoderOptions(options, dictionary);
   const lzma_filter filters[] = {{LZMA_FILTER_LZMA1, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
@@ -157,6 +157,7 @@ void CompressGroup(LzmaMemberCompressor::Job& job, const char* pathPool, const s
   PutHeader(job, options);
   CompressStatus status = kCompressOk;
   for (int k = 0; k < job.group.rowCount && status == kCompressOk; ++k) {
+    if (storedRows[job.group.firstRow + k]) continue;  // copied by the writer, after the stream
     status = ReadInto(stream, job, pathPool + pathAt[job.group.firstRow + k], k, block);
     if (status != kCompressOk) job.failedRow = job.group.firstRow + k;
   }
@@ -170,12 +171,9 @@ void CompressGroup(LzmaMemberCompressor::Job& job, const char* pathPool, const s
 
 LzmaMemberCompressor::LzmaMemberCompressor(unsigned threads, const GroupRule& rule)
     : threads_(threads), rule_(rule), pathPool_(nullptr), pathPoolLength_(0),
-      pathPoolCapacity_(0), pathAt_(nullptr), rowCount_(0), jobs_(nullptr),
+      pathPoolCapacity_(0), pathAt_(nullptr), rowCount_(0), storedRows_(nullptr), jobs_(nullptr),
       groupCount_(0), workers_(nullptr), started_(0), nextJob_(0), taken_(-1), stopping_(0) {
-  if (threads_ == 0) {
-    const long online = sysconf(_SC_NPROCESSORS_ONLN);
-    threads_ = online > 0 ? static_cast<unsigned>(online) : 1;
-  }
+  if (threads_ == 0) threads_ = ProcessorCount();
   pthread_mutex_init(&mutex_, nullptr);
   pthread_cond_init(&changed_, nullptr);
 }
@@ -191,6 +189,7 @@ LzmaMemberCompressor::~LzmaMemberCompressor() {
   free(jobs_);
   free(pathPool_);
   free(pathAt_);
+  free(storedRows_);
   pthread_cond_destroy(&changed_);
   pthread_mutex_destroy(&mutex_);
 }
@@ -243,6 +242,7 @@ CompressStatus LzmaMemberCompressor::ReadRows(const PackFileList& list, PlannedF
     files[row].stored =
         folder || length >= 0xFFFFFFFFull || !NameFitsRecords(names[row]) || !SampleShrinks(file, length);
     files[row].name = names[row];
+    storedRows_[row] = static_cast<unsigned char>(files[row].stored);
   }
   return kCompressOk;
 }
@@ -251,26 +251,28 @@ CompressStatus LzmaMemberCompressor::Plan(const PackFileList& list, int* failedR
   rowCount_ = list.GetCount();
   const size_t rows = rowCount_ > 0 ? rowCount_ : 1;
   pathAt_ = static_cast<size_t*>(calloc(rows, sizeof(size_t)));
+  storedRows_ = static_cast<unsigned char*>(calloc(rows, 1));
   jobs_ = static_cast<Job*>(calloc(rows, sizeof(Job)));
   workers_ = static_cast<pthread_t*>(calloc(threads_, sizeof(pthread_t)));
   PlannedFile* files = static_cast<PlannedFile*>(calloc(rows, sizeof(PlannedFile)));
   char(*names)[260] = static_cast<char(*)[260]>(calloc(rows, 260));
   MemberGroup* groups = static_cast<MemberGroup*>(calloc(rows, sizeof(MemberGroup)));
   CompressStatus status = kCompressNoMemory;
-  if (pathAt_ != nullptr && jobs_ != nullptr && workers_ != nullptr && files != nullptr && groups != nullptr &&
-      names != nullptr) {
+  if (pathAt_ != nullptr && storedRows_ != nullptr && jobs_ != nullptr && workers_ != nullptr && files != nullptr &&
+      groups != nullptr && names != nullptr) {
     status = ReadRows(list, files, names, failedRow);
   }
   uint32_t largest = 0;
   unsigned compressed = 0;
   if (status == kCompressOk) {
     groupCount_ = PlanGroups(files, rowCount_, rule_, groups);
+    if (groupCount_ < 0) groupCount_ = 0, status = kCompressNoMemory;
     for (int k = 0; k < groupCount_; ++k) {
       Job& job = jobs_[k];
       job.group = groups[k];
       job.done = job.group.stored;
       for (int row = job.group.firstRow; row < job.group.firstRow + job.group.rowCount; ++row) {
-        job.originalSize += files[row].size;  // planned; the group counts again as it reads
+        if (!files[row].stored) job.originalSize += files[row].size;  // planned; counted again as read
       }
       job.dictionary = GroupDictionary(job.originalSize);
       if (!job.group.stored && job.dictionary > largest) largest = job.dictionary;
@@ -322,7 +324,7 @@ void LzmaMemberCompressor::Work() {
     if (job.sizes == nullptr || job.checksums == nullptr) {
       job.status = kCompressNoMemory;
     } else {
-      CompressGroup(job, pathPool_, pathAt_, job.dictionary);
+      CompressGroup(job, pathPool_, pathAt_, storedRows_, job.dictionary);
     }
     pthread_mutex_lock(&mutex_);
     job.done = 1;

@@ -1,7 +1,8 @@
-// The native tool's compressor: consecutive files in list order share one LZMA stream
-// (a solid group), divided as cli/group_plan.h says; a file that does not shrink is
-// stored and ends its group. Groups are compressed on all cores at once, each by one
-// encoder, so the bytes written never depend on the number of threads.
+// The tool's compressor, native and lodkin-cli.exe alike (the same liblzma version):
+// consecutive files in list order share one LZMA stream (a solid group), divided as
+// cli/group_plan.h says. Groups are compressed on all cores at once, each by one encoder,
+// so the bytes written never depend on the number of threads. A stored file (one that
+// does not shrink) rides in the group around it without breaking its stream.
 #pragma once
 #include <pthread.h>
 #include <stdint.h>
@@ -24,6 +25,7 @@ class LzmaMemberCompressor : public MemberCompressor {
   CompressStatus Plan(const PackFileList& list, int* failedRow) override;
   int groupCount() const override { return groupCount_; }
   MemberGroup group(int index) const override;
+  int IsStoredRow(int row) const override { return storedRows_[row]; }
   CompressStatus TakeStream(int index, GroupStream* stream, int* failedRow) override;
 
   struct Job;
@@ -46,6 +48,7 @@ class LzmaMemberCompressor : public MemberCompressor {
   size_t pathPoolCapacity_;
   size_t* pathAt_;
   int rowCount_;
+  unsigned char* storedRows_;
   Job* jobs_;
   int groupCount_;
   pthread_t* workers_;

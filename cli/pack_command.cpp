@@ -12,13 +12,11 @@
 #include "cli/pack_operands.h"
 #include "cli/paths.h"
 #include "cli/progress_display.h"
+#include "cli/lzma_member_compressor.h"
 #include "core/growable_block.h"
 #include "core/pack_job.h"
 #include "core/pack_outcome_text.h"
 #include "core/package_naming.h"
-#ifndef _WIN32
-#include "cli/lzma_member_compressor.h"
-#endif
 
 namespace {
 
@@ -219,14 +217,6 @@ void PrintSetupHint(const PackOperands& operands) {
 }  // namespace
 
 int RunPackTool(const ToolArguments& arguments) {
-#ifdef _WIN32
-  // The compressor is liblzma, which exists for the native build only; every build
-  // reads compressed packages.
-  if (arguments.compress()) {
-    PrintError("--compress is not available in this build: pack with the native lodkin-cli");
-    return kExitFailure;
-  }
-#endif
   NameEncoding encoding;
   if (!encoding.Open(arguments.codepage())) {
     PrintError("%s", encoding.error());
@@ -257,10 +247,8 @@ int RunPackTool(const ToolArguments& arguments) {
   options.walker = &walker;
   options.encoder = &encoding;
   options.codePage = &encoding.packageCodePage();
-#ifndef _WIN32
   LzmaMemberCompressor compressor;
   if (arguments.compress()) options.compressor = &compressor;
-#endif
   PackResult result;
   const PackOutcome outcome = PackFiles(list, stubPath, options, &result);
   progress.Finish(outcome == kPackCompleted);

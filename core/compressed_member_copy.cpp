@@ -1,5 +1,6 @@
 // The package reader's copy of compressed members: a group is decoded in one pass while
-// its members are asked for in order, and from its start again when one is asked for
+// its members are asked for in order (stored members among them read from their own bytes
+// in between), and from its start again when one is asked for
 // out of order. Every member's original bytes are checked against their checksum.
 #include <string.h>
 
@@ -42,7 +43,7 @@ MemberCopyResult PackageReader::StartGroupAt(int index, const CopyBuffer& buffer
   if (status != kGroupDecodeOk) return FromDecodeStatus(status);
   decodingGroup_ = slot.group;
   // The members before this one are decoded and let go.
-  for (int skipped = slot.firstInGroup; skipped < index; ++skipped) {
+  for (int skipped = slot.firstInGroup; skipped != index && skipped >= 0; skipped = slots_[skipped].nextInGroup) {
     const MemberCopyResult result = DecodeBytes(slots_[skipped].originalSize, nullptr, buffer, nullptr);
     if (result != kMemberIntact) return result;
   }
@@ -61,7 +62,7 @@ MemberCopyResult PackageReader::DecodeMember(int index, BinaryFile* destination,
   ObserverPair both(&checksum, observer);
   if (result == kMemberIntact) result = DecodeBytes(slot.originalSize, destination, buffer, &both);
   if (result == kMemberIntact && checksum.Finish() != slot.checksum) result = kMemberDamaged;
-  const int lastOfGroup = index + 1 == count_ || slots_[index + 1].group != slot.group;
+  const int lastOfGroup = slot.nextInGroup < 0;
   if (result == kMemberIntact && lastOfGroup) {
     // The stream must end with the group's last member: the decoder checks that it does.
     size_t extra = 0;
@@ -73,6 +74,6 @@ MemberCopyResult PackageReader::DecodeMember(int index, BinaryFile* destination,
     decodingGroup_ = -1;
     return result;
   }
-  nextMember_ = index + 1;
+  nextMember_ = slot.nextInGroup;
   return result;
 }

@@ -16,6 +16,9 @@ PackOutcome FailOnCompress(const PackFileList& list, CompressStatus status, int 
   return SetPackOutcome(result, kPackCannotWrite);
 }
 
+// The group's stream, then its span in list order: the compressed rows' entries (no bytes
+// of their own) and the stored rows' bytes, so that each entry starts where the one
+// before it ends.
 PackOutcome WriteGroup(const PackFileList& list, MemberCompressor& compressor, int index, PackageWriter& writer,
                        PackResult* result) {
   const MemberGroup group = compressor.group(index);
@@ -23,12 +26,19 @@ PackOutcome WriteGroup(const PackFileList& list, MemberCompressor& compressor, i
   int failedRow = -1;
   const CompressStatus compressed = compressor.TakeStream(index, &stream, &failedRow);
   if (compressed != kCompressOk) return FailOnCompress(list, compressed, failedRow, result);
-  PackageWriteStatus status = writer.AppendGroupStream(stream.bytes, stream.length,
-                                                       static_cast<uint32_t>(group.rowCount), stream.originalSize);
+  uint32_t members = 0;
+  for (int k = 0; k < group.rowCount; ++k) members += !compressor.IsStoredRow(group.firstRow + k);
+  PackageWriteStatus status = writer.AppendGroupStream(stream.bytes, stream.length, members, stream.originalSize);
   if (status != kPackageWriteOk) return SetWriteFailure(result, status, kPackCannotOpenFile);
   for (int k = 0; k < group.rowCount; ++k) {
+    const int row = group.firstRow + k;
     char name[kMemberNameSize];
-    list.GetMemberName(group.firstRow + k, name);
+    list.GetMemberName(row, name);
+    if (compressor.IsStoredRow(row)) {
+      const PackOutcome stored = StoreMember(list, row, name, writer, result);
+      if (stored != kPackCompleted) return stored;
+      continue;
+    }
     status = writer.AppendCompressedMember(name, stream.originalSizes[k], stream.checksums[k]);
     if (status != kPackageWriteOk) return SetWriteFailure(result, status, kPackCannotOpenFile, name);
   }

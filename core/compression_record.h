@@ -9,11 +9,13 @@
 // The group's entry (offset and size: the stream's bytes):
 //   offset 220  4 bytes  tag "KVG1"
 //   offset 224  4 bytes  codec: 1 LZMA (the stream as GroupDecoder reads it)
-//   offset 228  4 bytes  number of members in the group: the entries right after this one
+//   offset 228  4 bytes  number of compressed members: the entries after this one that
+//                        name it; stored members may stand among them (their bytes follow
+//                        the stream, each entry starting where the one before it ends)
 //   offset 232  8 bytes  the group's original size: the sum of its members' original sizes
 //   offset 240  4 bytes  checksum of the entry's bytes 0..239 followed by its offset and size
 //
-// A member entry of the group (offset: just past the stream; size: 0):
+// A member entry of the group (offset: where the entry before it ends; size: 0):
 //   offset 220  4 bytes  tag "KVZ1"
 //   offset 224  4 bytes  the group's entry: its index in the directory
 //   offset 228  4 bytes  the member's original size

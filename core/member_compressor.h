@@ -8,13 +8,16 @@
 
 class PackFileList;
 
+// A compressed group spans rows [firstRow, firstRow + rowCount): its compressed rows share
+// one stream, and the stored rows among them (IsStoredRow) are copied as they are, after it.
 struct MemberGroup {
   int firstRow;
   int rowCount;
-  int stored;  // 1: one row, copied as it is (it does not shrink, or its name is too long)
+  int stored;  // 1: one row, copied as it is, with no group before it
 };
 
-// A group's stream and, row by row, what the compressor read of each file.
+// A group's stream and, row by row of its span, what the compressor read of each file
+// (nothing for its stored rows).
 struct GroupStream {
   const char* bytes;
   size_t length;
@@ -36,6 +39,8 @@ class MemberCompressor {
   virtual CompressStatus Plan(const PackFileList& list, int* failedRow) = 0;
   virtual int groupCount() const = 0;
   virtual MemberGroup group(int index) const = 0;
+  // 1 when the row is copied as it is rather than compressed.
+  virtual int IsStoredRow(int row) const = 0;
   // Waits for the stream of compressed group `index` (asked for in order, each once); it
   // stays valid until the next call.
   virtual CompressStatus TakeStream(int index, GroupStream* stream, int* failedRow) = 0;

@@ -4,48 +4,98 @@
 
 namespace {
 
-// The entries after a group's entry that belong to it: as many as its record says, or,
-// when that record is damaged, those whose own records name the group.
-int GroupLength(const PackageDirEntry* entries, int count, int group, const GroupRecord* record) {
-  if (record != nullptr) return static_cast<int>(record->memberCount);
-  int length = 0;
-  CompressedMemberRecord member;
-  while (group + 1 + length < count && ReadCompressedMemberRecord(entries[group + 1 + length], &member) &&
-         member.group == static_cast<uint32_t>(group)) {
-    ++length;
-  }
-  return length;
+// A stored member: its own bytes at its own offset.
+void MapStored(const PackageDirEntry* entries, int entry, MemberSlot& slot) {
+  slot.entry = entry;
+  slot.group = -1;
+  slot.firstInGroup = -1;
+  slot.nextInGroup = -1;
+  slot.originalSize = entries[entry].size;
+  slot.checksum = 0;
+  // A compressed member's record outside its group: its bytes are not here.
+  CompressedMemberRecord stray;
+  slot.damaged = ReadCompressedMemberRecord(entries[entry], &stray);
 }
 
-// Maps the group at entry `group`; returns the number of its members.
+// 1 when the entry is one of the group's compressed members.
+int NamesGroup(const PackageDirEntry& entry, int group) {
+  CompressedMemberRecord member;
+  return ReadCompressedMemberRecord(entry, &member) && member.group == static_cast<uint32_t>(group);
+}
+
+// The entries after a group's entry that it spans: up to its last compressed member, stored
+// members among them included. Its record says how many compressed members it has; when
+// that record is damaged, the span ends before the first entry that is neither one of its
+// members nor a stored member followed by one.
+int GroupSpan(const PackageDirEntry* entries, int count, int group, const GroupRecord* record) {
+  int span = 0, members = 0;
+  for (int i = group + 1; i < count && !IsGroupEntry(entries[i]); ++i) {
+    if (record != nullptr && members == static_cast<int>(record->memberCount)) break;
+    if (NamesGroup(entries[i], group)) {
+      ++members;
+      span = i - group;
+    } else if (record == nullptr && (i + 1 >= count || !NamesGroup(entries[i + 1], group))) {
+      break;
+    }
+  }
+  return span;
+}
+
+// Ties the compressed member at `slot` into its group's chain.
+void MapCompressed(const PackageDirEntry& entry, int entryIndex, int group, MemberSlot& slot, int ok) {
+  CompressedMemberRecord member;
+  ok = ok && ReadCompressedMemberRecord(entry, &member);
+  slot.entry = entryIndex;
+  slot.group = group;
+  slot.nextInGroup = -1;
+  slot.originalSize = ok ? member.originalSize : 0;
+  slot.checksum = ok ? member.checksum : 0;
+  slot.damaged = !ok;
+}
+
+// Maps the group at entry `group` and the stored members inside its span, writing slots
+// from `first`; returns the number of slots written. Each entry of the span starts where
+// the one before it ends, the first where the stream ends, as the writer lays them out.
 int MapGroup(const PackageDirEntry* entries, int count, int group, MemberSlot* slots, int first) {
   GroupRecord record;
   const int valid = ReadGroupRecord(entries[group], &record) && record.codec == kCodecLzma &&
                     record.memberCount >= 1 && record.memberCount <= static_cast<uint32_t>(count - 1 - group);
-  const int length = GroupLength(entries, count, group, valid ? &record : nullptr);
-  const uint64_t streamEnd = static_cast<uint64_t>(entries[group].offset) + entries[group].size;
+  int span = GroupSpan(entries, count, group, valid ? &record : nullptr);
+  uint32_t members = 0;
+  for (int k = 0; k < span; ++k) members += NamesGroup(entries[group + 1 + k], group);
+  // Fewer members than the record counts: a member's own record is damaged. The entries
+  // the record counts are then all taken as the group's, as a group without stored members
+  // always was: the first that does not check out and every one after it are damaged, never
+  // stored files.
+  const int lost = valid && members != record.memberCount;
+  if (lost) span = static_cast<int>(record.memberCount);
+  uint64_t running = static_cast<uint64_t>(entries[group].offset) + entries[group].size;
   uint64_t sum = 0;
-  int damaged = !valid;
+  int previous = -1;
   // Past a member whose record is damaged, the members' places in the stream are unknown.
-  int broken = 0;
-  for (int k = 0; k < length; ++k) {
+  int broken = !valid;
+  for (int k = 0; k < span; ++k) {
     const PackageDirEntry& entry = entries[group + 1 + k];
     MemberSlot& slot = slots[first + k];
-    slot.entry = group + 1 + k;
-    slot.group = group;
-    slot.firstInGroup = first;
-    CompressedMemberRecord member;
-    const int ok = ReadCompressedMemberRecord(entry, &member) && member.group == static_cast<uint32_t>(group) &&
-                   entry.offset == streamEnd && entry.size == 0;
-    slot.originalSize = ok ? member.originalSize : 0;
-    slot.checksum = ok ? member.checksum : 0;
-    broken = broken || !ok;
+    if (!lost && !NamesGroup(entry, group)) {
+      MapStored(entries, group + 1 + k, slot);
+      broken = broken || entry.offset != running;
+      running += entry.size;
+      continue;
+    }
+    MapCompressed(entry, group + 1 + k, group, slot,
+                  NamesGroup(entry, group) && entry.offset == running && entry.size == 0);
+    slot.firstInGroup = previous >= 0 ? slots[previous].firstInGroup : first + k;
+    if (previous >= 0) slots[previous].nextInGroup = first + k;
+    previous = first + k;
+    broken = broken || slot.damaged;
     slot.damaged = broken;
     sum += slot.originalSize;
   }
-  if (valid && !broken && sum != record.originalSize) damaged = 1;
-  for (int k = 0; k < length && damaged; ++k) slots[first + k].damaged = 1;
-  return length;
+  // A group whose members are sound but do not add up to it: all of them are suspect.
+  const int damaged = !valid || (!broken && sum != record.originalSize);
+  for (int k = 0; k < span && damaged; ++k) slots[first + k].damaged |= slots[first + k].group >= 0;
+  return span;
 }
 
 }  // namespace
@@ -55,20 +105,12 @@ int MapMembers(const PackageDirEntry* entries, int count, MemberSlot* slots) {
   int i = 0;
   while (i < count) {
     if (IsGroupEntry(entries[i])) {
-      const int length = MapGroup(entries, count, i, slots, members);
-      members += length;
-      i += 1 + length;
+      const int span = MapGroup(entries, count, i, slots, members);
+      members += span;
+      i += 1 + span;
       continue;
     }
-    MemberSlot& slot = slots[members++];
-    slot.entry = i;
-    slot.group = -1;
-    slot.firstInGroup = -1;
-    slot.originalSize = entries[i].size;
-    slot.checksum = 0;
-    // A compressed member's record outside its group: its bytes are not here.
-    CompressedMemberRecord stray;
-    slot.damaged = ReadCompressedMemberRecord(entries[i], &stray);
+    MapStored(entries, i, slots[members++]);
     ++i;
   }
   return members;

@@ -38,7 +38,7 @@ class PackageWriter {
   // offset, and the checksum record of nothing, as an empty file gets.
   PackageWriteStatus AppendFolder(const char* name);
   // Writes a compressed group's stream and its entry; the group's members follow, each
-  // added by AppendCompressedMember. The entry count given to the constructor counts the
+  // added by AppendCompressedMember, stored ones among them by AppendMember or AppendFolder. The entry count given to the constructor counts the
   // group's entry too.
   PackageWriteStatus AppendGroupStream(const char* stream, size_t length, uint32_t memberCount,
                                        uint64_t originalSize);

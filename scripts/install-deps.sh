@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake make g++ g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 xvfb xauth googletest
           python3 python3-pefile x11-apps imagemagick fonts-nanum osslsigncode openssl liblzma-dev
-          locales)
+          locales dpkg-dev)  # dpkg-dev: dpkg-source unpacks the xz-utils source package
 [ "${LODKIN_WITH_BENCH:-0}" = 1 ] && packages+=(nsis time)
 # 32-bit Wine runs the 32-bit build's tests; it is installed on its own, below.
 wine32=wine32:i386
@@ -13,9 +13,14 @@ wine32=wine32:i386
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 missing_of() { for p in "$@"; do dpkg -s "$p" >/dev/null 2>&1 || echo "$p"; done; }
 
+# lodkin-cli.exe compresses with liblzma built for MinGW from Debian's source package, at
+# the native liblzma-dev's version: fetched here, built by scripts/build.sh (once; later
+# runs reuse both).
+build_liblzma() { "$(dirname "$0")/build-liblzma-mingw.sh" --fetch-only; }
+
 mapfile -t missing < <(missing_of "${packages[@]}")
 mapfile -t missing32 < <(missing_of "$wine32")
-[ ${#missing[@]} -eq 0 ] && [ ${#missing32[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -eq 0 ] && [ ${#missing32[@]} -eq 0 ]; then build_liblzma; exit 0; fi
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   echo "install-deps: adding the i386 architecture (32-bit Wine needs it)"
@@ -40,3 +45,4 @@ if [ ${#missing32[@]} -gt 0 ]; then
   install_with_retry "${missing32[@]}" ||
     echo "install-deps: 32-bit Wine could not be installed here; the 32-bit build will be built, but its Windows tests cannot run"
 fi
+build_liblzma

@@ -10,11 +10,14 @@
 
 #include "cli/lzma_member_compressor.h"
 #include "core/compression_record.h"
+#include "core/member_checksum.h"
 #include "core/member_name.h"
+#include "core/package_writer.h"
 #include "core/pack_job.h"
 #include "core/package_reader.h"
 #include "host/support/compressed_fixture.h"
 #include "host/support/host_files.h"
+#include "host/support/lzma_reference.h"
 #include "host/support/tool_process.h"
 #include "support/test_pack_list.h"
 
@@ -155,23 +158,34 @@ TEST_F(CompressedPack, GroupsAreSolidStreamsThatLiblzmaDecodesAndThreadsDoNotCha
     }
     ++groups;
     ASSERT_TRUE(ReadGroupRecord(entries[i], &group));
+    const PackageDirEntry groupEntry = entries[i];
+    // The group's compressed members, with the stored ones among them: each entry starts
+    // where the one before it ends, the first where the stream ends.
     std::vector<char> original;
-    for (uint32_t k = 0; k < group.memberCount; ++k) {
-      const PackageDirEntry& entry = entries[i + 1 + k];
+    uint64_t running = entries[i].offset + entries[i].size;
+    for (uint32_t k = 0; k < group.memberCount; ++i) {
+      ASSERT_LT(i + 1, entries.size());
+      const PackageDirEntry& entry = entries[i + 1];
       EXPECT_STREQ(entry.name, members_[member].name.c_str());
-      EXPECT_STREQ(members_[member].codec, "lzma") << entry.name;
-      EXPECT_EQ(entry.size, 0u);
-      EXPECT_EQ(entry.offset, entries[i].offset + entries[i].size);
-      original.insert(original.end(), members_[member].bytes.begin(), members_[member].bytes.end());
+      EXPECT_EQ(entry.offset, running) << entry.name;
+      if (strcmp(members_[member].codec, "stored") == 0) {
+        EXPECT_EQ(entry.size, members_[member].bytes.size()) << entry.name;
+        EXPECT_EQ(std::vector<char>(&one[entry.offset], &one[entry.offset] + entry.size), members_[member].bytes);
+      } else {
+        EXPECT_EQ(entry.size, 0u);
+        original.insert(original.end(), members_[member].bytes.begin(), members_[member].bytes.end());
+        ++k;
+      }
+      running += entry.size;
       ++member;
     }
     EXPECT_EQ(group.originalSize, original.size());
-    EXPECT_EQ(DecodeWithLiblzma(&one[entries[i].offset], entries[i].size, group.originalSize), original);
-    i += group.memberCount;
+    EXPECT_EQ(DecodeWithLiblzma(&one[groupEntry.offset], groupEntry.size, group.originalSize), original);
   }
   EXPECT_EQ(member, members_.size());
-  // [setup] | [a, empty, c] (73,000 bytes: two shares), [alone], [nnn..], [last-empty]
-  EXPECT_EQ(groups, 5u);
+  // 84,000 compressed bytes: two shares, cut between a.txt and empty.txt; the stored files
+  // (noise.cab, noise2.bin, ooo...) ride in the second group and break no run.
+  EXPECT_EQ(groups, 2u);
   size_t stored = 0, compressible = 0;
   for (const PackCase& c : members_) (strcmp(c.codec, "stored") == 0 ? stored : compressible) += c.bytes.size();
   EXPECT_LT(one.size(), 12000 + stored + compressible * 6 / 10 + entries.size() * 268 + 20)
@@ -220,7 +234,8 @@ TEST_F(CompressedPack, ListExtractAndVerifyThroughTheTool) {
   EXPECT_NE(run.out.find("\"codec\":\"lzma\",\"originalSize\":40000,\"group\":0}"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("\"name\":\"noise.cab\""), std::string::npos);
   EXPECT_NE(run.out.find("\"codec\":\"stored\",\"originalSize\":50000,\"group\":null}"), std::string::npos);
-  EXPECT_NE(run.out.find("\"codec\":\"lzma\",\"originalSize\":7000,\"group\":1}"), std::string::npos);
+  // alone.txt, after the stored noise.cab, is still in the first group.
+  EXPECT_NE(run.out.find("\"codec\":\"lzma\",\"originalSize\":7000,\"group\":0}"), std::string::npos);
   run = Cli({"list", "pkg.exe"});
   EXPECT_NE(run.out.find("\tcodec\toriginal size\n"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("\tstored\t9000\n"), std::string::npos) << run.out;
@@ -304,6 +319,69 @@ TEST_F(CompressedPack, FourThousandSmallMembers) {
     ASSERT_EQ(ReadBytes(many.Join("x/" + name)), contents[i]) << name;
   }
   EXPECT_LT(ReadBytes(many.Join("many.exe")).size(), 12000 + 4000 * 268 + 4000 * 250u);
+}
+
+// A package as written before stored members could stand inside a group: two groups with
+// a stored member between them, each group's members right after its entry. The reader
+// hands out every member's bytes, in order and out of order, as it always did.
+TEST(EarlierCompressedLayout, ReadsAsBefore) {
+  HostFolder root;
+  struct Member {
+    const char* name;
+    std::vector<char> bytes;
+    int group;  // 0, 1, or -1 stored
+  };
+  const std::vector<Member> members = {{"setup.exe", CompressibleBytes(20000, 41), 0},
+                                       {"a.txt", CompressibleBytes(9000, 42), 0},
+                                       {"noise.cab", PseudoRandomBytes(7000, 43), -1},
+                                       {"b.txt", CompressibleBytes(5000, 44), 1},
+                                       {"empty.txt", {}, 1}};
+  WriteBytes(root.Join("Lodkin.exe"), PseudoRandomBytes(3000, 45));
+  WriteBytes(root.Join("noise.cab"), members[2].bytes);
+  const std::string path = root.Join("old.exe");
+  {
+    BinaryFile package, program, stored;
+    ASSERT_TRUE(CreateOutputFile(package, path.c_str()));
+    ASSERT_TRUE(program.OpenForReading(root.Join("Lodkin.exe").c_str()));
+    ASSERT_TRUE(stored.OpenForReading(root.Join("noise.cab").c_str()));
+    CopyBuffer buffer;
+    PackageWriter writer(package, 7, buffer);
+    ASSERT_EQ(writer.AppendModuleImage(program), kPackageWriteOk);
+    for (int group : {0, 1}) {
+      std::vector<uint8_t> original;
+      uint32_t count = 0;
+      for (const Member& m : members) {
+        if (m.group == group) original.insert(original.end(), m.bytes.begin(), m.bytes.end()), ++count;
+      }
+      const std::vector<uint8_t> stream = EncodeGroup(original, GroupOptions());
+      ASSERT_EQ(writer.AppendGroupStream(reinterpret_cast<const char*>(stream.data()), stream.size(), count,
+                                         original.size()),
+                kPackageWriteOk);
+      for (const Member& m : members) {
+        if (m.group != group) continue;
+        ASSERT_EQ(writer.AppendCompressedMember(m.name, static_cast<uint32_t>(m.bytes.size()),
+                                                ChecksumOf(m.bytes.data(), m.bytes.size())),
+                  kPackageWriteOk);
+      }
+      if (group == 0) ASSERT_EQ(writer.AppendMember(stored, "noise.cab"), kPackageWriteOk);
+    }
+    ASSERT_EQ(writer.Finish(), kPackageWriteOk);
+  }
+  PackageReader reader;
+  ASSERT_TRUE(reader.Open(path.c_str()));
+  ASSERT_EQ(reader.count(), 5);
+  CopyBuffer buffer;
+  for (int i : {0, 1, 2, 3, 4, 4, 1, 2, 0, 3}) {
+    EXPECT_STREQ(reader.entry(i).name, members[i].name);
+    EXPECT_EQ(reader.isCompressed(i), members[i].group >= 0) << members[i].name;
+    const std::string out = root.Join("out.bin");
+    {
+      BinaryFile file;
+      ASSERT_TRUE(CreateOutputFile(file, out.c_str()));
+      EXPECT_EQ(reader.CopyMember(i, file, buffer), kMemberIntact) << members[i].name;
+    }
+    EXPECT_EQ(ReadBytes(out), members[i].bytes) << members[i].name;
+  }
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // Compressed packages through the real programs under Wine: the run and "-e" write every
 // member byte for byte; a damaged stream or record stops the run before anything starts
-// and leaves nothing; lodkin-cli.exe reads them and refuses to write them; a signed
-// compressed package still runs.
+// and leaves nothing; lodkin-cli.exe reads them and writes, from the same files, the very
+// bytes the native tool writes; a signed compressed package still runs.
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -92,10 +92,17 @@ TEST_F(CompressedUnderWine, RunAndExtractWriteEveryMemberAndDamageStopsBoth) {
   }
   RemoveAll(root_.Join("pkg"));
 
+  // One group: setup.exe, a.txt, empty.txt, alone.txt and the long name, with the stored
+  // noise.cab among them, its bytes right after the stream.
   const std::vector<PackageDirEntry> entries = DirectoryOf(valid_);
+  ASSERT_EQ(entries.size(), members_.size() + 1);
   ASSERT_TRUE(IsGroupEntry(entries[0]));
-  // The first group holds setup.exe, a.txt and empty.txt (noise.cab, stored, ends it).
-  const std::vector<std::string> anyOfGroup = {"setup.exe", "a.txt", "empty.txt"};
+  for (size_t i = 1; i < entries.size(); ++i) EXPECT_FALSE(IsGroupEntry(entries[i])) << i;
+  EXPECT_STREQ(entries[4].name, "noise.cab");
+  EXPECT_EQ(entries[4].offset, entries[0].offset + entries[0].size);
+  EXPECT_EQ(entries[4].size, 100000u);
+  EXPECT_EQ(entries[5].offset, entries[4].offset + entries[4].size);
+  const std::vector<std::string> anyOfGroup = {"setup.exe", "a.txt", "empty.txt", "alone.txt", members_[5].name};
   struct Case {
     const char* what;
     size_t at;
@@ -106,6 +113,8 @@ TEST_F(CompressedUnderWine, RunAndExtractWriteEveryMemberAndDamageStopsBoth) {
       {"a member record", EntryPosition(valid_, 2) + 232, {"a.txt"}},
       {"the group's original size", EntryPosition(valid_, 0) + 232, {"setup.exe"}},
       {"the group's size", EntryPosition(valid_, 0) + 264, {"setup.exe"}},
+      {"the stored member inside the group", entries[4].offset + 500, {"noise.cab"}},
+      {"a compressed member after the stored one", EntryPosition(valid_, 5) + 228, {"noise.cab", "alone.txt"}},
   };
   for (const Case& c : cases) {
     std::vector<char> damaged = valid_;
@@ -122,7 +131,7 @@ TEST_F(CompressedUnderWine, RunAndExtractWriteEveryMemberAndDamageStopsBoth) {
   }
 }
 
-// Many small members in two groups around a stored one: every one written byte for byte by
+// Many small members in one group with a stored one among them: every one written byte for byte by
 // the run and by "-e", and list numbers the groups.
 TEST_F(CompressedUnderWine, FourThousandSmallMembersRoundTrip) {
   std::vector<HandMember> many = {{"setup.exe", ReadBytes(bin_ + "/stand_in_setup.exe")}};
@@ -150,9 +159,10 @@ TEST_F(CompressedUnderWine, FourThousandSmallMembersRoundTrip) {
     for (size_t at = tool.out.find(text); at != std::string::npos; at = tool.out.find(text, at + 1)) ++found;
     return found;
   };
-  EXPECT_EQ(count("\"group\":0}"), 2001u);  // setup.exe and m0000 ... m1999
+  // One group: setup.exe and the 3,999 small files, the stored noise.cab riding in it.
+  EXPECT_EQ(count("\"group\":0}"), 4000u);
   EXPECT_EQ(count("\"group\":null}"), 1u);
-  EXPECT_EQ(count("\"group\":1}"), 1999u);
+  EXPECT_EQ(count("\"group\":1}"), 0u);
 
   EXPECT_EQ(Run(bytes), "exit=0\n");
   ASSERT_TRUE(Exists(root_.Join("record.txt"))) << "the setup program was not started";
@@ -167,7 +177,7 @@ TEST_F(CompressedUnderWine, FourThousandSmallMembersRoundTrip) {
   }
 }
 
-TEST_F(CompressedUnderWine, TheWindowsToolReadsButDoesNotWriteThem) {
+TEST_F(CompressedUnderWine, TheWindowsToolReadsThem) {
   const std::string cli = bin_ + "/lodkin-cli.exe";
   RunSettings settings;
   settings.directory = root_.path();
@@ -179,10 +189,36 @@ TEST_F(CompressedUnderWine, TheWindowsToolReadsButDoesNotWriteThem) {
   run = RunUnderWine(cli, {"extract", "pkg.exe", "-C", "x"}, settings);
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   for (const HandMember& member : members_) EXPECT_EQ(ReadBytes(root_.Join("x/" + member.name)), member.bytes);
-  run = RunUnderWine(cli, {"pack", "--compress", "-o", "again.exe", "setup.exe"}, settings);
-  EXPECT_EQ(run.exitStatus, 1);
-  EXPECT_NE(run.err.find("--compress is not available in this build"), std::string::npos) << run.err;
-  EXPECT_FALSE(Exists(root_.Join("again.exe")));
+}
+
+// The same liblzma at the same settings on both sides: a build pipeline on Windows and one
+// on Linux hand out the same package. The files cover every kind of member: compressed,
+// stored because they do not shrink, stored for their long name, empty, and a folder tree.
+TEST_F(CompressedUnderWine, TheWindowsToolWritesTheNativeToolsBytes) {
+  MakeFolder(root_.Join("lib"));
+  MakeFolder(root_.Join("lib/sub"));
+  WriteBytes(root_.Join("lib/x.dll"), CompressibleBytes(120000, 35));
+  WriteBytes(root_.Join("lib/sub/y.dat"), PseudoRandomBytes(40000, 36));
+  WriteBytes(root_.Join("lib/sub/z.txt"), CompressibleBytes(70000, 37));
+  std::vector<std::string> files;
+  for (const HandMember& member : members_) files.push_back(member.name);
+  files.push_back("lib");
+  RunSettings settings;
+  settings.directory = root_.path();
+  const std::string stub = bin_ + "/Lodkin.exe";
+  std::vector<std::string> native = {"pack", "--compress", "--stub", stub, "-o", "native.exe"};
+  native.insert(native.end(), files.begin(), files.end());
+  RunResult run = RunCli(native, settings);
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  std::vector<std::string> windows = {"pack", "--compress", "-o", "windows.exe"};
+  windows.insert(windows.end(), files.begin(), files.end());
+  run = RunUnderWine(bin_ + "/lodkin-cli.exe", windows, settings);
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  const std::vector<char> nativeBytes = ReadBytes(root_.Join("native.exe"));
+  EXPECT_GT(nativeBytes.size(), ReadBytes(stub).size());
+  EXPECT_TRUE(nativeBytes == ReadBytes(root_.Join("windows.exe"))) << "the two tools wrote different packages";
+  run = RunCli({"list", "windows.exe"}, settings);
+  EXPECT_NE(run.out.find("\tlzma\t120000"), std::string::npos) << run.out;
 }
 
 TEST_F(CompressedUnderWine, ASignedCompressedPackageRuns) {

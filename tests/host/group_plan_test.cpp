@@ -31,6 +31,8 @@ std::string Plan(const std::vector<File>& files, const GroupRule& rule) {
     EXPECT_GE(group.rowCount, 1);
     if (group.stored) {
       EXPECT_EQ(group.rowCount, 1);
+    } else {
+      EXPECT_FALSE(files[group.firstRow].stored) << "a group starts with a stored file";
     }
     next = group.firstRow + group.rowCount;
     text += (k > 0 ? " " : "") + std::to_string(group.firstRow) +
@@ -77,10 +79,16 @@ TEST(GroupPlan, GroupsAndCutsFollowTheSizesAndTheNames) {
        {{"a", 5 * kKiB, 0}, {"b", 80 * kKiB, 0}, {"c", 10 * kKiB, 0}}, "0+2 2+1"},
       {"ceil(total / share) groups", Family("p", 8, 45 * kKiB), "0+2 2+2 4+2 6+2"},
       {"never more groups than files", {{"a", 300 * kKiB, 0}, {"b", 300 * kKiB, 0}}, "0+1 1+1"},
-      {"stored files are groups of their own and end a run",
+      {"stored files ride in the group around them and count nothing towards its share",
        Join({Family("q", 2, 10 * kKiB), {{"n.cab", 500 * kKiB, 1}}, {{"r", 5 * kKiB, 0}},
              {{"m.msi", 1, 1}, {"z.zip", 1, 1}}, Family("s", 6, 10 * kKiB)}),
-       "0+2 2* 3+1 4* 5* 6+3 9+3"},
+       "0+8 8+4"},
+      {"stored files after the last compressed one end its group",
+       Join({Family("q", 2, 10 * kKiB), {{"n.cab", 500 * kKiB, 1}, {"o.cab", 9, 1}}}), "0+4"},
+      {"stored files before the first compressed one stand alone",
+       Join({{{"n.cab", 500 * kKiB, 1}, {"o.cab", 9, 1}}, Family("q", 2, 10 * kKiB)}), "0* 1* 2+2"},
+      {"a cut between groups lands before a compressed file, stored ones staying behind",
+       Join({Family("x", 2, 25 * kKiB), {{"n.cab", 50 * kKiB, 1}}, Family("y", 2, 25 * kKiB)}), "0+3 3+2"},
       {"only stored files", {{"a.cab", 200 * kKiB, 1}, {"b.cab", 0, 1}}, "0* 1*"},
   };
   for (const Case& c : cases) EXPECT_EQ(Plan(c.files, rule), c.groups) << c.what;

@@ -1,0 +1,10 @@
+// How many processors and how much memory this machine has: the compressor sizes its
+// pool of encoders by them.
+#pragma once
+#include <stdint.h>
+
+// The processors the system offers this process; at least 1.
+unsigned ProcessorCount();
+
+// Physical memory in bytes; 0 when the system does not say.
+uint64_t PhysicalMemory();
