@@ -120,8 +120,16 @@ std::vector<uint8_t> TextBytes(size_t length, uint32_t seed) {
 }
 
 std::vector<uint8_t> X86CodeBytes(size_t length) {
-  const char* path = "/usr/lib/i386-linux-gnu/wine/i386-windows/kernelbase.dll";
-  FILE* file = fopen(path, "rb");
+  // Machine code with its calls and jumps, from whichever of Wine's builds is installed (a
+  // machine without 32-bit support may have only the 64-bit one).
+  const char* const kSamples[] = {"/usr/lib/i386-linux-gnu/wine/i386-windows/kernelbase.dll",
+                                  "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/kernelbase.dll"};
+  const char* path = kSamples[0];
+  FILE* file = nullptr;
+  for (const char* sample : kSamples) {
+    path = sample;
+    if ((file = fopen(path, "rb")) != nullptr) break;
+  }
   if (file == nullptr) throw std::runtime_error(std::string("missing x86 code sample ") + path);
   std::vector<uint8_t> bytes(length);
   fseek(file, 0x1000, SEEK_SET);  // past the headers, into the code section
