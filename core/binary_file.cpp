@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include "core/bounded_format.h"
 #include "core/path_join.h"
 
 #ifdef _WIN32
@@ -174,7 +175,7 @@ int MoveFileOver(const char* from, const char* to) {
   char aside[kCorePathSize + 16];
   for (unsigned attempt = 0; attempt < 1000; ++attempt) {
     char suffix[16];
-    snprintf(suffix, sizeof(suffix), ".%u.old", attempt);
+    FormatBounded(suffix, sizeof(suffix), ".%u.old", attempt);
     if (!ConcatPath(aside, to, suffix)) return 0;
     if (PathExists(aside)) continue;
     if (rename(to, aside) != 0) return 0;

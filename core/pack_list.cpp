@@ -2,13 +2,15 @@
 
 #include <string.h>
 
+#include "core/bounded_format.h"
+
 void PackFileList::GetMemberName(int row, char (&name)[kMemberNameSize]) const {
   char path[kCorePathSize];
   memset(path, 0, sizeof(path));
   GetRowText(row, path);
   memset(name, 0, sizeof(name));
   const char* fileName = path + GetFileNameOffset(path);
-  memcpy(name, fileName, strnlen(fileName, sizeof(name) - 1));
+  memcpy(name, fileName, BoundedLength(fileName, sizeof(name) - 1));
 }
 
 int PackFileList::IsFolderRow(int) const { return 0; }

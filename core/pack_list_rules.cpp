@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "core/bounded_format.h"
 #include "core/member_layout.h"
 #include "core/member_name.h"
 #include "core/pack_members.h"
@@ -50,7 +51,7 @@ class ListMemberNames : public MemberNameSource {
 int IsSetupProgramName(const char* fileName) {
   char lower[kMemberNameSize];
   memset(lower, 0, sizeof(lower));
-  memcpy(lower, fileName, strnlen(fileName, sizeof(lower) - 1));
+  memcpy(lower, fileName, BoundedLength(fileName, sizeof(lower) - 1));
   LowerAscii(lower);
   for (const char* name : kSetupProgramNames) {
     if (strcmp(lower, name) == 0) return 1;

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "core/binary_file.h"
+#include "core/bounded_format.h"
 #include "core/member_name.h"
 #include "core/path_join.h"
 
@@ -177,11 +178,11 @@ PackOutcome PackMemberList::AddItem(char (&path)[kCorePathSize], const NameBuffe
 void PackMemberList::GetRowText(int row, char (&text)[kCorePathSize]) const {
   memset(text, 0, sizeof(text));
   const char* path = pool_.get() + members_[row].path;
-  memcpy(text, path, strnlen(path, sizeof(text) - 1));
+  memcpy(text, path, BoundedLength(path, sizeof(text) - 1));
 }
 
 void PackMemberList::GetMemberName(int row, char (&name)[kMemberNameSize]) const {
   memset(name, 0, sizeof(name));
   const char* stored = memberName(row);
-  memcpy(name, stored, strnlen(stored, sizeof(name) - 1));
+  memcpy(name, stored, BoundedLength(stored, sizeof(name) - 1));
 }

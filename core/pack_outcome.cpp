@@ -2,10 +2,12 @@
 
 #include <string.h>
 
+#include "core/bounded_format.h"
+
 PackOutcome SetPackOutcome(PackResult* result, PackOutcome outcome, const char* name) {
   result->outcome = outcome;
   memset(result->name, 0, sizeof(result->name));
-  memcpy(result->name, name, strnlen(name, sizeof(result->name) - 1));
+  memcpy(result->name, name, BoundedLength(name, sizeof(result->name) - 1));
   return outcome;
 }
 

@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "core/bounded_format.h"
+
 const char* PackStatusText(PackOutcome outcome) {
   switch (outcome) {
     case kPackCompleted: return "Packaging is completed";
@@ -49,7 +51,7 @@ void FormatPackMessage(const PackResult& result, char (&text)[300]) {
       format = "\"%s\" is packed twice: Windows takes names equal but for letter case as one ";
       break;
   }
-  snprintf(text, sizeof(text), format, fixed[0] != 0 ? fixed : result.name);
+  FormatBounded(text, sizeof(text), format, fixed[0] != 0 ? fixed : result.name);
 }
 
 const char* PackCaption(PackOutcome outcome) { return outcome == kPackCompleted ? "success" : "error"; }

@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "core/bounded_format.h"
+
 namespace {
 
 int Refuse(char* out, size_t capacity) {
@@ -54,7 +56,7 @@ int ExtractionFolderPath(char* out, size_t capacity, const char* packagePath, in
     }
   }
   char suffix[16] = "";
-  if (attempt > 0) snprintf(suffix, sizeof(suffix), "(%d)", attempt);
+  if (attempt > 0) FormatBounded(suffix, sizeof(suffix), "(%d)", attempt);
   const size_t suffixLength = strlen(suffix);
   if (cut + suffixLength >= capacity) return Refuse(out, capacity);
   memmove(out, packagePath, cut);

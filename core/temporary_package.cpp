@@ -4,6 +4,7 @@
 #include <string.h>
 #include <time.h>
 
+#include "core/bounded_format.h"
 #include "core/pack_list.h"
 #include "core/path_join.h"
 
@@ -35,7 +36,7 @@ int TemporaryPackage::CreateFile(const char* packagePath) {
   unsigned seed = static_cast<unsigned>(time(nullptr)) ^ static_cast<unsigned>(clock() << 12);
   for (unsigned attempt = 0; attempt < 4096; ++attempt) {
     char name[16];
-    snprintf(name, sizeof(name), "KVP%04X.tmp", (seed + attempt * 40503u) & 0xFFFF);
+    FormatBounded(name, sizeof(name), "KVP%04X.tmp", (seed + attempt * 40503u) & 0xFFFF);
     if (!ConcatPath(path_, folder, name)) break;
     if (file_.CreateNew(path_)) return 1;
     if (!PathExists(path_)) break;  // the folder itself is missing or closed to us
