@@ -6,14 +6,15 @@
 #include <new>
 
 #include "core/lzma_decoder.h"
-#include "core/x86_branch_decoder.h"
 
 namespace {
 const size_t kInputSize = 64 << 10;
 const size_t kStagingSize = 64 << 10;
 // The packer never writes a dictionary below this; smaller groups still get this much.
 const uint32_t kMinDictionary = 4096;
-const uint8_t kFilterNone = 0, kFilterX86 = 1;
+// The only filter byte the packer writes: no filter. Converters measured on real
+// installations cost more than they saved, so a reader carries none.
+const uint8_t kFilterNone = 0;
 
 // The decoder's whole state, in one allocation.
 struct GroupDecodeState {
@@ -26,14 +27,11 @@ struct GroupDecodeState {
   GroupDecodeStatus failure;
   bool ended;         // the stream has been checked to end after originalSize bytes
   bool inputAtEnd;    // the buffer holds the group's last byte (zero padding follows it)
-  uint8_t filter;
   const uint8_t* next;
   const uint8_t* inputStop;  // end of the bytes read
-  // Staged output: [0, taken) handed out, [taken, ready) ready, [ready, filled) waiting
-  // for the branch converter to see the bytes after them.
-  size_t taken, ready, filled;
+  // Staged output: [0, taken) handed out, [taken, filled) ready.
+  size_t taken, filled;
   LzmaDecoder lzma;
-  X86BranchDecoder branches;
   uint8_t input[kInputSize + kLzmaMaxSymbolInput];
   uint8_t staging[kStagingSize];
 };
@@ -100,18 +98,10 @@ static GroupDecodeStatus DecodeMore(GroupDecodeState& s) {
   return kGroupDecodeOk;
 }
 
-// Makes more bytes ready: the converter's leftovers move to the front, then more decoding.
+// Makes more bytes ready once all staged ones have been handed out.
 static GroupDecodeStatus Stage(GroupDecodeState& s) {
-  const size_t waiting = s.filled - s.ready;
-  memmove(s.staging, s.staging + s.ready, waiting);
-  s.taken = s.ready = 0;
-  s.filled = waiting;
-  const GroupDecodeStatus status = DecodeMore(s);
-  if (status != kGroupDecodeOk) return status;
-  s.ready = s.filter == kFilterX86 ? s.branches.Convert(s.staging, s.filled) : s.filled;
-  // At the end, the last few bytes that no branch can start in stay as they are.
-  if (s.ended) s.ready = s.filled;
-  return kGroupDecodeOk;
+  s.taken = s.filled = 0;
+  return DecodeMore(s);
 }
 
 GroupDecoder::GroupDecoder() {}
@@ -137,8 +127,7 @@ GroupDecodeStatus GroupDecoder::Begin(BinaryFile& package, uint64_t offset, uint
   s.ended = false;
   s.inputAtEnd = false;
   s.next = s.inputStop = s.input;
-  s.taken = s.ready = s.filled = 0;
-  s.branches = X86BranchDecoder();
+  s.taken = s.filled = 0;
   s.failure = kGroupDecodeDamaged;
   if (compressedSize < kGroupStreamHeaderSize + 5 || offset > UINT64_MAX - compressedSize) return s.failure;
   s.inputEnd = offset + compressedSize;
@@ -147,9 +136,8 @@ GroupDecodeStatus GroupDecoder::Begin(BinaryFile& package, uint64_t offset, uint
   const uint8_t* header = s.next;
   const uint32_t dictionary = static_cast<uint32_t>(header[2]) | static_cast<uint32_t>(header[3]) << 8 |
                               static_cast<uint32_t>(header[4]) << 16 | static_cast<uint32_t>(header[5]) << 24;
-  s.filter = header[0];
   s.failure = kGroupDecodeDamaged;
-  if (s.filter != kFilterNone && s.filter != kFilterX86) return s.failure;
+  if (header[0] != kFilterNone) return s.failure;
   if (dictionary > kMaxGroupDictionary) return s.failure;
   int noMemory = 0;
   if (!s.lzma.Start(header[1], DictionaryBytes(dictionary, originalSize), &noMemory)) {
@@ -168,15 +156,15 @@ GroupDecodeStatus GroupDecoder::Read(char* out, size_t capacity, size_t* produce
   State& s = *state_;
   if (s.failure != kGroupDecodeOk) return s.failure;
   while (*produced < capacity) {
-    if (s.taken < s.ready) {
+    if (s.taken < s.filled) {
       const size_t left = capacity - *produced;
-      const size_t count = s.ready - s.taken < left ? s.ready - s.taken : left;
+      const size_t count = s.filled - s.taken < left ? s.filled - s.taken : left;
       memcpy(out + *produced, s.staging + s.taken, count);
       s.taken += count;
       *produced += count;
       continue;
     }
-    if (s.ended && s.ready == s.filled) break;
+    if (s.ended) break;
     s.failure = Stage(s);
     if (s.failure != kGroupDecodeOk) {
       *produced = 0;

@@ -4,7 +4,7 @@
 // allocates a dictionary larger than kMaxGroupDictionary, and always makes progress.
 //
 // The stream of a group, as it lies in the package:
-//   byte 0      filter: 0 none, 1 the x86 branch converter (undone after decoding)
+//   byte 0      filter: always 0 (none); any other value makes the group damaged
 //   byte 1      LZMA properties: (pb * 5 + lp) * 9 + lc, with lc + lp <= 4, pb <= 4
 //   bytes 2..5  dictionary size, little-endian
 //   bytes 6..   raw LZMA data; the original size is known from the directory, and an

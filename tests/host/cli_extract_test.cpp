@@ -7,24 +7,19 @@
 #include <string>
 #include <vector>
 
+#include "host/support/cli_fixture.h"
 #include "host/support/host_files.h"
 #include "host/support/tool_process.h"
 
 namespace {
 
-class CliExtract : public ::testing::Test {
+class CliExtract : public CliFixture {
  protected:
   void SetUp() override {
     MakeFolder(root_.Join("dist"));
     setup_ = PseudoRandomBytes(20000, 50);
     cab_ = PseudoRandomBytes(120000, 51);
     package_ = LayOutPackage(PseudoRandomBytes(4000, 52), {{"SETUP.EXE", setup_}, {"data.cab", cab_}, {"empty.txt", {}}});
-  }
-  RunResult Cli(const std::vector<std::string>& arguments, uint64_t fileSizeLimit = 0) {
-    RunSettings settings;
-    settings.directory = root_.path();
-    settings.fileSizeLimit = fileSizeLimit;
-    return RunCli(arguments, settings);
   }
   void ExpectMembersIn(const std::string& folder) {
     EXPECT_EQ(FolderEntries(folder), (std::vector<std::string>{"SETUP.EXE", "data.cab", "empty.txt"}));
@@ -33,7 +28,6 @@ class CliExtract : public ::testing::Test {
     EXPECT_EQ(ReadBytes(folder + "/empty.txt"), std::vector<char>());
   }
 
-  HostFolder root_;
   std::vector<char> setup_, cab_, package_;
 };
 

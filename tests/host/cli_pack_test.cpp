@@ -10,12 +10,13 @@
 
 #include "core/pack_job.h"
 #include "core/package_naming.h"
+#include "host/support/cli_fixture.h"
 #include "host/support/host_files.h"
 #include "host/support/tool_process.h"
 
 namespace {
 
-class CliPack : public ::testing::Test {
+class CliPack : public CliFixture {
  protected:
   void SetUp() override {
     for (const char* name : {"app", "data", "tools", "out"}) MakeFolder(root_.Join(name));
@@ -30,17 +31,13 @@ class CliPack : public ::testing::Test {
 
   RunResult Pack(std::vector<std::string> arguments, uint64_t fileSizeLimit = 0) {
     arguments.insert(arguments.begin(), {"pack", "--stub", "tools/Lodkin.exe"});
-    RunSettings settings;
-    settings.directory = root_.path();
-    settings.fileSizeLimit = fileSizeLimit;
-    return RunCli(arguments, settings);
+    return Cli(arguments, fileSizeLimit);
   }
 
   std::vector<char> Expected() const {
     return LayOutPackage(stub_, {{"setup.exe", setup_}, {"a.bin", data_}, {"empty.txt", {}}}, true);
   }
 
-  HostFolder root_;
   std::vector<char> stub_, setup_, data_;
 };
 

@@ -11,6 +11,7 @@
 #include "cli/commands.h"
 #include "core/member_checksum.h"
 #include "core/package_reader.h"
+#include "host/support/cli_fixture.h"
 #include "host/support/host_files.h"
 #include "host/support/tool_process.h"
 #include "support/byte_poke.h"
@@ -49,15 +50,7 @@ size_t AppendCertificateTable(std::vector<char>& package) {
   return padding;
 }
 
-class CliRead : public ::testing::Test {
- protected:
-  RunResult Cli(const std::vector<std::string>& arguments) {
-    RunSettings settings;
-    settings.directory = root_.path();
-    return RunCli(arguments, settings);
-  }
-  HostFolder root_;
-};
+class CliRead : public CliFixture {};
 
 TEST_F(CliRead, ListShowsTheRegionsAndEveryMemberAsTextAndJson) {
   const std::vector<char> module = PseudoRandomBytes(9000, 10);

@@ -15,6 +15,7 @@
 #include "core/package_writer.h"
 #include "core/pack_job.h"
 #include "core/package_reader.h"
+#include "host/support/cli_fixture.h"
 #include "host/support/compressed_fixture.h"
 #include "host/support/host_files.h"
 #include "host/support/lzma_reference.h"
@@ -88,7 +89,7 @@ std::vector<PackCase> MixedMembers() {
           {"last-empty", {}, "lzma"}};
 }
 
-class CompressedPack : public ::testing::Test {
+class CompressedPack : public CliFixture {
  protected:
   void SetUp() override {
     members_ = MixedMembers();
@@ -112,13 +113,6 @@ class CompressedPack : public ::testing::Test {
     return ReadBytes(path);
   }
 
-  RunResult Cli(const std::vector<std::string>& arguments) {
-    RunSettings settings;
-    settings.directory = root_.path();
-    return RunCli(arguments, settings);
-  }
-
-  HostFolder root_;
   std::vector<PackCase> members_;
   std::vector<std::string> rows_;
 };

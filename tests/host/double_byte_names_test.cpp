@@ -12,6 +12,7 @@
 
 #include "core/code_page_record.h"
 #include "core/package_reader.h"
+#include "host/support/cli_fixture.h"
 #include "host/support/host_files.h"
 #include "host/support/tool_process.h"
 
@@ -74,19 +75,14 @@ const NameCase kCases[] = {
      1},
 };
 
-class DoubleByteNames : public ::testing::Test {
+class DoubleByteNames : public CliFixture {
  protected:
-  void SetUp() override { bin_ = WindowsBinFolder(); }
-
-  RunResult Cli(const std::vector<std::string>& arguments) {
-    RunSettings settings;
-    settings.directory = root_.path();
-    settings.environment = {{"LC_ALL", "C.UTF-8"}};
-    return RunCli(arguments, settings);
+  void SetUp() override {
+    bin_ = WindowsBinFolder();
+    cliEnvironment_ = {{"LC_ALL", "C.UTF-8"}};
   }
 
   std::string bin_;
-  HostFolder root_;
 };
 
 TEST_F(DoubleByteNames, PackListExtractAndRunInTheirCodePage) {

@@ -14,8 +14,10 @@ TEST(GroupDecoderUnderWine, DecodesWhatLiblzmaEncodesAndRefusesDamage) {
   const std::string bin = WindowsBinFolder();
   if (bin.empty()) GTEST_SKIP() << "the host build was configured without LODKIN_OUTPUT_DIR (the cross build's bin)";
   HostFolder folder;
-  GroupOptions code, text;
-  code.x86 = true, code.endMarker = true, code.dictionary = 1u << 20;
+  GroupOptions code, filtered, text;
+  code.endMarker = true, code.dictionary = 1u << 20;
+  filtered = code;
+  filtered.x86 = true;
   text.endMarker = false, text.dictionary = 4096, text.lc = 0, text.lp = 2, text.pb = 1;
   std::vector<uint8_t> codeBytes = X86CodeBytes(3000000);
   std::vector<uint8_t> damaged = EncodeGroup(codeBytes, code);
@@ -27,10 +29,12 @@ TEST(GroupDecoderUnderWine, DecodesWhatLiblzmaEncodesAndRefusesDamage) {
     int status;
   };
   const Case cases[] = {
-      {"x86 code through the converter", codeBytes, EncodeGroup(codeBytes, code), kGroupDecodeOk},
+      {"x86 code", codeBytes, EncodeGroup(codeBytes, code), kGroupDecodeOk},
+      {"x86 code through the branch filter", codeBytes, EncodeGroup(codeBytes, filtered), kGroupDecodeDamaged},
       {"text, small dictionary, no marker", TextBytes(500000, 40), EncodeGroup(TextBytes(500000, 40), text),
        kGroupDecodeOk},
       {"empty", {}, EncodeGroup({}, code), kGroupDecodeOk},
+      {"empty through the branch filter", {}, EncodeGroup({}, filtered), kGroupDecodeDamaged},
       {"cut short", codeBytes, damaged, kGroupDecodeDamaged},
   };
   for (const Case& c : cases) {

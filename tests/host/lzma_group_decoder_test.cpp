@@ -1,6 +1,8 @@
 // The core's group decoder against liblzma: every kind of payload and setting the packer
 // may use, read in odd pieces, and damaged groups, which it must refuse or read exactly
-// as liblzma does, never handing out too much nor reading past the group.
+// as liblzma does, never handing out too much nor reading past the group. Streams through
+// liblzma's x86 branch filter are valid LZMA to liblzma but not what the packer writes:
+// the decoder refuses them as damaged.
 #include <gtest/gtest.h>
 #include <string.h>
 
@@ -25,12 +27,31 @@ GroupOptions With(bool x86, bool endMarker, uint32_t dictionary, unsigned preset
   return options;
 }
 
+// A group whose stream liblzma reads back whole, refused by the decoder before it hands
+// out a single byte.
+void ExpectRefused(const HostFolder& folder, const std::string& name, const std::vector<uint8_t>& group,
+                   const std::vector<uint8_t>& original, size_t chunk) {
+  std::vector<uint8_t> reference;
+  ASSERT_TRUE(ReferenceDecode(group, original.size(), &reference)) << name;
+  ASSERT_TRUE(reference == original) << name;
+  const DecodeOutcome outcome = DecodeGroupInFile(folder.Join("group"), group, original.size(), chunk);
+  EXPECT_EQ(outcome.status, kGroupDecodeDamaged) << name << ", reads of " << chunk;
+  EXPECT_EQ(outcome.handedOut, 0u) << name;
+  EXPECT_TRUE(outcome.bytes.empty()) << name;
+}
+
+// The payload and settings decode exactly without the branch filter; with it (options.x86)
+// the same payload's filtered group is refused as well.
 void ExpectRoundTrip(const HostFolder& folder, const RoundTrip& c) {
-  const std::vector<uint8_t> group = EncodeGroup(c.original, c.options);
+  GroupOptions plain = c.options;
+  plain.x86 = false;
+  const std::vector<uint8_t> group = EncodeGroup(c.original, plain);
   std::vector<uint8_t> reference;
   ASSERT_TRUE(ReferenceDecode(group, c.original.size(), &reference)) << c.name;
   ASSERT_EQ(reference, c.original) << c.name;
   for (size_t chunk : c.chunks) {
+    if (c.options.x86) ExpectRefused(folder, std::string(c.name) + ", filtered", EncodeGroup(c.original, c.options),
+                                     c.original, chunk);
     const DecodeOutcome outcome = DecodeGroupInFile(folder.Join("group"), group, c.original.size(), chunk);
     EXPECT_EQ(outcome.status, kGroupDecodeOk) << c.name << ", reads of " << chunk;
     EXPECT_TRUE(outcome.bytes == c.original) << c.name << ", reads of " << chunk;
@@ -92,7 +113,7 @@ TEST(GroupDecoder, DecodesEveryLiteralAndPositionSetting) {
 TEST(GroupDecoder, RefusesGroupsThePackerNeverWrites) {
   HostFolder folder;
   const std::vector<uint8_t> original = TextBytes(30000, 12);
-  const std::vector<uint8_t> marked = EncodeGroup(original, With(true, true, 1u << 16));
+  const std::vector<uint8_t> marked = EncodeGroup(original, With(false, true, 1u << 16));
   const std::vector<uint8_t> unmarked = EncodeGroup(original, With(false, false, 1u << 16));
   struct Case {
     const char* name;
@@ -112,6 +133,9 @@ TEST(GroupDecoder, RefusesGroupsThePackerNeverWrites) {
   memcpy(&huge[2], &tooLarge, 4);
   const Case cases[] = {
       {"unknown filter", changed(marked, 0, 2), original.size()},
+      {"filter byte 255", changed(marked, 0, 255), original.size()},
+      {"the x86 branch filter", EncodeGroup(original, With(true, true, 1u << 16)), original.size()},
+      {"filter byte 1 on an unfiltered stream", changed(marked, 0, 1), original.size()},
       {"properties past the last valid", changed(marked, 1, 225), original.size()},
       {"more than four context bits (lc 5)", changed(marked, 1, 5), original.size()},
       {"more than four context bits (lc 1, lp 4)", changed(marked, 1, 4 * 9 + 1), original.size()},
@@ -144,7 +168,7 @@ TEST(GroupDecoder, StopsAtTheRecordedSizeWhenTheStreamGoesOn) {
   HostFolder folder;
   const std::vector<uint8_t> original = X86CodeBytes(200000);
   for (bool endMarker : {true, false}) {
-    const std::vector<uint8_t> group = EncodeGroup(original, With(true, endMarker, 1u << 16));
+    const std::vector<uint8_t> group = EncodeGroup(original, With(false, endMarker, 1u << 16));
     for (size_t cut : {size_t(1), size_t(5), size_t(40), group.size() / 2, group.size() - 12}) {
       const std::vector<uint8_t> head(group.begin(), group.end() - cut), rest(group.end() - cut, group.end());
       const DecodeOutcome outcome = DecodeGroupInFile(folder.Join("group"), head, original.size(), 65536, 100, rest);

@@ -14,6 +14,7 @@
 #include "core/checksum_record.h"
 #include "core/pack_job.h"
 #include "core/package_format.h"
+#include "host/support/cli_fixture.h"
 #include "host/support/compressed_fixture.h"
 #include "host/support/host_files.h"
 #include "host/support/tool_process.h"
@@ -21,9 +22,12 @@
 
 namespace {
 
-class TreePack : public ::testing::Test {
+class TreePack : public CliFixture {
  protected:
-  void SetUp() override { MakeTree(root_); }
+  void SetUp() override {
+    cliEnvironment_ = {{"LC_ALL", "C.UTF-8"}};
+    MakeTree(root_);
+  }
   // build/setup.exe, ...
   void MakeTree(const HostFolder& root) {
     // build/setup.exe, build/app/... three levels deep, with an empty folder.
@@ -39,12 +43,6 @@ class TreePack : public ::testing::Test {
     }
     for (const HandMember& file : files_) WriteBytes(root.Join("build/" + file.name), file.bytes);
   }
-  RunResult Cli(const std::vector<std::string>& arguments, const HostFolder* in = nullptr) {
-    RunSettings settings;
-    settings.directory = (in != nullptr ? in : &root_)->path();
-    settings.environment.push_back({"LC_ALL", "C.UTF-8"});
-    return RunCli(arguments, settings);
-  }
   // The member names of a package in directory order, from list --json.
   std::vector<std::string> ListedNames(const std::string& package, const std::string& field = "name") {
     const RunResult run = Cli({"list", "--json", package});
@@ -58,7 +56,6 @@ class TreePack : public ::testing::Test {
     return names;
   }
 
-  HostFolder root_;
   std::vector<HandMember> files_;
 };
 
@@ -173,7 +170,7 @@ TEST_F(TreePack, WhatATreeMustNotHoldIsRefusedWithNothingWritten) {
     HostFolder scratch;
     MakeTree(scratch);
     c.plant(scratch);
-    const RunResult run = Cli({"pack", "-o", "pkg.exe", "build/setup.exe", "build/app"}, &scratch);
+    const RunResult run = Cli({"pack", "-o", "pkg.exe", "build/setup.exe", "build/app"}, 0, &scratch);
     EXPECT_EQ(run.exitStatus, 1) << c.what;
     EXPECT_EQ(run.err, "lodkin-cli: error: " + c.error + "\n") << c.what;
     EXPECT_EQ(FolderEntries(scratch.path()), std::vector<std::string>{"build"}) << c.what;

@@ -142,23 +142,18 @@ std::vector<uint8_t> X86CodeBytes(size_t length) {
 std::vector<uint8_t> RunBytes(size_t length) { return std::vector<uint8_t>(length, 0x90); }
 
 std::vector<SampleGroup> SampleGroups() {
-  struct Payload {
-    std::vector<uint8_t> bytes;
-    bool x86;
-  };
-  const Payload payloads[] = {{TextBytes(6000, 1), false}, {X86CodeBytes(9000), true}, {NoiseBytes(700, 2), false},
-                              {RunBytes(3000), false},     {{}, false},                 {{0x41}, true}};
+  const std::vector<uint8_t> payloads[] = {TextBytes(6000, 1), X86CodeBytes(9000), NoiseBytes(700, 2),
+                                           RunBytes(3000),     {},                 {0x41}};
   const unsigned settings[][3] = {{3, 0, 2}, {0, 4, 4}, {4, 0, 0}, {1, 2, 1}};
   std::vector<SampleGroup> samples;
   unsigned variant = 0;
-  for (const Payload& payload : payloads) {
+  for (const std::vector<uint8_t>& payload : payloads) {
     for (const auto& setting : settings) {
       GroupOptions options;
-      options.x86 = payload.x86 || variant % 3 == 0;
       options.endMarker = variant % 2 == 0;
       options.dictionary = variant % 4 == 1 ? 4096 : 1u << 16;
       options.lc = setting[0], options.lp = setting[1], options.pb = setting[2];
-      samples.push_back({payload.bytes, EncodeGroup(payload.bytes, options)});
+      samples.push_back({payload, EncodeGroup(payload, options)});
       ++variant;
     }
   }
@@ -196,6 +191,8 @@ DamageVerdict JudgeDamagedGroup(const std::string& path, const DamagedGroup& dam
   if (outcome.handedOut > damaged.originalSize) verdict.fault = "handed out more than the original size";
   if (outcome.status == kGroupDecodeReadFailed) verdict.fault = "read past the group's bytes";
   if (!outcome.positionTracked) verdict.fault = "position() differs from the bytes handed out";
+  if (verdict.decoderAccepted && (damaged.group.empty() || damaged.group[0] != 0))
+    verdict.fault = "accepted a filter byte other than 0";
   if (!verdict.fault.empty() || !verdict.decoderAccepted) return verdict;
   std::vector<uint8_t> reference;
   verdict.referenceAccepted = ReferenceDecode(damaged.group, damaged.originalSize, &reference);

@@ -10,7 +10,7 @@
 #include "core/lzma_group_decoder.h"
 
 struct GroupOptions {
-  bool x86 = false;        // the branch converter before LZMA
+  bool x86 = false;        // liblzma's x86 branch filter before LZMA: filter byte 1, which the decoder refuses
   bool endMarker = true;   // plain LZMA1 writes one; the "ext" variant leaves it out
   uint32_t dictionary = 1u << 20;  // as declared in the header
   unsigned lc = 3, lp = 0, pb = 2;
@@ -45,8 +45,9 @@ std::vector<uint8_t> TextBytes(size_t length, uint32_t seed);
 std::vector<uint8_t> X86CodeBytes(size_t length);
 std::vector<uint8_t> RunBytes(size_t length);
 
-// Valid groups to damage: small payloads of each kind, with and without the branch
-// converter and the end marker, several literal/position settings and a small dictionary.
+// Valid groups to damage: small payloads of each kind, with and without the end marker,
+// several literal/position settings and a small dictionary; none filtered, so that damage
+// reaches the decoder's LZMA (a changed header byte 0 stands for a filtered group).
 struct SampleGroup {
   std::vector<uint8_t> original;
   std::vector<uint8_t> group;
@@ -68,5 +69,6 @@ struct DamageVerdict {
 };
 // The decoder either refuses the group or hands out exactly what liblzma decodes from it;
 // it never hands out more than originalSize, never reads past the group (which sits at the
-// file's end) and keeps position() equal to what it handed out.
+// file's end), keeps position() equal to what it handed out, and never accepts a group
+// whose filter byte is not 0.
 DamageVerdict JudgeDamagedGroup(const std::string& path, const DamagedGroup& damaged, size_t chunk);
