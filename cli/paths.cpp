@@ -11,6 +11,7 @@
 
 #ifdef _WIN32
 #include "win32/folder_search.h"
+#include "win32/system_code_page.h"
 #include "win32/unique_resource.h"
 #else
 #include <dirent.h>
@@ -160,13 +161,7 @@ const char* DescribeFileError(int number) {
 
 NameCodePage HostNameCodePage() {
 #ifdef _WIN32
-  const UINT id = GetACP();
-  NameCodePage codePage = ByteNameCodePage();
-  codePage.id = id;
-  for (unsigned byte = 0x80; byte < 0x100; ++byte) {
-    if (IsDBCSLeadByteEx(id, static_cast<BYTE>(byte))) SetLeadByte(&codePage, static_cast<unsigned char>(byte));
-  }
-  return codePage;
+  return SystemNameCodePage();
 #else
   return ByteNameCodePage();
 #endif
