@@ -4,15 +4,8 @@
 
 namespace {
 
-const uint16_t kPe32Magic = 0x10B;
-const uint16_t kPe32PlusMagic = 0x20B;
 const unsigned kSecurityDirectoryIndex = 4;
 
-uint16_t U16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t U32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 // Zeroes the part of [at, at + width) that falls into the block at `blockStart`.
 void ZeroRange(char* block, uint64_t blockStart, size_t blockLength, uint64_t at, unsigned width) {
@@ -47,7 +40,7 @@ int ReadPeSecurityLayout(BinaryFile& file, uint64_t length, PeSecurityLayout* la
   unsigned char dos[64];
   if (length < sizeof(dos) || !file.ReadAt(0, dos, sizeof(dos))) return 0;
   if (dos[0] != 'M' || dos[1] != 'Z') return 0;
-  const uint64_t peOffset = U32(dos + 0x3C);
+  const uint64_t peOffset = PeU32(dos + 0x3C);
   if (peOffset >= length) return 0;
   // Signature, file header, and the optional header up to the end of its directories;
   // nothing past `length` is looked at.
@@ -56,9 +49,9 @@ int ReadPeSecurityLayout(BinaryFile& file, uint64_t length, PeSecurityLayout* la
   const size_t available = remaining < sizeof(headers) ? static_cast<size_t>(remaining) : sizeof(headers);
   if (available < 24 + 2 || !file.ReadAt(peOffset, headers, available)) return 0;
   if (memcmp(headers, "PE\0\0", 4) != 0) return 0;
-  const unsigned optionalSize = U16(headers + 4 + 16);
+  const unsigned optionalSize = PeU16(headers + 4 + 16);
   const unsigned char* optional = headers + 24;
-  const uint16_t magic = U16(optional);
+  const uint16_t magic = PeU16(optional);
   unsigned directoriesAt = 0;
   if (magic == kPe32Magic) {
     directoriesAt = 96;
@@ -69,12 +62,12 @@ int ReadPeSecurityLayout(BinaryFile& file, uint64_t length, PeSecurityLayout* la
   }
   const unsigned entryAt = directoriesAt + 8 * kSecurityDirectoryIndex;
   if (optionalSize < entryAt + 8 || 24 + entryAt + 8 > available) return 0;
-  if (U32(optional + directoriesAt - 4) <= kSecurityDirectoryIndex) return 0;  // NumberOfRvaAndSizes
+  if (PeU32(optional + directoriesAt - 4) <= kSecurityDirectoryIndex) return 0;  // NumberOfRvaAndSizes
   layout->checksumOffset = peOffset + 24 + 64;
   layout->directoryOffset = peOffset + 24 + entryAt;
-  layout->headersSize = U32(optional + 60);
-  layout->tableOffset = U32(optional + entryAt);
-  layout->tableSize = U32(optional + entryAt + 4);
+  layout->headersSize = PeU32(optional + 60);
+  layout->tableOffset = PeU32(optional + entryAt);
+  layout->tableSize = PeU32(optional + entryAt + 4);
   return 1;
 }
 
@@ -90,7 +83,7 @@ int FindCertificateTable(BinaryFile& file, uint64_t length, uint64_t* tableStart
   if (static_cast<uint64_t>(layout.tableOffset) + layout.tableSize != length) return 0;
   unsigned char firstLength[4];
   if (!file.ReadAt(layout.tableOffset, firstLength, sizeof(firstLength))) return 0;
-  const uint32_t certificateLength = U32(firstLength);
+  const uint32_t certificateLength = PeU32(firstLength);
   if (certificateLength < 8 || certificateLength > layout.tableSize) return 0;
   *tableStart = layout.tableOffset;
   return 1;

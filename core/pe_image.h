@@ -9,6 +9,17 @@
 #include "core/binary_file.h"
 #include "core/block_copy.h"
 
+// The optional header's magic: PE32 (32-bit programs) and PE32+ (64-bit programs).
+const uint16_t kPe32Magic = 0x10B;
+const uint16_t kPe32PlusMagic = 0x20B;
+
+// Little-endian fields of the headers, whatever the host's byte order.
+inline uint16_t PeU16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+inline uint32_t PeU32(const unsigned char* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
 struct PeSecurityLayout {
   uint64_t checksumOffset;   // the optional header's 4-byte CheckSum
   uint64_t directoryOffset;  // the 8-byte security directory entry: table offset, table size

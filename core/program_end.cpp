@@ -6,16 +6,9 @@
 
 namespace {
 
-const uint16_t kPe32Magic = 0x10B;
-const uint16_t kPe32PlusMagic = 0x20B;
 const unsigned kSectionHeaderSize = 40;
 const unsigned kSymbolSize = 18;
 
-uint16_t U16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t U32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 uint64_t Larger(uint64_t a, uint64_t b) { return a > b ? a : b; }
 
@@ -25,8 +18,8 @@ int SectionsEnd(BinaryFile& file, uint64_t length, uint64_t tableAt, unsigned se
   for (unsigned i = 0; i < sections; ++i) {
     unsigned char header[kSectionHeaderSize];
     if (!file.ReadAt(tableAt + i * kSectionHeaderSize, header, sizeof(header))) return 0;
-    const uint32_t rawSize = U32(header + 16);
-    if (rawSize > 0) *end = Larger(*end, static_cast<uint64_t>(U32(header + 20)) + rawSize);
+    const uint32_t rawSize = PeU32(header + 16);
+    if (rawSize > 0) *end = Larger(*end, static_cast<uint64_t>(PeU32(header + 20)) + rawSize);
   }
   return 1;
 }
@@ -38,7 +31,7 @@ uint64_t SymbolsEnd(BinaryFile& file, uint64_t length, uint32_t symbolsAt, uint3
   const uint64_t tableEnd = symbolsAt + static_cast<uint64_t>(symbols) * kSymbolSize;
   unsigned char stringsLength[4];
   if (tableEnd + 4 > length || !file.ReadAt(tableEnd, stringsLength, 4)) return tableEnd;
-  return tableEnd + U32(stringsLength);
+  return tableEnd + PeU32(stringsLength);
 }
 
 }  // namespace
@@ -47,18 +40,18 @@ int FindProgramImageEnd(BinaryFile& file, uint64_t length, uint64_t* end) {
   unsigned char dos[64];
   if (length < sizeof(dos) || !file.ReadAt(0, dos, sizeof(dos))) return 0;
   if (dos[0] != 'M' || dos[1] != 'Z') return 0;
-  const uint64_t peOffset = U32(dos + 0x3C);
+  const uint64_t peOffset = PeU32(dos + 0x3C);
   // Signature, file header, and the optional header as far as SizeOfHeaders.
   unsigned char headers[24 + 64];
   if (peOffset + sizeof(headers) > length || !file.ReadAt(peOffset, headers, sizeof(headers))) return 0;
   if (memcmp(headers, "PE\0\0", 4) != 0) return 0;
-  const uint16_t magic = U16(headers + 24);
+  const uint16_t magic = PeU16(headers + 24);
   if (magic != kPe32Magic && magic != kPe32PlusMagic) return 0;
-  const unsigned sections = U16(headers + 6);
-  const unsigned optionalSize = U16(headers + 20);
-  uint64_t imageEnd = U32(headers + 24 + 60);  // SizeOfHeaders
+  const unsigned sections = PeU16(headers + 6);
+  const unsigned optionalSize = PeU16(headers + 20);
+  uint64_t imageEnd = PeU32(headers + 24 + 60);  // SizeOfHeaders
   if (!SectionsEnd(file, length, peOffset + 24 + optionalSize, sections, &imageEnd)) return 0;
-  imageEnd = Larger(imageEnd, SymbolsEnd(file, length, U32(headers + 12), U32(headers + 16)));
+  imageEnd = Larger(imageEnd, SymbolsEnd(file, length, PeU32(headers + 12), PeU32(headers + 16)));
   uint64_t tableStart = 0;
   // A signature is appended after everything else and ends the file.
   if (FindCertificateTable(file, length, &tableStart)) imageEnd = Larger(imageEnd, length);
