@@ -28,7 +28,7 @@ int MemberPath(PackageReader& reader, NameEncoding& encoding, int index, const c
 }
 
 // What this run has put into the folder, and whether it made the folder itself.
-class ExtractedFiles {
+class ExtractedFiles : public WrittenMembers {
  public:
   ExtractedFiles(PackageReader& reader, NameEncoding& encoding, const char* folder)
       : reader_(reader), encoding_(encoding), folder_(folder), madeCount_(0) {}
@@ -69,6 +69,11 @@ class ExtractedFiles {
   }
 
   void Written(int count) { written_ = count; }
+
+  int OpenWritten(int index, BinaryFile& file) override {
+    char path[kCorePathSize];
+    return MemberPath(reader_, encoding_, index, folder_, path) && file.OpenForReading(path);
+  }
 
   // Removes the files written so far (the folder was empty, so they are all this run's),
   // then the folders this run made, deepest first, and the folder when this run made it.
@@ -211,6 +216,7 @@ int RunExtractTool(const ToolArguments& arguments) {
   ExtractedFiles extracted(reader, encoding, folder);
   errno = 0;
   if (!extracted.PrepareFolder()) return kExitFailure;
+  reader.SetWrittenMembers(&extracted);
 
   ProgressDisplay progress("extracted", total, StderrIsTerminal() ? stderr : nullptr);
   for (int i = 0; i < reader.count(); ++i) {

@@ -74,8 +74,17 @@ class ShownNames {
   char shown_[1040];
 };
 
+// "lzma", "stored", or for a copy (whose bytes are an earlier member's) "copy".
 const char* CodecName(const PackageReader& reader, int index) {
+  if (reader.copyOf(index) >= 0) return "copy";
   return reader.isCompressed(index) ? "lzma" : "stored";
+}
+
+// The codec column of the text list: a copy names the member it repeats.
+const char* CodecText(const PackageReader& reader, int index, char (&text)[32]) {
+  if (reader.copyOf(index) < 0) return CodecName(reader, index);
+  snprintf(text, sizeof(text), "copy of %d", reader.copyOf(index));
+  return text;
 }
 
 void PrintText(PackageReader& reader, ShownNames& names) {
@@ -92,8 +101,9 @@ void PrintText(PackageReader& reader, ShownNames& names) {
     const PackageDirEntry& entry = reader.entry(i);
     char checksum[16];
     FormatChecksum(reader, i, checksum);
+    char codec[32];
     printf("%d\t%s\t%lu\t%lu\t%s\t%s\t%lu\n", i, names.Name(reader, i), static_cast<unsigned long>(entry.offset),
-           static_cast<unsigned long>(entry.size), checksum, CodecName(reader, i),
+           static_cast<unsigned long>(entry.size), checksum, CodecText(reader, i, codec),
            static_cast<unsigned long>(reader.originalSize(i)));
   }
 }
@@ -128,10 +138,13 @@ void PrintJson(PackageReader& reader, const char* path, ShownNames& names) {
            static_cast<unsigned long>(reader.originalSize(i)));
     const int group = groups.Next(reader, i);
     if (group < 0) {
-      fputs("null}", stdout);
+      fputs("null", stdout);
     } else {
-      printf("%d}", group);
+      printf("%d", group);
     }
+    // Only a copy says whose bytes it has: the members of other packages list as before.
+    if (reader.copyOf(i) >= 0) printf(",\"copyOf\":%d", reader.copyOf(i));
+    fputc('}', stdout);
   }
   fputs("]}\n", stdout);
 }

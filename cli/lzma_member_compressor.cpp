@@ -4,6 +4,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "cli/directory_stream.h"
+#include "cli/duplicate_files.h"
 #include "cli/machine_resources.h"
 #include "core/binary_file.h"
 #include "core/compression_record.h"
@@ -262,6 +264,7 @@ CompressStatus LzmaMemberCompressor::Plan(const PackFileList& list, int* failedR
       groups != nullptr && names != nullptr) {
     status = ReadRows(list, files, names, failedRow);
   }
+  if (status == kCompressOk) status = FindCopies(files, names, failedRow);
   uint32_t largest = 0;
   unsigned compressed = 0;
   if (status == kCompressOk) {
@@ -349,4 +352,36 @@ CompressStatus LzmaMemberCompressor::TakeStream(int index, GroupStream* stream, 
   stream->originalSizes = job.sizes;
   stream->checksums = job.checksums;
   return kCompressOk;
+}
+
+CompressStatus LzmaMemberCompressor::FindCopies(PlannedFile* files, char (*names)[260], int* failedRow) {
+  GrowableBlock<DuplicateCandidate> candidates;
+  const size_t rows = rowCount_ > 0 ? rowCount_ : 1;
+  if (!candidates.Allocate(rows) || !copies_.Allocate(rows)) return kCompressNoMemory;
+  for (int row = 0; row < rowCount_; ++row) {
+    // A folder's entry has no bytes to share; its planned size is 0.
+    const DuplicateCandidate candidate = {pathPool_ + pathAt_[row], files[row].size, NameFitsRecords(names[row])};
+    candidates[row] = candidate;
+  }
+  const CompressStatus status = FindDuplicateFiles(candidates.get(), rowCount_, copies_.get(), failedRow);
+  if (status != kCompressOk) return status;
+  for (int row = 0; row < rowCount_; ++row) {
+    if (copies_[row].original < 0) continue;
+    storedRows_[row] = 1;
+    files[row].stored = 1;
+  }
+  return kCompressOk;
+}
+
+int LzmaMemberCompressor::FindCopy(int row, RowCopy* copy) const {
+  if (!copies_.valid() || copies_[row].original < 0) return 0;
+  *copy = copies_[row];
+  return 1;
+}
+
+CompressStatus LzmaMemberCompressor::CompressDirectory(const char* entries, size_t length, const char** stream,
+                                                        size_t* streamLength) {
+  const CompressStatus status = CompressDirectoryStream(entries, length, directory_, streamLength);
+  *stream = directory_.get();
+  return status;
 }

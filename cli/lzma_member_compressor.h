@@ -9,6 +9,7 @@
 
 #include "cli/group_plan.h"
 #include "core/binary_file.h"
+#include "core/growable_block.h"
 #include "core/member_compressor.h"
 
 // A file is stored when a sample of it compresses to more than this share (in 1/1000).
@@ -27,6 +28,9 @@ class LzmaMemberCompressor : public MemberCompressor {
   MemberGroup group(int index) const override;
   int IsStoredRow(int row) const override { return storedRows_[row]; }
   CompressStatus TakeStream(int index, GroupStream* stream, int* failedRow) override;
+  int FindCopy(int row, RowCopy* copy) const override;
+  CompressStatus CompressDirectory(const char* entries, size_t length, const char** stream,
+                                   size_t* streamLength) override;
 
   struct Job;
 
@@ -38,6 +42,9 @@ class LzmaMemberCompressor : public MemberCompressor {
   CompressStatus ReadRows(const PackFileList& list, PlannedFile* files, char (*names)[260],
                           int* failedRow);
   int KeepPath(int row, const char* path);
+  // Ties each file that repeats an earlier one's bytes to it; a copy is neither compressed
+  // nor stored.
+  CompressStatus FindCopies(PlannedFile* files, char (*names)[260], int* failedRow);
 
   unsigned threads_;
   GroupRule rule_;
@@ -58,4 +65,6 @@ class LzmaMemberCompressor : public MemberCompressor {
   int nextJob_;   // the next group a worker takes
   int taken_;     // the group the writer took last, -1 before the first
   int stopping_;
+  GrowableBlock<RowCopy> copies_;
+  GrowableBlock<char> directory_;
 };

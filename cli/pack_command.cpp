@@ -14,6 +14,7 @@
 #include "cli/progress_display.h"
 #include "cli/lzma_member_compressor.h"
 #include "core/growable_block.h"
+#include "core/compressed_pack.h"
 #include "core/pack_job.h"
 #include "core/pack_outcome_text.h"
 #include "core/package_naming.h"
@@ -248,7 +249,8 @@ int RunPackTool(const ToolArguments& arguments) {
   options.encoder = &encoding;
   options.codePage = &encoding.packageCodePage();
   LzmaMemberCompressor compressor;
-  if (arguments.compress()) options.compressor = &compressor;
+  CompressedPackWriter compressed(compressor);
+  if (arguments.compress()) options.compressor = &compressed;
   PackResult result;
   const PackOutcome outcome = PackFiles(list, stubPath, options, &result);
   progress.Finish(outcome == kPackCompleted);

@@ -62,6 +62,7 @@ MemberCopyResult PackageReader::DecodeMember(int index, BinaryFile* destination,
   ObserverPair both(&checksum, observer);
   if (result == kMemberIntact) result = DecodeBytes(slot.originalSize, destination, buffer, &both);
   if (result == kMemberIntact && checksum.Finish() != slot.checksum) result = kMemberDamaged;
+  if (result == kMemberIntact) slots_[index].checked = 1;
   const int lastOfGroup = slot.nextInGroup < 0;
   if (result == kMemberIntact && lastOfGroup) {
     // The stream must end with the group's last member: the decoder checks that it does.

@@ -3,8 +3,24 @@
 #include <string.h>
 
 #include "core/binary_file.h"
+#include "core/growable_block.h"
 
 namespace {
+
+// Each row's directory entry, once written: where a later copy of its bytes points.
+typedef GrowableBlock<uint32_t> RowEntries;
+
+// A row that is not compressed: a copy of an earlier row's bytes, or its own bytes as
+// they are.
+PackOutcome WriteUncompressedRow(const PackFileList& list, const MemberCompressor& compressor, int row,
+                                 const char* name, PackageWriter& writer, RowEntries& rowEntries,
+                                 PackResult* result) {
+  rowEntries[row] = writer.entryCount();
+  RowCopy copy;
+  if (!compressor.FindCopy(row, &copy)) return StoreMember(list, row, name, writer, result);
+  const PackageWriteStatus status = writer.AppendCopy(name, rowEntries[copy.original], copy.size, copy.checksum);
+  return status == kPackageWriteOk ? kPackCompleted : SetWriteFailure(result, status, kPackCannotOpenFile, name);
+}
 
 PackOutcome FailOnCompress(const PackFileList& list, CompressStatus status, int failedRow, PackResult* result) {
   if (status == kCompressTooLarge) return SetPackOutcome(result, kPackTooLarge);
@@ -20,7 +36,7 @@ PackOutcome FailOnCompress(const PackFileList& list, CompressStatus status, int 
 // of their own) and the stored rows' bytes, so that each entry starts where the one
 // before it ends.
 PackOutcome WriteGroup(const PackFileList& list, MemberCompressor& compressor, int index, PackageWriter& writer,
-                       PackResult* result) {
+                       RowEntries& rowEntries, PackResult* result) {
   const MemberGroup group = compressor.group(index);
   GroupStream stream;
   int failedRow = -1;
@@ -35,10 +51,11 @@ PackOutcome WriteGroup(const PackFileList& list, MemberCompressor& compressor, i
     char name[kMemberNameSize];
     list.GetMemberName(row, name);
     if (compressor.IsStoredRow(row)) {
-      const PackOutcome stored = StoreMember(list, row, name, writer, result);
+      const PackOutcome stored = WriteUncompressedRow(list, compressor, row, name, writer, rowEntries, result);
       if (stored != kPackCompleted) return stored;
       continue;
     }
+    rowEntries[row] = writer.entryCount();
     status = writer.AppendCompressedMember(name, stream.originalSizes[k], stream.checksums[k]);
     if (status != kPackageWriteOk) return SetWriteFailure(result, status, kPackCannotOpenFile, name);
   }
@@ -81,13 +98,44 @@ PackOutcome PlanCompressedPack(const PackFileList& list, MemberCompressor& compr
 
 PackOutcome WriteCompressedMembers(const PackFileList& list, MemberCompressor& compressor, PackageWriter& writer,
                                    PackResult* result) {
+  RowEntries rowEntries;
+  if (!rowEntries.Allocate(list.GetCount() > 0 ? list.GetCount() : 1)) return SetPackOutcome(result, kPackCannotWrite);
   for (int k = 0; k < compressor.groupCount(); ++k) {
     const MemberGroup group = compressor.group(k);
     char name[kMemberNameSize];
     if (group.stored) list.GetMemberName(group.firstRow, name);
-    const PackOutcome written = group.stored ? StoreMember(list, group.firstRow, name, writer, result)
-                                             : WriteGroup(list, compressor, k, writer, result);
+    const PackOutcome written =
+        group.stored ? WriteUncompressedRow(list, compressor, group.firstRow, name, writer, rowEntries, result)
+                     : WriteGroup(list, compressor, k, writer, rowEntries, result);
     if (written != kPackCompleted) return written;
   }
   return kPackCompleted;
+}
+
+PackOutcome FinishCompressedPackage(MemberCompressor& compressor, PackageWriter& writer, PackResult* result) {
+  PackageWriteStatus status = kPackageWriteOk;
+  if (!writer.holdsCompressedMembers()) {
+    status = writer.Finish();
+  } else {
+    size_t length = 0;
+    const char* directory = writer.CompleteDirectory(&length);
+    const char* stream = nullptr;
+    size_t streamLength = 0;
+    const CompressStatus compressed = compressor.CompressDirectory(directory, length, &stream, &streamLength);
+    if (compressed != kCompressOk) return SetPackOutcome(result, kPackCannotWrite);
+    status = writer.FinishWithTable(stream, streamLength);
+  }
+  return status == kPackageWriteOk ? kPackCompleted : SetWriteFailure(result, status, kPackCannotOpenFile);
+}
+
+PackOutcome CompressedPackWriter::Plan(const PackFileList& list, uint32_t* entries, PackResult* result) {
+  return PlanCompressedPack(list, compressor_, entries, result);
+}
+
+PackOutcome CompressedPackWriter::WriteMembers(const PackFileList& list, PackageWriter& writer, PackResult* result) {
+  return WriteCompressedMembers(list, compressor_, writer, result);
+}
+
+PackOutcome CompressedPackWriter::Finish(PackageWriter& writer, PackResult* result) {
+  return FinishCompressedPackage(compressor_, writer, result);
 }

@@ -22,3 +22,31 @@ PackOutcome PlanCompressedPack(const PackFileList& list, MemberCompressor& compr
 // Writes every member after the module image.
 PackOutcome WriteCompressedMembers(const PackFileList& list, MemberCompressor& compressor, PackageWriter& writer,
                                    PackResult* result);
+
+// Writes the directory and the trailer: as a table when the package holds a group or a
+// copy, so that only readers that know them read it.
+PackOutcome FinishCompressedPackage(MemberCompressor& compressor, PackageWriter& writer, PackResult* result);
+
+// The steps of a compressed pack. PackFiles reaches them through this interface alone, so
+// that a program that never compresses (the window) does not carry them.
+class CompressedPackSteps {
+ public:
+  virtual PackOutcome Plan(const PackFileList& list, uint32_t* entries, PackResult* result) = 0;
+  virtual PackOutcome WriteMembers(const PackFileList& list, PackageWriter& writer, PackResult* result) = 0;
+  virtual PackOutcome Finish(PackageWriter& writer, PackResult* result) = 0;
+
+ protected:
+  ~CompressedPackSteps() {}
+};
+
+// The steps above, with the given compressor.
+class CompressedPackWriter : public CompressedPackSteps {
+ public:
+  explicit CompressedPackWriter(MemberCompressor& compressor) : compressor_(compressor) {}
+  PackOutcome Plan(const PackFileList& list, uint32_t* entries, PackResult* result) override;
+  PackOutcome WriteMembers(const PackFileList& list, PackageWriter& writer, PackResult* result) override;
+  PackOutcome Finish(PackageWriter& writer, PackResult* result) override;
+
+ private:
+  MemberCompressor& compressor_;
+};

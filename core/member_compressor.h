@@ -26,6 +26,14 @@ struct GroupStream {
   const uint32_t* checksums;  // MemberChecksum of each file's bytes
 };
 
+// A file whose bytes are those of an earlier file of the list: stored once, recorded as a
+// copy of that row.
+struct RowCopy {
+  int original;       // the earlier row
+  uint32_t size;      // the bytes' length
+  uint32_t checksum;  // MemberChecksum of the bytes
+};
+
 enum CompressStatus {
   kCompressOk = 0,
   kCompressCannotRead,  // a file could not be opened or read: *failedRow says which
@@ -39,11 +47,18 @@ class MemberCompressor {
   virtual CompressStatus Plan(const PackFileList& list, int* failedRow) = 0;
   virtual int groupCount() const = 0;
   virtual MemberGroup group(int index) const = 0;
-  // 1 when the row is copied as it is rather than compressed.
+  // 1 when the row is not compressed: copied as it is, or a copy of an earlier row.
   virtual int IsStoredRow(int row) const = 0;
+  // 1 when the row repeats an earlier row's bytes (*copy says which); it has no bytes of
+  // its own in the package.
+  virtual int FindCopy(int row, RowCopy* copy) const = 0;
   // Waits for the stream of compressed group `index` (asked for in order, each once); it
   // stays valid until the next call.
   virtual CompressStatus TakeStream(int index, GroupStream* stream, int* failedRow) = 0;
+  // Compresses the package's directory (`length` bytes of entries) into one stream, as a
+  // group's is laid out; *stream stays valid until the compressor goes.
+  virtual CompressStatus CompressDirectory(const char* entries, size_t length, const char** stream,
+                                           size_t* streamLength) = 0;
 
  protected:
   ~MemberCompressor() {}

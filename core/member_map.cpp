@@ -12,6 +12,8 @@ void MapStored(const PackageDirEntry* entries, int entry, MemberSlot& slot) {
   slot.nextInGroup = -1;
   slot.originalSize = entries[entry].size;
   slot.checksum = 0;
+  slot.copyOf = -1;
+  slot.checked = 0;
   // A compressed member's record outside its group: its bytes are not here.
   CompressedMemberRecord stray;
   slot.damaged = ReadCompressedMemberRecord(entries[entry], &stray);
@@ -51,6 +53,8 @@ void MapCompressed(const PackageDirEntry& entry, int entryIndex, int group, Memb
   slot.originalSize = ok ? member.originalSize : 0;
   slot.checksum = ok ? member.checksum : 0;
   slot.damaged = !ok;
+  slot.copyOf = -1;
+  slot.checked = 0;
 }
 
 // Maps the group at entry `group` and the stored members inside its span, writing slots
@@ -98,9 +102,38 @@ int MapGroup(const PackageDirEntry* entries, int count, int group, MemberSlot* s
   return span;
 }
 
+// The member index of directory entry `entry` among the first `members` slots, or -1.
+int MemberOfEntry(const MemberSlot* slots, int members, uint32_t entry) {
+  int low = 0, high = members;
+  while (low < high) {
+    const int middle = low + (high - low) / 2;
+    if (static_cast<uint32_t>(slots[middle].entry) < entry) low = middle + 1;
+    else high = middle;
+  }
+  return low < members && static_cast<uint32_t>(slots[low].entry) == entry ? low : -1;
+}
+
+// Ties each copy to the earlier member whose bytes it repeats: one that is no copy itself,
+// of the same size and, when compressed, of the same checksum (its bytes are decoded again
+// for the copy and checked against its own).
+void MapCopies(const PackageDirEntry* entries, MemberSlot* slots, int members, int copiesAllowed) {
+  for (int i = 0; i < members; ++i) {
+    MemberSlot& slot = slots[i];
+    CopyRecord copy;
+    if (slot.group >= 0 || !ReadCopyRecord(entries[slot.entry], &copy)) continue;
+    const int original = MemberOfEntry(slots, i, copy.original);
+    slot.copyOf = original;
+    slot.originalSize = copy.originalSize;
+    slot.checksum = copy.checksum;
+    slot.damaged = !copiesAllowed || entries[slot.entry].size != 0 || original < 0 || slots[original].copyOf >= 0 ||
+                   slots[original].originalSize != copy.originalSize ||
+                   (slots[original].group >= 0 && slots[original].checksum != copy.checksum);
+  }
+}
+
 }  // namespace
 
-int MapMembers(const PackageDirEntry* entries, int count, MemberSlot* slots) {
+int MapMembers(const PackageDirEntry* entries, int count, MemberSlot* slots, int copiesAllowed) {
   int members = 0;
   int i = 0;
   while (i < count) {
@@ -113,5 +146,6 @@ int MapMembers(const PackageDirEntry* entries, int count, MemberSlot* slots) {
     MapStored(entries, i, slots[members++]);
     ++i;
   }
+  MapCopies(entries, slots, members, copiesAllowed);
   return members;
 }

@@ -69,7 +69,7 @@ PackOutcome WritePackage(const PackMemberList& list, BinaryFile& module, const P
   if (!module.Seek(0)) return SetPackOutcome(result, kPackCannotOpenModule);
   uint32_t entries = static_cast<uint32_t>(list.GetCount());
   if (options.compressor != nullptr) {
-    const PackOutcome grouped = PlanCompressedPack(list, *options.compressor, &entries, result);
+    const PackOutcome grouped = options.compressor->Plan(list, &entries, result);
     if (grouped != kPackCompleted) return grouped;
   }
   PackageWriter writer(package, entries, buffer, options.maxPackageLength);
@@ -80,9 +80,10 @@ PackOutcome WritePackage(const PackMemberList& list, BinaryFile& module, const P
   if (status != kPackageWriteOk) return SetWriteFailure(result, status, kPackCannotOpenModule);
 
   const PackOutcome written = options.compressor != nullptr
-                                  ? WriteCompressedMembers(list, *options.compressor, writer, result)
+                                  ? options.compressor->WriteMembers(list, writer, result)
                                   : WriteStoredMembers(list, writer, result);
   if (written != kPackCompleted) return written;
+  if (options.compressor != nullptr) return options.compressor->Finish(writer, result);
   status = writer.Finish();
   if (status != kPackageWriteOk) return SetWriteFailure(result, status, kPackCannotOpenFile);
   return kPackCompleted;

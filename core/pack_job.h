@@ -6,7 +6,6 @@
 #include <stdint.h>
 
 #include "core/block_copy.h"
-#include "core/member_compressor.h"
 #include "core/name_code_page.h"
 #include "core/pack_list.h"
 #include "core/pack_outcome.h"
@@ -26,6 +25,8 @@ class PackObserver : public CopyObserver {
   ~PackObserver() {}
 };
 
+class CompressedPackSteps;
+
 struct PackOptions {
   // Where the package goes; null or empty: KVPACK_<folder>.exe beside the top entry.
   const char* packagePath;
@@ -37,8 +38,8 @@ struct PackOptions {
   // Knows the temporary package while it exists; may be null.
   TemporaryFileWatch* temporaryWatch;
   // Null: every member is stored as it is. Otherwise the members are written in the
-  // compressor's groups.
-  MemberCompressor* compressor;
+  // compressor's groups (a CompressedPackWriter).
+  CompressedPackSteps* compressor;
   // Reads folders, so that a folder row packs its tree; null: a folder cannot be packed.
   FolderWalker* walker;
   // Turns host names into the package's code page; null: names are stored as they are.

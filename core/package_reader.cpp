@@ -46,7 +46,7 @@ int LocatePackageTrailer(BinaryFile& file, PackageTrailerInfo* info) {
 }
 
 PackageReader::PackageReader()
-    : entryCount_(0), count_(0), decodingGroup_(-1), nextMember_(0),
+    : entryCount_(0), count_(0), written_(nullptr), decodingGroup_(-1), nextMember_(0),
       directoryStart_(0), status_(kPackageCannotOpen), badEntry_(-1), nameProblem_(kNameSafe),
       hostCodePage_(ByteNameCodePage()), haveHostCodePage_(0), codePage_(ByteNameCodePage()) {
   memset(&trailer_, 0, sizeof(trailer_));
@@ -103,9 +103,19 @@ int PackageReader::Open(const char* path) {
       return Refuse(kPackageDirectoryUnreadable);
     }
   }
-  const uint32_t recorded = FindRecordedCodePage(entries_.get(), trailer_.count);
+  entryCount_ = trailer_.count;
+  const int inTable = entryCount_ == 1 && IsTableEntry(entries_[0]);
+  if (inTable) {
+    const PackageStatus table = ReadTable();
+    if (table != kPackageOk) return Refuse(table, 0);
+  }
+  return CheckDirectory(inTable);
+}
+
+int PackageReader::CheckDirectory(int copiesAllowed) {
+  const uint32_t recorded = FindRecordedCodePage(entries_.get(), entryCount_);
   codePage_ = recorded == 0 ? ByteNameCodePage() : haveHostCodePage_ ? hostCodePage_ : MakeNameCodePage(recorded);
-  for (int i = 0; i < trailer_.count; ++i) {
+  for (int i = 0; i < entryCount_; ++i) {
     const PackageDirEntry& entry = entries_[i];
     nameProblem_ = IsGroupEntry(entry) ? kNameSafe : CheckMemberName(entry.name, codePage_);
     if (nameProblem_ != kNameSafe) return Refuse(kPackageUnsafeName, i);
@@ -113,14 +123,46 @@ int PackageReader::Open(const char* path) {
       return Refuse(kPackageMemberOutside, i);
     }
   }
-  if (trailer_.count > 0) {
-    if (!slots_.Allocate(static_cast<size_t>(trailer_.count))) return Refuse(kPackageNoMemory);
+  if (entryCount_ > 0) {
+    if (!slots_.Allocate(static_cast<size_t>(entryCount_))) return Refuse(kPackageNoMemory);
   }
-  entryCount_ = trailer_.count;
-  count_ = MapMembers(entries_.get(), entryCount_, slots_.get());
+  count_ = MapMembers(entries_.get(), entryCount_, slots_.get(), copiesAllowed);
   if (!CheckLayout()) return 0;
   status_ = kPackageOk;
   return 1;
+}
+
+PackageStatus PackageReader::ReadTable() {
+  const PackageDirEntry holder = entries_[0];
+  TableRecord record;
+  // Far more entries than a package of 4 GiB could use: the table's size fits 32 bits.
+  const uint32_t kMostEntries = 0x7FFFFFFFu / sizeof(PackageDirEntry);
+  if (!ReadTableRecord(holder, &record) || record.codec != kCodecLzma || record.entryCount == 0 ||
+      record.entryCount > kMostEntries) {
+    return kPackageTableDamaged;
+  }
+  if (static_cast<uint64_t>(holder.offset) + holder.size > directoryStart_) return kPackageMemberOutside;
+  const size_t bytes = static_cast<size_t>(record.entryCount) * sizeof(PackageDirEntry);
+  GrowableBlock<PackageDirEntry> entries;
+  if (!entries.Allocate(record.entryCount)) return kPackageNoMemory;
+  GroupDecodeStatus status = decoder_.Begin(file_, holder.offset, holder.size, bytes);
+  char* table = reinterpret_cast<char*>(entries.get());
+  size_t done = 0, got = 1;
+  while (status == kGroupDecodeOk && done < bytes && got != 0) {
+    status = decoder_.Read(table + done, bytes - done, &got);
+    done += got;
+  }
+  // The stream must end with the table's last byte: the decoder checks that it does.
+  char beyond = 0;
+  if (status == kGroupDecodeOk && done == bytes) status = decoder_.Read(&beyond, 1, &got);
+  if (status == kGroupDecodeNoMemory) return kPackageNoMemory;
+  if (status != kGroupDecodeOk || done != bytes || got != 0) return kPackageTableDamaged;
+  if (ChecksumOf(table, bytes) != record.checksum) return kPackageTableDamaged;
+  entries_.Swap(entries);
+  entryCount_ = static_cast<int>(record.entryCount);
+  // The member data ends where the table's bytes begin.
+  directoryStart_ = holder.offset;
+  return kPackageOk;
 }
 
 namespace {
@@ -181,7 +223,7 @@ int ReadThrough(BinaryFile& file, uint64_t position, uint64_t length, const Copy
 }  // namespace
 
 int PackageReader::ExpectedChecksum(int index, uint32_t* checksum) const {
-  if (slots_[index].group >= 0) {
+  if (slots_[index].group >= 0 || slots_[index].copyOf >= 0) {
     *checksum = slots_[index].checksum;
     return 1;
   }
@@ -196,32 +238,61 @@ int PackageReader::HasChecksum(int index) const {
   return ExpectedChecksum(index, &ignored);
 }
 
-MemberCopyResult PackageReader::CopyMember(int index, BinaryFile& destination, const CopyBuffer& buffer,
-                                           CopyObserver* observer) {
-  if (slots_[index].group >= 0) return DecodeMember(index, &destination, buffer, observer);
-  if (slots_[index].damaged) return kMemberDamaged;
-  const PackageDirEntry& member = entry(index);
-  if (!file_.Seek(member.offset)) return kMemberCopyFailed;
+namespace {
+
+// Copies `length` bytes from `offset` of `source` (to nowhere without a destination) and
+// checks them against `expected`, where there is one.
+MemberCopyResult CopyChecked(BinaryFile& source, uint64_t offset, uint64_t length, BinaryFile* destination,
+                             const CopyBuffer& buffer, CopyObserver* observer, const uint32_t* expected) {
+  if (!source.Seek(offset)) return kMemberCopyFailed;
   MemberChecksum checksum;
   ObserverPair both(&checksum, observer);
   uint64_t copied = 0;
-  const CopyResult result = CopyBytes(file_, destination, member.size, buffer, &copied, &both);
-  if (result != kCopyDone || copied != member.size) return kMemberCopyFailed;
-  uint32_t expected = 0;
-  if (ExpectedChecksum(index, &expected) && checksum.Finish() != expected) return kMemberDamaged;
+  const CopyResult result = MoveBlocks(source, destination, length, buffer, &copied, &both);
+  if (result != kCopyDone || copied != length) return kMemberCopyFailed;
+  if (expected != nullptr && checksum.Finish() != *expected) return kMemberDamaged;
   return kMemberIntact;
+}
+
+}  // namespace
+
+MemberCopyResult PackageReader::CopyMember(int index, BinaryFile& destination, const CopyBuffer& buffer,
+                                           CopyObserver* observer) {
+  if (slots_[index].group >= 0) return DecodeMember(index, &destination, buffer, observer);
+  if (slots_[index].copyOf >= 0) return CopyDuplicate(index, &destination, buffer, observer);
+  if (slots_[index].damaged) return kMemberDamaged;
+  uint32_t expected = 0;
+  const int recorded = ExpectedChecksum(index, &expected);
+  return CopyChecked(file_, entry(index).offset, entry(index).size, &destination, buffer, observer,
+                     recorded ? &expected : nullptr);
 }
 
 MemberCopyResult PackageReader::CheckMember(int index, const CopyBuffer& buffer) {
   if (slots_[index].group >= 0) return DecodeMember(index, nullptr, buffer, nullptr);
+  if (slots_[index].copyOf >= 0) return CopyDuplicate(index, nullptr, buffer, nullptr);
   if (slots_[index].damaged) return kMemberDamaged;
   // Without a record there is nothing to compare: the bounds were checked when opening.
   uint32_t expected = 0;
   if (!ExpectedChecksum(index, &expected)) return kMemberIntact;
-  const PackageDirEntry& member = entry(index);
-  MemberChecksum checksum;
-  if (!ReadThrough(file_, member.offset, member.size, buffer, checksum)) return kMemberCopyFailed;
-  return checksum.Finish() == expected ? kMemberIntact : kMemberDamaged;
+  return CopyChecked(file_, entry(index).offset, entry(index).size, nullptr, buffer, nullptr, &expected);
+}
+
+MemberCopyResult PackageReader::CopyDuplicate(int index, BinaryFile* destination, const CopyBuffer& buffer,
+                                              CopyObserver* observer) {
+  const MemberSlot& slot = slots_[index];
+  if (slot.damaged) return kMemberDamaged;
+  const int original = slot.copyOf;
+  if (slots_[original].group < 0) {
+    const PackageDirEntry& source = entry(original);
+    return CopyChecked(file_, source.offset, source.size, destination, buffer, observer, &slot.checksum);
+  }
+  // A compressed member: checked once is enough, and what was written is read back.
+  if (destination == nullptr && slots_[original].checked) return kMemberIntact;
+  BinaryFile written;
+  if (destination != nullptr && written_ != nullptr && written_->OpenWritten(original, written)) {
+    return CopyChecked(written, 0, slot.originalSize, destination, buffer, observer, &slot.checksum);
+  }
+  return DecodeMember(original, destination, buffer, observer);
 }
 
 int PackageReader::ExpectedModuleImageChecksum(uint32_t* checksum) const {
@@ -259,6 +330,7 @@ const char* DescribePackageStatus(PackageStatus status) {
     case kPackageFileBesideFolder: return "a file and a folder of the same name";
     case kPackageEqualNames: return "two members of the same name, letter case ignored";
     case kPackageFolderWithBytes: return "a folder entry that holds bytes";
+    case kPackageTableDamaged: return "damaged directory table";
   }
   return "malformed package";
 }

@@ -40,12 +40,24 @@ enum PackageStatus {
   kPackageFileBesideFolder,    // a file's name is also a folder's (letter case ignored)
   kPackageEqualNames,          // two entries' names are equal (letter case ignored)
   kPackageFolderWithBytes,     // a folder's entry ("name\") holds bytes
+  kPackageTableDamaged,        // the directory's table does not decode to what was packed
 };
 
 enum MemberCopyResult {
   kMemberCopyFailed = 0,  // a read or a write failed, or the package ended early
   kMemberIntact = 1,      // every byte copied and, where a record says, as packed
   kMemberDamaged = 2,     // copied whole, but not the bytes that were packed
+};
+
+// Where a reader that writes members finds one it wrote before, so that a later copy of
+// its bytes is read back rather than decoded again.
+class WrittenMembers {
+ public:
+  // Opens member `index`'s written file for reading; 0 when it cannot.
+  virtual int OpenWritten(int index, BinaryFile& file) = 0;
+
+ protected:
+  ~WrittenMembers() {}
 };
 
 // An open package: its file, its validated directory, and where the regions begin. Its
@@ -90,6 +102,11 @@ class PackageReader {
   int isCompressed(int index) const { return slots_[index].group >= 0; }
   // The directory index of the member's group entry, or -1 for a stored member.
   int groupEntry(int index) const { return slots_[index].group; }
+  // For a copy, the earlier member whose bytes it repeats; otherwise -1.
+  int copyOf(int index) const { return slots_[index].copyOf; }
+  // Copies are read back from here when their earlier member is compressed (the caller
+  // keeps it alive while it copies); without it, that member is decoded again.
+  void SetWrittenMembers(WrittenMembers* written) { written_ = written; }
   const PackageTrailerInfo& trailer() const { return trailer_; }
   // Length of the module image: the offset of member 0, or with no members everything
   // before the directory.
@@ -117,6 +134,12 @@ class PackageReader {
 
  private:
   int Refuse(PackageStatus status, int entry = -1);
+  // Replaces the one entry that holds the directory's table by the table's entries.
+  PackageStatus ReadTable();
+  // The directory's entries as read: names and bounds, then the members and their layout.
+  int CheckDirectory(int copiesAllowed);
+  MemberCopyResult CopyDuplicate(int index, BinaryFile* destination, const CopyBuffer& buffer,
+                                 CopyObserver* observer);
   // The rules across entries: names, folder entries, files beside folders.
   int CheckLayout();
   // Copies a compressed member, decoding its group from the start when the member is
@@ -133,6 +156,7 @@ class PackageReader {
   int entryCount_;
   int count_;
   GroupDecoder decoder_;
+  WrittenMembers* written_;
   int decodingGroup_;  // the group entry being decoded, or -1
   int nextMember_;     // the member that the decoder stands at
   uint64_t directoryStart_;

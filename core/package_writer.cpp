@@ -12,7 +12,7 @@ PackageWriter::PackageWriter(BinaryFile& package, uint32_t memberCount, const Co
                              uint64_t maxLength)
     : package_(package), buffer_(buffer), capacity_(memberCount), written_(0),
       offset_(0), maxLength_(maxLength), observer_(nullptr), moduleImageChecksum_(0),
-      lastGroup_(0), codePage_(0) {
+      lastGroup_(0), codePage_(0), compressed_(0), codePageRecorded_(0) {
   if (memberCount > 0) entries_.Allocate(memberCount);
 }
 
@@ -71,16 +71,24 @@ PackageWriteStatus PackageWriter::AppendMember(BinaryFile& source, const char* n
   return status;
 }
 
-PackageWriteStatus PackageWriter::AppendFolder(const char* name) {
-  if (!entries_.valid() || written_ >= capacity_) return kPackageOutOfMemory;
-  PackageDirEntry& entry = entries_[written_];
+// A new entry without bytes at the running offset (the caller saw that there is room for
+// one); null when the name is longer than `longestName`.
+PackageDirEntry* PackageWriter::NewEntry(const char* name, size_t longestName) {
   const size_t nameLength = strlen(name);
-  if (nameLength >= sizeof(entry.name)) return kPackageWriteFailed;
+  if (nameLength > longestName) return nullptr;
+  PackageDirEntry& entry = entries_[written_];
   memcpy(entry.name, name, nameLength + 1);
   entry.offset = static_cast<uint32_t>(offset_);
   entry.size = 0;
+  return &entry;
+}
+
+PackageWriteStatus PackageWriter::AppendFolder(const char* name) {
+  if (!entries_.valid() || written_ >= capacity_) return kPackageOutOfMemory;
+  PackageDirEntry* entry = NewEntry(name, sizeof(entry->name) - 1);
+  if (entry == nullptr) return kPackageWriteFailed;
   const ChecksumRecord record = {ChecksumOf("", 0), moduleImageChecksum_};
-  WriteChecksumRecord(entry, record);
+  WriteChecksumRecord(*entry, record);
   ++written_;
   return kPackageWriteOk;
 }
@@ -101,23 +109,35 @@ PackageWriteStatus PackageWriter::AppendGroupStream(const char* stream, size_t l
   const ChecksumRecord record = {ChecksumOf(stream, length), moduleImageChecksum_};
   WriteChecksumRecord(entry, record);
   lastGroup_ = written_++;
+  compressed_ = 1;
   return kPackageWriteOk;
 }
 
 PackageWriteStatus PackageWriter::AppendCompressedMember(const char* name, uint32_t originalSize,
                                                         uint32_t checksum) {
   if (!entries_.valid() || written_ >= capacity_) return kPackageOutOfMemory;
-  const size_t nameLength = strlen(name);
-  if (nameLength > kMaxCompressedNameLength) return kPackageWriteFailed;
-  PackageDirEntry& entry = entries_[written_];
-  memcpy(entry.name, name, nameLength + 1);
-  entry.offset = static_cast<uint32_t>(offset_);
-  entry.size = 0;
+  PackageDirEntry* entry = NewEntry(name, kMaxCompressedNameLength);
+  if (entry == nullptr) return kPackageWriteFailed;
   const CompressedMemberRecord member = {lastGroup_, originalSize, checksum};
-  WriteCompressedMemberRecord(entry, member);
+  WriteCompressedMemberRecord(*entry, member);
   const ChecksumRecord record = {ChecksumOf("", 0), moduleImageChecksum_};
-  WriteChecksumRecord(entry, record);
+  WriteChecksumRecord(*entry, record);
   ++written_;
+  return kPackageWriteOk;
+}
+
+PackageWriteStatus PackageWriter::AppendCopy(const char* name, uint32_t original, uint32_t originalSize,
+                                            uint32_t checksum) {
+  if (!entries_.valid() || written_ >= capacity_) return kPackageOutOfMemory;
+  if (original >= written_) return kPackageWriteFailed;
+  PackageDirEntry* entry = NewEntry(name, kMaxCompressedNameLength);
+  if (entry == nullptr) return kPackageWriteFailed;
+  const CopyRecord copy = {original, originalSize, checksum};
+  WriteCopyRecord(*entry, copy);
+  const ChecksumRecord record = {ChecksumOf("", 0), moduleImageChecksum_};
+  WriteChecksumRecord(*entry, record);
+  ++written_;
+  compressed_ = 1;
   return kPackageWriteOk;
 }
 
@@ -133,10 +153,13 @@ void RecordCodePage(PackageDirEntry* entries, uint32_t count, uint32_t codePage)
     CompressedMemberRecord member;
     const int hasChecksum = ReadChecksumRecord(entry, &checksum);
     const int hasGroup = ReadGroupRecord(entry, &group);
+    CopyRecord copy;
     const int hasMember = ReadCompressedMemberRecord(entry, &member);
+    const int hasCopy = ReadCopyRecord(entry, &copy);
     if (!WriteCodePageRecord(entry, codePage)) continue;
     if (hasGroup) WriteGroupRecord(entry, group);
     if (hasMember) WriteCompressedMemberRecord(entry, member);
+    if (hasCopy) WriteCopyRecord(entry, copy);
     if (hasChecksum) WriteChecksumRecord(entry, checksum);
     return;
   }
@@ -144,19 +167,48 @@ void RecordCodePage(PackageDirEntry* entries, uint32_t count, uint32_t codePage)
 
 }  // namespace
 
-PackageWriteStatus PackageWriter::Finish() {
-  if (capacity_ > 0 && !entries_.valid()) return kPackageOutOfMemory;
-  if (codePage_ != 0) RecordCodePage(entries_.get(), written_, codePage_);
-  const uint64_t directoryBytes = static_cast<uint64_t>(written_) * sizeof(PackageDirEntry);
-  if (offset_ + directoryBytes + sizeof(PackageTrailer) > maxLength_) return kPackageTooLarge;
+const char* PackageWriter::CompleteDirectory(size_t* length) {
+  if (codePage_ != 0 && !codePageRecorded_) RecordCodePage(entries_.get(), written_, codePage_);
+  codePageRecorded_ = 1;
+  *length = static_cast<size_t>(written_) * sizeof(PackageDirEntry);
+  return reinterpret_cast<const char*>(entries_.get());
+}
 
+PackageWriteStatus PackageWriter::WriteTrailer(uint32_t count) {
   PackageTrailer trailer;
   memcpy(trailer.magic, kPackageMagic, kPackageMagicLength);
-  trailer.count = static_cast<int32_t>(written_);
-  if (directoryBytes > 0 && !package_.Write(entries_.get(), static_cast<size_t>(directoryBytes))) {
-    return kPackageWriteFailed;
-  }
+  trailer.count = static_cast<int32_t>(count);
   if (!package_.Write(&trailer, sizeof(trailer))) return kPackageWriteFailed;
-  offset_ += directoryBytes + sizeof(trailer);
+  offset_ += sizeof(trailer);
   return kPackageWriteOk;
+}
+
+PackageWriteStatus PackageWriter::Finish() {
+  if (capacity_ > 0 && !entries_.valid()) return kPackageOutOfMemory;
+  size_t directoryBytes = 0;
+  const char* directory = CompleteDirectory(&directoryBytes);
+  if (offset_ + directoryBytes + sizeof(PackageTrailer) > maxLength_) return kPackageTooLarge;
+  if (directoryBytes > 0 && !package_.Write(directory, directoryBytes)) return kPackageWriteFailed;
+  offset_ += directoryBytes;
+  return WriteTrailer(written_);
+}
+
+PackageWriteStatus PackageWriter::FinishWithTable(const char* stream, size_t length) {
+  if (!entries_.valid()) return kPackageOutOfMemory;
+  size_t directoryBytes = 0;
+  const char* directory = CompleteDirectory(&directoryBytes);
+  const uint64_t end = offset_ + length + sizeof(PackageDirEntry) + sizeof(PackageTrailer);
+  if (length > maxLength_ || end > maxLength_) return kPackageTooLarge;
+  PackageDirEntry holder;
+  memset(&holder, 0, sizeof(holder));
+  memcpy(holder.name, kTableEntryName, sizeof(kTableEntryName));
+  holder.offset = static_cast<uint32_t>(offset_);
+  holder.size = static_cast<uint32_t>(length);
+  const TableRecord table = {kCodecLzma, written_, ChecksumOf(directory, directoryBytes)};
+  WriteTableRecord(holder, table);
+  const ChecksumRecord record = {ChecksumOf(stream, length), moduleImageChecksum_};
+  WriteChecksumRecord(holder, record);
+  if (!package_.Write(stream, length) || !package_.Write(&holder, sizeof(holder))) return kPackageWriteFailed;
+  offset_ += length + sizeof(holder);
+  return WriteTrailer(1);
 }

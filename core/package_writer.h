@@ -45,18 +45,34 @@ class PackageWriter {
   // Records a member of the group whose stream came last: its name (of at most
   // kMaxCompressedNameLength characters), its original size and checksum.
   PackageWriteStatus AppendCompressedMember(const char* name, uint32_t originalSize, uint32_t checksum);
+  // Records a copy: a member whose bytes are those of the earlier member at directory entry
+  // `original` (its name of at most kMaxCompressedNameLength characters). Only a directory
+  // finished as a table may hold copies.
+  PackageWriteStatus AppendCopy(const char* name, uint32_t original, uint32_t originalSize, uint32_t checksum);
   // The code page to record in the directory (0, the default: none), for a package whose
   // names are not all ASCII.
   void SetNameCodePage(uint32_t codePage) { codePage_ = codePage; }
   // Writes the directory and the trailer.
   PackageWriteStatus Finish();
+  // The directory as it stands, its code page recorded, for a caller that compresses it
+  // into a table; *length receives its bytes.
+  const char* CompleteDirectory(size_t* length);
+  // Writes `stream`, the directory compressed (see CompleteDirectory), then one entry that
+  // holds it and the trailer.
+  PackageWriteStatus FinishWithTable(const char* stream, size_t length);
 
   uint64_t runningOffset() const { return offset_; }
+  // Entries recorded so far: the index of the next one.
+  uint32_t entryCount() const { return written_; }
+  // 1 once a group or a copy was recorded: readers must then know compression.
+  int holdsCompressedMembers() const { return compressed_; }
   // Sees every byte copied into the package from the sources (not the directory).
   void SetObserver(CopyObserver* observer) { observer_ = observer; }
 
  private:
   PackageWriteStatus AppendWholeFile(BinaryFile& source, CopyObserver* checksum);
+  PackageDirEntry* NewEntry(const char* name, size_t longestName);
+  PackageWriteStatus WriteTrailer(uint32_t count);
 
   BinaryFile& package_;
   const CopyBuffer& buffer_;
@@ -69,4 +85,6 @@ class PackageWriter {
   uint32_t moduleImageChecksum_;
   uint32_t lastGroup_;
   uint32_t codePage_;
+  int compressed_;
+  int codePageRecorded_;
 };

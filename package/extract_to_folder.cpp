@@ -123,6 +123,7 @@ class ExtractionOutput {
     char usersGroup[512];
     const int haveUsersGroup = LookupBuiltinGroupName(kBuiltinUsersRid, usersGroup, sizeof(usersGroup));
     if (!tree_.Start(reader, memberFolder_)) return 0;
+    reader.SetWrittenMembers(&tree_);
     // The folder is named after the package, whose name may end in a double-byte character.
     const NameCodePage codePage = SystemNameCodePage();
     for (int i = 0; i < reader.count(); ++i) {

@@ -213,6 +213,11 @@ int MemberTree::HoldMemberFile(int index, const char* path, DWORD* error) {
   return 1;
 }
 
+int MemberTree::OpenWritten(int index, BinaryFile& file) {
+  char path[kMemberPathSize];
+  return JoinPath(path, root_, package_->entry(index).name) && file.OpenForReading(path);
+}
+
 int MemberTree::ForEach(DeletionRecorder& record) const {
   char path[kMemberPathSize];
   for (int i = 0; i < fileCount_; ++i) {

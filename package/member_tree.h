@@ -32,7 +32,7 @@ struct MemberFile {
   int owned;
 };
 
-class MemberTree : public PathsToDelete {
+class MemberTree : public PathsToDelete, public WrittenMembers {
  public:
   MemberTree();
   ~MemberTree() { ReleaseAll(); }
@@ -59,6 +59,10 @@ class MemberTree : public PathsToDelete {
   // writing could not. Returns 0 with ERROR_ALREADY_EXISTS when the file at `path` is no
   // longer the one written (something took its place between the two opens).
   int HoldMemberFile(int index, const char* path, DWORD* error);
+
+  // Opens the file that member `index` wrote (held by the tree, so it is still that
+  // file), for a later copy of its bytes.
+  int OpenWritten(int index, BinaryFile& file) override;
 
   // Lets go of every folder and file: once the programs that use them have started, or
   // before they are removed.

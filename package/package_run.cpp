@@ -102,6 +102,7 @@ static MemberCopyResult ExtractMembers(PackageReader& package, WorkDirectory& wo
   *error = ERROR_NOT_ENOUGH_MEMORY;
   ConcatPath(failedPath, work.path(), "");
   if (!buffer.isReady() || !tree.Start(package, work.path())) result = kMemberCopyFailed;
+  package.SetWrittenMembers(&tree);
   for (int i = 0; i < package.count() && result == kMemberIntact; ++i) {
     *failed = i;
     // Both parts are under 260 characters: the path always fits the buffer, and every

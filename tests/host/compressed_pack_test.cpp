@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/lzma_member_compressor.h"
+#include "core/compressed_pack.h"
 #include "core/compression_record.h"
 #include "core/member_checksum.h"
 #include "core/member_name.h"
@@ -103,10 +104,11 @@ class CompressedPack : public CliFixture {
   // Packs in-process with a small share, so that the first run of files is cut in two.
   std::vector<char> Pack(const std::string& name, unsigned threads) {
     LzmaMemberCompressor compressor(threads, GroupRule{64 << 10, 64 << 10});
+    CompressedPackWriter compressed(compressor);
     PackOptions options = DefaultPackOptions();
     const std::string path = root_.Join(name);
     options.packagePath = path.c_str();
-    options.compressor = &compressor;
+    options.compressor = &compressed;
     PackResult result;
     EXPECT_EQ(PackFiles(TestList(rows_), root_.Join("Lodkin.exe").c_str(), options, &result), kPackCompleted)
         << result.name;
@@ -243,7 +245,8 @@ TEST_F(CompressedPack, ListExtractAndVerifyThroughTheTool) {
 // Bytes of a compressed package changed where each kind of damage lands; every one is
 // named as a damaged member by verify, and extract leaves no damaged bytes.
 TEST_F(CompressedPack, DamageToAStreamOrARecordNamesTheMember) {
-  const std::vector<char> valid = Pack("valid.exe", 1);
+  // The records, each where a byte of it can be changed: the directory out of its table.
+  const std::vector<char> valid = WithDirectoryOnDisk(Pack("valid.exe", 1));
   const std::vector<PackageDirEntry> entries = DirectoryOf(valid);
   ASSERT_TRUE(IsGroupEntry(entries[0]));
   // Entries 0, 1: the group [setup.exe]; 2: the group of 3 a.txt, 4 empty.txt, 5 c.txt.
@@ -292,27 +295,139 @@ TEST_F(CompressedPack, DamageToAStreamOrARecordNamesTheMember) {
   }
 }
 
-TEST_F(CompressedPack, FourThousandSmallMembers) {
+// Files that repeat earlier ones: of a stored file, of a compressed one, inside a folder,
+// and an empty file twice (nothing to share). Each copy is recorded once, listed as a copy,
+// and written whole by extract and by the reader in any order.
+TEST_F(CompressedPack, CopiesAreStoredOnceAndEveryReaderWritesThem) {
+  MakeFolder(root_.Join("lib"));
+  const std::vector<std::pair<std::string, std::string>> copies = {
+      {"lib/noise-again.cab", "noise.cab"}, {"lib/a-again.txt", "a.txt"}, {"lib/empty-again", "empty.txt"}};
+  std::vector<PackCase> members = members_;
+  for (const auto& copy : copies) {
+    for (const PackCase& member : members_) {
+      if (member.name == copy.second) members.push_back({copy.first, member.bytes, "copy"});
+    }
+  }
+  members.back().codec = "lzma";  // an empty file is never a copy
+  std::vector<std::string> arguments = {"pack", "--compress", "--stub", "Lodkin.exe", "-o", "pkg.exe"};
+  for (const PackCase& member : members) {
+    WriteBytes(root_.Join(member.name), member.bytes);
+    if (member.name.find('/') == std::string::npos) arguments.push_back(member.name);
+  }
+  arguments.push_back("lib");
+  RunResult run = Cli(arguments);
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  run = Cli({"list", "--json", "pkg.exe"});
+  // noise.cab is member 4, a.txt member 1; the folder's files follow in name order.
+  EXPECT_NE(run.out.find("\"name\":\"lib\\\\a-again.txt\""), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\"codec\":\"copy\",\"originalSize\":40000,\"group\":null,\"copyOf\":1}"), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("\"codec\":\"copy\",\"originalSize\":50000,\"group\":null,\"copyOf\":4}"), std::string::npos);
+  EXPECT_EQ(Cli({"list", "pkg.exe"}).out.find("copy of 2"), std::string::npos) << "the empty file was made a copy";
+  EXPECT_EQ(Cli({"verify", "pkg.exe"}).exitStatus, 0);
+  run = Cli({"extract", "pkg.exe", "-C", "x"});
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  for (const PackCase& member : members) EXPECT_EQ(ReadBytes(root_.Join("x/" + member.name)), member.bytes);
+  // The copies' bytes are not in the package again.
+  size_t stored = 0;
+  for (const PackCase& member : members_) stored += strcmp(member.codec, "stored") == 0 ? member.bytes.size() : 0;
+  EXPECT_LT(ReadBytes(root_.Join("pkg.exe")).size(), 12000 + stored + 60000);
+
+  // The reader alone, without the files it wrote: in order, backwards and skipping.
+  PackageReader reader;
+  ASSERT_TRUE(reader.Open(root_.Join("pkg.exe").c_str()));
+  ASSERT_EQ(reader.count(), static_cast<int>(members.size()));
+  CopyBuffer buffer;
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int k = 0; k < reader.count(); ++k) {
+      const int i = pass == 0 ? reader.count() - 1 - k : (k * 5) % reader.count();
+      const std::string out = root_.Join("out.bin");
+      {
+        BinaryFile file;
+        ASSERT_TRUE(CreateOutputFile(file, out.c_str()));
+        EXPECT_EQ(reader.CopyMember(i, file, buffer), kMemberIntact) << reader.entry(i).name;
+      }
+      std::string name = reader.entry(i).name;
+      for (char& c : name) c = c == '\\' ? '/' : c;
+      EXPECT_EQ(ReadBytes(out), ReadBytes(root_.Join(name))) << name;
+      EXPECT_EQ(reader.CheckMember(i, buffer), kMemberIntact) << name;
+    }
+  }
+}
+
+// A directory kept in a table is refused whole, before anything is written, when a byte
+// of it changes: in its stream, in the entry that holds it, or in a record it holds that
+// no writer would put outside a table.
+TEST_F(CompressedPack, ADamagedTableIsRefusedBeforeAnythingIsWritten) {
+  MakeFolder(root_.Join("lib"));
+  WriteBytes(root_.Join("lib/again.cab"), members_[4].bytes);
+  std::vector<std::string> arguments = {"pack", "--compress", "--stub", "Lodkin.exe", "-o", "pkg.exe"};
+  for (const PackCase& member : members_) arguments.push_back(member.name);
+  arguments.push_back("lib");
+  ASSERT_EQ(Cli(arguments).exitStatus, 0);
+  const std::vector<char> valid = ReadBytes(root_.Join("pkg.exe"));
+  PackageDirEntry holder;
+  ASSERT_TRUE(TableHolderOf(valid, &holder));
+  const size_t entry = EntryPosition(valid, 0);
+  struct Case {
+    const char* what;
+    size_t at;
+    const char* says;
+  };
+  const std::vector<Case> cases = {
+      {"the table's properties", holder.offset + 1, "damaged directory table"},
+      {"the table's first data byte", holder.offset + kGroupStreamHeaderSize, "damaged directory table"},
+      {"the middle of the table", holder.offset + holder.size / 2, "damaged directory table"},
+      {"the table's last byte", holder.offset + holder.size - 1, "damaged directory table"},
+      {"the entry count", entry + 228, "damaged directory table"},
+      {"the table's checksum", entry + 232, "damaged directory table"},
+      {"the table's length", entry + 264, "damaged directory table"},
+      {"the holder's name", entry + 1, "unsafe member name"},
+  };
+  for (const Case& c : cases) {
+    std::vector<char> damaged = valid;
+    damaged[c.at] ^= 0x04;
+    WriteBytes(root_.Join("damaged.exe"), damaged);
+    RunResult run = Cli({"verify", "damaged.exe"});
+    EXPECT_EQ(run.exitStatus, 1) << c.what;
+    EXPECT_NE(run.err.find(c.says), std::string::npos) << c.what << ": " << run.err;
+    EXPECT_EQ(Cli({"extract", "damaged.exe", "-C", "d"}).exitStatus, 1) << c.what;
+    EXPECT_FALSE(Exists(root_.Join("d"))) << c.what << ": extract wrote before it refused";
+  }
+  // Out of its table, a copy would be an empty file to a reader that knows no copies: no
+  // writer puts one there, and this reader takes it for a damaged member.
+  WriteBytes(root_.Join("on-disk.exe"), WithDirectoryOnDisk(valid));
+  const RunResult run = Cli({"verify", "on-disk.exe"});
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_NE(run.err.find("member \"lib\\again.cab\""), std::string::npos) << run.err;
+}
+
+// An installation of many small files, in folders: every one comes back, and the
+// directory's table costs a few bytes a member where entries on disk cost 268.
+TEST_F(CompressedPack, ThirtyTwoThousandSmallMembers) {
   HostFolder many;
-  std::vector<std::string> arguments = {"pack", "--compress", "--stub", root_.Join("Lodkin.exe"), "-o", "many.exe"};
+  const int kMembers = 32000;
+  std::vector<std::string> names;
   std::vector<std::vector<char>> contents;
-  for (int i = 0; i < 4000; ++i) {
-    const std::string name = i == 0 ? "setup.exe" : "f" + std::to_string(i) + ".txt";
+  MakeFolder(many.Join("tree"));
+  for (int i = 0; i < kMembers; ++i) {
+    const std::string folder = "d" + std::to_string(i % 40);
+    if (i < 40) MakeFolder(many.Join("tree/" + folder));
+    names.push_back(i == 0 ? "setup.exe" : folder + "/f" + std::to_string(i) + ".txt");
     contents.push_back(i % 7 == 0 ? PseudoRandomBytes(i % 300, i) : CompressibleBytes(i % 500, i));
-    WriteBytes(many.Join(name), contents.back());
-    arguments.push_back(name);
+    WriteBytes(many.Join("tree/" + names.back()), contents.back());
   }
   RunSettings settings;
   settings.directory = many.path();
-  RunResult run = RunCli(arguments, settings);
+  RunResult run = RunCli({"pack", "--compress", "--stub", root_.Join("Lodkin.exe"), "-o", "many.exe", "-C", "tree"},
+                         settings);
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   run = RunCli({"extract", "many.exe", "-C", "x"}, settings);
   ASSERT_EQ(run.exitStatus, 0) << run.err;
-  for (int i = 0; i < 4000; ++i) {
-    const std::string name = i == 0 ? "setup.exe" : "f" + std::to_string(i) + ".txt";
-    ASSERT_EQ(ReadBytes(many.Join("x/" + name)), contents[i]) << name;
-  }
-  EXPECT_LT(ReadBytes(many.Join("many.exe")).size(), 12000 + 4000 * 268 + 4000 * 250u);
+  for (int i = 0; i < kMembers; ++i) ASSERT_EQ(ReadBytes(many.Join("x/" + names[i])), contents[i]) << names[i];
+  PackageDirEntry holder;
+  ASSERT_TRUE(TableHolderOf(ReadBytes(many.Join("many.exe")), &holder));
+  EXPECT_LT(holder.size, kMembers * 20u) << "bytes of the directory's table";
 }
 
 // A package as written before stored members could stand inside a group: two groups with
@@ -357,7 +472,9 @@ TEST(EarlierCompressedLayout, ReadsAsBefore) {
                                                 ChecksumOf(m.bytes.data(), m.bytes.size())),
                   kPackageWriteOk);
       }
-      if (group == 0) ASSERT_EQ(writer.AppendMember(stored, "noise.cab"), kPackageWriteOk);
+      if (group == 0) {
+        ASSERT_EQ(writer.AppendMember(stored, "noise.cab"), kPackageWriteOk);
+      }
     }
     ASSERT_EQ(writer.Finish(), kPackageWriteOk);
   }

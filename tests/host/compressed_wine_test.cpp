@@ -1,6 +1,6 @@
 // Compressed packages through the real programs under Wine: the run and "-e" write every
-// member byte for byte; a damaged stream or record stops the run before anything starts
-// and leaves nothing; lodkin-cli.exe reads them and writes, from the same files, the very
+// member byte for byte, copies too; a damaged stream, record or table stops the run before
+// anything starts and leaves nothing; lodkin-cli.exe reads them and writes, from the same files, the very
 // bytes the native tool writes; a signed compressed package still runs.
 #include <gtest/gtest.h>
 #include <stdio.h>
@@ -93,8 +93,10 @@ TEST_F(CompressedUnderWine, RunAndExtractWriteEveryMemberAndDamageStopsBoth) {
   RemoveAll(root_.Join("pkg"));
 
   // One group: setup.exe, a.txt, empty.txt, alone.txt and the long name, with the stored
-  // noise.cab among them, its bytes right after the stream.
-  const std::vector<PackageDirEntry> entries = DirectoryOf(valid_);
+  // noise.cab among them, its bytes right after the stream. The records are damaged where
+  // they stand in a directory out of its table; the table's own damage comes after.
+  const std::vector<char> onDisk = WithDirectoryOnDisk(valid_);
+  const std::vector<PackageDirEntry> entries = DirectoryOf(onDisk);
   ASSERT_EQ(entries.size(), members_.size() + 1);
   ASSERT_TRUE(IsGroupEntry(entries[0]));
   for (size_t i = 1; i < entries.size(); ++i) EXPECT_FALSE(IsGroupEntry(entries[i])) << i;
@@ -110,14 +112,16 @@ TEST_F(CompressedUnderWine, RunAndExtractWriteEveryMemberAndDamageStopsBoth) {
   };
   const std::vector<Case> cases = {
       {"the middle of the stream", entries[0].offset + entries[0].size / 2, anyOfGroup},
-      {"a member record", EntryPosition(valid_, 2) + 232, {"a.txt"}},
-      {"the group's original size", EntryPosition(valid_, 0) + 232, {"setup.exe"}},
-      {"the group's size", EntryPosition(valid_, 0) + 264, {"setup.exe"}},
+      {"a member record", EntryPosition(onDisk, 2) + 232, {"a.txt"}},
+      {"the group's original size", EntryPosition(onDisk, 0) + 232, {"setup.exe"}},
+      {"the group's size", EntryPosition(onDisk, 0) + 264, {"setup.exe"}},
       {"the stored member inside the group", entries[4].offset + 500, {"noise.cab"}},
-      {"a compressed member after the stored one", EntryPosition(valid_, 5) + 228, {"noise.cab", "alone.txt"}},
+      {"a compressed member after the stored one", EntryPosition(onDisk, 5) + 228, {"noise.cab", "alone.txt"}},
   };
+  PackageDirEntry holder;
+  ASSERT_TRUE(TableHolderOf(valid_, &holder));
   for (const Case& c : cases) {
-    std::vector<char> damaged = valid_;
+    std::vector<char> damaged = onDisk;
     damaged[c.at] ^= 0x01;
     const std::string out = Run(damaged);
     bool named = false;
@@ -129,6 +133,59 @@ TEST_F(CompressedUnderWine, RunAndExtractWriteEveryMemberAndDamageStopsBoth) {
     EXPECT_FALSE(Exists(root_.Join("pkg"))) << c.what;
     RemoveAll(root_.Join("pkg"));
   }
+  // A table changed by one byte (its stream, or the entry that holds it): the whole package
+  // is damaged, reported under its own name, and nothing is written or started.
+  for (size_t at : {static_cast<size_t>(holder.offset + holder.size / 2), EntryPosition(valid_, 0) + 232}) {
+    std::vector<char> damaged = valid_;
+    damaged[at] ^= 0x01;
+    const std::string out = Run(damaged);
+    const std::string says = "pkg.exe] is damaged.\n";
+    EXPECT_EQ(out.rfind("exit=1392\nbox=Error: [", 0), 0u) << at << ": " << out;
+    EXPECT_TRUE(out.size() > says.size() && out.compare(out.size() - says.size(), says.size(), says) == 0)
+        << at << ": " << out;
+    EXPECT_FALSE(Exists(root_.Join("record.txt"))) << at << ": something started";
+    EXPECT_EQ(static_cast<int>(WorkDirectoriesIn(temp).size()), workBefore) << at << ": a work directory was left";
+    EXPECT_EQ(Run(damaged, {"-e"}), "exit=1\n") << at;
+    EXPECT_FALSE(Exists(root_.Join("pkg"))) << at;
+  }
+}
+
+// Copies (of a stored file, of a compressed one, inside a folder) are written whole by the
+// run, by "-e" and by lodkin-cli.exe, each from the earlier member's bytes.
+TEST_F(CompressedUnderWine, CopiesAreWrittenByEveryReader) {
+  std::vector<HandMember> members = members_;
+  members.push_back({"lib/noise-again.cab", members_[3].bytes});
+  members.push_back({"lib/sub/a-again.txt", members_[1].bytes});
+  members.push_back({"lib/sub/setup-again.exe", members_[0].bytes});
+  MakeFolder(root_.Join("lib"));
+  MakeFolder(root_.Join("lib/sub"));
+  std::vector<std::string> arguments = {"pack", "--compress", "-o", "pkg.exe", "lib"};
+  for (const HandMember& member : members) {
+    WriteBytes(root_.Join(member.name), member.bytes);
+    if (member.name.find('/') == std::string::npos) arguments.push_back(member.name);
+  }
+  RunSettings settings;
+  settings.directory = root_.path();
+  RunResult tool = RunCli(arguments, settings);
+  ASSERT_EQ(tool.exitStatus, 0) << tool.err;
+  tool = RunCli({"list", "pkg.exe"}, settings);
+  size_t copies = 0;
+  for (size_t at = tool.out.find("\tcopy of "); at != std::string::npos; at = tool.out.find("\tcopy of ", at + 1)) ++copies;
+  EXPECT_EQ(copies, 3u) << tool.out;
+  const std::vector<char> bytes = ReadBytes(package_);
+
+  EXPECT_EQ(Run(bytes), "exit=0\n");
+  ASSERT_TRUE(Exists(root_.Join("record.txt"))) << "the setup program was not started";
+  const std::string work = WorkDirectoryOfRun();
+  for (const HandMember& member : members) EXPECT_EQ(ReadBytes(work + "/" + member.name), member.bytes) << member.name;
+  RemoveAll(work);
+  EXPECT_EQ(Run(bytes, {"-e"}), "exit=0\n");
+  for (const HandMember& member : members) {
+    EXPECT_EQ(ReadBytes(root_.Join("pkg/pkg/" + member.name)), member.bytes) << member.name;
+  }
+  const RunResult extract = RunUnderWine(bin_ + "/lodkin-cli.exe", {"extract", "pkg.exe", "-C", "x"}, settings);
+  ASSERT_EQ(extract.exitStatus, 0) << extract.err;
+  for (const HandMember& member : members) EXPECT_EQ(ReadBytes(root_.Join("x/" + member.name)), member.bytes);
 }
 
 // Many small members in one group with a stored one among them: every one written byte for byte by
@@ -200,6 +257,9 @@ TEST_F(CompressedUnderWine, TheWindowsToolWritesTheNativeToolsBytes) {
   WriteBytes(root_.Join("lib/x.dll"), CompressibleBytes(120000, 35));
   WriteBytes(root_.Join("lib/sub/y.dat"), PseudoRandomBytes(40000, 36));
   WriteBytes(root_.Join("lib/sub/z.txt"), CompressibleBytes(70000, 37));
+  // Copies, and so the directory's table, written alike on both sides.
+  WriteBytes(root_.Join("lib/sub/a-again.txt"), members_[1].bytes);
+  WriteBytes(root_.Join("lib/noise-again.cab"), members_[3].bytes);
   std::vector<std::string> files;
   for (const HandMember& member : members_) files.push_back(member.name);
   files.push_back("lib");

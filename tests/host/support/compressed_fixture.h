@@ -11,7 +11,14 @@
 // `length` bytes drawn from 8 values: LZMA makes them at least half smaller.
 std::vector<char> CompressibleBytes(size_t length, uint32_t seed);
 
-// The directory of a package written without slack.
+// The directory of a package written without slack, decoded from its table where it
+// keeps one.
 std::vector<PackageDirEntry> DirectoryOf(const std::vector<char>& package);
-// Where entry `index` lies in the package's bytes.
+// The one entry of a package that keeps its directory in a table.
+bool TableHolderOf(const std::vector<char>& package, PackageDirEntry* holder);
+// The same package with its table's entries written out before the trailer instead, as
+// packages were before tables: every record still in place, so that damage to one can be
+// placed byte by byte.
+std::vector<char> WithDirectoryOnDisk(const std::vector<char>& package);
+// Where entry `index` of the directory before the trailer lies in the package's bytes.
 size_t EntryPosition(const std::vector<char>& package, size_t index);
