@@ -137,8 +137,12 @@ PackageStatus PackageReader::ReadTable() {
   TableRecord record;
   // Far more entries than a package of 4 GiB could use: the table's size fits 32 bits.
   const uint32_t kMostEntries = 0x7FFFFFFFu / sizeof(PackageDirEntry);
+  // Every entry holds checksums that do not compress: a real table shrinks some twenty
+  // times, never a thousand, and a count past that is refused before memory is taken.
+  const uint64_t kMostExpansion = 1024;
   if (!ReadTableRecord(holder, &record) || record.codec != kCodecLzma || record.entryCount == 0 ||
-      record.entryCount > kMostEntries) {
+      record.entryCount > kMostEntries ||
+      record.entryCount * static_cast<uint64_t>(sizeof(PackageDirEntry)) > holder.size * kMostExpansion) {
     return kPackageTableDamaged;
   }
   if (static_cast<uint64_t>(holder.offset) + holder.size > directoryStart_) return kPackageMemberOutside;
