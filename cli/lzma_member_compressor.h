@@ -1,14 +1,18 @@
 // The tool's compressor, native and lodkin-cli.exe alike (the same liblzma version):
 // consecutive files in list order share one LZMA stream (a solid group), divided as
 // cli/group_plan.h says. Groups are compressed on all cores at once, each by one encoder,
-// so the bytes written never depend on the number of threads. A stored file (one that
+// as many at once as cli/compress_memory.h lets fit in memory, so the bytes written never
+// depend on the number of threads. A stored file (one that
 // does not shrink) rides in the group around it without breaking its stream.
 #pragma once
 #include <pthread.h>
 #include <stdint.h>
 
+#include "cli/compress_memory.h"
 #include "cli/group_plan.h"
+#include "cli/object_array.h"
 #include "core/binary_file.h"
+#include "core/growable_block.h"
 #include "core/member_compressor.h"
 
 // A file is stored when a sample of it compresses to more than this share (in 1/1000).
@@ -16,8 +20,10 @@ const unsigned kStoredAbovePerMille = 970;
 
 class LzmaMemberCompressor : public MemberCompressor {
  public:
-  // `threads` 0: one per processor.
-  explicit LzmaMemberCompressor(unsigned threads = 0, const GroupRule& rule = kDefaultGroupRule);
+  // `threads` 0: one per processor. `memoryLimit`: the peak to keep under (tests make it
+  // small to see groups wait for memory).
+  explicit LzmaMemberCompressor(unsigned threads = 0, const GroupRule& rule = kDefaultGroupRule,
+                                uint64_t memoryLimit = kCompressMemoryLimit);
   ~LzmaMemberCompressor();
   LzmaMemberCompressor(const LzmaMemberCompressor&) = delete;
   LzmaMemberCompressor& operator=(const LzmaMemberCompressor&) = delete;
@@ -38,24 +44,28 @@ class LzmaMemberCompressor : public MemberCompressor {
   CompressStatus ReadRows(const PackFileList& list, PlannedFile* files, char (*names)[260],
                           int* failedRow);
   int KeepPath(int row, const char* path);
+  uint64_t RowMemory() const;
+  CompressStatus StartWorkers(unsigned compressed, uint64_t largestReservation);
 
   unsigned threads_;
   GroupRule rule_;
   // Each row's path, kept at its own length (a tree may have hundreds of thousands):
   // row r's starts at pathPool_ + pathAt_[r].
-  char* pathPool_;
+  GrowableBlock<char> pathPool_;
   size_t pathPoolLength_;
-  size_t pathPoolCapacity_;
-  size_t* pathAt_;
+  GrowableBlock<size_t> pathAt_;
   int rowCount_;
-  unsigned char* storedRows_;
-  Job* jobs_;
+  GrowableBlock<unsigned char> storedRows_;
+  ObjectArray<Job> jobs_;
   int groupCount_;
-  pthread_t* workers_;
+  GrowableBlock<pthread_t> workers_;
   unsigned started_;
   pthread_mutex_t mutex_;
   pthread_cond_t changed_;
   int nextJob_;   // the next group a worker takes
   int taken_;     // the group the writer took last, -1 before the first
   int stopping_;
+  uint64_t memoryLimit_;
+  uint64_t budget_;  // what the groups may hold at once (cli/compress_memory.h)
+  uint64_t held_;    // what they hold now: encoders at work and streams not yet written
 };
