@@ -10,6 +10,7 @@
 #include "core/lzma_group_decoder.h"
 #include "core/member_checksum.h"
 #include "core/pack_job.h"
+#include "core/package_format.h"
 
 struct LzmaMemberCompressor::Job {
   MemberGroup group;
@@ -207,10 +208,13 @@ CompressStatus LzmaMemberCompressor::ReadRows(const PackFileList& list, PlannedF
   return kCompressOk;
 }
 
-// What the plan keeps for its rows while the groups are compressed.
+// What the plan keeps for its rows while the groups are compressed, and the directory that
+// the writer fills as it goes (an entry per row and per group): a tree of many small files
+// leaves the encoders less.
 uint64_t LzmaMemberCompressor::RowMemory() const {
+  const uint64_t directory = static_cast<uint64_t>(rowCount_ + groupCount_) * sizeof(PackageDirEntry);
   return pathPool_.capacity() + pathAt_.capacity() * sizeof(size_t) + storedRows_.capacity() +
-         jobs_.count() * sizeof(Job);
+         jobs_.count() * sizeof(Job) + directory;
 }
 
 // Starts as many encoders as the processors, the groups and the memory allow.
