@@ -407,7 +407,7 @@ def dll_payload(folder):
 
 def measure_compress(exe):
     """pack --compress on Wine's DLLs against an NSIS installer with solid LZMA and
-    against tar | xz -9e: size, pack time, run time and the run's peak memory."""
+    against tar | xz -9e: size, pack time, the pack's and the run's peak memory, run time."""
     folder = os.path.join(DATA, "dlls")
     names = dll_payload(folder)
     files = [os.path.join(folder, n) for n in ["SETUP.EXE"] + [n for n in names if n != "SETUP.EXE"]]
@@ -432,6 +432,8 @@ def measure_compress(exe):
     figure("compress_pack_cores", round(statistics.median(cores["pack"]), 2), "cores")
     figure("nsis_lzma_pack_cores", round(statistics.median(cores["nsis"]), 2), "cores")
     figure("load_average_after_compress_pack", os.getloadavg()[0], "")
+    # The pack's own peak: its encoders, the streams that wait for the writer, the writer.
+    figure("compress_pack_peak_rss", peak_rss_kib(pack_command), "KiB")
 
     xz = os.path.join(DATA, "payload.tar.xz")
     subprocess.run(f"tar -C '{folder}' -cf - {' '.join(names)} | xz -9e -T1 > '{xz}'", shell=True, check=True)

@@ -3,6 +3,7 @@
 #include <lzma.h>
 #include <stdint.h>
 
+#include "cli/group_plan.h"
 #include "core/lzma_group_decoder.h"
 
 namespace {
@@ -22,7 +23,7 @@ CompressStatus CompressDirectoryStream(const char* entries, size_t length, Growa
   lzma_options_lzma options;
   if (lzma_lzma_preset(&options, kTablePresetLevel)) return kCompressNoMemory;
   options.dict_size = length < kLeastDictionary ? kLeastDictionary
-                      : length > kMaxGroupDictionary ? kMaxGroupDictionary
+                      : length > kLargestEncoderDictionary ? kLargestEncoderDictionary
                                                      : static_cast<uint32_t>(length);
   options.lc = kTableLiteralContextBits;
   options.lp = kTableLiteralPositionBits;

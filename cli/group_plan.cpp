@@ -1,7 +1,6 @@
 #include "cli/group_plan.h"
 
-#include <stdlib.h>
-
+#include "core/growable_block.h"
 #include "core/lzma_group_decoder.h"
 
 namespace {
@@ -91,13 +90,9 @@ int PlanRun(const Run& run, const GroupRule& rule, MemberGroup* groups) {
 
 int PlanGroups(const PlannedFile* files, int count, const GroupRule& rule, MemberGroup* groups) {
   // The compressed files alone decide the groups; the stored ones only ride along.
-  PlannedFile* compressed = static_cast<PlannedFile*>(malloc((count > 0 ? count : 1) * sizeof(PlannedFile)));
-  int* rowOf = static_cast<int*>(malloc((count > 0 ? count : 1) * sizeof(int)));
-  if (compressed == nullptr || rowOf == nullptr) {
-    free(compressed);
-    free(rowOf);
-    return -1;
-  }
+  GrowableBlock<PlannedFile> compressed;
+  GrowableBlock<int> rowOf;
+  if (!compressed.Allocate(count > 0 ? count : 1) || !rowOf.Allocate(count > 0 ? count : 1)) return -1;
   int n = 0;
   for (int p = 0; p < count; ++p) {
     if (!files[p].stored) compressed[n] = files[p], rowOf[n++] = p;
@@ -105,7 +100,7 @@ int PlanGroups(const PlannedFile* files, int count, const GroupRule& rule, Membe
   // Stored files before the first compressed one have no group to join.
   int written = 0;
   for (int p = 0; p < (n > 0 ? rowOf[0] : count); ++p) groups[written++] = MemberGroup{p, 1, 1};
-  const int planned = n > 0 ? PlanRun(Run{compressed, 0, n}, rule, groups + written) : 0;
+  const int planned = n > 0 ? PlanRun(Run{compressed.get(), 0, n}, rule, groups + written) : 0;
   // Each group spans the rows from its first compressed file to the next group's first.
   for (int g = 0; g < planned; ++g) {
     MemberGroup& group = groups[written + g];
@@ -114,12 +109,11 @@ int PlanGroups(const PlannedFile* files, int count, const GroupRule& rule, Membe
     group.firstRow = firstRow;
     group.rowCount = endRow - firstRow;
   }
-  free(compressed);
-  free(rowOf);
   return written + planned;
 }
 
 uint32_t GroupDictionary(uint64_t originalSize) {
   if (originalSize < 4096) return 4096;
-  return originalSize < kMaxGroupDictionary ? static_cast<uint32_t>(originalSize) : kMaxGroupDictionary;
+  static_assert(kLargestEncoderDictionary <= kMaxGroupDictionary, "every reader can decode it");
+  return originalSize < kLargestEncoderDictionary ? static_cast<uint32_t>(originalSize) : kLargestEncoderDictionary;
 }

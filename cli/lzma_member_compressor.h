@@ -1,13 +1,16 @@
 // The tool's compressor, native and lodkin-cli.exe alike (the same liblzma version):
 // consecutive files in list order share one LZMA stream (a solid group), divided as
 // cli/group_plan.h says. Groups are compressed on all cores at once, each by one encoder,
-// so the bytes written never depend on the number of threads. A stored file (one that
+// as many at once as cli/compress_memory.h lets fit in memory, so the bytes written never
+// depend on the number of threads. A stored file (one that
 // does not shrink) rides in the group around it without breaking its stream.
 #pragma once
 #include <pthread.h>
 #include <stdint.h>
 
+#include "cli/compress_memory.h"
 #include "cli/group_plan.h"
+#include "cli/object_array.h"
 #include "core/binary_file.h"
 #include "core/growable_block.h"
 #include "core/member_compressor.h"
@@ -17,8 +20,10 @@ const unsigned kStoredAbovePerMille = 970;
 
 class LzmaMemberCompressor : public MemberCompressor {
  public:
-  // `threads` 0: one per processor.
-  explicit LzmaMemberCompressor(unsigned threads = 0, const GroupRule& rule = kDefaultGroupRule);
+  // `threads` 0: one per processor. `memoryLimit`: the peak to keep under (tests make it
+  // small to see groups wait for memory).
+  explicit LzmaMemberCompressor(unsigned threads = 0, const GroupRule& rule = kDefaultGroupRule,
+                                uint64_t memoryLimit = kCompressMemoryLimit);
   ~LzmaMemberCompressor();
   LzmaMemberCompressor(const LzmaMemberCompressor&) = delete;
   LzmaMemberCompressor& operator=(const LzmaMemberCompressor&) = delete;
@@ -45,20 +50,21 @@ class LzmaMemberCompressor : public MemberCompressor {
   // Ties each file that repeats an earlier one's bytes to it; a copy is neither compressed
   // nor stored.
   CompressStatus FindCopies(PlannedFile* files, char (*names)[260], int* failedRow);
+  uint64_t RowMemory() const;
+  CompressStatus StartWorkers(unsigned compressed, uint64_t largestReservation);
 
   unsigned threads_;
   GroupRule rule_;
   // Each row's path, kept at its own length (a tree may have hundreds of thousands):
   // row r's starts at pathPool_ + pathAt_[r].
-  char* pathPool_;
+  GrowableBlock<char> pathPool_;
   size_t pathPoolLength_;
-  size_t pathPoolCapacity_;
-  size_t* pathAt_;
+  GrowableBlock<size_t> pathAt_;
   int rowCount_;
-  unsigned char* storedRows_;
-  Job* jobs_;
+  GrowableBlock<unsigned char> storedRows_;
+  ObjectArray<Job> jobs_;
   int groupCount_;
-  pthread_t* workers_;
+  GrowableBlock<pthread_t> workers_;
   unsigned started_;
   pthread_mutex_t mutex_;
   pthread_cond_t changed_;
@@ -67,4 +73,7 @@ class LzmaMemberCompressor : public MemberCompressor {
   int stopping_;
   GrowableBlock<RowCopy> copies_;
   GrowableBlock<char> directory_;
+  uint64_t memoryLimit_;
+  uint64_t budget_;  // what the groups may hold at once (cli/compress_memory.h)
+  uint64_t held_;    // what they hold now: encoders at work and streams not yet written
 };

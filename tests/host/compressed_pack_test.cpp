@@ -102,8 +102,8 @@ class CompressedPack : public CliFixture {
   }
 
   // Packs in-process with a small share, so that the first run of files is cut in two.
-  std::vector<char> Pack(const std::string& name, unsigned threads) {
-    LzmaMemberCompressor compressor(threads, GroupRule{64 << 10, 64 << 10});
+  std::vector<char> Pack(const std::string& name, unsigned threads, uint64_t memoryLimit = kCompressMemoryLimit) {
+    LzmaMemberCompressor compressor(threads, GroupRule{64 << 10, 64 << 10}, memoryLimit);
     CompressedPackWriter compressed(compressor);
     PackOptions options = DefaultPackOptions();
     const std::string path = root_.Join(name);
@@ -143,6 +143,8 @@ std::vector<char> DecodeWithLiblzma(const char* stream, size_t length, uint64_t 
 TEST_F(CompressedPack, GroupsAreSolidStreamsThatLiblzmaDecodesAndThreadsDoNotChange) {
   const std::vector<char> one = Pack("one.exe", 1);
   EXPECT_EQ(Pack("three.exe", 3), one) << "the bytes depend on the number of threads";
+  // No group fits: each waits until the writer has let go of the stream before it.
+  EXPECT_EQ(Pack("starved.exe", 3, 1), one) << "the bytes depend on the memory";
   const std::vector<PackageDirEntry> entries = DirectoryOf(one);
   size_t member = 0, groups = 0;
   for (size_t i = 0; i < entries.size(); ++i) {

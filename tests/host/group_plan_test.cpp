@@ -94,12 +94,14 @@ TEST(GroupPlan, GroupsAndCutsFollowTheSizesAndTheNames) {
   for (const Case& c : cases) EXPECT_EQ(Plan(c.files, rule), c.groups) << c.what;
 }
 
-TEST(GroupPlan, DictionariesFollowTheGroupWithinLzmaAndTheDecoder) {
+TEST(GroupPlan, DictionariesFollowTheGroupWithinLzmaAndTheEncodersMemory) {
   EXPECT_EQ(GroupDictionary(0), 4096u);
   EXPECT_EQ(GroupDictionary(4095), 4096u);
   EXPECT_EQ(GroupDictionary(5000000), 5000000u);
-  EXPECT_EQ(GroupDictionary(64u << 20), 64u << 20);
-  EXPECT_EQ(GroupDictionary(3ull << 30), 64u << 20);
+  EXPECT_EQ(GroupDictionary(32u << 20), 32u << 20);
+  EXPECT_EQ(GroupDictionary((32u << 20) + 1), 32u << 20);
+  EXPECT_EQ(GroupDictionary(64u << 20), 32u << 20);
+  EXPECT_EQ(GroupDictionary(3ull << 30), 32u << 20);
 }
 
 }  // namespace
