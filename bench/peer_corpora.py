@@ -8,6 +8,7 @@ are skipped and the others then fill the corpus up to its minimum. A corpus is b
 into the build folder and reused while its record is there.
 """
 import glob
+import hashlib
 import os
 import shutil
 import stat
@@ -64,11 +65,13 @@ def windows_part_ok(part):
 
 
 class Selection:
-    """The files of one corpus: member name -> source path, in the order they were taken."""
+    """The files of one corpus: member name -> source path, in the order they were taken.
+    A selection of distinct files takes no file whose bytes it already holds."""
 
-    def __init__(self):
+    def __init__(self, distinct=False):
         self.members = {}
         self.total = 0
+        self._contents = set() if distinct else None
         # Windows takes names equal but for letter case as one: lower-case path -> the
         # folder's spelling, or None for a file, for every path taken and its folders.
         self._taken = {}
@@ -112,9 +115,21 @@ class Selection:
             if self.total >= until:
                 return
             name = source.folder + "/" + relative
-            if name in self.members or not self.fits(name):
+            if name in self.members or not self.fits(name) or not self.claim_content(path):
                 continue
             self.take(name, path, size)
+
+    def claim_content(self, path):
+        """False when a selection of distinct files already holds these bytes; otherwise
+        they count as held from now on."""
+        if self._contents is None:
+            return True
+        with open(path, "rb") as source:
+            digest = hashlib.sha256(source.read()).digest()
+        if digest in self._contents:
+            return False
+        self._contents.add(digest)
+        return True
 
 
 def newest(pattern):
@@ -195,7 +210,9 @@ def select_media():
     """Already-compressed files and DLLs, with a set of files copied into three folders so
     that about a fifth of the bytes are repeats. With B bytes of other files and R bytes in
     the set, the repeats are 2R of B + 3R bytes: a fifth when R is B / 7."""
-    selection = Selection()
+    # Debian's documentation holds many byte-identical files already (the packages of one
+    # source share their changelogs): left out, so that the copies below are the repeats.
+    selection = Selection(distinct=True)
     selection.fill(media_sources(), (MINIMUM * 7) // 10)
     goal, repeated_bytes = selection.total // 7, 0
     for name, path in repeated_candidates():
@@ -205,7 +222,7 @@ def select_media():
         if repeated_bytes + size > goal:
             continue
         names = [folder + "/" + name for folder in REPEAT_FOLDERS]
-        if all(selection.fits(n) for n in names):
+        if all(selection.fits(n) for n in names) and selection.claim_content(path):
             for n in names:
                 selection.take(n, path, size)
             repeated_bytes += size
