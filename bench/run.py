@@ -4,7 +4,8 @@
 Stub size, pack speed against cat, package-run speed against cp -r, a peer installer
 built with makensis, cost growth with the member count against a bare program that
 writes the same files, where a run's time goes, drops of thousands of files onto the
-window, and peak memory. Every ratio is measured side by side in this run on this
+window, peak memory, and the package against makensis and 7zz on three corpora (peers.py).
+Every ratio is measured side by side in this run on this
 machine: the two commands take turns, and the ratio is the median of the ratios of the
 pairs; every other figure is a median.
 """
@@ -17,24 +18,40 @@ import subprocess
 import sys
 import time
 
+import peers
+
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-BUILD = os.path.abspath(os.environ.get("LODKIN_BUILD_DIR", os.path.join(ROOT, "build")))
-BIN = os.path.join(BUILD, "bin")
+
+
+def wine_for_this_machine():
+    """The Windows build this machine runs and its Wine, as scripts/wine-env.sh chooses them:
+    the 32-bit build where 32-bit programs run, the 64-bit build and 64-bit Wine elsewhere."""
+    script = ('. scripts/wine-env.sh; if runs_32bit_programs; then use_wine_for x86; '
+              'else use_wine_for x64; fi; env -0')
+    output = subprocess.run(["bash", "-c", script], cwd=ROOT, check=True, capture_output=True).stdout
+    return dict(entry.split("=", 1) for entry in output.decode().split("\0") if "=" in entry)
+
+
+WINE_ENV = wine_for_this_machine()
+BUILD = os.path.join(ROOT, WINE_ENV["LODKIN_ACTIVE_BUILD_DIR"])
+BIN = WINE_ENV["LODKIN_WINDOWS_BIN"]
+WINE = WINE_ENV["LODKIN_WINE"]
 DATA = os.path.join(BUILD, "bench-data")
 PREFIX = os.path.join(BUILD, "bench-prefix")
 REPS = int(os.environ.get("LODKIN_BENCH_REPS", "3"))
 # Pairs for the 1 GiB ratios: each pair takes about a second, and single copies of 1 GiB
 # vary by a factor of 2 on a shared machine.
 PAIRS = int(os.environ.get("LODKIN_BENCH_PAIRS", str(max(REPS, 9))))
-# A comma-separated choice of sections (copy, memory, members, nsis, drop, compress); all by
-# default.
+# A comma-separated choice of sections (copy, memory, members, nsis, drop, compress, peers);
+# all by default.
 # "nsis" adds the peer installer to the member counts when sections are chosen.
 ONLY = [s for s in os.environ.get("LODKIN_BENCH_ONLY", "").split(",") if s]
 GIB = 1 << 30
 MIB = 1 << 20
 
-ENV = dict(os.environ, WINEPREFIX=PREFIX, WINEARCH="win32", WINEDEBUG="-all",
-           WINEDLLOVERRIDES="mscoree,mshtml=")
+# The benchmark's own prefix, not the tests' one: its closing `wineserver -k` must not stop
+# the server of a test run on the same build.
+ENV = dict(WINE_ENV, WINEPREFIX=PREFIX)
 
 
 def figure(name, value, unit):
@@ -120,7 +137,7 @@ def forget_work_directories():
     for name in os.listdir(temp):
         if name.startswith("KVLodkin"):
             shutil.rmtree(os.path.join(temp, name), ignore_errors=True)
-    subprocess.run(["wine", "reg", "delete",
+    subprocess.run([WINE, "reg", "delete",
                     r"HKLM\System\CurrentControlSet\Control\Session Manager",
                     "/v", "PendingFileRenameOperations", "/f"],
                    env=ENV, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
@@ -139,7 +156,7 @@ def pack_once(folder, names):
     written = packed_path(folder)
     if os.path.exists(written):
         os.remove(written)
-    result = subprocess.run(["wine", os.path.join(BIN, "pack_bench.exe"), win(listing),
+    result = subprocess.run([WINE, os.path.join(BIN, "pack_bench.exe"), win(listing),
                              win(os.path.join(BIN, "Lodkin.exe"))],
                             env=ENV, check=True, stdin=subprocess.DEVNULL,
                             capture_output=True, text=True)
@@ -192,7 +209,7 @@ def main():
         os.execvp("xvfb-run", ["xvfb-run", "-a", "-s", "-screen 0 1024x768x24", sys.executable] + sys.argv)
     os.makedirs(DATA, exist_ok=True)
     os.makedirs(PREFIX, exist_ok=True)
-    subprocess.run("wineserver -p >/dev/null 2>&1 </dev/null; wine cmd /c exit >/dev/null 2>&1 </dev/null",
+    subprocess.run(f"wineserver -p >/dev/null 2>&1 </dev/null; '{WINE}' cmd /c exit >/dev/null 2>&1 </dev/null",
                    shell=True, env=ENV)
     try:
         measure()
@@ -206,8 +223,9 @@ def wanted(section):
 
 def measure():
     exe = os.path.join(BIN, "Lodkin.exe")
+    figure("windows_build", "64" if WINE_ENV["WINEARCH"] == "win64" else "32", "bit")
     figure("stub_size", os.path.getsize(exe), "bytes")
-    figure("wine_process_start", round(timed(["wine", os.path.join(BIN, "stand_in_setup.exe")], reps=5) * 1000),
+    figure("wine_process_start", round(timed([WINE, os.path.join(BIN, "stand_in_setup.exe")], reps=5) * 1000),
            "ms")
     if wanted("copy"):
         measure_copy(exe)
@@ -219,6 +237,8 @@ def measure():
         measure_drop()
     if wanted("compress"):
         measure_compress(exe)
+    if wanted("peers"):
+        peers.Peers(ENV, WINE, BIN, DATA, figure).measure()
 
 
 def measure_copy(exe):
@@ -246,7 +266,7 @@ def measure_copy(exe):
 
     copy_to = os.path.join(DATA, "cp.out")
     run_s, cp_s, run_ratio = paired(
-        lambda: timed_once(["wine", package], after=forget_work_directories),
+        lambda: timed_once([WINE, package], after=forget_work_directories),
         lambda: timed_once(["cp", "-r", app, copy_to], after=lambda: shutil.rmtree(copy_to)), PAIRS)
     figure("run_1gib", round(run_s, 3), "s")
     figure("cp_1gib", round(cp_s, 3), "s")
@@ -255,8 +275,8 @@ def measure_copy(exe):
     unchecked = os.path.join(DATA, "unchecked.exe")
     without_checksum_records(package, unchecked)
     checked_s, unchecked_s, checked_ratio = paired(
-        lambda: timed_once(["wine", package], after=forget_work_directories),
-        lambda: timed_once(["wine", unchecked], after=forget_work_directories), PAIRS)
+        lambda: timed_once([WINE, package], after=forget_work_directories),
+        lambda: timed_once([WINE, unchecked], after=forget_work_directories), PAIRS)
     os.remove(unchecked)
     figure("run_1gib_with_checksums", round(checked_s, 3), "s")
     figure("run_1gib_without_checksums", round(unchecked_s, 3), "s")
@@ -279,13 +299,13 @@ def measure_copy(exe):
 
     # The same extraction without the setup program, the records and the shared block.
     extracted = os.path.join(DATA, "package")
-    extract_s = timed(["wine", package, "-e"], after=lambda: shutil.rmtree(extracted))
+    extract_s = timed([WINE, package, "-e"], after=lambda: shutil.rmtree(extracted))
     figure("extract_1gib", round(extract_s, 3), "s")
 
     if wanted("nsis"):
         installer = os.path.join(DATA, "peer.exe")
         nsis_peer(app, names, installer)
-        nsis_s = timed(["wine", installer])
+        nsis_s = timed([WINE, installer])
         figure("nsis_run_1gib", round(nsis_s, 3), "s")
         figure("run_vs_nsis_1gib", round(run_s / nsis_s, 2), "x")
         os.remove(installer)
@@ -298,19 +318,19 @@ def measure_memory(exe):
     names = write_payload(app, [128 * MIB] * 8, seed=1)
     package = os.path.join(DATA, "package.exe")
     pack(app, names, package)
-    figure("run_peak_rss_1gib", peak_rss_kib(["wine", package]), "KiB")
+    figure("run_peak_rss_1gib", peak_rss_kib([WINE, package]), "KiB")
     forget_work_directories()
 
     small = os.path.join(DATA, "small")
     small_names = write_payload(small, [8 * MIB] * 8, seed=2)
     small_package = os.path.join(DATA, "small.exe")
     pack(small, small_names, small_package)
-    figure("run_peak_rss_64mib", peak_rss_kib(["wine", small_package]), "KiB")
+    figure("run_peak_rss_64mib", peak_rss_kib([WINE, small_package]), "KiB")
     forget_work_directories()
     listing = os.path.join(DATA, "list.txt")
     for label, folder, members in (("64mib", small, small_names), ("1gib", app, names)):
         pack(folder, members, os.path.join(DATA, "scratch.exe"))
-        figure(f"pack_peak_rss_{label}", peak_rss_kib(["wine", os.path.join(BIN, "pack_bench.exe"), win(listing),
+        figure(f"pack_peak_rss_{label}", peak_rss_kib([WINE, os.path.join(BIN, "pack_bench.exe"), win(listing),
                                                         win(exe)]), "KiB")
         os.remove(os.path.join(folder, "KVPACK_" + os.path.basename(folder) + ".exe"))
     os.remove(os.path.join(DATA, "scratch.exe"))
@@ -319,7 +339,7 @@ def measure_memory(exe):
 
 def run_phases(package):
     """Milliseconds of each step of a run of `package`, from one run."""
-    result = subprocess.run(["wine", os.path.join(BIN, "run_phases.exe"), win(package)], env=ENV, check=True,
+    result = subprocess.run([WINE, os.path.join(BIN, "run_phases.exe"), win(package)], env=ENV, check=True,
                             stdin=subprocess.DEVNULL, capture_output=True, text=True)
     forget_work_directories()
     return [line.split() for line in result.stdout.splitlines() if line.strip()]
@@ -337,8 +357,8 @@ def measure_members():
         bare_folder = os.path.join(DATA, "bare")
         shutil.rmtree(bare_folder, ignore_errors=True)
         ours, bare, ratio = paired(
-            lambda: timed_once(["wine", many], after=forget_work_directories),
-            lambda: timed_once(["wine", os.path.join(BIN, "create_files.exe"), win(bare_folder), str(count), "1024"],
+            lambda: timed_once([WINE, many], after=forget_work_directories),
+            lambda: timed_once([WINE, os.path.join(BIN, "create_files.exe"), win(bare_folder), str(count), "1024"],
                                after=lambda: shutil.rmtree(bare_folder)))
         runs[count] = (ours, bare)
         figure(f"run_{count}_members", round(ours, 3), "s")
@@ -353,7 +373,7 @@ def measure_members():
         if wanted("nsis"):
             peer = os.path.join(DATA, f"peer{count}.exe")
             nsis_peer(folder, member_names, peer)
-            theirs = timed(["wine", peer])
+            theirs = timed([WINE, peer])
             figure(f"nsis_run_{count}_members", round(theirs, 3), "s")
             figure(f"run_vs_nsis_{count}_members", round(ours / theirs, 2), "x")
             os.remove(peer)
@@ -369,7 +389,7 @@ def measure_drop():
             path = os.path.join(folder, f"f{i:05d}.txt")
             if not os.path.exists(path):
                 open(path, "w").close()
-        command = ["wine", os.path.join(BIN, "drop_bench.exe"), win(folder), str(count)]
+        command = [WINE, os.path.join(BIN, "drop_bench.exe"), win(folder), str(count)]
         results = []
         for _ in range(REPS):
             out = subprocess.run(command, env=ENV, check=True, stdin=subprocess.DEVNULL,
@@ -383,10 +403,12 @@ def measure_drop():
 
 
 
-# The compressed payload: the Windows DLLs of the installed Wine (package wine32), in byte
-# order of their names, as many as reach 100 MiB; the same files on every Debian 12
-# machine with the same Wine.
-WINE_DLLS = "/usr/lib/i386-linux-gnu/wine/i386-windows"
+# The compressed payload: the Windows DLLs of the installed Wine (package wine32, or
+# wine64 where wine32 is not installed), in byte order of their names, as many as reach
+# 100 MiB; the same files on every Debian 12 machine with the same Wine.
+WINE_DLLS = next((d for d in ("/usr/lib/i386-linux-gnu/wine/i386-windows",
+                              "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows") if os.path.isdir(d)),
+                 "/usr/lib/i386-linux-gnu/wine/i386-windows")
 
 
 def dll_payload(folder):
@@ -447,8 +469,8 @@ def measure_compress(exe):
     figure("compress_vs_xz9e_size", round(size / xz_size, 3), "x")
 
     run_s, nsis_run_s, run_ratio = paired(
-        lambda: timed_once(["wine", package], after=forget_work_directories),
-        lambda: timed_once(["wine", installer]), REPS)
+        lambda: timed_once([WINE, package], after=forget_work_directories),
+        lambda: timed_once([WINE, installer]), REPS)
     figure("compress_run", round(run_s, 3), "s")
     figure("nsis_lzma_run", round(nsis_run_s, 3), "s")
     figure("compress_run_vs_nsis", round(run_ratio, 2), "x")
@@ -456,9 +478,9 @@ def measure_compress(exe):
     # The decoder's memory: the compressed run against the run of the same files stored.
     stored = os.path.join(DATA, "stored.exe")
     run([cli, "pack", "-o", stored, "--stub", exe] + files)
-    compressed_kib = peak_rss_kib(["wine", package])
+    compressed_kib = peak_rss_kib([WINE, package])
     forget_work_directories()
-    stored_kib = peak_rss_kib(["wine", stored])
+    stored_kib = peak_rss_kib([WINE, stored])
     forget_work_directories()
     figure("compress_run_peak_rss", compressed_kib, "KiB")
     figure("stored_run_peak_rss", stored_kib, "KiB")

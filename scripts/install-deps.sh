@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(cmake make g++ g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 xvfb xauth googletest
           python3 python3-pefile x11-apps imagemagick fonts-nanum osslsigncode openssl liblzma-dev
           locales dpkg-dev)  # dpkg-dev: dpkg-source unpacks the xz-utils source package
-[ "${LODKIN_WITH_BENCH:-0}" = 1 ] && packages+=(nsis time)
+# The benchmark's peers: makensis and 7zz (Debian's 7zip), and GNU time for peak memory.
+[ "${LODKIN_WITH_BENCH:-0}" = 1 ] && packages+=(nsis time 7zip)
 # 32-bit Wine runs the 32-bit build's tests; it is installed on its own, below.
 wine32=wine32:i386
 
