@@ -43,15 +43,16 @@ int ByHashThenRow(const void* a, const void* b) {
 
 int SameHash(const FileHash& a, const FileHash& b) { return a.crc == b.crc && a.checksum == b.checksum; }
 
-// Reads the whole file through both hashes; 0 when it cannot be read or is not `size` long.
-int HashFile(const char* path, uint64_t size, char* block, FileHash* hash) {
+// Reads the whole file through both hashes: kCompressCannotRead, or kCompressFileChanged
+// when it is no longer `size` long.
+CompressStatus HashFile(const char* path, uint64_t size, char* block, FileHash* hash) {
   BinaryFile file;
-  if (!file.OpenForReading(path)) return 0;
+  if (!file.OpenForReading(path)) return kCompressCannotRead;
   MemberChecksum checksum;
   uint64_t crc = 0, total = 0;
   for (;;) {
     size_t got = 0;
-    if (!file.Read(block, kBlock, &got)) return 0;
+    if (!file.Read(block, kBlock, &got)) return kCompressCannotRead;
     if (got == 0) break;
     crc = lzma_crc64(reinterpret_cast<const uint8_t*>(block), got, crc);
     checksum.Add(block, got);
@@ -59,7 +60,7 @@ int HashFile(const char* path, uint64_t size, char* block, FileHash* hash) {
   }
   hash->crc = crc;
   hash->checksum = checksum.Finish();
-  return total == size;
+  return total == size ? kCompressOk : kCompressFileChanged;
 }
 
 // 1 when both files hold the same `size` bytes.
@@ -82,9 +83,10 @@ CompressStatus TieEqualFiles(const DuplicateCandidate* files, SizedRow* sorted, 
                              RowCopy* copies, int* failedRow) {
   for (int k = first; k < last; ++k) {
     const DuplicateCandidate& file = files[sorted[k].row];
-    if (!HashFile(file.path, file.size, blocks, &sorted[k].hash)) {
+    const CompressStatus status = HashFile(file.path, file.size, blocks, &sorted[k].hash);
+    if (status != kCompressOk) {
       *failedRow = sorted[k].row;
-      return kCompressCannotRead;
+      return status;
     }
   }
   qsort(sorted + first, last - first, sizeof(SizedRow), ByHashThenRow);

@@ -14,5 +14,6 @@ struct DuplicateCandidate {
 };
 
 // Fills copies[row] for `count` files: `original` is the first earlier file of the same
-// bytes, or -1. kCompressOk, or kCompressCannotRead with *failedRow, or kCompressNoMemory.
+// bytes, or -1. kCompressOk; kCompressCannotRead or kCompressFileChanged with *failedRow;
+// or kCompressNoMemory.
 CompressStatus FindDuplicateFiles(const DuplicateCandidate* files, int count, RowCopy* copies, int* failedRow);

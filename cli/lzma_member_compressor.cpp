@@ -100,8 +100,10 @@ int PutHeader(LzmaMemberCompressor::Job& job, const lzma_options_lzma& options) 
   return 1;
 }
 
-CompressStatus ReadInto(lzma_stream& stream, LzmaMemberCompressor::Job& job, const char* path, int index,
-                        uint8_t* block) {
+// Compresses the file at `path` into the job's stream: its bytes must be the `planned`
+// many that the plan saw, or it changed while it was packed.
+CompressStatus ReadInto(lzma_stream& stream, LzmaMemberCompressor::Job& job, const char* path, uint64_t planned,
+                        int index, uint8_t* block) {
   BinaryFile file;
   if (!file.OpenForReading(path) || IsDirectory(path)) return kCompressCannotRead;
   MemberChecksum checksum;
@@ -116,6 +118,7 @@ CompressStatus ReadInto(lzma_stream& stream, LzmaMemberCompressor::Job& job, con
     const CompressStatus status = Encode(stream, job, block, got, LZMA_RUN);
     if (status != kCompressOk) return status;
   }
+  if (total != planned) return kCompressFileChanged;
   job.sizes[index] = static_cast<uint32_t>(total);
   job.checksums[index] = checksum.Finish();
   job.originalSize += total;
@@ -123,7 +126,7 @@ CompressStatus ReadInto(lzma_stream& stream, LzmaMemberCompressor::Job& job, con
 }
 
 void CompressGroup(LzmaMemberCompressor::Job& job, const char* pathPool, const size_t* pathAt,
-                   const unsigned char* storedRows) {
+                   const unsigned char* storedRows, const uint64_t* plannedSizes) {
   lzma_options_lzma options;
   SetGroupEncoderOptions(options, job.dictionary);
   const lzma_filter filters[] = {{LZMA_FILTER_LZMA1, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
@@ -137,7 +140,8 @@ void CompressGroup(LzmaMemberCompressor::Job& job, const char* pathPool, const s
   CompressStatus status = kCompressOk;
   for (int k = 0; k < job.group.rowCount && status == kCompressOk; ++k) {
     if (storedRows[job.group.firstRow + k]) continue;  // copied by the writer, after the stream
-    status = ReadInto(encoder.stream, job, pathPool + pathAt[job.group.firstRow + k], k, block.get());
+    const int row = job.group.firstRow + k;
+    status = ReadInto(encoder.stream, job, pathPool + pathAt[row], plannedSizes[row], k, block.get());
     if (status != kCompressOk) job.failedRow = job.group.firstRow + k;
   }
   if (status == kCompressOk) status = Encode(encoder.stream, job, nullptr, 0, LZMA_FINISH);
@@ -202,10 +206,11 @@ CompressStatus LzmaMemberCompressor::ReadRows(const PackFileList& list, PlannedF
     }
     list.GetMemberName(row, names[row]);
     files[row].size = length;
-    files[row].stored =
-        folder || length >= 0xFFFFFFFFull || !NameFitsRecords(names[row]) || !SampleShrinks(file, length);
+    files[row].stored = folder || length >= 0xFFFFFFFFull || !NameFitsRecords(names[row]) ||
+                        (length >= kAlwaysCompressedBelow && !SampleShrinks(file, length));
     files[row].name = names[row];
     storedRows_[row] = static_cast<unsigned char>(files[row].stored);
+    plannedSizes_[row] = length;
   }
   return kCompressOk;
 }
@@ -216,6 +221,7 @@ CompressStatus LzmaMemberCompressor::ReadRows(const PackFileList& list, PlannedF
 uint64_t LzmaMemberCompressor::RowMemory() const {
   const uint64_t directory = static_cast<uint64_t>(rowCount_ + groupCount_) * sizeof(PackageDirEntry);
   return pathPool_.capacity() + pathAt_.capacity() * sizeof(size_t) + storedRows_.capacity() +
+         plannedSizes_.capacity() * sizeof(uint64_t) +
          jobs_.count() * sizeof(Job) + directory;
 }
 
@@ -240,7 +246,8 @@ CompressStatus LzmaMemberCompressor::Plan(const PackFileList& list, int* failedR
   GrowableBlock<char[260]> names;
   GrowableBlock<MemberGroup> groups;
   CompressStatus status = kCompressNoMemory;
-  if (pathAt_.Allocate(rows) && storedRows_.Allocate(rows) && jobs_.Make(rows) && files.Allocate(rows) &&
+  if (pathAt_.Allocate(rows) && storedRows_.Allocate(rows) && plannedSizes_.Allocate(rows) && jobs_.Make(rows) &&
+      files.Allocate(rows) &&
       groups.Allocate(rows) && names.Allocate(rows)) {
     status = ReadRows(list, files.get(), names.get(), failedRow);
   }
@@ -301,7 +308,7 @@ void LzmaMemberCompressor::Work() {
     if (!job.sizes.Allocate(job.group.rowCount) || !job.checksums.Allocate(job.group.rowCount)) {
       job.status = kCompressNoMemory;
     } else {
-      CompressGroup(job, pathPool_.get(), pathAt_.get(), storedRows_.get());
+      CompressGroup(job, pathPool_.get(), pathAt_.get(), storedRows_.get(), plannedSizes_.get());
     }
     pthread_mutex_lock(&mutex_);
     // The encoder and the read block are gone; the stream waits for the writer.

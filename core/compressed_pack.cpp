@@ -24,10 +24,11 @@ PackOutcome WriteUncompressedRow(const PackFileList& list, const MemberCompresso
 
 PackOutcome FailOnCompress(const PackFileList& list, CompressStatus status, int failedRow, PackResult* result) {
   if (status == kCompressTooLarge) return SetPackOutcome(result, kPackTooLarge);
-  if (status == kCompressCannotRead && failedRow >= 0 && failedRow < list.GetCount()) {
+  const int named = status == kCompressCannotRead || status == kCompressFileChanged;
+  if (named && failedRow >= 0 && failedRow < list.GetCount()) {
     char name[kMemberNameSize];
     list.GetMemberName(failedRow, name);
-    return SetPackOutcome(result, kPackCannotOpenFile, name);
+    return SetPackOutcome(result, status == kCompressFileChanged ? kPackFileChanged : kPackCannotOpenFile, name);
   }
   return SetPackOutcome(result, kPackCannotWrite);
 }

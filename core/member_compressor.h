@@ -39,6 +39,7 @@ enum CompressStatus {
   kCompressCannotRead,  // a file could not be opened or read: *failedRow says which
   kCompressNoMemory,
   kCompressTooLarge,    // a file of 4 GiB or more
+  kCompressFileChanged,  // a file's length is no longer what it was when planned: *failedRow says which
 };
 
 class MemberCompressor {

@@ -94,7 +94,7 @@ TEST_F(CliPack, RefusalsAndFailuresKeepTheEarlierPackage) {
   const char* const kShrinking = "/sys/devices/system/cpu/online";
   if (Exists(kShrinking)) {
     refusals.push_back({"a file that changed", {"app/setup.exe", kShrinking}, "\"online\" changed while it was packed", 0});
-    // Compressed packages keep a file that does not shrink stored, with the same check.
+    // Compressed, the file is read into its group: the same check there.
     refusals.push_back({"a file that changed, --compress", {"--compress", "app/setup.exe", kShrinking},
                         "\"online\" changed while it was packed", 0});
   }

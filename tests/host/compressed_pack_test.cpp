@@ -70,7 +70,8 @@ TEST(CompressionRecords, ReadBackOnlyWhenEveryCoveredByteIsAsWritten) {
 }
 
 // The files of the round trips: stored and compressed members, empty ones inside
-// groups, a group of one, the longest names the records allow and one longer.
+// groups, a group of one, a small file that does not shrink alone (compressed all the
+// same), the longest names the records allow and one longer.
 struct PackCase {
   std::string name;
   std::vector<char> bytes;
@@ -82,9 +83,10 @@ std::vector<PackCase> MixedMembers() {
           {"a.txt", CompressibleBytes(40000, 2), "lzma"},
           {"empty.txt", {}, "lzma"},
           {"c.txt", CompressibleBytes(3000, 3), "lzma"},
-          {"noise.cab", PseudoRandomBytes(50000, 4), "stored"},
+          {"noise.cab", PseudoRandomBytes(70000, 4), "stored"},
           {"alone.txt", CompressibleBytes(7000, 5), "lzma"},
-          {"noise2.bin", PseudoRandomBytes(9000, 6), "stored"},
+          {"noise2.bin", PseudoRandomBytes(66000, 6), "stored"},
+          {"small-noise.bin", PseudoRandomBytes(9000, 9), "lzma"},
           {std::string(kMaxCompressedNameLength, 'n'), CompressibleBytes(4000, 7), "lzma"},
           {std::string(kMaxCompressedNameLength + 1, 'o'), CompressibleBytes(4000, 8), "stored"},
           {"last-empty", {}, "lzma"}};
@@ -231,12 +233,12 @@ TEST_F(CompressedPack, ListExtractAndVerifyThroughTheTool) {
   EXPECT_NE(run.out.find(",\"size\":0,\"checksum\":"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("\"codec\":\"lzma\",\"originalSize\":40000,\"group\":0}"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("\"name\":\"noise.cab\""), std::string::npos);
-  EXPECT_NE(run.out.find("\"codec\":\"stored\",\"originalSize\":50000,\"group\":null}"), std::string::npos);
+  EXPECT_NE(run.out.find("\"codec\":\"stored\",\"originalSize\":70000,\"group\":null}"), std::string::npos);
   // alone.txt, after the stored noise.cab, is still in the first group.
   EXPECT_NE(run.out.find("\"codec\":\"lzma\",\"originalSize\":7000,\"group\":0}"), std::string::npos);
   run = Cli({"list", "pkg.exe"});
   EXPECT_NE(run.out.find("\tcodec\toriginal size\n"), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("\tstored\t9000\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\tstored\t66000\n"), std::string::npos) << run.out;
   run = Cli({"verify", "pkg.exe"});
   EXPECT_EQ(run.exitStatus, 0) << run.err;
   run = Cli({"extract", "pkg.exe", "-C", "x"});
@@ -324,7 +326,7 @@ TEST_F(CompressedPack, CopiesAreStoredOnceAndEveryReaderWritesThem) {
   EXPECT_NE(run.out.find("\"name\":\"lib\\\\a-again.txt\""), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("\"codec\":\"copy\",\"originalSize\":40000,\"group\":null,\"copyOf\":1}"), std::string::npos)
       << run.out;
-  EXPECT_NE(run.out.find("\"codec\":\"copy\",\"originalSize\":50000,\"group\":null,\"copyOf\":4}"), std::string::npos);
+  EXPECT_NE(run.out.find("\"codec\":\"copy\",\"originalSize\":70000,\"group\":null,\"copyOf\":4}"), std::string::npos);
   EXPECT_EQ(Cli({"list", "pkg.exe"}).out.find("copy of 2"), std::string::npos) << "the empty file was made a copy";
   EXPECT_EQ(Cli({"verify", "pkg.exe"}).exitStatus, 0);
   run = Cli({"extract", "pkg.exe", "-C", "x"});

@@ -197,7 +197,7 @@ TEST_F(CompressedUnderWine, FourThousandSmallMembersRoundTrip) {
     snprintf(name, sizeof(name), "m%04d.txt", k);
     many.push_back({name, CompressibleBytes(k % 9 == 0 ? 0 : 100 + k % 1200, 1000 + k)});
   }
-  many[2001] = {"noise.cab", PseudoRandomBytes(20000, 35)};
+  many[2001] = {"noise.cab", PseudoRandomBytes(70000, 35)};
   MakeFolder(root_.Join("many"));
   std::vector<std::string> arguments = {"pack", "--compress", "-o", "pkg.exe"};
   for (const HandMember& member : many) {
