@@ -18,6 +18,13 @@ PackOutcome WriteUncompressedRow(const PackFileList& list, const MemberCompresso
   rowEntries[row] = writer.entryCount();
   RowCopy copy;
   if (!compressor.FindCopy(row, &copy)) return StoreMember(list, row, name, writer, result);
+  // The earlier file was read again since the two were compared: it must still hold those bytes.
+  uint32_t written = 0;
+  if (writer.RecordedChecksum(rowEntries[copy.original], &written) && written != copy.checksum) {
+    char original[kMemberNameSize];
+    list.GetMemberName(copy.original, original);
+    return SetPackOutcome(result, kPackFileChanged, original);
+  }
   const PackageWriteStatus status = writer.AppendCopy(name, rowEntries[copy.original], copy.size, copy.checksum);
   return status == kPackageWriteOk ? kPackCompleted : SetWriteFailure(result, status, kPackCannotOpenFile, name);
 }

@@ -141,6 +141,19 @@ PackageWriteStatus PackageWriter::AppendCopy(const char* name, uint32_t original
   return kPackageWriteOk;
 }
 
+int PackageWriter::RecordedChecksum(uint32_t index, uint32_t* checksum) const {
+  if (index >= written_) return 0;
+  CompressedMemberRecord member;
+  ChecksumRecord record;
+  if (ReadCompressedMemberRecord(entries_[index], &member)) {
+    *checksum = member.checksum;
+    return 1;
+  }
+  if (!ReadChecksumRecord(entries_[index], &record)) return 0;
+  *checksum = record.member;
+  return 1;
+}
+
 namespace {
 
 // Puts the code page record into the first entry with room for it. The records after it

@@ -64,6 +64,9 @@ class PackageWriter {
   uint64_t runningOffset() const { return offset_; }
   // Entries recorded so far: the index of the next one.
   uint32_t entryCount() const { return written_; }
+  // The checksum recorded for the member bytes of entry `index` (compressed or stored);
+  // 0 when it carries none.
+  int RecordedChecksum(uint32_t index, uint32_t* checksum) const;
   // 1 once a group or a copy was recorded: readers must then know compression.
   int holdsCompressedMembers() const { return compressed_; }
   // Sees every byte copied into the package from the sources (not the directory).

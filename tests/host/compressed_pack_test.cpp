@@ -359,6 +359,52 @@ TEST_F(CompressedPack, CopiesAreStoredOnceAndEveryReaderWritesThem) {
   }
 }
 
+// A compressor as the tool's, but whose plan remembers another file's bytes for each copy:
+// as if the earlier file changed after the two were compared.
+class CopiesOfChangedFiles : public MemberCompressor {
+ public:
+  explicit CopiesOfChangedFiles(LzmaMemberCompressor& real) : real_(real) {}
+  CompressStatus Plan(const PackFileList& list, int* failedRow) override { return real_.Plan(list, failedRow); }
+  int groupCount() const override { return real_.groupCount(); }
+  MemberGroup group(int index) const override { return real_.group(index); }
+  int IsStoredRow(int row) const override { return real_.IsStoredRow(row); }
+  int FindCopy(int row, RowCopy* copy) const override {
+    if (!real_.FindCopy(row, copy)) return 0;
+    copy->checksum ^= 1;
+    return 1;
+  }
+  CompressStatus TakeStream(int index, GroupStream* stream, int* failedRow) override {
+    return real_.TakeStream(index, stream, failedRow);
+  }
+  CompressStatus CompressDirectory(const char* entries, size_t length, const char** stream,
+                                   size_t* streamLength) override {
+    return real_.CompressDirectory(entries, length, stream, streamLength);
+  }
+
+ private:
+  LzmaMemberCompressor& real_;
+};
+
+TEST_F(CompressedPack, AFileThatChangedAfterItsCopyWasFoundIsRefused) {
+  for (const char* copied : {"noise.cab", "a.txt"}) {
+    WriteBytes(root_.Join("again"), ReadBytes(root_.Join(copied)));
+    std::vector<std::string> rows = rows_;
+    rows.push_back(root_.Join("again"));
+    LzmaMemberCompressor real;
+    CopiesOfChangedFiles compressor(real);
+    CompressedPackWriter compressed(compressor);
+    PackOptions options = DefaultPackOptions();
+    const std::string path = root_.Join("changed.exe");
+    options.packagePath = path.c_str();
+    options.compressor = &compressed;
+    PackResult result;
+    EXPECT_EQ(PackFiles(TestList(rows), root_.Join("Lodkin.exe").c_str(), options, &result), kPackFileChanged)
+        << copied;
+    EXPECT_STREQ(result.name, copied);
+    EXPECT_FALSE(Exists(path)) << copied;
+  }
+}
+
 // A directory kept in a table is refused whole, before anything is written, when a byte
 // of it changes: in its stream, in the entry that holds it, or in a record it holds that
 // no writer would put outside a table.
