@@ -12,14 +12,14 @@
 #include "core/compression_record.h"
 #include "core/member_checksum.h"
 #include "core/member_name.h"
-#include "core/package_writer.h"
 #include "core/pack_job.h"
 #include "core/package_reader.h"
+#include "core/package_writer.h"
 #include "host/support/cli_fixture.h"
 #include "host/support/compressed_fixture.h"
-#include "host/support/host_files.h"
 #include "host/support/lzma_reference.h"
 #include "host/support/tool_process.h"
+#include "support/test_files.h"
 #include "support/test_pack_list.h"
 
 namespace {
@@ -93,9 +93,9 @@ class CompressedPack : public CliFixture {
  protected:
   void SetUp() override {
     members_ = MixedMembers();
-    WriteBytes(root_.Join("Lodkin.exe"), PseudoRandomBytes(12000, 9));
+    WriteFileBytes(root_.Join("Lodkin.exe"), PseudoRandomBytes(12000, 9));
     for (const PackCase& member : members_) {
-      WriteBytes(root_.Join(member.name), member.bytes);
+      WriteFileBytes(root_.Join(member.name), member.bytes);
       rows_.push_back(root_.Join(member.name));
     }
   }
@@ -110,7 +110,7 @@ class CompressedPack : public CliFixture {
     PackResult result;
     EXPECT_EQ(PackFiles(TestList(rows_), root_.Join("Lodkin.exe").c_str(), options, &result), kPackCompleted)
         << result.name;
-    return ReadBytes(path);
+    return ReadFileBytes(path);
   }
 
   std::vector<PackCase> members_;
@@ -209,7 +209,7 @@ TEST_F(CompressedPack, TheReaderHandsOutOriginalBytesInAnyOrder) {
       ASSERT_TRUE(CreateOutputFile(file, out.c_str()));
       EXPECT_EQ(reader.CopyMember(i, file, buffer), kMemberIntact) << member.name;
     }
-    EXPECT_EQ(ReadBytes(out), member.bytes) << member.name;
+    EXPECT_EQ(ReadFileBytes(out), member.bytes) << member.name;
     EXPECT_EQ(reader.CheckMember(i, buffer), kMemberIntact) << member.name;
   }
   EXPECT_EQ(reader.CheckModuleImage(buffer), kMemberIntact);
@@ -237,7 +237,7 @@ TEST_F(CompressedPack, ListExtractAndVerifyThroughTheTool) {
   EXPECT_EQ(run.exitStatus, 0) << run.err;
   run = Cli({"extract", "pkg.exe", "-C", "x"});
   ASSERT_EQ(run.exitStatus, 0) << run.err;
-  for (const PackCase& member : members_) EXPECT_EQ(ReadBytes(root_.Join("x/" + member.name)), member.bytes);
+  for (const PackCase& member : members_) EXPECT_EQ(ReadFileBytes(root_.Join("x/" + member.name)), member.bytes);
 }
 
 // Bytes of a compressed package changed where each kind of damage lands; every one is
@@ -272,7 +272,7 @@ TEST_F(CompressedPack, DamageToAStreamOrARecordNamesTheMember) {
   for (const Case& c : cases) {
     std::vector<char> damaged = valid;
     damaged[c.at] ^= c.mask;
-    WriteBytes(root_.Join("damaged.exe"), damaged);
+    WriteFileBytes(root_.Join("damaged.exe"), damaged);
     RunResult run = Cli({"verify", "damaged.exe"});
     EXPECT_EQ(run.exitStatus, 1) << c.what;
     bool named = false;
@@ -284,22 +284,22 @@ TEST_F(CompressedPack, DamageToAStreamOrARecordNamesTheMember) {
     // of extract, tested with it.
     for (const PackCase& member : members_) {
       const std::string path = root_.Join("d/" + member.name);
-      if (Exists(path)) {
-        EXPECT_EQ(ReadBytes(path), member.bytes) << c.what << ": " << member.name;
+      if (PathExists(path)) {
+        EXPECT_EQ(ReadFileBytes(path), member.bytes) << c.what << ": " << member.name;
       }
     }
-    RemoveAll(root_.Join("d"));
+    RemoveTree(root_.Join("d"));
   }
 }
 
 TEST_F(CompressedPack, FourThousandSmallMembers) {
-  HostFolder many;
+  TempFolder many;
   std::vector<std::string> arguments = {"pack", "--compress", "--stub", root_.Join("Lodkin.exe"), "-o", "many.exe"};
   std::vector<std::vector<char>> contents;
   for (int i = 0; i < 4000; ++i) {
     const std::string name = i == 0 ? "setup.exe" : "f" + std::to_string(i) + ".txt";
     contents.push_back(i % 7 == 0 ? PseudoRandomBytes(i % 300, i) : CompressibleBytes(i % 500, i));
-    WriteBytes(many.Join(name), contents.back());
+    WriteFileBytes(many.Join(name), contents.back());
     arguments.push_back(name);
   }
   RunSettings settings;
@@ -310,16 +310,16 @@ TEST_F(CompressedPack, FourThousandSmallMembers) {
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   for (int i = 0; i < 4000; ++i) {
     const std::string name = i == 0 ? "setup.exe" : "f" + std::to_string(i) + ".txt";
-    ASSERT_EQ(ReadBytes(many.Join("x/" + name)), contents[i]) << name;
+    ASSERT_EQ(ReadFileBytes(many.Join("x/" + name)), contents[i]) << name;
   }
-  EXPECT_LT(ReadBytes(many.Join("many.exe")).size(), 12000 + 4000 * 268 + 4000 * 250u);
+  EXPECT_LT(ReadFileBytes(many.Join("many.exe")).size(), 12000 + 4000 * 268 + 4000 * 250u);
 }
 
 // A package as written before stored members could stand inside a group: two groups with
 // a stored member between them, each group's members right after its entry. The reader
 // hands out every member's bytes, in order and out of order, as it always did.
 TEST(EarlierCompressedLayout, ReadsAsBefore) {
-  HostFolder root;
+  TempFolder root;
   struct Member {
     const char* name;
     std::vector<char> bytes;
@@ -330,8 +330,8 @@ TEST(EarlierCompressedLayout, ReadsAsBefore) {
                                        {"noise.cab", PseudoRandomBytes(7000, 43), -1},
                                        {"b.txt", CompressibleBytes(5000, 44), 1},
                                        {"empty.txt", {}, 1}};
-  WriteBytes(root.Join("Lodkin.exe"), PseudoRandomBytes(3000, 45));
-  WriteBytes(root.Join("noise.cab"), members[2].bytes);
+  WriteFileBytes(root.Join("Lodkin.exe"), PseudoRandomBytes(3000, 45));
+  WriteFileBytes(root.Join("noise.cab"), members[2].bytes);
   const std::string path = root.Join("old.exe");
   {
     BinaryFile package, program, stored;
@@ -374,7 +374,7 @@ TEST(EarlierCompressedLayout, ReadsAsBefore) {
       ASSERT_TRUE(CreateOutputFile(file, out.c_str()));
       EXPECT_EQ(reader.CopyMember(i, file, buffer), kMemberIntact) << members[i].name;
     }
-    EXPECT_EQ(ReadBytes(out), members[i].bytes) << members[i].name;
+    EXPECT_EQ(ReadFileBytes(out), members[i].bytes) << members[i].name;
   }
 }
 
