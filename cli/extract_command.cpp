@@ -165,8 +165,8 @@ int ExtractMember(PackageReader& reader, ExtractedFiles& extracted, NameEncoding
   // the package's own run does.
   const int folderEntry = IsFolderMemberName(reader.entry(index).name, reader.nameCodePage());
   BinaryFile output;
-  // Replacing is for two members of one name: the folder was empty, so any file
-  // there was written by this same run, and the later member wins as with "-e".
+  // The folder was empty, so any file there was written by this same run (the reader
+  // refuses two members of one name, so no member meets another's file).
   errno = 0;
   MemberCopyResult copied = kMemberCopyFailed;
   if (folderEntry || CreateOutputFile(output, path)) copied = reader.CopyMember(index, output, buffer, &progress);

@@ -74,12 +74,6 @@ int BinaryFile::Adopt(int descriptor) {
   return isOpen() ? 1 : 0;
 }
 
-int BinaryFile::OpenExistingForWriting(const char* path) {
-  Close();
-  descriptor_ = CORE_OPEN(path, O_WRONLY | CORE_BINARY);
-  return isOpen() ? 1 : 0;
-}
-
 int BinaryFile::Read(void* buffer, size_t length, size_t* got) {
   *got = 0;
   if (!isOpen()) return 0;

@@ -23,8 +23,6 @@ class BinaryFile {
   // A new file, or an existing one cut to nothing: only for a name that this same job
   // wrote before (two members whose names differ in letter case only).
   int CreateReplacing(const char* path);
-  // An existing file opened for writing from its start, without truncating it.
-  int OpenExistingForWriting(const char* path);
   // Takes over a descriptor that the caller opened with rights and sharing of its own;
   // Close closes it.
   int Adopt(int descriptor);

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "core/path_join.h"
+#include "core/path_limits.h"
 #include "package/exit_code.h"
 #include "package/work_directory.h"
 #include "win32/unique_resource.h"
@@ -25,9 +26,12 @@ int IsDeletableEntry(const WIN32_FIND_DATAA& entry) {
 
 typedef DWORD(WINAPI* FinalPathFunction)(HANDLE, LPSTR, DWORD, DWORD);
 
-// The path the system reaches when it opens `path`, links resolved, into a 520-byte
-// buffer. Returns 0 where the system cannot say (it then has no file links either).
-static int GetFinalPath(const char* path, char (&finalPath)[520]) {
+// A resolved path: twice the path limit, room for the "\\?\" form of a long one.
+static const int kFinalPathSize = 2 * kPathBufferSize;
+
+// The path the system reaches when it opens `path`, links resolved. Returns 0 where the
+// system cannot say (it then has no file links either).
+static int GetFinalPath(const char* path, char (&finalPath)[kFinalPathSize]) {
   // Looked up at run time: older systems lack it.
   FinalPathFunction finalPathOf = reinterpret_cast<FinalPathFunction>(
       GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA"));
@@ -43,7 +47,7 @@ static int GetFinalPath(const char* path, char (&finalPath)[520]) {
 // there deletes the file it points to: an entry whose resolved path is not the folder's
 // own followed by its name is such a link. *entryFinal receives the entry's resolved path.
 static int LeadsElsewhere(const char* folderFinal, const char* entryPath, const char* name,
-                          char (&entryFinal)[520]) {
+                          char (&entryFinal)[kFinalPathSize]) {
   entryFinal[0] = 0;
   if (folderFinal[0] == 0) return 0;
   if (!GetFinalPath(entryPath, entryFinal)) return 1;
@@ -60,7 +64,7 @@ static int LeadsElsewhere(const char* folderFinal, const char* entryPath, const 
 // remove its target instead on the systems that do not show links as links, and a link
 // in a work directory was never put there by a run. Paths that do not fit stay too.
 static void DeleteTreeInside(const char* directoryPath, const char* folderFinal) {
-  char path[260];
+  char path[kPathBufferSize];
   if (!JoinPath(path, directoryPath, "*.*")) return;
   WIN32_FIND_DATAA found;
   memset(&found, 0, sizeof(found));
@@ -70,7 +74,7 @@ static void DeleteTreeInside(const char* directoryPath, const char* folderFinal)
     if (!IsDeletableEntry(found)) continue;
     // A path that does not fit would name some other file: leave that entry alone.
     if (!JoinPath(path, directoryPath, found.cFileName)) continue;
-    char entryFinal[520];
+    char entryFinal[kFinalPathSize];
     if (LeadsElsewhere(folderFinal, path, found.cFileName, entryFinal)) continue;
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       DeleteTreeInside(path, entryFinal);
@@ -89,7 +93,7 @@ int DeleteDirectoryAndFiles(const char* directoryPath) {
       !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     return 0;
   }
-  char folderFinal[520];
+  char folderFinal[kFinalPathSize];
   if (!GetFinalPath(directoryPath, folderFinal)) folderFinal[0] = 0;
   DeleteTreeInside(directoryPath, folderFinal);
   return RemoveDirectoryA(directoryPath) ? 1 : 0;
@@ -104,14 +108,14 @@ long DeleteRunValue() {
 }
 
 int CleanWorkDirectory(const StartOptions& options, DWORD* exitCode) {
-  SetExitCode(exitCode, kExitNotDone);
+  *exitCode = kExitNotDone;
   if (options.mode != kStartCleanUp) return 0;
   const char* name = options.CleanName();
   if (IsSafeWorkDirectoryName(name)) {
     char tempFolder[kPathBufferSize];
     char target[256];
     if (GetTemporaryFolder(tempFolder) && JoinPath(target, tempFolder, name) && DeleteDirectoryAndFiles(target)) {
-      SetExitCode(exitCode, kExitDone);
+      *exitCode = kExitDone;
     }
   }
   DeleteRunValue();

@@ -6,7 +6,7 @@
 
 // Returns 0 when the start is no clean-up, else 1. *exitCode receives 0 when the work
 // directory (the name after "-d", in the temporary folder) was removed, 1 otherwise.
-int CleanWorkDirectory(const StartOptions& options, DWORD* exitCode = nullptr);
+int CleanWorkDirectory(const StartOptions& options, DWORD* exitCode);
 // Deletes the files and folders inside directoryPath, at any depth, then removes it.
 // Returns RemoveDirectoryA's result. Links and junctions are never followed: a
 // directoryPath that is one is not entered, and no entry that is one, at any depth, is

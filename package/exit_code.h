@@ -7,11 +7,6 @@
 const DWORD kExitDone = 0;
 const DWORD kExitNotDone = 1;
 
-// Stores the code where the caller asked for it (a null pointer: nobody asked).
-inline void SetExitCode(DWORD* exitCode, DWORD code) {
-  if (exitCode != nullptr) *exitCode = code;
-}
-
 // A failure's system error code, never 0: a failed run must not read as a success when
 // the system left no code behind.
 inline DWORD FailureCode(DWORD error, DWORD fallback) { return error != 0 ? error : fallback; }

@@ -6,6 +6,7 @@
 #include "core/member_name.h"
 #include "core/package_reader.h"
 #include "core/path_join.h"
+#include "core/path_limits.h"
 #include "core/pe_image.h"
 #include "package/clean_work_directory.h"
 #include "package/exit_code.h"
@@ -67,7 +68,7 @@ int WriteBareProgram(PackageReader& reader, const char* path, const CopyBuffer& 
 // nothing is ever written into a folder this run did not make.
 // The folder is held from its creation on: beside the package, in a folder that the user
 // owns, the user could otherwise rename it and put a link in its place.
-int CreateExtractionFolder(const char* packagePath, char (&folder)[MAX_PATH], UniqueHandle* held) {
+int CreateExtractionFolder(const char* packagePath, char (&folder)[kPathBufferSize], UniqueHandle* held) {
   for (int attempt = 0; attempt <= kFolderRetries; ++attempt) {
     if (!ExtractionFolderPath(folder, sizeof(folder), packagePath, attempt)) return 0;
     if (CreateHeldDirectory(folder, NULL, held) == 0) return 1;
@@ -102,13 +103,13 @@ class ExtractionOutput {
   int HasRoomForAll() const { return HasRoomFor(folder_, reader_.moduleImageLength() + MemberBytes(reader_)); }
 
   int WriteProgram(PackageReader& reader, const CopyBuffer& buffer) {
-    char path[MAX_PATH];
+    char path[kPathBufferSize];
     return JoinPath(path, folder_, kBareProgramName) && WriteBareProgram(reader, path, buffer);
   }
 
   // The member sub-folder takes the package's file name without its extension.
   int MakeMemberFolder(const char* packagePath) {
-    char cutPath[MAX_PATH];
+    char cutPath[kPathBufferSize];
     if (!ExtractionFolderPath(cutPath, sizeof(cutPath), packagePath, 0)) return 0;
     const char* lastSeparator = strrchr(cutPath, '\\');
     const char* baseName = lastSeparator != nullptr ? lastSeparator + 1 : cutPath;
@@ -127,7 +128,7 @@ class ExtractionOutput {
     // The folder is named after the package, whose name may end in a double-byte character.
     const NameCodePage codePage = SystemNameCodePage();
     for (int i = 0; i < reader.count(); ++i) {
-      char path[MAX_PATH];
+      char path[kPathBufferSize];
       DWORD error = 0;
       if (!JoinPathIn(path, memberFolder_, reader.entry(i).name, codePage) || !tree_.MakeFoldersFor(i, path, &error) ||
           !WriteMember(reader, i, path, tree_, buffer)) {
@@ -144,8 +145,8 @@ class ExtractionOutput {
 
  private:
   const PackageReader& reader_;
-  char folder_[MAX_PATH];  // made by this run; empty until then
-  char memberFolder_[MAX_PATH];
+  char folder_[kPathBufferSize];  // made by this run; empty until then
+  char memberFolder_[kPathBufferSize];
   // The member files and folders, held until the run ends: nothing can take their place
   // between their writing and the access given to the Users group.
   MemberTree tree_;
@@ -157,8 +158,8 @@ class ExtractionOutput {
 }  // namespace
 
 int ExtractPackageToFolder(const StartOptions& /*options*/, DWORD* exitCode) {
-  SetExitCode(exitCode, kExitNotDone);
-  char packagePath[MAX_PATH];
+  *exitCode = kExitNotDone;
+  char packagePath[kPathBufferSize];
   if (!GetModulePath(packagePath, sizeof(packagePath))) return 0;
   // Refuses plain programs and malformed directories, member names that would leave
   // the member folder included, before anything is created.
@@ -173,6 +174,6 @@ int ExtractPackageToFolder(const StartOptions& /*options*/, DWORD* exitCode) {
     return 0;
   }
   output.Keep();
-  SetExitCode(exitCode, kExitDone);
+  *exitCode = kExitDone;
   return 1;
 }

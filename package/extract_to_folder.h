@@ -8,4 +8,4 @@
 // written whole. Otherwise returns 0 with *exitCode 1: the file is no package, no
 // extraction folder can be made or a file cannot be written; then nothing that this run
 // wrote is left behind.
-int ExtractPackageToFolder(const StartOptions& options, DWORD* exitCode = nullptr);
+int ExtractPackageToFolder(const StartOptions& options, DWORD* exitCode);

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "core/path_join.h"
+#include "core/path_limits.h"
 #include "package/work_directory.h"
 #include "win32/unique_resource.h"
 
@@ -46,7 +47,7 @@ int AppendWhole(HANDLE file, uint32_t length, const char* line, DWORD lineLength
 // log's bytes from `tailStart` on.
 int RewriteWithNewestLines(const char* logPath, const char* tail, uint32_t tailStart, uint32_t length,
                            const char* line, DWORD lineLength) {
-  char newPath[MAX_PATH];
+  char newPath[kPathBufferSize];
   if (!ConcatPath(newPath, logPath, ".new")) return 0;
   UniqueFile fresh(CreateFileA(newPath, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL));
   if (!fresh.valid()) return 0;
@@ -107,7 +108,7 @@ int AppendFailureLine(const char* logPath, const char* packagePath, DWORD exitCo
   OutputDebugStringA(text);
   SYSTEMTIME now;
   GetLocalTime(&now);
-  char line[2 * MAX_PATH + 600];
+  char line[2 * kPathBufferSize + 600];
   const int lineLength = FormatFailureLine(line, sizeof(line), now, packagePath, exitCode, text);
   if (lineLength == 0) return 0;
   UniqueFile log = OpenLog(logPath, OPEN_ALWAYS);
@@ -128,7 +129,7 @@ int AppendFailureLine(const char* logPath, const char* packagePath, DWORD exitCo
 
 int LogRunFailure(const char* packagePath, DWORD exitCode, const char* text) {
   char folder[kPathBufferSize];
-  char logPath[MAX_PATH];
+  char logPath[kPathBufferSize];
   if (!GetTemporaryFolder(folder) || !JoinPath(logPath, folder, kLogName)) {
     OutputDebugStringA(text);
     return 0;

@@ -3,6 +3,7 @@
 #include <string.h>
 #include <winternl.h>
 
+#include "core/path_limits.h"
 #include "package/reboot_deletion.h"
 
 typedef NTSTATUS(NTAPI* CreateFileFunction)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
@@ -10,7 +11,7 @@ typedef NTSTATUS(NTAPI* CreateFileFunction)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIB
 typedef ULONG(NTAPI* StatusToErrorFunction)(NTSTATUS);
 
 // The longest folder path that CreateDirectoryA takes (room is left for a file name).
-static const size_t kWin32FolderLimit = MAX_PATH - 12;
+static const size_t kWin32FolderLimit = kPathBufferSize - 12;
 // The NT form of a path of up to 519 characters.
 static const int kNtPathCapacity = 540;
 

@@ -66,15 +66,6 @@ int MemberTree::IsEarlierFolder(int index, const char* relative, size_t length) 
   return 0;
 }
 
-// Only an earlier member that still owns its file: a later one of the same name took it over.
-int MemberTree::EarlierFileOfTheSameName(int index) const {
-  const char* name = package_->entry(index).name;
-  for (int i = index - 1; i >= 0; --i) {
-    if (written_.get()[i].owned && _stricmp(package_->entry(i).name, name) == 0) return i;
-  }
-  return -1;
-}
-
 int MemberTree::HoldFolder(const char* folder, int index, DWORD* error) {
   UniqueHandle held;
   *error = CreateHeldDirectory(folder, NULL, &held);
@@ -144,32 +135,6 @@ static HANDLE OpenExisting(const char* path, DWORD access) {
                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
 }
 
-// The file of an earlier member of the same name, let go of and opened again for
-// writing, emptied. NULL with *error when it is not that file any more.
-HANDLE MemberTree::ReopenEarlier(int earlier, int index, const char* path, DWORD* error) {
-  if (files_.get()[earlier] != NULL) {
-    CloseHandle(files_.get()[earlier]);
-    --heldFiles_;
-  }
-  files_.get()[earlier] = NULL;
-  HANDLE file = OpenExisting(path, GENERIC_READ | GENERIC_WRITE);
-  if (file == INVALID_HANDLE_VALUE) {
-    *error = GetLastError();
-    return NULL;
-  }
-  if (!IsSameFile(file, written_.get()[earlier].id)) {
-    *error = ERROR_ALREADY_EXISTS;
-  } else if (SetFilePointer(file, 0, NULL, FILE_BEGIN) != 0 || !SetEndOfFile(file)) {
-    *error = GetLastError();
-  } else {
-    written_.get()[index] = written_.get()[earlier];
-    written_.get()[earlier].owned = 0;
-    return file;
-  }
-  CloseHandle(file);
-  return NULL;
-}
-
 int MemberTree::CreateMemberFile(int index, const char* path, BinaryFile& file, DWORD* error) {
   HANDLE created = ::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL, NULL);
@@ -183,14 +148,12 @@ int MemberTree::CreateMemberFile(int index, const char* path, BinaryFile& file, 
     return AdoptHandle(created, file, error);
   }
   *error = GetLastError();
-  const int exists = *error == ERROR_FILE_EXISTS || *error == ERROR_ALREADY_EXISTS ||
-                     GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
-  if (!exists) return 0;
-  const int earlier = EarlierFileOfTheSameName(index);
-  *error = ERROR_ALREADY_EXISTS;
-  if (earlier < 0) return 0;
-  HANDLE again = ReopenEarlier(earlier, index, path, error);
-  return again != NULL && AdoptHandle(again, file, error);
+  // Whatever is there already was never this tree's: the reader refuses a package with two
+  // names that Windows would take as one file, so no earlier member can have made it.
+  if (*error == ERROR_FILE_EXISTS || GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
+    *error = ERROR_ALREADY_EXISTS;
+  }
+  return 0;
 }
 
 int MemberTree::HoldMemberFile(int index, const char* path, DWORD* error) {
@@ -221,7 +184,7 @@ int MemberTree::OpenWritten(int index, BinaryFile& file) {
 int MemberTree::ForEach(DeletionRecorder& record) const {
   char path[kMemberPathSize];
   for (int i = 0; i < fileCount_; ++i) {
-    // A member that took over an earlier one's file owns it; the earlier one does not.
+    // A folder entry, or a member not reached, made no file.
     if (!written_.get()[i].owned) continue;
     if (!JoinPath(path, root_, package_->entry(i).name) || !record.Record(path)) return 0;
   }

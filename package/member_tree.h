@@ -25,8 +25,8 @@ struct FileId {
   DWORD indexLow;
 };
 
-// The file a member wrote, and whether it is still that member's (a later member of the
-// same name takes it over).
+// The file a member wrote; `owned` is 0 for a member that wrote none (a folder, or one
+// not reached).
 struct MemberFile {
   FileId id;
   int owned;
@@ -50,8 +50,8 @@ class MemberTree : public PathsToDelete, public WrittenMembers {
   int MakeFoldersFor(int index, const char* path, DWORD* error);
 
   // Opens member `index`'s file at `path` for writing into `file`, with read sharing
-  // only: a new file, or the file of an earlier member whose name differs in letter case
-  // only (the later member wins), emptied. Returns 0 with the system error code in *error.
+  // only: always a new file. Returns 0 with the system error code in *error
+  // (ERROR_ALREADY_EXISTS for anything of that name already there).
   int CreateMemberFile(int index, const char* path, BinaryFile& file, DWORD* error);
 
   // Once member `index` is written, checked and closed: holds its file open for reading,
@@ -76,9 +76,7 @@ class MemberTree : public PathsToDelete, public WrittenMembers {
 
  private:
   int IsEarlierFolder(int index, const char* relative, size_t length) const;
-  int EarlierFileOfTheSameName(int index) const;
   int HoldFolder(const char* folder, int index, DWORD* error);
-  HANDLE ReopenEarlier(int earlier, int index, const char* path, DWORD* error);
 
   const PackageReader* package_;  // read while members are written, not after
   char root_[kPathBufferSize];

@@ -137,11 +137,10 @@ static int FindPackage(PackageReader& package, char (&packagePath)[kPathBufferSi
     case kOwnPackageReady:
       return 1;
     case kOwnPackageDamaged:
-      SetExitCode(exitCode, ReportRunFailure(reporter, kDamagedFormat, packagePath, ERROR_FILE_CORRUPT));
+      *exitCode = ReportRunFailure(reporter, kDamagedFormat, packagePath, ERROR_FILE_CORRUPT);
       return 0;
     case kOwnPathTooLong:
-      SetExitCode(exitCode,
-                  ReportRunFailure(reporter, kUnreadableFormat, packagePath, ERROR_FILENAME_EXCED_RANGE));
+      *exitCode = ReportRunFailure(reporter, kUnreadableFormat, packagePath, ERROR_FILENAME_EXCED_RANGE);
       return 0;
     case kOwnPlainProgram:
       break;
@@ -155,7 +154,7 @@ static int MakeWorkDirectory(int besideModule, WorkDirectory& work, const RunFai
   if (work.Create(besideModule, &error)) return 1;
   // The log lives in the temporary folder: when that is what failed, the line would fail too.
   const FailureReport report = besideModule ? kBoxAndLog : kBoxOnly;
-  SetExitCode(exitCode, ReportRunFailure(reporter, kWriteFailedFormat, work.path(), error, report));
+  *exitCode = ReportRunFailure(reporter, kWriteFailedFormat, work.path(), error, report);
   return 0;
 }
 
@@ -166,12 +165,11 @@ static int ExtractPackage(PackageReader& package, WorkDirectory& work, const Run
                           DWORD* exitCode) {
   char failedPath[kMemberPathSize];
   if (FindMemberPathPastLimit(package, work.path(), failedPath)) {
-    SetExitCode(exitCode,
-                ReportRunFailure(reporter, kWriteFailedFormat, failedPath, ERROR_FILENAME_EXCED_RANGE));
+    *exitCode = ReportRunFailure(reporter, kWriteFailedFormat, failedPath, ERROR_FILENAME_EXCED_RANGE);
     return 0;
   }
   if (!HasRoomFor(work.path(), MemberBytes(package))) {
-    SetExitCode(exitCode, ReportRunFailure(reporter, kWriteFailedFormat, work.path(), ERROR_DISK_FULL));
+    *exitCode = ReportRunFailure(reporter, kWriteFailedFormat, work.path(), ERROR_DISK_FULL);
     return 0;
   }
   int failed = 0;
@@ -179,10 +177,9 @@ static int ExtractPackage(PackageReader& package, WorkDirectory& work, const Run
   const MemberCopyResult extracted = ExtractMembers(package, work, failedPath, &failed, &error);
   if (extracted == kMemberIntact) return 1;
   if (extracted == kMemberDamaged) {
-    SetExitCode(exitCode,
-                ReportRunFailure(reporter, kDamagedFormat, package.entry(failed).name, ERROR_FILE_CORRUPT));
+    *exitCode = ReportRunFailure(reporter, kDamagedFormat, package.entry(failed).name, ERROR_FILE_CORRUPT);
   } else {
-    SetExitCode(exitCode, ReportRunFailure(reporter, kWriteFailedFormat, failedPath, error));
+    *exitCode = ReportRunFailure(reporter, kWriteFailedFormat, failedPath, error);
   }
   return 0;
 }
@@ -213,10 +210,10 @@ static RunOutcome StartInstalledSetup(WorkDirectory& work, const RunFailureRepor
   if (FormatQuotedCommand(command, sizeof(command), work.path(), name, static_cast<int>(strlen(name))) &&
       StartAndWait(command, &code, &work.members())) {
     work.Keep();
-    SetExitCode(exitCode, code);
+    *exitCode = code;
     return kRunStarted;
   }
-  SetExitCode(exitCode, ReportRunFailure(reporter, kNotStartedFormat, command, code, kLogOnly));
+  *exitCode = ReportRunFailure(reporter, kNotStartedFormat, command, code, kLogOnly);
   return kRunFailedSilently;
 }
 
@@ -227,7 +224,7 @@ static int FindSetupProgram(const char* workDirectory, char (&setupPath)[kPathBu
   if (JoinPath(setupPath, workDirectory, "SETUP.EXE") && PathFileExistsA(setupPath)) return 1;
   if (JoinPath(setupPath, workDirectory, "KVSET.EXE") && PathFileExistsA(setupPath)) return 1;
   const DWORD error = FailureCode(GetLastError(), ERROR_FILE_NOT_FOUND);
-  SetExitCode(exitCode, ReportRunFailure(reporter, kNotFoundFormat, setupPath, error));
+  *exitCode = ReportRunFailure(reporter, kNotFoundFormat, setupPath, error);
   return 0;
 }
 
@@ -242,10 +239,10 @@ static RunOutcome StartSetupProgram(const char* setupPath, const StartOptions& o
   if (ShellStartAndWait(quoted, options.SetupArguments(), IsSilentProcess(options.silentSwitches), &code,
                         &work.members())) {
     work.Keep();
-    SetExitCode(exitCode, code);
+    *exitCode = code;
     return kRunStarted;
   }
-  SetExitCode(exitCode, ReportRunFailure(reporter, kNotStartedFormat, setupPath, code, kLogOnly));
+  *exitCode = ReportRunFailure(reporter, kNotStartedFormat, setupPath, code, kLogOnly);
   return kRunFailedSilently;
 }
 
@@ -258,7 +255,8 @@ static RunOutcome StartPrograms(const StartOptions& options, int installedSetup,
     return StartInstalledSetup(work, reporter, exitCode);
   }
   // The "-run" program's exit code is not the package's result.
-  if (runCommand[0] != 0) StartAndWait(runCommand, nullptr);
+  DWORD runExitCode = 0;
+  if (runCommand[0] != 0) StartAndWait(runCommand, &runExitCode);
   char setupPath[kPathBufferSize + 16];
   if (!FindSetupProgram(work.path(), setupPath, reporter, exitCode)) return kRunFailedShowWindow;
   return StartSetupProgram(setupPath, options, work, reporter, exitCode);
@@ -266,7 +264,7 @@ static RunOutcome StartPrograms(const StartOptions& options, int installedSetup,
 
 int RunPackage(const StartOptions& options, DWORD* exitCode) {
   // A plain program: the window opens, and that is no failure of a package.
-  SetExitCode(exitCode, 0);
+  *exitCode = 0;
   char packagePath[kPathBufferSize];
   char runCommand[kRunCommandSize];
   const RunFailureReporter reporter = {packagePath, options.silentSwitches};

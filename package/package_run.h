@@ -9,4 +9,4 @@
 // code: the setup program's own, the system error code of a start that failed, of a
 // member that could not be written or of a setup program not found, and 0 when the
 // file is no package.
-int RunPackage(const StartOptions& options, DWORD* exitCode = nullptr);
+int RunPackage(const StartOptions& options, DWORD* exitCode);

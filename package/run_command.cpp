@@ -60,13 +60,13 @@ int StartAndWait(char* command, DWORD* exitCode, MemberTree* heldUntilStarted) {
   PROCESS_INFORMATION process;
   memset(&process, 0, sizeof(process));
   if (!CreateProcessA(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
-    SetExitCode(exitCode, FailureCode(GetLastError(), kExitNotDone));
+    *exitCode = FailureCode(GetLastError(), kExitNotDone);
     return 0;
   }
   const UniqueHandle program(process.hProcess);
   const UniqueHandle thread(process.hThread);
   if (heldUntilStarted != nullptr) heldUntilStarted->ReleaseAll();
-  SetExitCode(exitCode, WaitForExitCode(program.get()));
+  *exitCode = WaitForExitCode(program.get());
   return 1;
 }
 
@@ -108,11 +108,11 @@ int ShellStartAndWait(const char* file, const char* parameters, int quiet, DWORD
   execute.lpParameters = parameters;
   execute.nShow = SW_SHOWNORMAL;
   if (!ShellExecuteExA(&execute) || execute.hProcess == NULL) {
-    SetExitCode(exitCode, ShellStartFailure(execute));
+    *exitCode = ShellStartFailure(execute);
     return 0;
   }
   const UniqueHandle process(execute.hProcess);
   if (heldUntilStarted != nullptr) heldUntilStarted->ReleaseAll();
-  SetExitCode(exitCode, WaitForExitCode(process.get()));
+  *exitCode = WaitForExitCode(process.get());
   return 1;
 }

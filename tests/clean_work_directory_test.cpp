@@ -42,7 +42,8 @@ bool RunValueExists() {
 int Clean(const std::string& line) {
   static StartOptions options;
   ParseCommandLine(line.c_str(), &options);
-  return CleanWorkDirectory(options);
+  DWORD exitCode = 0;
+  return CleanWorkDirectory(options, &exitCode);
 }
 
 // A work directory with the given name in the temporary folder, holding two plain files.

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/byte_poke.h"
 #include "support/host_system.h"
 #include "support/run_support.h"
 #include "support/window_closer.h"
@@ -20,26 +21,6 @@
 namespace {
 
 const unsigned kRunLimitMs = 20000;
-
-void PutU32(std::vector<char>& bytes, size_t at, uint32_t value) { memcpy(&bytes[at], &value, 4); }
-
-// The program with a certificate table appended and named by its security directory, as
-// a signing tool leaves it (the loader does not check the signature itself).
-std::vector<char> SignedProgram(std::vector<char> program) {
-  uint32_t peOffset = 0;
-  memcpy(&peOffset, &program[0x3C], 4);
-  uint16_t magic = 0;
-  memcpy(&magic, &program[peOffset + 24], 2);
-  const size_t directory = peOffset + 24 + (magic == 0x20B ? 144 : 128);
-  program.insert(program.end(), (8 - program.size() % 8) % 8, 0);
-  const uint32_t tableOffset = static_cast<uint32_t>(program.size());
-  std::vector<char> table = PseudoRandomBytes(32, 5);
-  PutU32(table, 0, 32);
-  program.insert(program.end(), table.begin(), table.end());
-  PutU32(program, directory, tableOffset);
-  PutU32(program, directory + 4, 32);
-  return program;
-}
 
 struct Outcome {
   DWORD exitCode;
@@ -144,10 +125,12 @@ TEST_F(CutPackageRun, ADamagedDownloadIsReportedAndThePlainProgramStillOpensItsW
     EXPECT_FALSE(extract.windowOpened) << one.first << ", -e";
   }
 
+  // Signed, as a signing tool leaves it: the loader does not check the signature itself.
   const struct {
     const char* what;
     std::vector<char> bytes;
-  } plain[] = {{"the plain program", program}, {"the plain program, signed", SignedProgram(program)}};
+  } plain[] = {{"the plain program", program},
+               {"the plain program, signed", WithCertificateTable(program, PseudoRandomBytes(32, 5))}};
   for (const auto& one : plain) {
     const Outcome run = Run(one.bytes, "", true);
     EXPECT_EQ(run.exitCode, 0u) << one.what;

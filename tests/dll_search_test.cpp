@@ -37,10 +37,7 @@ TEST(DllSearch, APlantedComctl32BesideTheProgramIsNeverLoaded) {
         << c.what;
     const std::string program = folder.Join("program.exe");
     ASSERT_TRUE(CopyFileA(c.program.c_str(), program.c_str(), FALSE)) << c.what;
-    WindowCloser closer;
-    closer.Start();
-    const ProcessResult result = RunProgram(program, c.arguments, 30000, BuildBinFolder());
-    closer.Finish();
+    const ProcessResult result = RunClosingWindows(program, c.arguments, 30000, BuildBinFolder());
     ASSERT_TRUE(result.finished) << c.what;
     EXPECT_EQ(FileExists(marker), c.planted) << c.what;
   }

@@ -93,10 +93,7 @@ TEST(ExitCode, KvsetupOfAnInstalledProductEndsTheRunWithItsCode) {
 TEST(ExitCode, ASetupProgramThatCannotStartEndsTheRunWithASystemErrorCode) {
   RunScene scene;
   const std::string package = scene.Package("pack.exe", {{"SETUP.EXE", PseudoRandomBytes(3000, 9)}});
-  WindowCloser closer;
-  closer.Start();
-  const ProcessResult result = RunProgram(package, "", 30000, BuildBinFolder());
-  closer.Finish();
+  const ProcessResult result = RunClosingWindows(package, "", 30000, BuildBinFolder());
   ASSERT_TRUE(result.finished);
   EXPECT_EQ(result.exitCode, static_cast<DWORD>(ERROR_BAD_FORMAT));
   EXPECT_TRUE(scene.Records().empty());
@@ -114,15 +111,13 @@ TEST(ExitCode, ARunThatStartedNothingKeepsItsCodeAfterTheWindowCloses) {
   };
   const Case cases[] = {{missingSetup, ERROR_FILE_NOT_FOUND, 1}, {plain, 0, 0}};
   for (const Case& c : cases) {
-    WindowCloser closer;
-    closer.Start();
-    const ProcessResult result = RunProgram(c.program, "", 30000, BuildBinFolder());
-    closer.Finish();
+    std::vector<std::string> boxes;
+    const ProcessResult result = RunClosingWindows(c.program, "", 30000, BuildBinFolder(), &boxes);
     ASSERT_TRUE(result.finished) << c.program;
     EXPECT_EQ(result.exitCode, c.expected) << c.program;
-    ASSERT_EQ(closer.boxTexts.size(), c.boxes) << c.program;
+    ASSERT_EQ(boxes.size(), c.boxes) << c.program;
     if (c.boxes > 0) {
-      EXPECT_NE(closer.boxTexts[0].find("is Not Found.[" + std::to_string(c.expected) + "]"), std::string::npos)
+      EXPECT_NE(boxes[0].find("is Not Found.[" + std::to_string(c.expected) + "]"), std::string::npos)
           << "the box and the exit code tell the same code";
     }
   }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/byte_poke.h"
 #include "support/test_files.h"
 #include "support/test_package.h"
 #include "support/test_process.h"
@@ -125,7 +126,7 @@ TEST(ExtractToFolder, MalformedPackageCreatesNothing) {
       WriteTestPackage(package, LodkinExePath(), {{"SETUP.EXE", PseudoRandomBytes(10, 7)}}, scratch.path());
   // A name that would leave the extraction folder.
   const size_t name = bytes.size() - 20 - 268;
-  memcpy(&bytes[name], "..\\evil.exe", 12);
+  PutEntryName(bytes, name, "..\\evil.exe");
   WriteFileBytes(package, bytes);
   ASSERT_TRUE(RunProgram(package, "-e").finished);
   EXPECT_EQ(std::vector<std::string>{"bad.exe"}, ListFolder(folder.path()));

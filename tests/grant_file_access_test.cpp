@@ -11,6 +11,7 @@
 #include "security/builtin_group.h"
 #include "security/grant_file_access.h"
 #include "support/test_files.h"
+#include "support/test_process.h"
 
 namespace {
 
@@ -101,23 +102,25 @@ const std::string kSystemRead = "0 00 80000000 S-1-5-18";            // E2: (A;;
 const std::string kInheritedAdmins = "0 10 10000000 S-1-5-32-544";   // I1: (A;ID;GA;;;BA)
 const std::string kInheritedUsers = "0 10 80000000 S-1-5-32-545";    // I2: (A;ID;GR;;;BU)
 
-TEST(BuildGrantedDescriptor, NewEntryGoesAfterExplicitAndBeforeInheritedEntries) {
-  Built built = Build("D:(A;;GA;;;BA)(A;;GR;;;SY)(A;ID;GA;;;BA)(A;ID;GR;;;BU)");
-  EXPECT_EQ((std::vector<std::string>{kAdminsFull, kSystemRead, kNewEntry, kInheritedAdmins,
-                                      kInheritedUsers}),
-            built.entries);
-
-  built = Build("D:(A;ID;GA;;;BA)(A;ID;GR;;;BU)");
-  EXPECT_EQ((std::vector<std::string>{kNewEntry, kInheritedAdmins, kInheritedUsers}),
-            built.entries);
-}
-
-TEST(BuildGrantedDescriptor, ExplicitEntriesForTheAccountAreDroppedOnlyBeforeTheFirstInherited) {
-  // The denied entry and the read entry for Users go; the explicit one after I1 stays.
-  Built built = Build("D:(D;;GA;;;BU)(A;;GA;;;BA)(A;;GR;;;BU)(A;ID;GA;;;BA)(A;;GW;;;BU)");
-  EXPECT_EQ((std::vector<std::string>{kAdminsFull, kNewEntry, kInheritedAdmins,
-                                      "0 00 40000000 S-1-5-32-545"}),
-            built.entries);
+// The new entry goes after the explicit entries and before the inherited ones; explicit
+// entries for the account are dropped only before the first inherited entry; without a
+// DACL, or with a null or empty one, the new entry stands alone.
+TEST(BuildGrantedDescriptor, TheNewEntryTakesItsPlaceAmongTheOldOnes) {
+  const struct {
+    const char* sddl;
+    std::vector<std::string> entries;
+  } cases[] = {
+      {"D:(A;;GA;;;BA)(A;;GR;;;SY)(A;ID;GA;;;BA)(A;ID;GR;;;BU)",
+       {kAdminsFull, kSystemRead, kNewEntry, kInheritedAdmins, kInheritedUsers}},
+      {"D:(A;ID;GA;;;BA)(A;ID;GR;;;BU)", {kNewEntry, kInheritedAdmins, kInheritedUsers}},
+      // The denied entry and the read entry for Users go; the explicit one after I1 stays.
+      {"D:(D;;GA;;;BU)(A;;GA;;;BA)(A;;GR;;;BU)(A;ID;GA;;;BA)(A;;GW;;;BU)",
+       {kAdminsFull, kNewEntry, kInheritedAdmins, "0 00 40000000 S-1-5-32-545"}},
+      {"O:BA", {kNewEntry}},
+      {"D:NO_ACCESS_CONTROL", {kNewEntry}},
+      {"D:", {kNewEntry}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.entries, Build(c.sddl).entries) << c.sddl;
 }
 
 TEST(BuildGrantedDescriptor, CallingTwiceLeavesOneExplicitEntryForTheAccount) {
@@ -129,12 +132,6 @@ TEST(BuildGrantedDescriptor, CallingTwiceLeavesOneExplicitEntryForTheAccount) {
   ASSERT_EQ(1, BuildGrantedDescriptor(first.descriptor(), users.get(), kReadExecute, &second));
   EXPECT_EQ((std::vector<std::string>{kAdminsFull, kNewEntry, "0 10 80000000 S-1-5-18"}),
             DescribeDacl(second.dacl()));
-}
-
-TEST(BuildGrantedDescriptor, NoDaclAndNullDaclGiveTheNewEntryAlone) {
-  EXPECT_EQ(std::vector<std::string>{kNewEntry}, Build("O:BA").entries);
-  EXPECT_EQ(std::vector<std::string>{kNewEntry}, Build("D:NO_ACCESS_CONTROL").entries);
-  EXPECT_EQ(std::vector<std::string>{kNewEntry}, Build("D:").entries);
 }
 
 TEST(BuildGrantedDescriptor, InheritanceStateIsCarriedOver) {
@@ -184,63 +181,42 @@ TEST(BuildGrantedDescriptor, ObjectEntryIsKeptUnchanged) {
 // Runs the probe with its standard output in a file and returns what it wrote.
 std::string RunProbe(const std::string& file, const std::string& account, DWORD* exitCode) {
   TempFolder outputFolder;
-  std::string outputPath = outputFolder.Join("stdout.txt");
-  SECURITY_ATTRIBUTES inherit = {sizeof(inherit), 0, TRUE};
-  HANDLE output = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                              CREATE_ALWAYS, 0, 0);
-  EXPECT_NE(INVALID_HANDLE_VALUE, output);
-  std::string program = BuildBinFolder() + "\\grant_access_probe.exe";
-  std::string commandLine = "\"" + program + "\" \"" + file + "\" \"" + account + "\"";
-  std::vector<char> writable(commandLine.begin(), commandLine.end());
-  writable.push_back(0);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = output;
-  startup.hStdError = output;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  PROCESS_INFORMATION process = {};
-  *exitCode = 99;
-  if (CreateProcessA(program.c_str(), writable.data(), 0, 0, TRUE, 0, 0, 0, &startup, &process)) {
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 20000));
-    GetExitCodeProcess(process.hProcess, exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  } else {
-    ADD_FAILURE() << "probe did not start";
-  }
-  CloseHandle(output);
-  std::vector<char> bytes = ReadFileBytes(outputPath);
+  ProcessOptions options;
+  options.timeoutMs = 20000;
+  options.outputPath = outputFolder.Join("stdout.txt");
+  const std::string program = BuildBinFolder() + "\\grant_access_probe.exe";
+  const ProcessResult result =
+      RunCommandLine(program, QuotedCommandLine(program, "\"" + file + "\" \"" + account + "\""), options);
+  EXPECT_TRUE(result.started) << "probe did not start";
+  EXPECT_TRUE(result.finished);
+  *exitCode = result.started ? result.exitCode : 99;
+  std::vector<char> bytes = ReadFileBytes(options.outputPath);
   return std::string(bytes.begin(), bytes.end());
 }
 
-TEST(GrantFileAccess, UnknownAccountWritesTheLookupLineAndLeavesTheFileAlone) {
-  TempFolder folder;
-  std::string file = folder.Join("member.bin");
-  WriteFileText(file, "data");
-  DWORD exitCode = 0;
-  std::string out = RunProbe(file, "NoSuchAccountLodkin", &exitCode);
-  EXPECT_EQ(0u, exitCode);
-  EXPECT_EQ("LookupAccountName() failed. Error 1332\r\n", out);
-  EXPECT_EQ("data", std::string(ReadFileBytes(file).data(), 4));
-}
-
-TEST(GrantFileAccess, MissingFileWritesTheGetFileSecurityLine) {
-  TempFolder folder;
-  DWORD exitCode = 0;
-  std::string out = RunProbe(folder.Join("absent.bin"), "Users", &exitCode);
-  EXPECT_EQ(0u, exitCode);
-  EXPECT_EQ("GetFileSecurity() failed. Error 2\r\n", out);
-}
-
-TEST(GrantFileAccess, UsersResolvesAndTheCallSucceedsSilently) {
-  TempFolder folder;
-  std::string file = folder.Join("member.bin");
-  WriteFileText(file, "data");
-  DWORD exitCode = 0;
-  std::string out = RunProbe(file, "Users", &exitCode);
-  EXPECT_EQ(1u, exitCode);
-  EXPECT_EQ("", out);
+// What the file operation writes and returns: a line naming the failed call, or nothing
+// once the access is granted; the file's bytes stay as they were either way.
+TEST(GrantFileAccess, WritesTheFailedCallsLineOrSucceedsSilently) {
+  const struct {
+    const char* what;
+    bool fileThere;
+    const char* account;
+    DWORD exitCode;
+    const char* out;
+  } cases[] = {
+      {"an unknown account", true, "NoSuchAccountLodkin", 0, "LookupAccountName() failed. Error 1332\r\n"},
+      {"a missing file", false, "Users", 0, "GetFileSecurity() failed. Error 2\r\n"},
+      {"the Users group", true, "Users", 1, ""},
+  };
+  for (const auto& c : cases) {
+    TempFolder folder;
+    const std::string file = folder.Join("member.bin");
+    if (c.fileThere) WriteFileText(file, "data");
+    DWORD exitCode = 0;
+    EXPECT_EQ(c.out, RunProbe(file, c.account, &exitCode)) << c.what;
+    EXPECT_EQ(c.exitCode, exitCode) << c.what;
+    if (c.fileThere) EXPECT_EQ(ReadFileBytes(file), std::vector<char>({'d', 'a', 't', 'a'})) << c.what;
+  }
 }
 
 // The group's name comes from its SID, so that a localized system's own name is used:

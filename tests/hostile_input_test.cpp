@@ -18,18 +18,6 @@ namespace {
 
 std::string Pid() { return std::to_string(GetCurrentProcessId()); }
 
-// Runs the program with the packaging window and any "error" box closed; the box texts
-// come back in *boxes.
-ProcessResult RunClosingWindows(const std::string& program, const std::string& arguments,
-                                std::vector<std::string>* boxes, const std::string& directory = BuildBinFolder()) {
-  WindowCloser closer;
-  closer.Start();
-  ProcessResult result = RunProgram(program, arguments, 30000, directory);
-  closer.Finish();
-  if (boxes != nullptr) *boxes = closer.boxTexts;
-  return result;
-}
-
 bool StartsWith(const std::string& text, const std::string& start) { return text.compare(0, start.size(), start) == 0; }
 
 TEST(HostileInput, CleanUpNeverEntersOrDeletesThroughALink) {
@@ -40,14 +28,7 @@ TEST(HostileInput, CleanUpNeverEntersOrDeletesThroughALink) {
   const std::string mixedName = "KVLodkinMixed" + Pid();
   const std::string link = temp + "\\" + linkName;
   const std::string mixed = temp + "\\" + mixedName;
-  // rm does not follow links; RemoveTree would.
-  auto removeBoth = [&] {
-    RunHostProgram("/bin/rm", "-rf \"" + UnixPathOf(mixed) + "\" \"" + UnixPathOf(link) + "\"");
-    return WaitUntil([&] {
-      return GetFileAttributesA(mixed.c_str()) == INVALID_FILE_ATTRIBUTES &&
-             GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES;
-    });
-  };
+  auto removeBoth = [&] { return RemoveWithoutFollowing(mixed) && RemoveWithoutFollowing(link); };
   ASSERT_TRUE(removeBoth()) << "left by an earlier run of the same process id";
   ASSERT_TRUE(MakeHostSymlink(away.path(), link));
   ASSERT_TRUE(CreateDirectoryA(mixed.c_str(), nullptr));
@@ -117,7 +98,7 @@ TEST(HostileInput, WithoutAUsableTemporaryFolderNothingIsWrittenAnywhere) {
     ScopedEnvironment tmp("TMP", c.temp);
     ScopedEnvironment tempVariable("TEMP", c.temp);
     std::vector<std::string> boxes;
-    const ProcessResult run = RunClosingWindows(package, "", &boxes, current.path());
+    const ProcessResult run = RunClosingWindows(package, "", 30000, current.path(), &boxes);
     ASSERT_TRUE(run.finished) << c.temp;
     EXPECT_EQ(run.exitCode, c.code) << c.temp;
     ASSERT_EQ(boxes.size(), 1u) << c.temp;
@@ -174,7 +155,7 @@ TEST(HostileInput, PackagesWithDeviceOrForbiddenNamesAreDamagedPackages) {
     RunScene scene;
     const std::string package = scene.Package("pack.exe", {{"SETUP.EXE", StandInBytes()}, {name, {'x'}}});
     std::vector<std::string> boxes;
-    const ProcessResult run = RunClosingWindows(package, "", &boxes);
+    const ProcessResult run = RunClosingWindows(package, "", 30000, BuildBinFolder(), &boxes);
     ASSERT_TRUE(run.finished) << name;
     EXPECT_EQ(run.exitCode, static_cast<DWORD>(ERROR_FILE_CORRUPT)) << name;
     EXPECT_EQ(boxes, std::vector<std::string>{"Error: [" + package + "] is damaged."}) << name;
@@ -231,7 +212,7 @@ TEST(HostileInput, AFullDiskLeavesNothingBehindAndIsReported) {
     ScopedEnvironment tmp("TMP", disk.root());
     ScopedEnvironment tempVariable("TEMP", disk.root());
     std::vector<std::string> boxes;
-    const ProcessResult run = RunClosingWindows(package, "", &boxes);
+    const ProcessResult run = RunClosingWindows(package, "", 30000, BuildBinFolder(), &boxes);
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, static_cast<DWORD>(ERROR_DISK_FULL));
     ASSERT_EQ(boxes.size(), 1u);

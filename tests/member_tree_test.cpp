@@ -96,9 +96,7 @@ TEST_F(MemberTreeTest, AnythingThereBeforeTheTreeIsAFailureNeverFollowed) {
     if (c.failing >= 0) EXPECT_EQ(error, static_cast<DWORD>(ERROR_ALREADY_EXISTS)) << c.what;
     EXPECT_TRUE(ListFolder(outside_.path()).empty()) << c.what << ": nothing written through a link";
     tree.ReleaseAll();
-    // rm removes links without following them.
-    RunHostProgram("/bin/rm", "-rf \"" + UnixPathOf(root_) + "\"");
-    WaitUntil([&] { return GetFileAttributesA(root_.c_str()) == INVALID_FILE_ATTRIBUTES; });
+    RemoveWithoutFollowing(root_);
   }
 }
 
@@ -153,23 +151,15 @@ TEST_F(MemberTreeTest, HeldFilesAndFoldersCanBeNeitherReplacedNorRemovedUntilRel
     std::function<bool()> succeeds;
     std::function<void()> undo;
   };
+  auto opens = [&](DWORD access) {
+    HANDLE h = CreateFileA(file.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    return h != INVALID_HANDLE_VALUE;
+  };
   const Attempt attempts[] = {
-      {"read the file",
-       [&] {
-         HANDLE h = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
-         if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-         return h != INVALID_HANDLE_VALUE;
-       },
-       [] {}},
-      {"write the file",
-       [&] {
-         HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
-         if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-         return h != INVALID_HANDLE_VALUE;
-       },
-       [] {}},
+      {"read the file", [&] { return opens(GENERIC_READ); }, [] {}},
+      {"write the file", [&] { return opens(GENERIC_WRITE); }, [] {}},
       {"replace the file",
        [&] {
          WriteFileText(folder_.Join("other"), "other");
@@ -220,8 +210,7 @@ TEST(HeldDirectory, CreatesOnlyWhatIsNotThereAndHoldsIt) {
     }
   }
   EXPECT_TRUE(ListFolder(outside.path()).empty());
-  RunHostProgram("/bin/rm", "-f \"" + UnixPathOf(folder.Join("link")) + "\"");
-  WaitUntil([&] { return GetFileAttributesA(folder.Join("link").c_str()) == INVALID_FILE_ATTRIBUTES; });
+  RemoveWithoutFollowing(folder.Join("link"));
 }
 
 }  // namespace

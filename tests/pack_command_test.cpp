@@ -13,6 +13,7 @@
 #include "support/recorded_report.h"
 #include "support/test_pack_list.h"
 #include "ui/pack_command.h"
+#include "support/byte_poke.h"
 #include "support/test_files.h"
 
 namespace {
@@ -22,12 +23,6 @@ namespace {
 std::vector<std::string> Shown(const std::string& status, const std::string& caption,
                                const std::string& box) {
   return {"status:" + status, "box:" + caption + ":" + box};
-}
-
-uint32_t ReadU32(const std::vector<char>& bytes, size_t at) {
-  uint32_t value;
-  memcpy(&value, bytes.data() + at, 4);
-  return value;
 }
 
 class PackCommand : public ::testing::Test {
@@ -83,13 +78,13 @@ TEST_F(PackCommand, WritesModuleMembersDirectoryAndTrailerByteForByte) {
   EXPECT_EQ(0, memcmp(bytes.data() + m + setup_.size(), dll_.data(), dll_.size()));
   const size_t dir = m + setup_.size() + dll_.size();
   EXPECT_STREQ("setup.exe", bytes.data() + dir);
-  EXPECT_EQ(m, ReadU32(bytes, dir + 260));
-  EXPECT_EQ(setup_.size(), ReadU32(bytes, dir + 264));
+  EXPECT_EQ(m, GetU32(bytes, dir + 260));
+  EXPECT_EQ(setup_.size(), GetU32(bytes, dir + 264));
   EXPECT_STREQ("x.dll", bytes.data() + dir + 268);
-  EXPECT_EQ(m + setup_.size(), ReadU32(bytes, dir + 268 + 260));
-  EXPECT_EQ(dll_.size(), ReadU32(bytes, dir + 268 + 264));
+  EXPECT_EQ(m + setup_.size(), GetU32(bytes, dir + 268 + 260));
+  EXPECT_EQ(dll_.size(), GetU32(bytes, dir + 268 + 264));
   EXPECT_EQ(0, memcmp(bytes.data() + dir + 536, "BRAMTOLEPACKFILE", 16));
-  EXPECT_EQ(2u, ReadU32(bytes, dir + 552));
+  EXPECT_EQ(2u, GetU32(bytes, dir + 552));
 
   PackageReader reader;
   ASSERT_EQ(1, reader.Open(package_.c_str()));

@@ -15,12 +15,6 @@ namespace {
 
 std::vector<char> Bytes(const std::string& text) { return std::vector<char>(text.begin(), text.end()); }
 
-uint32_t ReadU32(const std::vector<char>& bytes, size_t at) {
-  uint32_t value;
-  memcpy(&value, bytes.data() + at, 4);
-  return value;
-}
-
 class PackageContainer : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -55,16 +49,16 @@ TEST_F(PackageContainer, WriterLaysOutImageMembersDirectoryAndTrailerByteForByte
 
   const size_t directory = m + 13654 + 777;
   EXPECT_STREQ(package.data() + directory, "setup.exe");
-  EXPECT_EQ(ReadU32(package, directory + 260), m);
-  EXPECT_EQ(ReadU32(package, directory + 264), 13654u);
+  EXPECT_EQ(GetU32(package, directory + 260), m);
+  EXPECT_EQ(GetU32(package, directory + 264), 13654u);
   EXPECT_STREQ(package.data() + directory + 268, "x.dll");
-  EXPECT_EQ(ReadU32(package, directory + 268 + 260), m + 13654);
-  EXPECT_EQ(ReadU32(package, directory + 268 + 264), 777u);
+  EXPECT_EQ(GetU32(package, directory + 268 + 260), m + 13654);
+  EXPECT_EQ(GetU32(package, directory + 268 + 264), 777u);
   // Name bytes after the terminator are zero up to the checksum record in the last 16.
   for (size_t i = strlen("x.dll"); i < 244; ++i) ASSERT_EQ(package[directory + 268 + i], 0);
   EXPECT_EQ(std::string(package.data() + directory + 268 + 244, 4), "KVC1");
   EXPECT_EQ(std::string(package.data() + package.size() - 20, 16), "BRAMTOLEPACKFILE");
-  EXPECT_EQ(ReadU32(package, package.size() - 4), 2u);
+  EXPECT_EQ(GetU32(package, package.size() - 4), 2u);
 }
 
 TEST_F(PackageContainer, ReaderRecoversEveryMemberOfRandomPackages) {
@@ -201,8 +195,7 @@ class MalformedDirectory : public PackageContainer {
     return OpenPackage(&reader) == 1;
   }
   void SetName(std::vector<char>& bytes, size_t entry, const std::string& name) {
-    memset(&bytes[directory_ + entry * 268], 0, 260);
-    memcpy(&bytes[directory_ + entry * 268], name.data(), name.size());
+    PutEntryName(bytes, directory_ + entry * 268, name);
   }
 
   std::vector<char> package_;

@@ -26,12 +26,10 @@ Outcome RunPackageFile(RunScene& scene, const std::string& package, const std::v
   WriteFileBytes(package, bytes);
   const size_t startsBefore = scene.Records().size();
   const size_t workBefore = scene.NewTempWorkDirectories().size();
-  WindowCloser closer;
-  closer.Start();
-  const ProcessResult result = RunProgram(package, arguments, 30000, BuildBinFolder());
-  closer.Finish();
+  std::vector<std::string> boxes;
+  const ProcessResult result = RunClosingWindows(package, arguments, 30000, BuildBinFolder(), &boxes);
   EXPECT_TRUE(result.finished) << package;
-  return {result.exitCode, closer.boxTexts, scene.Records().size() - startsBefore,
+  return {result.exitCode, boxes, scene.Records().size() - startsBefore,
           scene.NewTempWorkDirectories().size() - workBefore};
 }
 

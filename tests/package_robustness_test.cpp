@@ -11,6 +11,7 @@
 #include "core/member_name.h"
 #include "core/package_reader.h"
 #include "support/byte_poke.h"
+#include "support/package_damage.h"
 #include "support/package_layout.h"
 #include "support/test_files.h"
 #include "support/test_package.h"
@@ -18,11 +19,6 @@
 #include "support/window_closer.h"
 
 namespace {
-
-struct Damage {
-  std::string what;
-  std::vector<char> bytes;
-};
 
 class Damaged : public ::testing::Test {
  protected:
@@ -34,11 +30,10 @@ class Damaged : public ::testing::Test {
                                {"empty.txt", {}},
                                {"readme.txt", PseudoRandomBytes(300, 44)}},
                               folder_.path());
-    directory_ = valid_.size() - 20 - 4 * 268;
   }
 
   // Every package the reader accepts must keep the invariants the readers rely on.
-  void CheckAcceptedOrRefused(const Damage& damage) {
+  void CheckAcceptedOrRefused(const PackageDamage& damage) {
     const std::string path = folder_.Join("damaged.exe");
     WriteFileBytes(path, damage.bytes);
     PackageReader reader;
@@ -62,70 +57,17 @@ class Damaged : public ::testing::Test {
 
   TempFolder folder_;
   std::vector<char> valid_;
-  size_t directory_ = 0;
   int accepted_ = 0;
   int refused_ = 0;
 };
 
 TEST_F(Damaged, PackagesAreRefusedOrReadStrictlyWithinTheFile) {
-  const uint32_t kEdges[] = {0u, 1u, 267u, 268u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu, 0xFFFFFFFEu,
-                             static_cast<uint32_t>(valid_.size()), static_cast<uint32_t>(valid_.size() - 1),
-                             static_cast<uint32_t>(directory_), static_cast<uint32_t>(directory_ + 1)};
-  std::vector<Damage> damages;
-
-  // Truncations: every length near the end, then a spread over the rest.
-  for (size_t cut = 1; cut <= 1200 && cut < valid_.size(); ++cut) {
-    damages.push_back({"cut " + std::to_string(cut),
-                       std::vector<char>(valid_.begin(), valid_.end() - cut)});
-  }
-  for (size_t keep = 0; keep < valid_.size(); keep += 997) {
-    damages.push_back({"keep " + std::to_string(keep),
-                       std::vector<char>(valid_.begin(), valid_.begin() + keep)});
-  }
-  // Flipped bytes in the directory and the trailer, from a fixed seed.
-  std::vector<char> noise = PseudoRandomBytes(6000, 45);
-  for (size_t i = 0; i + 2 < noise.size(); i += 3) {
-    size_t at = directory_ + (static_cast<unsigned char>(noise[i]) * 7u + static_cast<unsigned char>(noise[i + 1]) * 1031u) %
-                          (valid_.size() - directory_);
-    std::vector<char> bytes = valid_;
-    bytes[at] ^= static_cast<char>(noise[i + 2] | 1);
-    damages.push_back({"flip at " + std::to_string(at), bytes});
-  }
-  // Counts, offsets and sizes at the 32-bit edges.
-  for (uint32_t edge : kEdges) {
-    std::vector<char> bytes = valid_;
-    PutU32(bytes, bytes.size() - 4, edge);
-    damages.push_back({"count " + std::to_string(edge), bytes});
-    for (int entry = 0; entry < 4; ++entry) {
-      for (size_t field : {260u, 264u}) {
-        bytes = valid_;
-        PutU32(bytes, directory_ + entry * 268 + field, edge);
-        damages.push_back({"entry " + std::to_string(entry) + " field " + std::to_string(field) + " = " +
-                               std::to_string(edge), bytes});
-      }
-    }
-  }
-  // Names without terminator, empty, or leading out of the folder.
-  const char* kNames[] = {"", ".", "..", "..\\..\\evil.exe", "a/b", "C:x", "\\abs", "sub\\x.txt", "ok.txt"};
-  for (int entry = 0; entry < 4; ++entry) {
-    for (const char* name : kNames) {
-      std::vector<char> bytes = valid_;
-      memset(&bytes[directory_ + entry * 268], 0, 260);
-      memcpy(&bytes[directory_ + entry * 268], name, strlen(name));
-      damages.push_back({std::string("name ") + name, bytes});
-    }
-    std::vector<char> bytes = valid_;
-    memset(&bytes[directory_ + entry * 268], 'A', 260);
-    damages.push_back({"unterminated name", bytes});
-  }
-  // Slack beyond what is tolerated, and garbage in front of a trailer.
-  std::vector<char> slack = valid_;
-  slack.insert(slack.end(), 128, 0);
-  damages.push_back({"slack 128", slack});
-
+  // Truncations, flipped bytes in the directory and the trailer, counts, offsets and sizes
+  // at the 32-bit edges, names without terminator, empty or leading out of the folder, slack.
+  const std::vector<PackageDamage> damages = DamagePackage(valid_, 4, 45);
   ASSERT_GT(damages.size(), 3000u);
   const DWORD started = GetTickCount();
-  for (const Damage& damage : damages) {
+  for (const PackageDamage& damage : damages) {
     CheckAcceptedOrRefused(damage);
     if (HasFatalFailure()) return;
   }
@@ -165,18 +107,17 @@ TEST(DamagedThroughTheProgram, EveryRunEndsAndWritesOnlyWhereItMay) {
   }
   for (uint32_t value : {0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu, 3u, 0u}) {
     std::vector<char> bytes = valid;
-    memcpy(&bytes[bytes.size() - 4], &value, 4);
+    PutU32(bytes, bytes.size() - 4, value);
     damaged.push_back(bytes);
     for (size_t field : {directory + 260, directory + 264, directory + 268 + 260, directory + 268 + 264}) {
       bytes = valid;
-      memcpy(&bytes[field], &value, 4);
+      PutU32(bytes, field, value);
       damaged.push_back(bytes);
     }
   }
   for (const char* name : {"..\\..\\x.exe", "..", "a/b", "C:x"}) {
     std::vector<char> bytes = valid;
-    memset(&bytes[directory + 268], 0, 260);
-    memcpy(&bytes[directory + 268], name, strlen(name));
+    PutEntryName(bytes, directory + 268, name);
     damaged.push_back(bytes);
   }
   std::vector<char> unterminated = valid;

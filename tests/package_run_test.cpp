@@ -12,6 +12,7 @@
 
 #include "core/package_reader.h"
 #include "package/run_command.h"
+#include "support/byte_poke.h"
 #include "support/run_support.h"
 #include "support/test_files.h"
 #include "support/test_package.h"
@@ -208,14 +209,12 @@ TEST_F(PackageRunTest, NoSetupProgramShowsTheErrorBoxAndRemovesTheWorkDirectory)
                         {"empty.exe", {}}};  // no members at all: the same box
   for (const Case& c : cases) {
     const std::string package = MakePackage(folder_.Join(c.name), c.members);
-    WindowCloser closer;
-    closer.Start();
-    const ProcessResult result = RunProgram(package, "", 20000);
-    closer.Finish();
+    std::vector<std::string> boxes;
+    const ProcessResult result = RunClosingWindows(package, "", 20000, "", &boxes);
     ASSERT_TRUE(result.finished) << c.name;
     EXPECT_EQ(result.exitCode, 2u) << c.name;
-    ASSERT_EQ(closer.boxTexts.size(), 1u) << c.name;
-    const std::string& box = closer.boxTexts[0];
+    ASSERT_EQ(boxes.size(), 1u) << c.name;
+    const std::string& box = boxes[0];
     const std::string end = "\\KVSET.EXE] is Not Found.[2]";
     ASSERT_EQ(box.compare(0, 8 + temp.size(), "Error: [" + temp), 0) << box;
     ASSERT_GT(box.size(), 8 + end.size());
@@ -234,20 +233,17 @@ TEST_F(PackageRunTest, AMalformedPackageStartsNothingWritesNothingAndIsReportedD
                                 : std::vector<char>();
   ASSERT_GT(bytes.size(), 20u);
   // An entry count far beyond what the file holds.
-  const int32_t count = 100000;
-  memcpy(&bytes[bytes.size() - 4], &count, sizeof(count));
+  PutU32(bytes, bytes.size() - 4, 100000);
   WriteFileBytes(package, bytes);
 
-  WindowCloser closer;
-  closer.Start();
-  const ProcessResult result = RunProgram(package, "", 20000);
-  closer.Finish();
+  std::vector<std::string> boxes;
+  const ProcessResult result = RunClosingWindows(package, "", 20000, "", &boxes);
   ASSERT_TRUE(result.finished);
   EXPECT_TRUE(NewTempWorkDirectories().empty());
   EXPECT_TRUE(Records().empty());
   // The trailer is there: a damaged package, not a plain program.
   EXPECT_EQ(result.exitCode, static_cast<DWORD>(ERROR_FILE_CORRUPT));
-  EXPECT_EQ(closer.boxTexts, std::vector<std::string>{"Error: [" + package + "] is damaged."});
+  EXPECT_EQ(boxes, std::vector<std::string>{"Error: [" + package + "] is damaged."});
 }
 
 }  // namespace

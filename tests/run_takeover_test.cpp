@@ -62,11 +62,6 @@ long long SizeOf(const std::string& path) {
   return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-void RemoveWithoutFollowing(const std::string& path) {
-  RunHostProgram("/bin/rm", "-rf \"" + UnixPathOf(path) + "\"");
-  WaitUntil([&] { return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES; });
-}
-
 TEST(RunTakeover, TheSetupProgramCannotBeSwappedBetweenItsWritingAndItsStart) {
   RunScene scene;
   const std::vector<char> setup = StandInBytes();
@@ -90,14 +85,12 @@ TEST(RunTakeover, TheSetupProgramCannotBeSwappedBetweenItsWritingAndItsStart) {
     beforeTheStart = SizeOf(directory + "\\slow.bin") < static_cast<long long>(kSlowMemberSize);
   });
   watcher.Start();
-  WindowCloser closer;
-  closer.Start();
-  const ProcessResult result = RunProgram(package, "", 120000, BuildBinFolder());
-  closer.Finish();
+  std::vector<std::string> boxes;
+  const ProcessResult result = RunClosingWindows(package, "", 120000, BuildBinFolder(), &boxes);
   watcher.Finish();
   ASSERT_TRUE(result.finished);
   ASSERT_TRUE(watcher.acted());
-  EXPECT_TRUE(closer.boxTexts.empty());
+  EXPECT_TRUE(boxes.empty());
   ASSERT_TRUE(beforeTheStart) << "the attempt came too late to tell anything";
   EXPECT_FALSE(swapped);
   EXPECT_EQ(openError, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
@@ -131,15 +124,13 @@ TEST(RunTakeover, AFolderOrLinkPlantedInTheWorkDirectoryStopsTheRunAndNothingGoe
       }
     });
     watcher.Start();
-    WindowCloser closer;
-    closer.Start();
-    const ProcessResult result = RunProgram(package, "", 120000, BuildBinFolder());
-    closer.Finish();
+    std::vector<std::string> boxes;
+    const ProcessResult result = RunClosingWindows(package, "", 120000, BuildBinFolder(), &boxes);
     watcher.Finish();
     ASSERT_TRUE(result.finished) << c.what;
     ASSERT_TRUE(watcher.acted()) << c.what;
     EXPECT_EQ(result.exitCode, static_cast<DWORD>(ERROR_ALREADY_EXISTS)) << c.what;
-    EXPECT_EQ(closer.boxTexts,
+    EXPECT_EQ(boxes,
               std::vector<std::string>{"Error: [" + workDirectory + "\\app\\x.dll] can not be written.[183]"})
         << c.what;
     EXPECT_TRUE(scene.Records().empty()) << c.what << ": nothing started";

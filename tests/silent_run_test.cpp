@@ -13,6 +13,7 @@
 
 #include "package/own_package.h"
 #include "package/silent_run.h"
+#include "support/byte_poke.h"
 #include "support/host_system.h"
 #include "support/run_support.h"
 #include "support/window_closer.h"
@@ -42,11 +43,8 @@ void FlipMemberByte(const std::string& package, int member) {
 // Entry 0's size reaching far past the members: the reader refuses the directory.
 void BreakDirectory(const std::string& package) {
   std::vector<char> bytes = ReadFileBytes(package);
-  int32_t count = 0;
-  memcpy(&count, &bytes[bytes.size() - 4], sizeof(count));
-  const size_t sizeField = bytes.size() - 20 - 268 * static_cast<size_t>(count) + 264;
-  const uint32_t huge = 0x7FFFFFF0u;
-  memcpy(&bytes[sizeField], &huge, sizeof(huge));
+  const size_t count = GetU32(bytes, bytes.size() - 4);
+  PutU32(bytes, bytes.size() - 20 - 268 * count + 264, 0x7FFFFFF0u);
   WriteFileBytes(package, bytes);
 }
 

@@ -54,26 +54,16 @@ Lookup ReferenceLookup(const std::string& path) {
 }
 
 
-class Random {
- public:
-  explicit Random(uint32_t seed) : state_(seed * 2654435761u + 7) {}
-  uint32_t Next() {
-    state_ ^= state_ << 13;
-    state_ ^= state_ >> 17;
-    state_ ^= state_ << 5;
-    return state_;
-  }
-  uint32_t Below(uint32_t bound) { return Next() % bound; }
-
- private:
-  uint32_t state_;
+// The stream of these tests' own cases, apart from the content streams of the same seeds.
+struct Random : SeededNumbers {
+  explicit Random(uint32_t seed) : SeededNumbers(seed, 7) {}
 };
 
 // A trailer with the given count, as a forger would put it.
 std::vector<char> Trailer(int32_t count) {
   std::vector<char> trailer(kPackageMagic, kPackageMagic + 16);
   trailer.resize(20);
-  memcpy(&trailer[16], &count, 4);
+  PutU32(trailer, 16, static_cast<uint32_t>(count));
   return trailer;
 }
 
@@ -116,15 +106,9 @@ class TrailerLookup : public ::testing::Test {
   // A sound table after `package`: zero padding to a multiple of 8, then `size` bytes whose
   // first certificate is `size` long, ending at the end of the file.
   std::vector<char> WithTable(const std::vector<char>& package, uint32_t size, Random& random) {
-    std::vector<char> signedFile = package;
-    signedFile.resize((package.size() + 7) / 8 * 8, 0);
-    const uint32_t offset = static_cast<uint32_t>(signedFile.size());
-    for (uint32_t i = 0; i < size; ++i) signedFile.push_back(static_cast<char>(random.Next()));
-    PutU32(signedFile, offset, size);
-    const PeFields fields = PeFieldsOf(signedFile);
-    PutU32(signedFile, fields.directory4, offset);
-    PutU32(signedFile, fields.directory4 + 4, size);
-    return signedFile;
+    std::vector<char> table(size);
+    for (char& byte : table) byte = static_cast<char>(random.Next());
+    return WithCertificateTable(package, table);
   }
 
   TempFolder folder_;

@@ -8,7 +8,7 @@
 
 #include "core/block_copy.h"
 #include "core/member_checksum.h"
-#include "host/support/host_files.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ class ByteSetter : public BlockEditor {
 };
 
 TEST(BlockCopy, MovesEditsAndShowsEachBlockOnceWithOrWithoutADestination) {
-  HostFolder root;
+  TempFolder root;
   const size_t block = CopyBuffer::kSize;
   const std::vector<char> source = PseudoRandomBytes(2 * block + 1000, 97);
   WriteFileBytes(root.Join("source"), source);
@@ -58,7 +58,7 @@ TEST(BlockCopy, MovesEditsAndShowsEachBlockOnceWithOrWithoutADestination) {
     ASSERT_EQ(in.OpenForReading(root.Join("source").c_str()), 1);
     ASSERT_EQ(in.Seek(c.start), 1);
     const std::string target = root.Join("target");
-    RemoveAll(target);
+    RemoveTree(target);
     ASSERT_EQ(out.CreateNew(target.c_str()), 1);
     Recorder recorder;
     ByteSetter editor(c.edited);
@@ -76,7 +76,7 @@ TEST(BlockCopy, MovesEditsAndShowsEachBlockOnceWithOrWithoutADestination) {
 }
 
 TEST(BlockCopy, FailedReadsAndWritesAreReportedWithTheBytesMovedSoFar) {
-  HostFolder root;
+  TempFolder root;
   WriteFileBytes(root.Join("source"), PseudoRandomBytes(1000, 98));
   CopyBuffer buffer;
   BinaryFile in, closed, readOnly;

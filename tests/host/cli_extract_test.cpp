@@ -8,8 +8,9 @@
 #include <vector>
 
 #include "host/support/cli_fixture.h"
-#include "host/support/host_files.h"
+#include "host/support/hand_package.h"
 #include "host/support/tool_process.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -22,17 +23,17 @@ class CliExtract : public CliFixture {
     package_ = LayOutPackage(PseudoRandomBytes(4000, 52), {{"SETUP.EXE", setup_}, {"data.cab", cab_}, {"empty.txt", {}}});
   }
   void ExpectMembersIn(const std::string& folder) {
-    EXPECT_EQ(FolderEntries(folder), (std::vector<std::string>{"SETUP.EXE", "data.cab", "empty.txt"}));
-    EXPECT_EQ(ReadBytes(folder + "/SETUP.EXE"), setup_);
-    EXPECT_EQ(ReadBytes(folder + "/data.cab"), cab_);
-    EXPECT_EQ(ReadBytes(folder + "/empty.txt"), std::vector<char>());
+    EXPECT_EQ(ListFolder(folder), (std::vector<std::string>{"SETUP.EXE", "data.cab", "empty.txt"}));
+    EXPECT_EQ(ReadFileBytes(folder + "/SETUP.EXE"), setup_);
+    EXPECT_EQ(ReadFileBytes(folder + "/data.cab"), cab_);
+    EXPECT_EQ(ReadFileBytes(folder + "/empty.txt"), std::vector<char>());
   }
 
   std::vector<char> setup_, cab_, package_;
 };
 
 TEST_F(CliExtract, MembersGoIntoTheFolderNamedAfterThePackage) {
-  WriteBytes(root_.Join("dist/install.exe"), package_);
+  WriteFileBytes(root_.Join("dist/install.exe"), package_);
   RunResult run = Cli({"extract", "dist/install.exe"});
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_EQ(run.out, root_.Join("dist/install") + "\n");
@@ -54,23 +55,23 @@ TEST_F(CliExtract, MembersGoIntoTheFolderNamedAfterThePackage) {
   EXPECT_EQ(run.exitStatus, 1);
   EXPECT_EQ(run.err, "lodkin-cli: error: \"" + root_.Join("dist/install.exe") + "\" is not a folder\n");
   MakeFolder(root_.Join("my.dir"));
-  WriteBytes(root_.Join("my.dir/pkg"), package_);
+  WriteFileBytes(root_.Join("my.dir/pkg"), package_);
   run = Cli({"extract", "my.dir/pkg"});
   EXPECT_EQ(run.exitStatus, 0) << run.err;
   ExpectMembersIn(root_.Join("my.dir/pkg(1)"));
   // Two members of one name would be one file on Windows: refused, as by "-e", before
   // the folder is made.
-  WriteBytes(root_.Join("twice.exe"), LayOutPackage(PseudoRandomBytes(100, 53), {{"a.txt", setup_}, {"A.TXT", cab_}}));
+  WriteFileBytes(root_.Join("twice.exe"), LayOutPackage(PseudoRandomBytes(100, 53), {{"a.txt", setup_}, {"A.TXT", cab_}}));
   run = Cli({"extract", "twice.exe"});
   EXPECT_EQ(run.exitStatus, 1);
   EXPECT_EQ(run.err, "lodkin-cli: error: twice.exe: two members of the same name, letter case ignored (entry 1 \"A.TXT\")\n");
-  EXPECT_FALSE(Exists(root_.Join("twice")));
+  EXPECT_FALSE(PathExists(root_.Join("twice")));
 }
 
 // An extraction that fails part-way takes back everything it wrote, and the folder when
 // it made it, says why, and can simply be run again.
 TEST_F(CliExtract, AFailedExtractionTakesBackWhatItWrote) {
-  WriteBytes(root_.Join("dist/install.exe"), package_);
+  WriteFileBytes(root_.Join("dist/install.exe"), package_);
   MakeFolder(root_.Join("empty"));
   struct Case {
     std::vector<std::string> arguments;
@@ -87,9 +88,9 @@ TEST_F(CliExtract, AFailedExtractionTakesBackWhatItWrote) {
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.err, "lodkin-cli: error: cannot write \"" + root_.Join(c.folder + "/data.cab") +
                            "\": the file is larger than the system allows\n");
-    EXPECT_EQ(Exists(root_.Join(c.folder)), c.folderStays) << c.folder;
+    EXPECT_EQ(PathExists(root_.Join(c.folder)), c.folderStays) << c.folder;
     if (c.folderStays) {
-      EXPECT_EQ(FolderEntries(root_.Join(c.folder)), std::vector<std::string>{});
+      EXPECT_EQ(ListFolder(root_.Join(c.folder)), std::vector<std::string>{});
     }
     run = Cli(c.arguments);
     EXPECT_EQ(run.exitStatus, 0) << run.err;
@@ -101,7 +102,7 @@ TEST_F(CliExtract, AFailedExtractionTakesBackWhatItWrote) {
 // own (the tool runs inside it, as root of that namespace only).
 TEST_F(CliExtract, AFullDiskIsNamedAndLeavesNothing) {
   if (RunProcess("unshare", {"-rm", "true"}).exitStatus != 0) GTEST_SKIP() << "no user namespaces here";
-  WriteBytes(root_.Join("dist/install.exe"), package_);
+  WriteFileBytes(root_.Join("dist/install.exe"), package_);
   MakeFolder(root_.Join("small"));
   RunSettings settings;
   settings.directory = root_.path();
@@ -125,27 +126,27 @@ TEST_F(CliExtract, AFullDiskIsNamedAndLeavesNothing) {
 TEST_F(CliExtract, PathsAreTheSystemsAndAsLongAsItAllows) {
   for (const char* name : {"work", "real", "real/sub"}) MakeFolder(root_.Join(name));
   ASSERT_EQ(symlink("../real/sub", root_.Join("work/link").c_str()), 0);
-  WriteBytes(root_.Join("dist/install.exe"), package_);
+  WriteFileBytes(root_.Join("dist/install.exe"), package_);
   RunResult run = Cli({"extract", "dist/install.exe", "-C", "work/link/../out"});
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_EQ(run.out, root_.Join("real/out") + "\n");
   ExpectMembersIn(root_.Join("real/out"));
-  EXPECT_FALSE(Exists(root_.Join("work/out")));
+  EXPECT_FALSE(PathExists(root_.Join("work/out")));
 
   const std::string longName = std::string(239, 'n') + ".txt";
   const std::string deep = "a-folder-of-ordinary-depth/with-a-sub-folder";
   MakeFolder(root_.Join("a-folder-of-ordinary-depth"));
   MakeFolder(root_.Join(deep));
-  WriteBytes(root_.Join(deep + "/setup.exe"), setup_);
-  WriteBytes(root_.Join(deep + "/" + longName), cab_);
-  WriteBytes(root_.Join("Lodkin.exe"), PseudoRandomBytes(3000, 56));
+  WriteFileBytes(root_.Join(deep + "/setup.exe"), setup_);
+  WriteFileBytes(root_.Join(deep + "/" + longName), cab_);
+  WriteFileBytes(root_.Join("Lodkin.exe"), PseudoRandomBytes(3000, 56));
   run = Cli({"pack", "--stub", "Lodkin.exe", deep + "/setup.exe", deep + "/" + longName});
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   run = Cli({"extract", deep + "/KVPACK_with-a-sub-folder.exe"});
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   const std::string folder = root_.Join(deep + "/KVPACK_with-a-sub-folder");
   EXPECT_GT(folder.size() + 1 + longName.size(), 259u);
-  EXPECT_EQ(ReadBytes(folder + "/" + longName), cab_);
+  EXPECT_EQ(ReadFileBytes(folder + "/" + longName), cab_);
 }
 
 }  // namespace

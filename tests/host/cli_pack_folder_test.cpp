@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "host/support/host_files.h"
+#include "host/support/hand_package.h"
 #include "host/support/tool_process.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -29,18 +30,18 @@ class CliPackFolder : public ::testing::Test {
     for (const char* folder : {"tools", "dist", "dist/app", "dist/app/lang", "dist/app/lang/ko", "dist/my app"}) {
       MakeFolder(root_.Join(folder));
     }
-    WriteBytes(root_.Join("tools/Lodkin.exe"), stub_);
+    WriteFileBytes(root_.Join("tools/Lodkin.exe"), stub_);
     for (const char* folder : {"dist/app/", "dist/my app/"}) {
-      WriteBytes(root_.Join(std::string(folder) + "setup.exe"), PseudoRandomBytes(3000, 12));
-      WriteBytes(root_.Join(std::string(folder) + "readme.txt"), PseudoRandomBytes(500, 13));
+      WriteFileBytes(root_.Join(std::string(folder) + "setup.exe"), PseudoRandomBytes(3000, 12));
+      WriteFileBytes(root_.Join(std::string(folder) + "readme.txt"), PseudoRandomBytes(500, 13));
     }
-    WriteBytes(root_.Join("dist/app/lang/ko/s.txt"), PseudoRandomBytes(200, 14));
+    WriteFileBytes(root_.Join("dist/app/lang/ko/s.txt"), PseudoRandomBytes(200, 14));
   }
 
   std::vector<char> Contents(const std::string& member, const std::string& folder) const {
     std::string relative = member;
     for (char& c : relative) c = c == '\\' ? '/' : c;
-    return ReadBytes(root_.Join(folder + "/" + relative));
+    return ReadFileBytes(root_.Join(folder + "/" + relative));
   }
 
   // Runs every case through one tool; `windows` selects lodkin-cli.exe under Wine.
@@ -70,9 +71,9 @@ class CliPackFolder : public ::testing::Test {
       const std::string folder = c.package.substr(0, name) + c.package.substr(name + 7, c.package.size() - name - 11);
       std::vector<HandMember> members;
       for (const std::string& name : c.members) members.push_back({name, Contents(name, folder)});
-      EXPECT_EQ(ReadBytes(packagePath), LayOutPackage(stub_, members, true)) << label;
+      EXPECT_EQ(ReadFileBytes(packagePath), LayOutPackage(stub_, members, true)) << label;
       // The package never lands inside the folder it packs, so the next pack still works.
-      EXPECT_FALSE(Exists(root_.Join(folder + "/" + c.package.substr(c.package.rfind('/') + 1)))) << label;
+      EXPECT_FALSE(PathExists(root_.Join(folder + "/" + c.package.substr(c.package.rfind('/') + 1)))) << label;
     }
   }
 
@@ -98,7 +99,7 @@ class CliPackFolder : public ::testing::Test {
     };
   }
 
-  HostFolder root_;
+  TempFolder root_;
   std::vector<char> stub_;
 };
 
@@ -106,7 +107,7 @@ TEST_F(CliPackFolder, NativeToolPacksAFoldersContentsBesideIt) { RunCases(Cases(
 
 TEST_F(CliPackFolder, WindowsToolPacksAFoldersContentsBesideIt) {
   const std::string bin = WindowsBinFolder();
-  if (bin.empty() || !Exists(bin + "/lodkin-cli.exe")) {
+  if (bin.empty() || !PathExists(bin + "/lodkin-cli.exe")) {
     GTEST_SKIP() << "no lodkin-cli.exe from the cross build in " << bin;
   }
   RunCases(Cases(), true);

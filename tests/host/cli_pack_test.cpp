@@ -11,8 +11,9 @@
 #include "core/pack_job.h"
 #include "core/package_naming.h"
 #include "host/support/cli_fixture.h"
-#include "host/support/host_files.h"
+#include "host/support/hand_package.h"
 #include "host/support/tool_process.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -23,10 +24,10 @@ class CliPack : public CliFixture {
     stub_ = PseudoRandomBytes(9000, 1);
     setup_ = PseudoRandomBytes(20000, 2);
     data_ = PseudoRandomBytes(70000, 3);
-    WriteBytes(root_.Join("tools/Lodkin.exe"), stub_);
-    WriteBytes(root_.Join("app/setup.exe"), setup_);
-    WriteBytes(root_.Join("data/a.bin"), data_);
-    WriteBytes(root_.Join("data/empty.txt"), {});
+    WriteFileBytes(root_.Join("tools/Lodkin.exe"), stub_);
+    WriteFileBytes(root_.Join("app/setup.exe"), setup_);
+    WriteFileBytes(root_.Join("data/a.bin"), data_);
+    WriteFileBytes(root_.Join("data/empty.txt"), {});
   }
 
   RunResult Pack(std::vector<std::string> arguments, uint64_t fileSizeLimit = 0) {
@@ -46,16 +47,16 @@ TEST_F(CliPack, WritesTheLayoutBesideTheFirstFileOrAtOutput) {
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_EQ(run.out, root_.Join("app/KVPACK_app.exe") + "\n");
   EXPECT_EQ(run.err, "") << "no progress display when stderr is not a terminal";
-  EXPECT_EQ(ReadBytes(root_.Join("app/KVPACK_app.exe")), Expected());
-  EXPECT_EQ(FolderEntries(root_.Join("app")), (std::vector<std::string>{"KVPACK_app.exe", "setup.exe"}));
+  EXPECT_EQ(ReadFileBytes(root_.Join("app/KVPACK_app.exe")), Expected());
+  EXPECT_EQ(ListFolder(root_.Join("app")), (std::vector<std::string>{"KVPACK_app.exe", "setup.exe"}));
 
   // -o replaces an earlier package there; the first file still gives member 0.
-  WriteBytes(root_.Join("out/pkg.exe"), PseudoRandomBytes(100, 4));
+  WriteFileBytes(root_.Join("out/pkg.exe"), PseudoRandomBytes(100, 4));
   run = Pack({"-o", "out/pkg.exe", "app/setup.exe", "data/a.bin", "data/empty.txt"});
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_EQ(run.out, root_.Join("out/pkg.exe") + "\n");
-  EXPECT_EQ(ReadBytes(root_.Join("out/pkg.exe")), Expected());
-  EXPECT_EQ(FolderEntries(root_.Join("out")), std::vector<std::string>{"pkg.exe"});
+  EXPECT_EQ(ReadFileBytes(root_.Join("out/pkg.exe")), Expected());
+  EXPECT_EQ(ListFolder(root_.Join("out")), std::vector<std::string>{"pkg.exe"});
 }
 
 struct Refusal {
@@ -66,12 +67,12 @@ struct Refusal {
 };
 
 TEST_F(CliPack, RefusalsAndFailuresKeepTheEarlierPackage) {
-  WriteBytes(root_.Join("data/KVSet.exe"), PseudoRandomBytes(10, 5));
-  WriteBytes(root_.Join("data/MyKvPackTool.dll"), PseudoRandomBytes(10, 6));
-  WriteBytes(root_.Join("data/a:b"), PseudoRandomBytes(10, 7));
-  WriteBytes(root_.Join("data/back\\slash"), PseudoRandomBytes(10, 8));
+  WriteFileBytes(root_.Join("data/KVSet.exe"), PseudoRandomBytes(10, 5));
+  WriteFileBytes(root_.Join("data/MyKvPackTool.dll"), PseudoRandomBytes(10, 6));
+  WriteFileBytes(root_.Join("data/a:b"), PseudoRandomBytes(10, 7));
+  WriteFileBytes(root_.Join("data/back\\slash"), PseudoRandomBytes(10, 8));
   // Four gibibytes that take no room: refused from their size, before anything is copied.
-  WriteBytes(root_.Join("data/huge.bin"), {});
+  WriteFileBytes(root_.Join("data/huge.bin"), {});
   ASSERT_EQ(truncate(root_.Join("data/huge.bin").c_str(), 4ll << 30), 0);
   ASSERT_EQ(mkfifo(root_.Join("data/fifo").c_str(), 0600), 0);
   std::vector<Refusal> refusals = {
@@ -92,7 +93,7 @@ TEST_F(CliPack, RefusalsAndFailuresKeepTheEarlierPackage) {
   // A file whose bytes are not as many as its length says, as a file that changes while
   // it is packed: the system's files report a length of 4,096 and hold a few bytes.
   const char* const kShrinking = "/sys/devices/system/cpu/online";
-  if (Exists(kShrinking)) {
+  if (PathExists(kShrinking)) {
     refusals.push_back({"a file that changed", {"app/setup.exe", kShrinking}, "\"online\" changed while it was packed", 0});
     // Compressed, the file is read into its group: the same check there.
     refusals.push_back({"a file that changed, --compress", {"--compress", "app/setup.exe", kShrinking},
@@ -100,15 +101,15 @@ TEST_F(CliPack, RefusalsAndFailuresKeepTheEarlierPackage) {
   }
   const std::vector<char> earlier = PseudoRandomBytes(3333, 9);
   for (const Refusal& refusal : refusals) {
-    WriteBytes(root_.Join("out/pkg.exe"), earlier);
+    WriteFileBytes(root_.Join("out/pkg.exe"), earlier);
     std::vector<std::string> arguments = {"-o", "out/pkg.exe"};
     arguments.insert(arguments.end(), refusal.files.begin(), refusal.files.end());
     const RunResult run = Pack(arguments, refusal.fileSizeLimit);
     EXPECT_EQ(run.exitStatus, 1) << refusal.what;
     EXPECT_EQ(run.err, "lodkin-cli: error: " + refusal.error + "\n") << refusal.what;
     EXPECT_EQ(run.out, "") << refusal.what;
-    EXPECT_EQ(ReadBytes(root_.Join("out/pkg.exe")), earlier) << refusal.what;
-    EXPECT_EQ(FolderEntries(root_.Join("out")), std::vector<std::string>{"pkg.exe"}) << refusal.what;
+    EXPECT_EQ(ReadFileBytes(root_.Join("out/pkg.exe")), earlier) << refusal.what;
+    EXPECT_EQ(ListFolder(root_.Join("out")), std::vector<std::string>{"pkg.exe"}) << refusal.what;
   }
 
   // The stub, a missing folder for the package, and a package over one of its own files.
@@ -126,16 +127,16 @@ TEST_F(CliPack, RefusalsAndFailuresKeepTheEarlierPackage) {
   run = Pack({"-o", "nowhere/pkg.exe", "app/setup.exe"});
   EXPECT_EQ(run.exitStatus, 1);
   EXPECT_EQ(run.err, "lodkin-cli: error: can not create packaging file \"" + root_.Join("nowhere/pkg.exe") + "\"\n");
-  EXPECT_FALSE(Exists(root_.Join("nowhere")));
+  EXPECT_FALSE(PathExists(root_.Join("nowhere")));
   ASSERT_EQ(link(root_.Join("data/a.bin").c_str(), root_.Join("out/same.bin").c_str()), 0);
   for (const char* output : {"data/a.bin", "out/same.bin"}) {
     run = Pack({"-o", output, "app/setup.exe", "data/a.bin"});
     EXPECT_EQ(run.exitStatus, 1) << output;
     EXPECT_EQ(run.err, std::string("lodkin-cli: error: the output \"") + output + "\" is one of the files to pack\n");
   }
-  EXPECT_EQ(ReadBytes(root_.Join("data/a.bin")), data_);
-  EXPECT_EQ(ReadBytes(root_.Join("out/pkg.exe")), earlier);
-  EXPECT_EQ(FolderEntries(root_.Join("app")), std::vector<std::string>{"setup.exe"});
+  EXPECT_EQ(ReadFileBytes(root_.Join("data/a.bin")), data_);
+  EXPECT_EQ(ReadFileBytes(root_.Join("out/pkg.exe")), earlier);
+  EXPECT_EQ(ListFolder(root_.Join("app")), std::vector<std::string>{"setup.exe"});
 }
 
 // The folder part of a path goes through the file system as it does for the shell: with
@@ -144,17 +145,17 @@ TEST_F(CliPack, RefusalsAndFailuresKeepTheEarlierPackage) {
 TEST_F(CliPack, PathsThroughLinksResolveAsTheSystemResolvesThem) {
   for (const char* name : {"work", "real", "real/sub"}) MakeFolder(root_.Join(name));
   const std::vector<char> real = PseudoRandomBytes(500, 20), decoy = PseudoRandomBytes(600, 21);
-  WriteBytes(root_.Join("real/data.txt"), real);
-  WriteBytes(root_.Join("work/data.txt"), decoy);
+  WriteFileBytes(root_.Join("real/data.txt"), real);
+  WriteFileBytes(root_.Join("work/data.txt"), decoy);
   ASSERT_EQ(symlink("../real/sub", root_.Join("work/link").c_str()), 0);
   ASSERT_EQ(symlink("../data/a.bin", root_.Join("work/alias.bin").c_str()), 0);
 
   const RunResult run = Pack({"-o", "work/link/../out.exe", "app/setup.exe", "work/link/../data.txt", "work/alias.bin"});
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_EQ(run.out, root_.Join("real/out.exe") + "\n");
-  EXPECT_EQ(ReadBytes(root_.Join("real/out.exe")),
+  EXPECT_EQ(ReadFileBytes(root_.Join("real/out.exe")),
             LayOutPackage(stub_, {{"setup.exe", setup_}, {"data.txt", real}, {"alias.bin", data_}}, true));
-  EXPECT_FALSE(Exists(root_.Join("work/out.exe")));
+  EXPECT_FALSE(PathExists(root_.Join("work/out.exe")));
 }
 
 // The window lists a file once, so a file named twice, by any path, is a mistake in the
@@ -177,7 +178,7 @@ TEST_F(CliPack, AFileNamedTwiceIsAUsageError) {
     const std::string& first = second == root_.Join("app/setup.exe") ? files[0] : files[1];
     EXPECT_EQ(run.exitStatus, 2) << second;
     EXPECT_EQ(run.err, "lodkin-cli: error: \"" + first + "\" and \"" + second + "\" are the same file; name each file once\n");
-    EXPECT_EQ(FolderEntries(root_.Join("out")), std::vector<std::string>{}) << second;
+    EXPECT_EQ(ListFolder(root_.Join("out")), std::vector<std::string>{}) << second;
   }
 }
 
@@ -185,22 +186,22 @@ TEST_F(CliPack, AFileNamedTwiceIsAUsageError) {
 // stays, and the exit status still tells the signal.
 TEST_F(CliPack, AnInterruptedPackLeavesNothingBehind) {
   // Three gibibytes that take no room and take long enough to copy.
-  WriteBytes(root_.Join("data/big.bin"), {});
+  WriteFileBytes(root_.Join("data/big.bin"), {});
   ASSERT_EQ(truncate(root_.Join("data/big.bin").c_str(), 3ll << 30), 0);
   const std::vector<char> earlier = PseudoRandomBytes(3333, 22);
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-    WriteBytes(root_.Join("out/pkg.exe"), earlier);
+    WriteFileBytes(root_.Join("out/pkg.exe"), earlier);
     const std::string out = root_.Join("out");
     RunSettings settings;
     settings.directory = root_.path();
     settings.interruptSignal = signal;
-    settings.interruptWhen = [out]() { return FolderEntries(out).size() > 1; };
+    settings.interruptWhen = [out]() { return ListFolder(out).size() > 1; };
     const RunResult run =
         RunCli({"pack", "--stub", "tools/Lodkin.exe", "-o", "out/pkg.exe", "app/setup.exe", "data/big.bin"}, settings);
     ASSERT_TRUE(run.interrupted) << run.err;
     EXPECT_EQ(run.exitStatus, 128 + signal) << run.err;
-    EXPECT_EQ(FolderEntries(out), std::vector<std::string>{"pkg.exe"}) << signal;
-    EXPECT_EQ(ReadBytes(root_.Join("out/pkg.exe")), earlier) << signal;
+    EXPECT_EQ(ListFolder(out), std::vector<std::string>{"pkg.exe"}) << signal;
+    EXPECT_EQ(ReadFileBytes(root_.Join("out/pkg.exe")), earlier) << signal;
   }
 }
 

@@ -12,10 +12,11 @@
 #include "core/member_checksum.h"
 #include "core/package_reader.h"
 #include "host/support/cli_fixture.h"
-#include "host/support/host_files.h"
+#include "host/support/hand_package.h"
 #include "host/support/tool_process.h"
 #include "support/byte_poke.h"
 #include "support/package_damage.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -35,19 +36,12 @@ std::vector<char> PeModule(size_t length) {
   return module;
 }
 
-// A certificate table appended at an 8-byte boundary and named by the security directory,
-// as a signing tool leaves it. Returns the zero bytes put before the table.
-size_t AppendCertificateTable(std::vector<char>& package) {
-  const size_t padding = (8 - package.size() % 8) % 8;
-  package.insert(package.end(), padding, 0);
-  const uint32_t tableOffset = static_cast<uint32_t>(package.size());
+// A first certificate as a signing tool writes it (revision 2, type PKCS#7) whose length
+// field WithCertificateTable fills in.
+std::vector<char> CertificateTable() {
   std::vector<char> table = PseudoRandomBytes(16, 21);
-  PutU32(table, 0, 16);
   table[4] = 0x00, table[5] = 0x02, table[6] = 0x02, table[7] = 0x00;
-  package.insert(package.end(), table.begin(), table.end());
-  PutU32(package, 0xD8, tableOffset);
-  PutU32(package, 0xDC, 16);
-  return padding;
+  return table;
 }
 
 class CliRead : public CliFixture {};
@@ -58,15 +52,17 @@ TEST_F(CliRead, ListShowsTheRegionsAndEveryMemberAsTextAndJson) {
       module, {{"setup.exe", PseudoRandomBytes(20000, 11)}, {"read me.txt", PseudoRandomBytes(7, 12)}, {"empty", {}}});
   std::vector<char> slack = plain;
   slack.insert(slack.end(), 127, 'x');
-  std::vector<char> signedPackage = LayOutPackage(PeModule(0x400), {{"SETUP.EXE", PseudoRandomBytes(5, 13)}});
-  const size_t padding = AppendCertificateTable(signedPackage);
+  const std::vector<char> unsignedPackage =
+      LayOutPackage(PeModule(0x400), {{"SETUP.EXE", PseudoRandomBytes(5, 13)}});
+  const size_t padding = (8 - unsignedPackage.size() % 8) % 8;
   ASSERT_GT(padding, 0u);
+  const std::vector<char> signedPackage = WithCertificateTable(unsignedPackage, CertificateTable());
   std::vector<char> named = LayOutPackage(module, {{"setup.exe", {}}, {"q's \xc3\xa9\xe9.txt", {}}});
-  WriteBytes(root_.Join("plain.exe"), plain);
-  WriteBytes(root_.Join("slack.exe"), slack);
-  WriteBytes(root_.Join("signed.exe"), signedPackage);
-  WriteBytes(root_.Join("empty.exe"), LayOutPackage(module, {}));
-  WriteBytes(root_.Join("named.exe"), named);
+  WriteFileBytes(root_.Join("plain.exe"), plain);
+  WriteFileBytes(root_.Join("slack.exe"), slack);
+  WriteFileBytes(root_.Join("signed.exe"), signedPackage);
+  WriteFileBytes(root_.Join("empty.exe"), LayOutPackage(module, {}));
+  WriteFileBytes(root_.Join("named.exe"), named);
 
   struct Case {
     std::string package, text, json;
@@ -134,8 +130,7 @@ TEST_F(CliRead, VerifySaysInOneLineWhatIsWrong) {
   };
   auto named = [&](int entry, const char* name) {
     std::vector<char> bytes = valid;
-    memset(&bytes[directory + entry * 268], 0, 260);
-    memcpy(&bytes[directory + entry * 268], name, strlen(name));
+    PutEntryName(bytes, directory + entry * 268, name);
     return bytes;
   };
   std::vector<char> slack127 = valid, slack128 = valid, unterminated = valid;
@@ -159,7 +154,7 @@ TEST_F(CliRead, VerifySaysInOneLineWhatIsWrong) {
       {"size into the directory", with(directory + 3 * 268 + 264, 301), "member outside the file (entry 3 \"readme.txt\")"},
   };
   for (const Case& c : cases) {
-    WriteBytes(root_.Join("damaged.exe"), c.bytes);
+    WriteFileBytes(root_.Join("damaged.exe"), c.bytes);
     const RunResult run = Cli({"verify", "damaged.exe"});
     if (c.problem.empty()) {
       EXPECT_EQ(run.exitStatus, 0) << c.what;
@@ -238,7 +233,7 @@ TEST_F(CliRead, VerifyAgreesWithTheReaderOnDamagedPackages) {
   for (size_t i = 0; i < damages.size(); i += 7) {
     const PackageDamage& damage = damages[i];
     const std::string path = root_.Join("damaged.exe");
-    WriteBytes(path, damage.bytes);
+    WriteFileBytes(path, damage.bytes);
     PackageReader reader;
     const int open = reader.Open(path.c_str());
     const RunResult run = Cli({"verify", "damaged.exe"});
@@ -343,26 +338,26 @@ TEST_F(CliRead, ChecksumsNameEveryDamagedMember) {
       {"the module image", flipped({2999}), prefix + "module image is damaged\n"},
   };
   for (const Case& c : cases) {
-    WriteBytes(root_.Join("p.exe"), c.bytes);
+    WriteFileBytes(root_.Join("p.exe"), c.bytes);
     const RunResult run = Cli({"verify", "p.exe"});
     EXPECT_EQ(run.err, c.errors) << c.what;
     EXPECT_EQ(run.exitStatus, c.errors.empty() ? 0 : 1) << c.what;
     EXPECT_EQ(run.out, c.errors.empty() ? "p.exe: well formed, 4 members, 4 with checksums\n" : "") << c.what;
   }
 
-  WriteBytes(root_.Join("p.exe"), valid);
+  WriteFileBytes(root_.Join("p.exe"), valid);
   const RunResult list = Cli({"list", "p.exe"});
   char row[64];
   snprintf(row, sizeof(row), "\t300000\t%08x\tstored\t300000\n", ChecksumOf(members[1].bytes.data(), members[1].bytes.size()));
   EXPECT_NE(list.out.find(row), std::string::npos) << list.out;
   EXPECT_EQ(list.out.find("\t-\t"), std::string::npos) << "every member has a checksum";
 
-  WriteBytes(root_.Join("p.exe"), flipped({data + 5}));
+  WriteFileBytes(root_.Join("p.exe"), flipped({data + 5}));
   const RunResult extract = Cli({"extract", "p.exe", "-C", "out"});
   EXPECT_EQ(extract.exitStatus, 1);
   EXPECT_EQ(extract.err, "lodkin-cli: error: member \"data.cab\" is damaged\n");
   // The run made the folder, so it takes it back with what it wrote there.
-  EXPECT_FALSE(Exists(root_.Join("out")));
+  EXPECT_FALSE(PathExists(root_.Join("out")));
 }
 
 }  // namespace

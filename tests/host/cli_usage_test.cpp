@@ -9,8 +9,8 @@
 
 #include "cli/json_output.h"
 #include "cli/progress_display.h"
-#include "host/support/host_files.h"
 #include "host/support/tool_process.h"
+#include "support/test_files.h"
 
 namespace {
 

@@ -10,26 +10,27 @@
 #include <string>
 #include <vector>
 
-#include "host/support/host_files.h"
-#include "host/support/tree_fixture.h"
+#include "host/support/hand_package.h"
 #include "host/support/tool_process.h"
+#include "host/support/tree_fixture.h"
+#include "support/test_files.h"
 
 namespace {
 
 TEST(CliUnderWine, NativePackageIsTheWindowsOneAndRuns) {
   const std::string bin = WindowsBinFolder();
   if (bin.empty()) GTEST_SKIP() << "the host build was configured without LODKIN_OUTPUT_DIR (the cross build's bin)";
-  ASSERT_TRUE(Exists(bin + "/Lodkin.exe"));
-  ASSERT_TRUE(Exists(bin + "/stand_in_setup.exe"));
-  ASSERT_TRUE(Exists(bin + "/window_pack.exe"));
+  ASSERT_TRUE(PathExists(bin + "/Lodkin.exe"));
+  ASSERT_TRUE(PathExists(bin + "/stand_in_setup.exe"));
+  ASSERT_TRUE(PathExists(bin + "/window_pack.exe"));
 
-  HostFolder root;
+  TempFolder root;
   MakeFolder(root.Join("app"));
   MakeFolder(root.Join("data"));
   const std::string setup = root.Join("app/setup.exe");
-  WriteBytes(setup, ReadBytes(bin + "/stand_in_setup.exe"));
-  WriteBytes(root.Join("data/payload.bin"), PseudoRandomBytes(1500000, 70));
-  WriteBytes(root.Join("data/readme.txt"), PseudoRandomBytes(1234, 71));
+  WriteFileBytes(setup, ReadFileBytes(bin + "/stand_in_setup.exe"));
+  WriteFileBytes(root.Join("data/payload.bin"), PseudoRandomBytes(1500000, 70));
+  WriteFileBytes(root.Join("data/readme.txt"), PseudoRandomBytes(1234, 71));
   const std::string package = root.Join("app/KVPACK_app.exe");
 
   // The native tool, with its default stub: the Lodkin.exe beside it in the same folder.
@@ -38,7 +39,7 @@ TEST(CliUnderWine, NativePackageIsTheWindowsOneAndRuns) {
   inRoot.directory = root.path();
   const RunResult native = RunCli({"pack", "app/setup.exe", "data/payload.bin", "data/readme.txt"}, inRoot);
   ASSERT_EQ(native.exitStatus, 0) << native.err;
-  const std::vector<char> nativeBytes = ReadBytes(package);
+  const std::vector<char> nativeBytes = ReadFileBytes(package);
   ASSERT_EQ(unlink(package.c_str()), 0);
 
   // The window's own Pack command under Wine, with the same program file and rows.
@@ -48,15 +49,15 @@ TEST(CliUnderWine, NativePackageIsTheWindowsOneAndRuns) {
   ASSERT_TRUE(window.finished);
   ASSERT_EQ(window.exitStatus, 0) << window.out << window.err;
   EXPECT_NE(window.out.find("status:Packaging is completed"), std::string::npos) << window.out;
-  const std::vector<char> windowBytes = ReadBytes(package);
+  const std::vector<char> windowBytes = ReadFileBytes(package);
   EXPECT_EQ(nativeBytes.size(), windowBytes.size());
   EXPECT_TRUE(nativeBytes == windowBytes) << "the packages differ";
-  EXPECT_EQ(nativeBytes.size(), ReadBytes(bin + "/Lodkin.exe").size() + ReadBytes(setup).size() + 1500000 + 1234 +
+  EXPECT_EQ(nativeBytes.size(), ReadFileBytes(bin + "/Lodkin.exe").size() + ReadFileBytes(setup).size() + 1500000 + 1234 +
                                     3 * 268 + 20);
 
   // The native package run by the real program: the stand-in starts from the work
   // directory with both data files beside it, and knows the package's path.
-  WriteBytes(package, nativeBytes);
+  WriteFileBytes(package, nativeBytes);
   ASSERT_EQ(chmod(package.c_str(), 0755), 0);
   const std::string record = root.Join("record.txt");
   RunSettings recorded;
@@ -64,8 +65,8 @@ TEST(CliUnderWine, NativePackageIsTheWindowsOneAndRuns) {
   recorded.timeoutSeconds = 60;
   const RunResult run = RunUnderWine(package, {}, recorded);
   ASSERT_TRUE(run.finished);
-  ASSERT_TRUE(Exists(record)) << "the setup program was not started";
-  const std::vector<char> bytes = ReadBytes(record);
+  ASSERT_TRUE(PathExists(record)) << "the setup program was not started";
+  const std::vector<char> bytes = ReadFileBytes(record);
   const std::string text(bytes.begin(), bytes.end());
   EXPECT_EQ(RecordValue(text, "files"), "payload.bin|readme.txt|setup.exe") << text;
   EXPECT_EQ(RecordValue(text, "caller"), WinePath(package)) << text;
@@ -80,7 +81,7 @@ TEST(CliUnderWine, NativePackageIsTheWindowsOneAndRuns) {
     for (char& c : host) {
       if (c == '\\') c = '/';
     }
-    RemoveAll(host);
+    RemoveTree(host);
   }
 }
 
@@ -91,33 +92,33 @@ TEST(CliUnderWine, ConsoleToolFaultsEndCleanly) {
   const std::string bin = WindowsBinFolder();
   if (bin.empty()) GTEST_SKIP() << "the host build was configured without LODKIN_OUTPUT_DIR (the cross build's bin)";
   const std::string cli = bin + "/lodkin-cli.exe";
-  HostFolder root;
+  TempFolder root;
   for (const char* name : {"app", "out", "deep"}) MakeFolder(root.Join(name));
-  WriteBytes(root.Join("app/setup.exe"), PseudoRandomBytes(30000, 72));
+  WriteFileBytes(root.Join("app/setup.exe"), PseudoRandomBytes(30000, 72));
   RunSettings inRoot;
   inRoot.directory = root.path();
 
   // A read-only earlier package is replaced, and its aside copy goes too.
-  WriteBytes(root.Join("out/out.exe"), PseudoRandomBytes(100, 73));
+  WriteFileBytes(root.Join("out/out.exe"), PseudoRandomBytes(100, 73));
   ASSERT_EQ(chmod(root.Join("out/out.exe").c_str(), 0444), 0);
   RunResult run = RunUnderWine(cli, {"pack", "-o", "out/out.exe", "app/setup.exe"}, inRoot);
   ASSERT_EQ(run.exitStatus, 0) << run.err;
-  EXPECT_EQ(FolderEntries(root.Join("out")), std::vector<std::string>{"out.exe"});
-  EXPECT_GT(ReadBytes(root.Join("out/out.exe")).size(), 30000u);
+  EXPECT_EQ(ListFolder(root.Join("out")), std::vector<std::string>{"out.exe"});
+  EXPECT_GT(ReadFileBytes(root.Join("out/out.exe")).size(), 30000u);
 
   // Ctrl-C (Wine turns SIGINT into the console event) in the middle of a long pack.
-  WriteBytes(root.Join("app/big.bin"), {});
+  WriteFileBytes(root.Join("app/big.bin"), {});
   ASSERT_EQ(truncate(root.Join("app/big.bin").c_str(), 3ll << 30), 0);
-  const std::vector<char> earlier = ReadBytes(root.Join("out/out.exe"));
+  const std::vector<char> earlier = ReadFileBytes(root.Join("out/out.exe"));
   const std::string out = root.Join("out");
   RunSettings interrupted = inRoot;
   interrupted.interruptSignal = SIGINT;
-  interrupted.interruptWhen = [out]() { return FolderEntries(out).size() > 1; };
+  interrupted.interruptWhen = [out]() { return ListFolder(out).size() > 1; };
   run = RunUnderWine(cli, {"pack", "-o", "out/out.exe", "app/setup.exe", "app/big.bin"}, interrupted);
   ASSERT_TRUE(run.interrupted) << run.err;
   EXPECT_EQ(run.exitStatus, 0xC000013Au & 0xFF) << "STATUS_CONTROL_C_EXIT; " << run.err;
-  EXPECT_EQ(FolderEntries(out), std::vector<std::string>{"out.exe"});
-  EXPECT_EQ(ReadBytes(root.Join("out/out.exe")), earlier);
+  EXPECT_EQ(ListFolder(out), std::vector<std::string>{"out.exe"});
+  EXPECT_EQ(ReadFileBytes(root.Join("out/out.exe")), earlier);
 
   run = RunUnderWine(cli, {"pack", "-o", "out/x.exe", "app/setup.exe", "app\\..\\app\\setup.exe"}, inRoot);
   EXPECT_EQ(run.exitStatus, 2) << run.err;
@@ -128,12 +129,12 @@ TEST(CliUnderWine, ConsoleToolFaultsEndCleanly) {
 
   // A member whose path below the extraction folder passes 259 characters.
   const std::string longName = std::string(239, 'n') + ".txt";
-  WriteBytes(root.Join("deep/pkg.exe"), LayOutPackage(PseudoRandomBytes(500, 74), {{"setup.exe", {}}, {longName, {}}}));
+  WriteFileBytes(root.Join("deep/pkg.exe"), LayOutPackage(PseudoRandomBytes(500, 74), {{"setup.exe", {}}, {longName, {}}}));
   run = RunUnderWine(cli, {"extract", "deep/pkg.exe"}, inRoot);
   EXPECT_EQ(run.exitStatus, 1);
   EXPECT_EQ(run.err, "lodkin-cli: error: member path too long: " + WinePath(root.Join("deep/pkg")) + "\\" + longName +
                          "\r\n");
-  EXPECT_EQ(FolderEntries(root.Join("deep")), std::vector<std::string>{"pkg.exe"});
+  EXPECT_EQ(ListFolder(root.Join("deep")), std::vector<std::string>{"pkg.exe"});
 }
 
 }  // namespace

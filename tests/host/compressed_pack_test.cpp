@@ -13,14 +13,14 @@
 #include "core/compression_record.h"
 #include "core/member_checksum.h"
 #include "core/member_name.h"
-#include "core/package_writer.h"
 #include "core/pack_job.h"
 #include "core/package_reader.h"
+#include "core/package_writer.h"
 #include "host/support/cli_fixture.h"
 #include "host/support/compressed_fixture.h"
-#include "host/support/host_files.h"
 #include "host/support/lzma_reference.h"
 #include "host/support/tool_process.h"
+#include "support/test_files.h"
 #include "support/test_pack_list.h"
 
 namespace {
@@ -96,9 +96,9 @@ class CompressedPack : public CliFixture {
  protected:
   void SetUp() override {
     members_ = MixedMembers();
-    WriteBytes(root_.Join("Lodkin.exe"), PseudoRandomBytes(12000, 9));
+    WriteFileBytes(root_.Join("Lodkin.exe"), PseudoRandomBytes(12000, 9));
     for (const PackCase& member : members_) {
-      WriteBytes(root_.Join(member.name), member.bytes);
+      WriteFileBytes(root_.Join(member.name), member.bytes);
       rows_.push_back(root_.Join(member.name));
     }
   }
@@ -114,7 +114,7 @@ class CompressedPack : public CliFixture {
     PackResult result;
     EXPECT_EQ(PackFiles(TestList(rows_), root_.Join("Lodkin.exe").c_str(), options, &result), kPackCompleted)
         << result.name;
-    return ReadBytes(path);
+    return ReadFileBytes(path);
   }
 
   std::vector<PackCase> members_;
@@ -215,7 +215,7 @@ TEST_F(CompressedPack, TheReaderHandsOutOriginalBytesInAnyOrder) {
       ASSERT_TRUE(CreateOutputFile(file, out.c_str()));
       EXPECT_EQ(reader.CopyMember(i, file, buffer), kMemberIntact) << member.name;
     }
-    EXPECT_EQ(ReadBytes(out), member.bytes) << member.name;
+    EXPECT_EQ(ReadFileBytes(out), member.bytes) << member.name;
     EXPECT_EQ(reader.CheckMember(i, buffer), kMemberIntact) << member.name;
   }
   EXPECT_EQ(reader.CheckModuleImage(buffer), kMemberIntact);
@@ -243,7 +243,7 @@ TEST_F(CompressedPack, ListExtractAndVerifyThroughTheTool) {
   EXPECT_EQ(run.exitStatus, 0) << run.err;
   run = Cli({"extract", "pkg.exe", "-C", "x"});
   ASSERT_EQ(run.exitStatus, 0) << run.err;
-  for (const PackCase& member : members_) EXPECT_EQ(ReadBytes(root_.Join("x/" + member.name)), member.bytes);
+  for (const PackCase& member : members_) EXPECT_EQ(ReadFileBytes(root_.Join("x/" + member.name)), member.bytes);
 }
 
 // Bytes of a compressed package changed where each kind of damage lands; every one is
@@ -279,7 +279,7 @@ TEST_F(CompressedPack, DamageToAStreamOrARecordNamesTheMember) {
   for (const Case& c : cases) {
     std::vector<char> damaged = valid;
     damaged[c.at] ^= c.mask;
-    WriteBytes(root_.Join("damaged.exe"), damaged);
+    WriteFileBytes(root_.Join("damaged.exe"), damaged);
     RunResult run = Cli({"verify", "damaged.exe"});
     EXPECT_EQ(run.exitStatus, 1) << c.what;
     bool named = false;
@@ -291,11 +291,11 @@ TEST_F(CompressedPack, DamageToAStreamOrARecordNamesTheMember) {
     // of extract, tested with it.
     for (const PackCase& member : members_) {
       const std::string path = root_.Join("d/" + member.name);
-      if (Exists(path)) {
-        EXPECT_EQ(ReadBytes(path), member.bytes) << c.what << ": " << member.name;
+      if (PathExists(path)) {
+        EXPECT_EQ(ReadFileBytes(path), member.bytes) << c.what << ": " << member.name;
       }
     }
-    RemoveAll(root_.Join("d"));
+    RemoveTree(root_.Join("d"));
   }
 }
 
@@ -315,7 +315,7 @@ TEST_F(CompressedPack, CopiesAreStoredOnceAndEveryReaderWritesThem) {
   members.back().codec = "lzma";  // an empty file is never a copy
   std::vector<std::string> arguments = {"pack", "--compress", "--stub", "Lodkin.exe", "-o", "pkg.exe"};
   for (const PackCase& member : members) {
-    WriteBytes(root_.Join(member.name), member.bytes);
+    WriteFileBytes(root_.Join(member.name), member.bytes);
     if (member.name.find('/') == std::string::npos) arguments.push_back(member.name);
   }
   arguments.push_back("lib");
@@ -331,11 +331,11 @@ TEST_F(CompressedPack, CopiesAreStoredOnceAndEveryReaderWritesThem) {
   EXPECT_EQ(Cli({"verify", "pkg.exe"}).exitStatus, 0);
   run = Cli({"extract", "pkg.exe", "-C", "x"});
   ASSERT_EQ(run.exitStatus, 0) << run.err;
-  for (const PackCase& member : members) EXPECT_EQ(ReadBytes(root_.Join("x/" + member.name)), member.bytes);
+  for (const PackCase& member : members) EXPECT_EQ(ReadFileBytes(root_.Join("x/" + member.name)), member.bytes);
   // The copies' bytes are not in the package again.
   size_t stored = 0;
   for (const PackCase& member : members_) stored += strcmp(member.codec, "stored") == 0 ? member.bytes.size() : 0;
-  EXPECT_LT(ReadBytes(root_.Join("pkg.exe")).size(), 12000 + stored + 60000);
+  EXPECT_LT(ReadFileBytes(root_.Join("pkg.exe")).size(), 12000 + stored + 60000);
 
   // The reader alone, without the files it wrote: in order, backwards and skipping.
   PackageReader reader;
@@ -353,7 +353,7 @@ TEST_F(CompressedPack, CopiesAreStoredOnceAndEveryReaderWritesThem) {
       }
       std::string name = reader.entry(i).name;
       for (char& c : name) c = c == '\\' ? '/' : c;
-      EXPECT_EQ(ReadBytes(out), ReadBytes(root_.Join(name))) << name;
+      EXPECT_EQ(ReadFileBytes(out), ReadFileBytes(root_.Join(name))) << name;
       EXPECT_EQ(reader.CheckMember(i, buffer), kMemberIntact) << name;
     }
   }
@@ -387,7 +387,7 @@ class CopiesOfChangedFiles : public MemberCompressor {
 
 TEST_F(CompressedPack, AFileThatChangedAfterItsCopyWasFoundIsRefused) {
   for (const char* copied : {"noise.cab", "a.txt"}) {
-    WriteBytes(root_.Join("again"), ReadBytes(root_.Join(copied)));
+    WriteFileBytes(root_.Join("again"), ReadFileBytes(root_.Join(copied)));
     std::vector<std::string> rows = rows_;
     rows.push_back(root_.Join("again"));
     LzmaMemberCompressor real;
@@ -401,7 +401,7 @@ TEST_F(CompressedPack, AFileThatChangedAfterItsCopyWasFoundIsRefused) {
     EXPECT_EQ(PackFiles(TestList(rows), root_.Join("Lodkin.exe").c_str(), options, &result), kPackFileChanged)
         << copied;
     EXPECT_STREQ(result.name, copied);
-    EXPECT_FALSE(Exists(path)) << copied;
+    EXPECT_FALSE(PathExists(path)) << copied;
   }
 }
 
@@ -410,12 +410,12 @@ TEST_F(CompressedPack, AFileThatChangedAfterItsCopyWasFoundIsRefused) {
 // no writer would put outside a table.
 TEST_F(CompressedPack, ADamagedTableIsRefusedBeforeAnythingIsWritten) {
   MakeFolder(root_.Join("lib"));
-  WriteBytes(root_.Join("lib/again.cab"), members_[4].bytes);
+  WriteFileBytes(root_.Join("lib/again.cab"), members_[4].bytes);
   std::vector<std::string> arguments = {"pack", "--compress", "--stub", "Lodkin.exe", "-o", "pkg.exe"};
   for (const PackCase& member : members_) arguments.push_back(member.name);
   arguments.push_back("lib");
   ASSERT_EQ(Cli(arguments).exitStatus, 0);
-  const std::vector<char> valid = ReadBytes(root_.Join("pkg.exe"));
+  const std::vector<char> valid = ReadFileBytes(root_.Join("pkg.exe"));
   PackageDirEntry holder;
   ASSERT_TRUE(TableHolderOf(valid, &holder));
   const size_t entry = EntryPosition(valid, 0);
@@ -437,16 +437,16 @@ TEST_F(CompressedPack, ADamagedTableIsRefusedBeforeAnythingIsWritten) {
   for (const Case& c : cases) {
     std::vector<char> damaged = valid;
     damaged[c.at] ^= 0x04;
-    WriteBytes(root_.Join("damaged.exe"), damaged);
+    WriteFileBytes(root_.Join("damaged.exe"), damaged);
     RunResult run = Cli({"verify", "damaged.exe"});
     EXPECT_EQ(run.exitStatus, 1) << c.what;
     EXPECT_NE(run.err.find(c.says), std::string::npos) << c.what << ": " << run.err;
     EXPECT_EQ(Cli({"extract", "damaged.exe", "-C", "d"}).exitStatus, 1) << c.what;
-    EXPECT_FALSE(Exists(root_.Join("d"))) << c.what << ": extract wrote before it refused";
+    EXPECT_FALSE(PathExists(root_.Join("d"))) << c.what << ": extract wrote before it refused";
   }
   // Out of its table, a copy would be an empty file to a reader that knows no copies: no
   // writer puts one there, and this reader takes it for a damaged member.
-  WriteBytes(root_.Join("on-disk.exe"), WithDirectoryOnDisk(valid));
+  WriteFileBytes(root_.Join("on-disk.exe"), WithDirectoryOnDisk(valid));
   const RunResult run = Cli({"verify", "on-disk.exe"});
   EXPECT_EQ(run.exitStatus, 1);
   EXPECT_NE(run.err.find("member \"lib\\again.cab\""), std::string::npos) << run.err;
@@ -455,7 +455,7 @@ TEST_F(CompressedPack, ADamagedTableIsRefusedBeforeAnythingIsWritten) {
 // An installation of many small files, in folders: every one comes back, and the
 // directory's table costs a few bytes a member where entries on disk cost 268.
 TEST_F(CompressedPack, ThirtyTwoThousandSmallMembers) {
-  HostFolder many;
+  TempFolder many;
   const int kMembers = 32000;
   std::vector<std::string> names;
   std::vector<std::vector<char>> contents;
@@ -465,7 +465,7 @@ TEST_F(CompressedPack, ThirtyTwoThousandSmallMembers) {
     if (i < 40) MakeFolder(many.Join("tree/" + folder));
     names.push_back(i == 0 ? "setup.exe" : folder + "/f" + std::to_string(i) + ".txt");
     contents.push_back(i % 7 == 0 ? PseudoRandomBytes(i % 300, i) : CompressibleBytes(i % 500, i));
-    WriteBytes(many.Join("tree/" + names.back()), contents.back());
+    WriteFileBytes(many.Join("tree/" + names.back()), contents.back());
   }
   RunSettings settings;
   settings.directory = many.path();
@@ -474,9 +474,9 @@ TEST_F(CompressedPack, ThirtyTwoThousandSmallMembers) {
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   run = RunCli({"extract", "many.exe", "-C", "x"}, settings);
   ASSERT_EQ(run.exitStatus, 0) << run.err;
-  for (int i = 0; i < kMembers; ++i) ASSERT_EQ(ReadBytes(many.Join("x/" + names[i])), contents[i]) << names[i];
+  for (int i = 0; i < kMembers; ++i) ASSERT_EQ(ReadFileBytes(many.Join("x/" + names[i])), contents[i]) << names[i];
   PackageDirEntry holder;
-  ASSERT_TRUE(TableHolderOf(ReadBytes(many.Join("many.exe")), &holder));
+  ASSERT_TRUE(TableHolderOf(ReadFileBytes(many.Join("many.exe")), &holder));
   EXPECT_LT(holder.size, kMembers * 20u) << "bytes of the directory's table";
 }
 
@@ -484,7 +484,7 @@ TEST_F(CompressedPack, ThirtyTwoThousandSmallMembers) {
 // a stored member between them, each group's members right after its entry. The reader
 // hands out every member's bytes, in order and out of order, as it always did.
 TEST(EarlierCompressedLayout, ReadsAsBefore) {
-  HostFolder root;
+  TempFolder root;
   struct Member {
     const char* name;
     std::vector<char> bytes;
@@ -495,8 +495,8 @@ TEST(EarlierCompressedLayout, ReadsAsBefore) {
                                        {"noise.cab", PseudoRandomBytes(7000, 43), -1},
                                        {"b.txt", CompressibleBytes(5000, 44), 1},
                                        {"empty.txt", {}, 1}};
-  WriteBytes(root.Join("Lodkin.exe"), PseudoRandomBytes(3000, 45));
-  WriteBytes(root.Join("noise.cab"), members[2].bytes);
+  WriteFileBytes(root.Join("Lodkin.exe"), PseudoRandomBytes(3000, 45));
+  WriteFileBytes(root.Join("noise.cab"), members[2].bytes);
   const std::string path = root.Join("old.exe");
   {
     BinaryFile package, program, stored;
@@ -541,7 +541,7 @@ TEST(EarlierCompressedLayout, ReadsAsBefore) {
       ASSERT_TRUE(CreateOutputFile(file, out.c_str()));
       EXPECT_EQ(reader.CopyMember(i, file, buffer), kMemberIntact) << members[i].name;
     }
-    EXPECT_EQ(ReadBytes(out), members[i].bytes) << members[i].name;
+    EXPECT_EQ(ReadFileBytes(out), members[i].bytes) << members[i].name;
   }
 }
 

@@ -12,9 +12,10 @@
 
 #include "core/compression_record.h"
 #include "host/support/compressed_fixture.h"
-#include "host/support/host_files.h"
-#include "host/support/tree_fixture.h"
+#include "host/support/hand_package.h"
 #include "host/support/tool_process.h"
+#include "host/support/tree_fixture.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ class CompressedUnderWine : public ::testing::Test {
   void SetUp() override {
     bin_ = WindowsBinFolder();
     if (bin_.empty()) GTEST_SKIP() << "the host build was configured without the cross build's bin";
-    members_ = {{"setup.exe", ReadBytes(bin_ + "/stand_in_setup.exe")},
+    members_ = {{"setup.exe", ReadFileBytes(bin_ + "/stand_in_setup.exe")},
                 {"a.txt", CompressibleBytes(300000, 31)},
                 {"empty.txt", {}},
                 {"noise.cab", PseudoRandomBytes(100000, 32)},
@@ -31,7 +32,7 @@ class CompressedUnderWine : public ::testing::Test {
                 {std::string(kMaxCompressedNameLength - 4, 'n') + ".txt", CompressibleBytes(2000, 34)}};
     std::vector<std::string> arguments = {"pack", "--compress", "-o", "pkg.exe"};
     for (const HandMember& member : members_) {
-      WriteBytes(root_.Join(member.name), member.bytes);
+      WriteFileBytes(root_.Join(member.name), member.bytes);
       arguments.push_back(member.name);
     }
     RunSettings settings;
@@ -39,12 +40,12 @@ class CompressedUnderWine : public ::testing::Test {
     const RunResult pack = RunCli(arguments, settings);
     ASSERT_EQ(pack.exitStatus, 0) << pack.err;
     package_ = root_.Join("pkg.exe");
-    valid_ = ReadBytes(package_);
+    valid_ = ReadFileBytes(package_);
   }
 
   // The package's bytes run (or "-e") under Wine, its boxes closed; "exit=" and "box=" lines.
   std::string Run(const std::vector<char>& bytes, const std::vector<std::string>& tail = {}) {
-    WriteBytes(package_, bytes);
+    WriteFileBytes(package_, bytes);
     chmod(package_.c_str(), 0755);
     std::vector<std::string> arguments = {WinePath(package_)};
     arguments.insert(arguments.end(), tail.begin(), tail.end());
@@ -62,13 +63,13 @@ class CompressedUnderWine : public ::testing::Test {
 
   // The host folder where the last run's setup program started (its record names it).
   std::string WorkDirectoryOfRun() {
-    const std::vector<char> record = ReadBytes(root_.Join("record.txt"));
+    const std::vector<char> record = ReadFileBytes(root_.Join("record.txt"));
     const std::string self = RecordValue(std::string(record.begin(), record.end()), "self");
     return HostPathOfPrefixPath(self.substr(0, self.rfind('\\')));
   }
 
   std::string bin_;
-  HostFolder root_;
+  TempFolder root_;
   std::vector<HandMember> members_;
   std::string package_;
   std::vector<char> valid_;
@@ -77,10 +78,10 @@ class CompressedUnderWine : public ::testing::Test {
 TEST_F(CompressedUnderWine, RunAndExtractWriteEveryMemberAndDamageStopsBoth) {
   // The run: the stand-in starts in the work directory, every member there as packed.
   EXPECT_EQ(Run(valid_), "exit=0\n");
-  ASSERT_TRUE(Exists(root_.Join("record.txt"))) << "the setup program was not started";
+  ASSERT_TRUE(PathExists(root_.Join("record.txt"))) << "the setup program was not started";
   const std::string work = WorkDirectoryOfRun();
-  for (const HandMember& member : members_) EXPECT_EQ(ReadBytes(work + "/" + member.name), member.bytes) << member.name;
-  RemoveAll(work);
+  for (const HandMember& member : members_) EXPECT_EQ(ReadFileBytes(work + "/" + member.name), member.bytes) << member.name;
+  RemoveTree(work);
   const std::string temp = work.substr(0, work.rfind('/'));
   const int workBefore = static_cast<int>(WorkDirectoriesIn(temp).size());
   unlink(root_.Join("record.txt").c_str());
@@ -88,9 +89,9 @@ TEST_F(CompressedUnderWine, RunAndExtractWriteEveryMemberAndDamageStopsBoth) {
   // "-e": the members in the folder named after the package.
   EXPECT_EQ(Run(valid_, {"-e"}), "exit=0\n");
   for (const HandMember& member : members_) {
-    EXPECT_EQ(ReadBytes(root_.Join("pkg/pkg/" + member.name)), member.bytes) << member.name;
+    EXPECT_EQ(ReadFileBytes(root_.Join("pkg/pkg/" + member.name)), member.bytes) << member.name;
   }
-  RemoveAll(root_.Join("pkg"));
+  RemoveTree(root_.Join("pkg"));
 
   // One group: setup.exe, a.txt, empty.txt, alone.txt and the long name, with the stored
   // noise.cab among them, its bytes right after the stream. The records are damaged where
@@ -127,11 +128,11 @@ TEST_F(CompressedUnderWine, RunAndExtractWriteEveryMemberAndDamageStopsBoth) {
     bool named = false;
     for (const std::string& name : c.members) named = named || out == "exit=1392\nbox=Error: [" + name + "] is damaged.\n";
     EXPECT_TRUE(named) << c.what << ": " << out;
-    EXPECT_FALSE(Exists(root_.Join("record.txt"))) << c.what << ": something started";
+    EXPECT_FALSE(PathExists(root_.Join("record.txt"))) << c.what << ": something started";
     EXPECT_EQ(static_cast<int>(WorkDirectoriesIn(temp).size()), workBefore) << c.what << ": a work directory was left";
     EXPECT_EQ(Run(damaged, {"-e"}), "exit=1\n") << c.what;
-    EXPECT_FALSE(Exists(root_.Join("pkg"))) << c.what;
-    RemoveAll(root_.Join("pkg"));
+    EXPECT_FALSE(PathExists(root_.Join("pkg"))) << c.what;
+    RemoveTree(root_.Join("pkg"));
   }
   // A table changed by one byte (its stream, or the entry that holds it): the whole package
   // is damaged, reported under its own name, and nothing is written or started.
@@ -143,10 +144,10 @@ TEST_F(CompressedUnderWine, RunAndExtractWriteEveryMemberAndDamageStopsBoth) {
     EXPECT_EQ(out.rfind("exit=1392\nbox=Error: [", 0), 0u) << at << ": " << out;
     EXPECT_TRUE(out.size() > says.size() && out.compare(out.size() - says.size(), says.size(), says) == 0)
         << at << ": " << out;
-    EXPECT_FALSE(Exists(root_.Join("record.txt"))) << at << ": something started";
+    EXPECT_FALSE(PathExists(root_.Join("record.txt"))) << at << ": something started";
     EXPECT_EQ(static_cast<int>(WorkDirectoriesIn(temp).size()), workBefore) << at << ": a work directory was left";
     EXPECT_EQ(Run(damaged, {"-e"}), "exit=1\n") << at;
-    EXPECT_FALSE(Exists(root_.Join("pkg"))) << at;
+    EXPECT_FALSE(PathExists(root_.Join("pkg"))) << at;
   }
 }
 
@@ -161,7 +162,7 @@ TEST_F(CompressedUnderWine, CopiesAreWrittenByEveryReader) {
   MakeFolder(root_.Join("lib/sub"));
   std::vector<std::string> arguments = {"pack", "--compress", "-o", "pkg.exe", "lib"};
   for (const HandMember& member : members) {
-    WriteBytes(root_.Join(member.name), member.bytes);
+    WriteFileBytes(root_.Join(member.name), member.bytes);
     if (member.name.find('/') == std::string::npos) arguments.push_back(member.name);
   }
   RunSettings settings;
@@ -172,26 +173,26 @@ TEST_F(CompressedUnderWine, CopiesAreWrittenByEveryReader) {
   size_t copies = 0;
   for (size_t at = tool.out.find("\tcopy of "); at != std::string::npos; at = tool.out.find("\tcopy of ", at + 1)) ++copies;
   EXPECT_EQ(copies, 3u) << tool.out;
-  const std::vector<char> bytes = ReadBytes(package_);
+  const std::vector<char> bytes = ReadFileBytes(package_);
 
   EXPECT_EQ(Run(bytes), "exit=0\n");
-  ASSERT_TRUE(Exists(root_.Join("record.txt"))) << "the setup program was not started";
+  ASSERT_TRUE(PathExists(root_.Join("record.txt"))) << "the setup program was not started";
   const std::string work = WorkDirectoryOfRun();
-  for (const HandMember& member : members) EXPECT_EQ(ReadBytes(work + "/" + member.name), member.bytes) << member.name;
-  RemoveAll(work);
+  for (const HandMember& member : members) EXPECT_EQ(ReadFileBytes(work + "/" + member.name), member.bytes) << member.name;
+  RemoveTree(work);
   EXPECT_EQ(Run(bytes, {"-e"}), "exit=0\n");
   for (const HandMember& member : members) {
-    EXPECT_EQ(ReadBytes(root_.Join("pkg/pkg/" + member.name)), member.bytes) << member.name;
+    EXPECT_EQ(ReadFileBytes(root_.Join("pkg/pkg/" + member.name)), member.bytes) << member.name;
   }
   const RunResult extract = RunUnderWine(bin_ + "/lodkin-cli.exe", {"extract", "pkg.exe", "-C", "x"}, settings);
   ASSERT_EQ(extract.exitStatus, 0) << extract.err;
-  for (const HandMember& member : members) EXPECT_EQ(ReadBytes(root_.Join("x/" + member.name)), member.bytes);
+  for (const HandMember& member : members) EXPECT_EQ(ReadFileBytes(root_.Join("x/" + member.name)), member.bytes);
 }
 
 // Many small members in one group with a stored one among them: every one written byte for byte by
 // the run and by "-e", and list numbers the groups.
 TEST_F(CompressedUnderWine, FourThousandSmallMembersRoundTrip) {
-  std::vector<HandMember> many = {{"setup.exe", ReadBytes(bin_ + "/stand_in_setup.exe")}};
+  std::vector<HandMember> many = {{"setup.exe", ReadFileBytes(bin_ + "/stand_in_setup.exe")}};
   for (int k = 0; k < 4000; ++k) {
     char name[32];
     snprintf(name, sizeof(name), "m%04d.txt", k);
@@ -201,14 +202,14 @@ TEST_F(CompressedUnderWine, FourThousandSmallMembersRoundTrip) {
   MakeFolder(root_.Join("many"));
   std::vector<std::string> arguments = {"pack", "--compress", "-o", "pkg.exe"};
   for (const HandMember& member : many) {
-    WriteBytes(root_.Join("many/" + member.name), member.bytes);
+    WriteFileBytes(root_.Join("many/" + member.name), member.bytes);
     arguments.push_back("many/" + member.name);
   }
   RunSettings settings;
   settings.directory = root_.path();
   RunResult tool = RunCli(arguments, settings);
   ASSERT_EQ(tool.exitStatus, 0) << tool.err;
-  const std::vector<char> bytes = ReadBytes(package_);
+  const std::vector<char> bytes = ReadFileBytes(package_);
   tool = RunCli({"list", "--json", "pkg.exe"}, settings);
   ASSERT_EQ(tool.exitStatus, 0) << tool.err;
   auto count = [&](const std::string& text) {
@@ -222,15 +223,15 @@ TEST_F(CompressedUnderWine, FourThousandSmallMembersRoundTrip) {
   EXPECT_EQ(count("\"group\":1}"), 0u);
 
   EXPECT_EQ(Run(bytes), "exit=0\n");
-  ASSERT_TRUE(Exists(root_.Join("record.txt"))) << "the setup program was not started";
+  ASSERT_TRUE(PathExists(root_.Join("record.txt"))) << "the setup program was not started";
   const std::string work = WorkDirectoryOfRun();
-  EXPECT_EQ(FolderEntries(work).size(), many.size());
-  for (const HandMember& member : many) EXPECT_EQ(ReadBytes(work + "/" + member.name), member.bytes) << member.name;
-  RemoveAll(work);
+  EXPECT_EQ(ListFolder(work).size(), many.size());
+  for (const HandMember& member : many) EXPECT_EQ(ReadFileBytes(work + "/" + member.name), member.bytes) << member.name;
+  RemoveTree(work);
   EXPECT_EQ(Run(bytes, {"-e"}), "exit=0\n");
-  EXPECT_EQ(FolderEntries(root_.Join("pkg/pkg")).size(), many.size());
+  EXPECT_EQ(ListFolder(root_.Join("pkg/pkg")).size(), many.size());
   for (const HandMember& member : many) {
-    EXPECT_EQ(ReadBytes(root_.Join("pkg/pkg/" + member.name)), member.bytes) << member.name;
+    EXPECT_EQ(ReadFileBytes(root_.Join("pkg/pkg/" + member.name)), member.bytes) << member.name;
   }
 }
 
@@ -245,7 +246,7 @@ TEST_F(CompressedUnderWine, TheWindowsToolReadsThem) {
   EXPECT_NE(run.out.find("\tlzma\t300000"), std::string::npos) << run.out;
   run = RunUnderWine(cli, {"extract", "pkg.exe", "-C", "x"}, settings);
   ASSERT_EQ(run.exitStatus, 0) << run.err;
-  for (const HandMember& member : members_) EXPECT_EQ(ReadBytes(root_.Join("x/" + member.name)), member.bytes);
+  for (const HandMember& member : members_) EXPECT_EQ(ReadFileBytes(root_.Join("x/" + member.name)), member.bytes);
 }
 
 // The same liblzma at the same settings on both sides: a build pipeline on Windows and one
@@ -254,12 +255,12 @@ TEST_F(CompressedUnderWine, TheWindowsToolReadsThem) {
 TEST_F(CompressedUnderWine, TheWindowsToolWritesTheNativeToolsBytes) {
   MakeFolder(root_.Join("lib"));
   MakeFolder(root_.Join("lib/sub"));
-  WriteBytes(root_.Join("lib/x.dll"), CompressibleBytes(120000, 35));
-  WriteBytes(root_.Join("lib/sub/y.dat"), PseudoRandomBytes(40000, 36));
-  WriteBytes(root_.Join("lib/sub/z.txt"), CompressibleBytes(70000, 37));
+  WriteFileBytes(root_.Join("lib/x.dll"), CompressibleBytes(120000, 35));
+  WriteFileBytes(root_.Join("lib/sub/y.dat"), PseudoRandomBytes(40000, 36));
+  WriteFileBytes(root_.Join("lib/sub/z.txt"), CompressibleBytes(70000, 37));
   // Copies, and so the directory's table, written alike on both sides.
-  WriteBytes(root_.Join("lib/sub/a-again.txt"), members_[1].bytes);
-  WriteBytes(root_.Join("lib/noise-again.cab"), members_[3].bytes);
+  WriteFileBytes(root_.Join("lib/sub/a-again.txt"), members_[1].bytes);
+  WriteFileBytes(root_.Join("lib/noise-again.cab"), members_[3].bytes);
   std::vector<std::string> files;
   for (const HandMember& member : members_) files.push_back(member.name);
   files.push_back("lib");
@@ -274,9 +275,9 @@ TEST_F(CompressedUnderWine, TheWindowsToolWritesTheNativeToolsBytes) {
   windows.insert(windows.end(), files.begin(), files.end());
   run = RunUnderWine(bin_ + "/lodkin-cli.exe", windows, settings);
   ASSERT_EQ(run.exitStatus, 0) << run.err;
-  const std::vector<char> nativeBytes = ReadBytes(root_.Join("native.exe"));
-  EXPECT_GT(nativeBytes.size(), ReadBytes(stub).size());
-  EXPECT_TRUE(nativeBytes == ReadBytes(root_.Join("windows.exe"))) << "the two tools wrote different packages";
+  const std::vector<char> nativeBytes = ReadFileBytes(root_.Join("native.exe"));
+  EXPECT_GT(nativeBytes.size(), ReadFileBytes(stub).size());
+  EXPECT_TRUE(nativeBytes == ReadFileBytes(root_.Join("windows.exe"))) << "the two tools wrote different packages";
   run = RunCli({"list", "windows.exe"}, settings);
   EXPECT_NE(run.out.find("\tlzma\t120000"), std::string::npos) << run.out;
 }
@@ -290,13 +291,13 @@ TEST_F(CompressedUnderWine, ASignedCompressedPackageRuns) {
   const std::string signedPath = root_.Join("signed.exe");
   made = RunProcess("/usr/bin/osslsigncode", {"sign", "-certs", cert, "-key", key, "-in", package_, "-out", signedPath});
   ASSERT_EQ(made.exitStatus, 0) << made.err;
-  const std::vector<char> signedBytes = ReadBytes(signedPath);
+  const std::vector<char> signedBytes = ReadFileBytes(signedPath);
   ASSERT_GT(signedBytes.size(), valid_.size());
   EXPECT_EQ(Run(signedBytes), "exit=0\n");
-  ASSERT_TRUE(Exists(root_.Join("record.txt"))) << "the signed package did not start its setup program";
+  ASSERT_TRUE(PathExists(root_.Join("record.txt"))) << "the signed package did not start its setup program";
   const std::string work = WorkDirectoryOfRun();
-  for (const HandMember& member : members_) EXPECT_EQ(ReadBytes(work + "/" + member.name), member.bytes) << member.name;
-  RemoveAll(work);
+  for (const HandMember& member : members_) EXPECT_EQ(ReadFileBytes(work + "/" + member.name), member.bytes) << member.name;
+  RemoveTree(work);
 }
 
 }  // namespace

@@ -11,13 +11,12 @@
 #include "core/binary_file.h"
 #include "core/package_reader.h"
 #include "core/program_end.h"
-#include "host/support/host_files.h"
+#include "host/support/hand_package.h"
 #include "host/support/tool_process.h"
+#include "support/byte_poke.h"
+#include "support/test_files.h"
 
 namespace {
-
-void PutU32(std::vector<char>& bytes, size_t at, uint32_t value) { memcpy(&bytes[at], &value, 4); }
-void PutU16(std::vector<char>& bytes, size_t at, uint16_t value) { memcpy(&bytes[at], &value, 2); }
 
 struct Section {
   uint32_t rawPointer;
@@ -98,10 +97,10 @@ TEST(ProgramEnd, AProgramEndsWithItsSectionsSymbolsOrSignature) {
       {"a section table past the file", tableOutside, 0, 0, 0},
       {"no program at all", PseudoRandomBytes(5000, 9), 0, 0, 0},
   };
-  HostFolder folder;
+  TempFolder folder;
   for (const auto& one : cases) {
     const std::string path = folder.Join("image.exe");
-    WriteBytes(path, one.bytes);
+    WriteFileBytes(path, one.bytes);
     BinaryFile file;
     ASSERT_EQ(file.OpenForReading(path.c_str()), 1);
     uint64_t end = 0;
@@ -117,8 +116,8 @@ class CutPackage : public ::testing::Test {
  protected:
   void SetUp() override {
     const std::string bin = WindowsBinFolder();
-    if (bin.empty() || !Exists(bin + "/Lodkin.exe")) GTEST_SKIP() << "no Lodkin.exe from the cross build";
-    program_ = ReadBytes(bin + "/Lodkin.exe");
+    if (bin.empty() || !PathExists(bin + "/Lodkin.exe")) GTEST_SKIP() << "no Lodkin.exe from the cross build";
+    program_ = ReadFileBytes(bin + "/Lodkin.exe");
     members_ = {{"SETUP.EXE", PseudoRandomBytes(9000, 1)}, {"data.cab", PseudoRandomBytes(30000, 2)},
                 {"readme.txt", PseudoRandomBytes(700, 3)}};
     package_ = LayOutPackage(program_, members_, true);
@@ -127,7 +126,7 @@ class CutPackage : public ::testing::Test {
   std::vector<char> program_;
   std::vector<HandMember> members_;
   std::vector<char> package_;
-  HostFolder folder_;
+  TempFolder folder_;
 };
 
 // Twenty cuts past the program (in the first member, a later one, the directory, the
@@ -160,7 +159,7 @@ TEST_F(CutPackage, ACutOrAnAppendedPackageIsDamagedAndThePlainProgramIsNot) {
   const std::string path = folder_.Join("pkg.exe");
   const std::string cutText = "no package trailer (the file goes on past the program: cut short or damaged?)";
   for (const Case& one : cases) {
-    WriteBytes(path, one.bytes);
+    WriteFileBytes(path, one.bytes);
     PackageReader reader;
     reader.Open(path.c_str());
     EXPECT_EQ(reader.status(), one.status) << one.what;

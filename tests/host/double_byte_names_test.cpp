@@ -13,8 +13,8 @@
 #include "core/code_page_record.h"
 #include "core/package_reader.h"
 #include "host/support/cli_fixture.h"
-#include "host/support/host_files.h"
 #include "host/support/tool_process.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -23,12 +23,12 @@ typedef std::vector<std::pair<std::string, std::string>> Environment;
 // A locale of the tests' own (LOCPATH), made from the system's locale sources: under it
 // Wine's ANSI code page is that of the language. Empty when it cannot be made.
 Environment MadeLocale(const std::string& name) {
-  static HostFolder* folder = new HostFolder();
+  static TempFolder* folder = new TempFolder();
   const std::string full = name + ".UTF-8";
-  if (!Exists(folder->Join(full + "/LC_CTYPE"))) {
+  if (!PathExists(folder->Join(full + "/LC_CTYPE"))) {
     RunProcess("localedef", {"-i", name, "-f", "UTF-8", folder->Join(full)});
   }
-  if (!Exists(folder->Join(full + "/LC_CTYPE"))) return {};
+  if (!PathExists(folder->Join(full + "/LC_CTYPE"))) return {};
   return {{"LOCPATH", folder->path()}, {"LC_ALL", full}};
 }
 
@@ -88,15 +88,15 @@ class DoubleByteNames : public CliFixture {
 TEST_F(DoubleByteNames, PackListExtractAndRunInTheirCodePage) {
   for (const NameCase& one : kCases) {
     SCOPED_TRACE(one.title);
-    RemoveAll(root_.Join("in"));
-    RemoveAll(root_.Join("out"));
+    RemoveTree(root_.Join("in"));
+    RemoveTree(root_.Join("out"));
     MakeFolder(root_.Join("in"));
     const std::vector<char> setup =
-        bin_.empty() ? PseudoRandomBytes(2000, 1) : ReadBytes(bin_ + "/stand_in_setup.exe");
-    WriteBytes(root_.Join("in/setup.exe"), setup);
+        bin_.empty() ? PseudoRandomBytes(2000, 1) : ReadFileBytes(bin_ + "/stand_in_setup.exe");
+    WriteFileBytes(root_.Join("in/setup.exe"), setup);
     for (const std::string& folder : one.folders) MakeFolder(root_.Join("in/" + folder));
     for (size_t i = 0; i < one.files.size(); ++i) {
-      WriteBytes(root_.Join("in/" + one.files[i]), PseudoRandomBytes(500 + 100 * i, 20 + i));
+      WriteFileBytes(root_.Join("in/" + one.files[i]), PseudoRandomBytes(500 + 100 * i, 20 + i));
     }
     std::vector<std::string> pack = {"pack", "--codepage", one.codePage, "-o", "pkg.exe", "in/setup.exe"};
     for (size_t i = 0; i < one.topFiles; ++i) pack.push_back("in/" + one.files[i]);
@@ -115,7 +115,7 @@ TEST_F(DoubleByteNames, PackListExtractAndRunInTheirCodePage) {
     run = Cli({"extract", "--codepage", one.codePage, "pkg.exe", "-C", "out"});
     ASSERT_EQ(run.exitStatus, 0) << run.err;
     for (size_t i = 0; i < one.files.size(); ++i) {
-      EXPECT_EQ(ReadBytes(root_.Join("out/" + one.files[i])), PseudoRandomBytes(500 + 100 * i, 20 + i))
+      EXPECT_EQ(ReadFileBytes(root_.Join("out/" + one.files[i])), PseudoRandomBytes(500 + 100 * i, 20 + i))
           << one.files[i];
     }
     if (bin_.empty()) continue;
@@ -129,10 +129,10 @@ TEST_F(DoubleByteNames, PackListExtractAndRunInTheirCodePage) {
                                            settings);
     EXPECT_EQ(console.exitStatus, 0) << console.out << console.err;
     settings.environment.push_back({"LODKIN_STAND_IN_RECORD", WinePath(root_.Join("record.txt"))});
-    RemoveAll(root_.Join("record.txt"));
+    RemoveTree(root_.Join("record.txt"));
     const RunResult package = RunUnderWine(root_.Join("pkg.exe"), {"-s"}, settings);
     EXPECT_EQ(package.exitStatus, 0) << package.out << package.err;
-    const std::vector<char> record = ReadBytes(root_.Join("record.txt"));
+    const std::vector<char> record = ReadFileBytes(root_.Join("record.txt"));
     const std::string recorded(record.begin(), record.end());
     for (size_t i = 0; i < one.topFiles; ++i) {
       const std::string stored = InCodePage(one.files[i], one.codePage);
@@ -161,18 +161,18 @@ TEST_F(DoubleByteNames, PackRefusesNamesEqualButForLetterCaseAsWindowsComparesTh
   };
   for (const auto& one : cases) {
     SCOPED_TRACE(one.what);
-    RemoveAll(root_.Join("in"));
+    RemoveTree(root_.Join("in"));
     MakeFolder(root_.Join("in"));
     MakeFolder(root_.Join("in/a"));
     MakeFolder(root_.Join("in/b"));
-    WriteBytes(root_.Join("in/setup.exe"), PseudoRandomBytes(100, 1));
+    WriteFileBytes(root_.Join("in/setup.exe"), PseudoRandomBytes(100, 1));
     std::vector<std::string> pack = {"pack", "-o", "refused.exe", "in/setup.exe"};
     if (one.codePage != nullptr) pack.insert(pack.begin() + 1, {"--codepage", one.codePage});
     for (const std::string& name : one.names) {
-      WriteBytes(root_.Join("in/" + name), PseudoRandomBytes(50, 2));
+      WriteFileBytes(root_.Join("in/" + name), PseudoRandomBytes(50, 2));
       pack.push_back("in/" + name);
     }
-    RemoveAll(root_.Join("refused.exe"));
+    RemoveTree(root_.Join("refused.exe"));
     const RunResult run = Cli(pack);
     if (one.refused.empty()) {
       EXPECT_EQ(run.exitStatus, 0) << run.err;
@@ -180,7 +180,7 @@ TEST_F(DoubleByteNames, PackRefusesNamesEqualButForLetterCaseAsWindowsComparesTh
     }
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_NE(run.err.find(one.refused + "\" is packed twice"), std::string::npos) << run.err;
-    EXPECT_FALSE(Exists(root_.Join("refused.exe")));
+    EXPECT_FALSE(PathExists(root_.Join("refused.exe")));
   }
 }
 

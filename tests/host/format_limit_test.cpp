@@ -13,9 +13,9 @@
 
 #include "core/package_format.h"
 #include "core/package_reader.h"
-#include "host/support/host_files.h"
 #include "host/support/tool_process.h"
 #include "support/package_layout.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ void WriteSparsePackage(const std::string& path, const std::vector<char>& head, 
 const char kTooLarge[] = "file larger than a package can be (4 GiB)";
 
 TEST(FormatLimit, ReaderAndNativeToolRefuseWhatPassesTheLimit) {
-  HostFolder root;
+  TempFolder root;
   const std::vector<char> module = PseudoRandomBytes(4000, 90);
   struct Case {
     const char* what;
@@ -79,7 +79,7 @@ TEST(FormatLimit, ReaderAndNativeToolRefuseWhatPassesTheLimit) {
 TEST(FormatLimit, WindowsProgramsRefuseAWrappingDirectory) {
   const std::string bin = WindowsBinFolder();
   if (bin.empty()) GTEST_SKIP() << "the host build was configured without LODKIN_OUTPUT_DIR (the cross build's bin)";
-  HostFolder root;
+  TempFolder root;
 
   // The 32-bit console tool, as `list` and as `verify`.
   const std::string data = root.Join("wrapped.bin");
@@ -98,11 +98,11 @@ TEST(FormatLimit, WindowsProgramsRefuseAWrappingDirectory) {
   // which is the one lodkin-cli.exe runs above; what is checked is that nothing is
   // unpacked beside it.
   const std::string program = root.Join("wrapped.exe");
-  WriteSparsePackage(program, ReadBytes(bin + "/Lodkin.exe"), k4GiB + 4096, kWrappingCount);
+  WriteSparsePackage(program, ReadFileBytes(bin + "/Lodkin.exe"), k4GiB + 4096, kWrappingCount);
   const RunResult extract = RunUnderWine(program, {"-e"}, quick);
   EXPECT_TRUE(extract.finished);
   EXPECT_NE(extract.exitStatus, 0) << extract.out << extract.err;
-  EXPECT_EQ(FolderEntries(root.path()), (std::vector<std::string>{"wrapped.bin", "wrapped.exe"}));
+  EXPECT_EQ(ListFolder(root.path()), (std::vector<std::string>{"wrapped.bin", "wrapped.exe"}));
 }
 
 }  // namespace

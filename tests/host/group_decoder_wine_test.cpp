@@ -4,16 +4,16 @@
 #include <string>
 #include <vector>
 
-#include "host/support/host_files.h"
 #include "host/support/lzma_reference.h"
 #include "host/support/tool_process.h"
+#include "support/test_files.h"
 
 namespace {
 
 TEST(GroupDecoderUnderWine, DecodesWhatLiblzmaEncodesAndRefusesDamage) {
   const std::string bin = WindowsBinFolder();
   if (bin.empty()) GTEST_SKIP() << "the host build was configured without LODKIN_OUTPUT_DIR (the cross build's bin)";
-  HostFolder folder;
+  TempFolder folder;
   GroupOptions code, filtered, text;
   code.endMarker = true, code.dictionary = 1u << 20;
   filtered = code;
@@ -39,13 +39,13 @@ TEST(GroupDecoderUnderWine, DecodesWhatLiblzmaEncodesAndRefusesDamage) {
   };
   for (const Case& c : cases) {
     const std::string group = folder.Join("group"), out = folder.Join("out");
-    WriteBytes(group, std::vector<char>(c.group.begin(), c.group.end()));
+    WriteFileBytes(group, std::vector<char>(c.group.begin(), c.group.end()));
     const RunResult run = RunUnderWine(bin + "/group_decode.exe",
                                        {WinePath(group), std::to_string(c.original.size()), WinePath(out)});
     ASSERT_TRUE(run.finished) << c.name;
     EXPECT_EQ(run.exitStatus, c.status) << c.name << ": " << run.out << run.err;
     if (c.status == kGroupDecodeOk) {
-      const std::vector<char> bytes = ReadBytes(out);
+      const std::vector<char> bytes = ReadFileBytes(out);
       EXPECT_TRUE(std::vector<uint8_t>(bytes.begin(), bytes.end()) == c.original) << c.name;
     }
     printf("%s: %s", c.name, run.out.c_str());

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "host/support/host_files.h"
 #include "host/support/lzma_reference.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ GroupOptions With(bool x86, bool endMarker, uint32_t dictionary, unsigned preset
 
 // A group whose stream liblzma reads back whole, refused by the decoder before it hands
 // out a single byte.
-void ExpectRefused(const HostFolder& folder, const std::string& name, const std::vector<uint8_t>& group,
+void ExpectRefused(const TempFolder& folder, const std::string& name, const std::vector<uint8_t>& group,
                    const std::vector<uint8_t>& original, size_t chunk) {
   std::vector<uint8_t> reference;
   ASSERT_TRUE(ReferenceDecode(group, original.size(), &reference)) << name;
@@ -42,7 +42,7 @@ void ExpectRefused(const HostFolder& folder, const std::string& name, const std:
 
 // The payload and settings decode exactly without the branch filter; with it (options.x86)
 // the same payload's filtered group is refused as well.
-void ExpectRoundTrip(const HostFolder& folder, const RoundTrip& c) {
+void ExpectRoundTrip(const TempFolder& folder, const RoundTrip& c) {
   GroupOptions plain = c.options;
   plain.x86 = false;
   const std::vector<uint8_t> group = EncodeGroup(c.original, plain);
@@ -60,7 +60,7 @@ void ExpectRoundTrip(const HostFolder& folder, const RoundTrip& c) {
 }
 
 TEST(GroupDecoder, DecodesWhatLiblzmaEncodes) {
-  HostFolder folder;
+  TempFolder folder;
   const std::vector<size_t> odd = {1, 7, 4093, 65537, 1u << 20};
   const std::vector<size_t> one = {65536};
   const RoundTrip cases[] = {
@@ -92,7 +92,7 @@ TEST(GroupDecoder, DecodesWhatLiblzmaEncodes) {
 }
 
 TEST(GroupDecoder, DecodesEveryLiteralAndPositionSetting) {
-  HostFolder folder;
+  TempFolder folder;
   std::vector<uint8_t> original = TextBytes(20000, 11);
   const std::vector<uint8_t> code = X86CodeBytes(20000);
   original.insert(original.end(), code.begin(), code.end());
@@ -111,7 +111,7 @@ TEST(GroupDecoder, DecodesEveryLiteralAndPositionSetting) {
 
 // Headers and sizes that the packer never writes, each refused before or while decoding.
 TEST(GroupDecoder, RefusesGroupsThePackerNeverWrites) {
-  HostFolder folder;
+  TempFolder folder;
   const std::vector<uint8_t> original = TextBytes(30000, 12);
   const std::vector<uint8_t> marked = EncodeGroup(original, With(false, true, 1u << 16));
   const std::vector<uint8_t> unmarked = EncodeGroup(original, With(false, false, 1u << 16));
@@ -165,7 +165,7 @@ TEST(GroupDecoder, RefusesGroupsThePackerNeverWrites) {
 // The group's recorded size cut short while its real bytes follow in the file: a decoder
 // that read past its range would find them and succeed.
 TEST(GroupDecoder, StopsAtTheRecordedSizeWhenTheStreamGoesOn) {
-  HostFolder folder;
+  TempFolder folder;
   const std::vector<uint8_t> original = X86CodeBytes(200000);
   for (bool endMarker : {true, false}) {
     const std::vector<uint8_t> group = EncodeGroup(original, With(false, endMarker, 1u << 16));
@@ -180,7 +180,7 @@ TEST(GroupDecoder, StopsAtTheRecordedSizeWhenTheStreamGoesOn) {
 
 // A few hundred damaged groups here; scripts/fuzz-decoder.sh runs far more under sanitizers.
 TEST(GroupDecoder, RefusesOrMatchesLiblzmaOnDamagedGroups) {
-  HostFolder folder;
+  TempFolder folder;
   const std::vector<SampleGroup> samples = SampleGroups();
   unsigned accepted = 0;
   for (uint32_t seed = 0; seed < 480; ++seed) {

@@ -16,8 +16,9 @@
 #include "core/package_format.h"
 #include "host/support/cli_fixture.h"
 #include "host/support/compressed_fixture.h"
-#include "host/support/host_files.h"
+#include "host/support/hand_package.h"
 #include "host/support/tool_process.h"
+#include "support/test_files.h"
 #include "support/test_pack_list.h"
 
 namespace {
@@ -29,7 +30,7 @@ class TreePack : public CliFixture {
     MakeTree(root_);
   }
   // build/setup.exe, ...
-  void MakeTree(const HostFolder& root) {
+  void MakeTree(const TempFolder& root) {
     // build/setup.exe, build/app/... three levels deep, with an empty folder.
     files_ = {{"setup.exe", PseudoRandomBytes(3000, 1)},
               {"app/B.dll", CompressibleBytes(40000, 2)},
@@ -41,7 +42,7 @@ class TreePack : public CliFixture {
     for (const char* folder : {"app", "app/lang", "app/lang/ko", "app/empty", "app/lang/ko/none"}) {
       MakeFolder(root.Join(std::string("build/") + folder));
     }
-    for (const HandMember& file : files_) WriteBytes(root.Join("build/" + file.name), file.bytes);
+    for (const HandMember& file : files_) WriteFileBytes(root.Join("build/" + file.name), file.bytes);
   }
   // The member names of a package in directory order, from list --json.
   std::vector<std::string> ListedNames(const std::string& package, const std::string& field = "name") {
@@ -78,14 +79,14 @@ TEST_F(TreePack, ATreeRoundTripsInByteOrderStoredAndCompressed) {
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     run = Cli({"extract", package, "-C", "out"});
     ASSERT_EQ(run.exitStatus, 0) << run.err;
-    for (const HandMember& file : files_) EXPECT_EQ(ReadBytes(root_.Join("out/" + file.name)), file.bytes) << file.name;
-    EXPECT_EQ(FolderEntries(root_.Join("out/app/empty")), std::vector<std::string>{});
-    EXPECT_EQ(FolderEntries(root_.Join("out/app/lang/ko")), (std::vector<std::string>{"none", "strings.dll"}));
-    RemoveAll(root_.Join("out"));
+    for (const HandMember& file : files_) EXPECT_EQ(ReadFileBytes(root_.Join("out/" + file.name)), file.bytes) << file.name;
+    EXPECT_EQ(ListFolder(root_.Join("out/app/empty")), std::vector<std::string>{});
+    EXPECT_EQ(ListFolder(root_.Join("out/app/lang/ko")), (std::vector<std::string>{"none", "strings.dll"}));
+    RemoveTree(root_.Join("out"));
   }
   // A folder entry's record is checked as any member's: one that no longer matches its
   // (empty) bytes makes the member damaged, and extract leaves nothing.
-  std::vector<char> bytes = ReadBytes(root_.Join("stored.exe"));
+  std::vector<char> bytes = ReadFileBytes(root_.Join("stored.exe"));
   const std::string folderName("app\\empty\\", 11);
   const size_t at = std::string(bytes.begin(), bytes.end()).rfind(folderName);
   ASSERT_NE(at, std::string::npos);
@@ -96,14 +97,14 @@ TEST_F(TreePack, ATreeRoundTripsInByteOrderStoredAndCompressed) {
   record.member ^= 1;
   ASSERT_TRUE(WriteChecksumRecord(entry, record));
   memcpy(&bytes[at], &entry, sizeof(entry));
-  WriteBytes(root_.Join("forged.exe"), bytes);
+  WriteFileBytes(root_.Join("forged.exe"), bytes);
   const RunResult forged = Cli({"extract", "forged.exe", "-C", "out"});
   EXPECT_EQ(forged.exitStatus, 1);
   EXPECT_EQ(forged.err, "lodkin-cli: error: member \"app\\empty\\\" is damaged\n");
-  EXPECT_FALSE(Exists(root_.Join("out")));
+  EXPECT_FALSE(PathExists(root_.Join("out")));
   // A folder in the top row: the package lands in its parent, named after the parent.
   MakeFolder(root_.Join("top"));
-  WriteBytes(root_.Join("top/setup.exe"), files_[0].bytes);
+  WriteFileBytes(root_.Join("top/setup.exe"), files_[0].bytes);
   RunResult run = Cli({"pack", "top/setup.exe", "build/app"});
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_EQ(run.out, root_.Join("top/KVPACK_top.exe") + "\n");
@@ -115,10 +116,10 @@ TEST_F(TreePack, ATreeRoundTripsInByteOrderStoredAndCompressed) {
             "lodkin-cli: error: add \"setup.exe\",\"kvsetup.exe\" or \"kvset.exe\"\n"
             "setup.exe is inside the folder \"build\": to pack the folder's contents, use -C build\n");
   // The already-packed rule looks at every file's own name, however deep.
-  WriteBytes(root_.Join("build/app/lang/old_KVPACK_x.exe"), {});
+  WriteFileBytes(root_.Join("build/app/lang/old_KVPACK_x.exe"), {});
   run = Cli({"pack", "-o", "x.exe", "build/setup.exe", "build/app"});
   EXPECT_EQ(run.err, "lodkin-cli: error: \"old_kvpack_x.exe\" is already packed.\n");
-  EXPECT_FALSE(Exists(root_.Join("x.exe")));
+  EXPECT_FALSE(PathExists(root_.Join("x.exe")));
 }
 
 // The progress total of a pack is the package's length, folders walked: a tree's files
@@ -130,7 +131,7 @@ TEST_F(TreePack, APackExpectsEveryByteOfTheTree) {
     std::vector<uint64_t> expected;
     uint64_t seen = 0;
   } recorder;
-  WriteBytes(root_.Join("Lodkin.exe"), PseudoRandomBytes(9000, 6));
+  WriteFileBytes(root_.Join("Lodkin.exe"), PseudoRandomBytes(9000, 6));
   const std::string package = root_.Join("tree.exe");
   SystemFolderWalker walker;
   PackOptions options = DefaultPackOptions();
@@ -142,38 +143,38 @@ TEST_F(TreePack, APackExpectsEveryByteOfTheTree) {
                       root_.Join("Lodkin.exe").c_str(), options, &result),
             kPackCompleted)
       << result.name;
-  EXPECT_EQ(recorder.expected, std::vector<uint64_t>{ReadBytes(package).size()});
+  EXPECT_EQ(recorder.expected, std::vector<uint64_t>{ReadFileBytes(package).size()});
   EXPECT_GT(recorder.seen, 60000u);
 }
 
 TEST_F(TreePack, WhatATreeMustNotHoldIsRefusedWithNothingWritten) {
   struct Case {
     const char* what;
-    std::function<void(const HostFolder&)> plant;
+    std::function<void(const TempFolder&)> plant;
     std::string error;
   };
   const std::vector<Case> cases = {
-      {"a link three levels down", [](const HostFolder& root) { ASSERT_EQ(symlink("/etc", root.Join("build/app/lang/ko/etc").c_str()), 0); },
+      {"a link three levels down", [](const TempFolder& root) { ASSERT_EQ(symlink("/etc", root.Join("build/app/lang/ko/etc").c_str()), 0); },
        "\"app\\lang\\ko\\etc\" is a link: a folder to pack must not hold links"},
-      {"a link to a file", [](const HostFolder& root) { ASSERT_EQ(symlink("../setup.exe", root.Join("build/app/s.exe").c_str()), 0); },
+      {"a link to a file", [](const TempFolder& root) { ASSERT_EQ(symlink("../setup.exe", root.Join("build/app/s.exe").c_str()), 0); },
        "\"app\\s.exe\" is a link: a folder to pack must not hold links"},
-      {"a file beside a folder of its name", [](const HostFolder& root) { WriteBytes(root.Join("build/app/LANG"), {}); },
+      {"a file beside a folder of its name", [](const TempFolder& root) { WriteFileBytes(root.Join("build/app/LANG"), {}); },
        "\"app\\LANG\" is packed both as a file and as a folder"},
-      {"a name with a backslash", [](const HostFolder& root) { WriteBytes(root.Join("build/app/a\\b"), {}); },
+      {"a name with a backslash", [](const TempFolder& root) { WriteFileBytes(root.Join("build/app/a\\b"), {}); },
        "\"app\\a\\b\" is not a valid member name"},
-      {"a part ending with a dot", [](const HostFolder& root) { MakeFolder(root.Join("build/app/v1.")); },
+      {"a part ending with a dot", [](const TempFolder& root) { MakeFolder(root.Join("build/app/v1.")); },
        "\"app\\v1.\\\" is not a valid member name"},
-      {"a device name", [](const HostFolder& root) { WriteBytes(root.Join("build/app/lang/aux.txt"), {}); },
+      {"a device name", [](const TempFolder& root) { WriteFileBytes(root.Join("build/app/lang/aux.txt"), {}); },
        "\"app\\lang\\aux.txt\" is not a valid member name"},
   };
   for (const Case& c : cases) {
-    HostFolder scratch;
+    TempFolder scratch;
     MakeTree(scratch);
     c.plant(scratch);
     const RunResult run = Cli({"pack", "-o", "pkg.exe", "build/setup.exe", "build/app"}, 0, &scratch);
     EXPECT_EQ(run.exitStatus, 1) << c.what;
     EXPECT_EQ(run.err, "lodkin-cli: error: " + c.error + "\n") << c.what;
-    EXPECT_EQ(FolderEntries(scratch.path()), std::vector<std::string>{"build"}) << c.what;
+    EXPECT_EQ(ListFolder(scratch.path()), std::vector<std::string>{"build"}) << c.what;
   }
 }
 
@@ -206,18 +207,18 @@ TEST_F(TreePack, EveryReaderRefusesAnUnsafeLayoutWhole) {
   for (const auto& c : cases) {
     std::vector<HandMember> members = {{"setup.exe", small}};
     members.insert(members.end(), c.members.begin(), c.members.end());
-    WriteBytes(root_.Join("bad.exe"), LayOutPackage(PseudoRandomBytes(500, 8), members));
+    WriteFileBytes(root_.Join("bad.exe"), LayOutPackage(PseudoRandomBytes(500, 8), members));
     for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
              {"list", "bad.exe"}, {"verify", "bad.exe"}, {"extract", "bad.exe", "-C", "out"}, {"extract", "bad.exe"}}) {
       const RunResult run = Cli(arguments);
       EXPECT_EQ(run.exitStatus, 1) << arguments[0] << " " << c.error;
       EXPECT_EQ(run.err, "lodkin-cli: error: bad.exe: " + c.error + "\n") << arguments[0];
       EXPECT_EQ(run.out, "");
-      EXPECT_EQ(FolderEntries(root_.path()), (std::vector<std::string>{"bad.exe", "build"})) << c.error;
+      EXPECT_EQ(ListFolder(root_.path()), (std::vector<std::string>{"bad.exe", "build"})) << c.error;
     }
   }
   // The same names in a sound layout are read: a folder entry, a tree, a name "a.b".
-  WriteBytes(root_.Join("good.exe"), LayOutPackage(PseudoRandomBytes(500, 8), {{"setup.exe", small}, {"Lib\\", {}},
+  WriteFileBytes(root_.Join("good.exe"), LayOutPackage(PseudoRandomBytes(500, 8), {{"setup.exe", small}, {"Lib\\", {}},
                                                                               {"x\\lib", small}, {"x\\a.b", small}}));
   EXPECT_EQ(Cli({"verify", "good.exe"}).exitStatus, 0);
 }
@@ -226,8 +227,8 @@ TEST_F(TreePack, NamesBeyondAsciiGoThroughTheCodePage) {
   const std::string korean = "\xec\x84\xa4\xec\xb9\x98";  // "설치" in UTF-8
   MakeFolder(root_.Join("ko"));
   MakeFolder(root_.Join("ko/" + korean));
-  WriteBytes(root_.Join("ko/" + korean + "/" + korean + ".txt"), files_[1].bytes);
-  WriteBytes(root_.Join("ko/setup.exe"), files_[0].bytes);
+  WriteFileBytes(root_.Join("ko/" + korean + "/" + korean + ".txt"), files_[1].bytes);
+  WriteFileBytes(root_.Join("ko/setup.exe"), files_[0].bytes);
   // Without --codepage a name beyond ASCII is refused, and the message names the option.
   RunResult run = Cli({"pack", "-o", "ko.exe", "ko/setup.exe", "ko/" + korean});
   EXPECT_EQ(run.exitStatus, 1);
@@ -244,18 +245,18 @@ TEST_F(TreePack, NamesBeyondAsciiGoThroughTheCodePage) {
   EXPECT_EQ(run.exitStatus, 1);
   EXPECT_NE(run.err.find("(entry 1) is not plain ASCII: give the code page the package was made for with --codepage"),
             std::string::npos) << run.err;
-  EXPECT_FALSE(Exists(root_.Join("plain")));
+  EXPECT_FALSE(PathExists(root_.Join("plain")));
   run = Cli({"extract", "--codepage", "949", "ko.exe", "-C", "back"});
   ASSERT_EQ(run.exitStatus, 0) << run.err;
-  EXPECT_EQ(ReadBytes(root_.Join("back/" + korean + "/" + korean + ".txt")), files_[1].bytes);
+  EXPECT_EQ(ReadFileBytes(root_.Join("back/" + korean + "/" + korean + ".txt")), files_[1].bytes);
   // 1252 has no Korean: refused, never replaced; a code page iconv does not know is refused.
   run = Cli({"pack", "--codepage", "1252", "-o", "w.exe", "ko/setup.exe", "ko/" + korean});
   EXPECT_EQ(run.err, "lodkin-cli: error: \"" + korean + "\\" + korean + ".txt\" cannot be written in the code page given with --codepage\n");
   run = Cli({"pack", "--codepage", "99999", "-o", "w.exe", "ko/setup.exe"});
   EXPECT_EQ(run.exitStatus, 2);
-  EXPECT_FALSE(Exists(root_.Join("w.exe")));
+  EXPECT_FALSE(PathExists(root_.Join("w.exe")));
   // 1252 does hold "café": stored as the single byte E9.
-  WriteBytes(root_.Join("ko/caf\xc3\xa9"), {});
+  WriteFileBytes(root_.Join("ko/caf\xc3\xa9"), {});
   run = Cli({"pack", "--codepage", "1252", "-o", "w.exe", "ko/setup.exe", "ko/caf\xc3\xa9"});
   ASSERT_EQ(run.exitStatus, 0) << run.err;
   EXPECT_EQ(ListedNames("w.exe", "nameBytes")[1], "636166e9");

@@ -25,7 +25,7 @@ std::string Lower(std::string text) {
 // setup.exe at the top and a folder three levels deep, with an empty file, empty folders
 // at the first and third levels, and names whose byte order differs from their letters'.
 std::vector<HandMember> SampleTree(const std::string& bin) {
-  return {{"setup.exe", ReadBytes(bin + "/stand_in_setup.exe")},
+  return {{"setup.exe", ReadFileBytes(bin + "/stand_in_setup.exe")},
           {"readme.txt", CompressibleBytes(3000, 41)},
           {"app/B.dll", PseudoRandomBytes(7000, 42)},
           {"app/a.txt", {}},
@@ -57,7 +57,7 @@ class TreeUnderWine : public ::testing::Test {
     const RunResult pack = RunCli(arguments, settings);
     EXPECT_EQ(pack.exitStatus, 0) << pack.err;
     chmod(root_.Join("pkg.exe").c_str(), 0755);
-    return ReadBytes(root_.Join("pkg.exe"));
+    return ReadFileBytes(root_.Join("pkg.exe"));
   }
 
   std::string Run(const std::vector<std::string>& tail = {}) {
@@ -66,7 +66,7 @@ class TreeUnderWine : public ::testing::Test {
 
   // The host folder where the last run's setup program started, and its Windows path.
   std::string WorkDirectoryOfRun(std::string* windowsPath) {
-    const std::vector<char> record = ReadBytes(root_.Join("record.txt"));
+    const std::vector<char> record = ReadFileBytes(root_.Join("record.txt"));
     const std::string self = RecordValue(std::string(record.begin(), record.end()), "self");
     *windowsPath = self.substr(0, self.rfind('\\'));
     return HostPathOfPrefixPath(*windowsPath);
@@ -74,7 +74,7 @@ class TreeUnderWine : public ::testing::Test {
 
   std::string bin_;
   std::string temp_;
-  HostFolder root_;
+  TempFolder root_;
   RunSettings settings_;
 };
 
@@ -106,7 +106,7 @@ void ExpectRecordsOf(const std::string& work, const std::string& windowsWork, co
 }
 
 TEST_F(TreeUnderWine, RunAndExtractWriteTheTreeAndTheRunRecordsItForRestart) {
-  HostFolder source;
+  TempFolder source;
   const std::vector<HandMember> tree = SampleTree(bin_);
   WriteTree(source.path(), tree);
   for (const bool compress : {false, true}) {
@@ -114,25 +114,25 @@ TEST_F(TreeUnderWine, RunAndExtractWriteTheTreeAndTheRunRecordsItForRestart) {
     Pack(source.path(), {"setup.exe", "readme.txt", "app"}, compress);
     ClearPendingDeletions();
     ASSERT_EQ(Run(), "exit=0\n");
-    ASSERT_TRUE(Exists(root_.Join("record.txt"))) << "the setup program was not started";
+    ASSERT_TRUE(PathExists(root_.Join("record.txt"))) << "the setup program was not started";
     std::string windowsWork;
     const std::string work = WorkDirectoryOfRun(&windowsWork);
     EXPECT_EQ(TreeDifferences(work, tree), "");
     ExpectRecordsOf(work, windowsWork, PendingDeletions());
-    RemoveAll(work);
+    RemoveTree(work);
     unlink(root_.Join("record.txt").c_str());
 
     ASSERT_EQ(Run({"-e"}), "exit=0\n");
     EXPECT_EQ(TreeDifferences(root_.Join("pkg/pkg"), tree), "");
-    EXPECT_EQ(FolderEntries(root_.Join("pkg")), (std::vector<std::string>{"Lodkin.exe", "pkg"}));
-    RemoveAll(root_.Join("pkg"));
+    EXPECT_EQ(ListFolder(root_.Join("pkg")), (std::vector<std::string>{"Lodkin.exe", "pkg"}));
+    RemoveTree(root_.Join("pkg"));
   }
 }
 
 // A member that cannot be written whole, deep in the tree, stops the run before anything
 // starts and takes the whole tree back; "-e" leaves nothing either.
 TEST_F(TreeUnderWine, AFailingMemberInsideAFolderLeavesNothing) {
-  HostFolder source;
+  TempFolder source;
   std::vector<HandMember> tree = SampleTree(bin_);
   // The work directory ("C:\users\NAME\Temp\KVLodkin0123456\") and this name pass the
   // system's 260 characters, though the name alone fits a directory entry.
@@ -154,7 +154,7 @@ TEST_F(TreeUnderWine, AFailingMemberInsideAFolderLeavesNothing) {
     SCOPED_TRACE(c.what);
     std::vector<HandMember> entries = tree;
     if (!c.extra.empty()) entries.push_back({c.extra, PseudoRandomBytes(100, 45)});
-    RemoveAll(source.path() + "/app");
+    RemoveTree(source.path() + "/app");
     WriteTree(source.path(), entries);
     std::vector<char> bytes = Pack(source.path(), {"setup.exe", "readme.txt", "app"}, c.compress);
     if (!c.damageName.empty()) {
@@ -165,7 +165,7 @@ TEST_F(TreeUnderWine, AFailingMemberInsideAFolderLeavesNothing) {
       // Stored: the member's own bytes; compressed: its group's stream (the entry before).
       const PackageDirEntry& damaged = c.compress ? directory[0] : *named;
       bytes[damaged.offset + damaged.size / 2] ^= 0x01;
-      WriteBytes(root_.Join("pkg.exe"), bytes);
+      WriteFileBytes(root_.Join("pkg.exe"), bytes);
     }
     const std::vector<std::string> workBefore = WorkDirectoriesIn(temp_);
     const std::string out = Run();
@@ -177,11 +177,11 @@ TEST_F(TreeUnderWine, AFailingMemberInsideAFolderLeavesNothing) {
     } else {
       EXPECT_NE(out.find("z.txt] can not be written.["), std::string::npos) << out;
     }
-    EXPECT_FALSE(Exists(root_.Join("record.txt"))) << "the setup program was started";
+    EXPECT_FALSE(PathExists(root_.Join("record.txt"))) << "the setup program was started";
     EXPECT_EQ(WorkDirectoriesIn(temp_), workBefore) << "a work directory was left";
     EXPECT_EQ(Run({"-e"}), "exit=1\n");
-    EXPECT_FALSE(Exists(root_.Join("pkg"))) << "\"-e\" left its folder";
-    RemoveAll(root_.Join("pkg"));
+    EXPECT_FALSE(PathExists(root_.Join("pkg"))) << "\"-e\" left its folder";
+    RemoveTree(root_.Join("pkg"));
   }
 }
 
@@ -189,12 +189,12 @@ TEST_F(TreeUnderWine, AFailingMemberInsideAFolderLeavesNothing) {
 // to a file: what they lead to stays untouched, the links stay (and so do the folders that
 // hold them), everything else goes; once the links are gone, so is the directory.
 TEST_F(TreeUnderWine, CleanUpRemovesTheTreeButNeverThroughALink) {
-  HostFolder away;
+  TempFolder away;
   const std::vector<HandMember> precious = {{"keep.txt", {'k'}}, {"inner/", {}}, {"inner/deep.txt", {'d'}}};
   WriteTree(away.path(), precious);
   const std::string name = "KVLodkinTree" + std::to_string(getpid());
   const std::string work = temp_ + "/" + name;
-  RemoveAll(work);
+  RemoveTree(work);
   MakeFolder(work);
   WriteTree(work, {{"setup.exe", {'s'}},
                    {"a/one.txt", {'1'}},
@@ -212,21 +212,21 @@ TEST_F(TreeUnderWine, CleanUpRemovesTheTreeButNeverThroughALink) {
   unlink((work + "/a/b/c/folder-link").c_str());
   unlink((work + "/a/b/c/file-link.txt").c_str());
   EXPECT_EQ(RunClosingBoxes(bin_ + "/Lodkin.exe", {"-d", name}, settings_), "exit=0\n");
-  EXPECT_FALSE(Exists(work));
+  EXPECT_FALSE(PathExists(work));
   EXPECT_EQ(TreeDifferences(away.path(), precious), "");
-  RemoveAll(work);
+  RemoveTree(work);
 }
 
 // 5,000 files in 500 folders against the same files in one folder: the folders cost the
 // run little. The two packages run in turns, each run's work directory and restart
 // records taken away before the next; the figure is the median ratio of the pairs.
 TEST_F(TreeUnderWine, FiveHundredFoldersCostTheRunLittle) {
-  HostFolder source;
+  TempFolder source;
   std::vector<std::string> flatNames = {"setup.exe"};
-  WriteBytes(source.Join("setup.exe"), ReadBytes(bin_ + "/stand_in_setup.exe"));
+  WriteFileBytes(source.Join("setup.exe"), ReadFileBytes(bin_ + "/stand_in_setup.exe"));
   MakeFolder(source.Join("flat"));
   MakeFolder(source.Join("tree"));
-  WriteBytes(source.Join("flat/setup.exe"), ReadBytes(bin_ + "/stand_in_setup.exe"));
+  WriteFileBytes(source.Join("flat/setup.exe"), ReadFileBytes(bin_ + "/stand_in_setup.exe"));
   for (int folder = 0; folder < 500; ++folder) {
     char folderName[16];
     snprintf(folderName, sizeof(folderName), "d%03d", folder);
@@ -235,8 +235,8 @@ TEST_F(TreeUnderWine, FiveHundredFoldersCostTheRunLittle) {
       char name[32];
       snprintf(name, sizeof(name), "f%04d.bin", folder * 10 + file);
       const std::vector<char> bytes = PseudoRandomBytes(1000, 5000 + folder * 10 + file);
-      WriteBytes(source.Join("tree/") + folderName + "/" + name, bytes);
-      WriteBytes(source.Join("flat/") + name, bytes);
+      WriteFileBytes(source.Join("tree/") + folderName + "/" + name, bytes);
+      WriteFileBytes(source.Join("flat/") + name, bytes);
       flatNames.push_back(name);
     }
   }
@@ -259,7 +259,7 @@ TEST_F(TreeUnderWine, FiveHundredFoldersCostTheRunLittle) {
     EXPECT_EQ(after.size(), 1u) << package;
     for (const std::string& name : after) {
       EXPECT_EQ(TreeEntries(temp_ + "/" + name).size(), expectedEntries) << package;
-      RemoveAll(temp_ + "/" + name);
+      RemoveTree(temp_ + "/" + name);
     }
     return seconds;
   };

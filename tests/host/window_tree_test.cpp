@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "core/folder_walk.h"
-#include "host/support/host_files.h"
 #include "host/support/tool_process.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -23,13 +23,13 @@ typedef std::vector<std::pair<std::string, std::string>> Environment;
 // ko_KR Wine's ANSI code page is 949, under ja_JP 932, zh_CN 936, zh_TW 950. Empty when it
 // cannot be made.
 const Environment& MadeLocale(const std::string& name) {
-  static HostFolder* folder = new HostFolder();
+  static TempFolder* folder = new TempFolder();
   static std::map<std::string, Environment> made;
   Environment& environment = made[name];
   if (environment.empty()) {
     const std::string full = name + ".UTF-8";
     const RunResult run = RunProcess("localedef", {"-i", name, "-f", "UTF-8", folder->Join(full)});
-    if (run.exitStatus == 0 && Exists(folder->Join(full + "/LC_CTYPE"))) {
+    if (run.exitStatus == 0 && PathExists(folder->Join(full + "/LC_CTYPE"))) {
       environment = {{"LOCPATH", folder->path()}, {"LC_ALL", full}};
     }
   }
@@ -144,16 +144,16 @@ TEST_F(WindowTree, DroppedFoldersPackAsTheToolPacksThem) {
       settings.environment = MadeLocale(locale);
       ASSERT_FALSE(settings.environment.empty()) << "no " << locale << " locale: install the locales package";
     }
-    HostFolder root;
-    WriteBytes(root.Join("setup.exe"), PseudoRandomBytes(3000, 1));
+    TempFolder root;
+    WriteFileBytes(root.Join("setup.exe"), PseudoRandomBytes(3000, 1));
     for (const std::string& folder : one.folders) MakeFolder(root.Join(folder));
     for (size_t i = 0; i < one.files.size(); ++i) {
-      WriteBytes(root.Join(one.files[i]), PseudoRandomBytes(i == 4 ? 0 : 1000 + 3000 * i, 10 + i));
+      WriteFileBytes(root.Join(one.files[i]), PseudoRandomBytes(i == 4 ? 0 : 1000 + 3000 * i, 10 + i));
     }
     if (!one.link.empty()) {
       ASSERT_EQ(symlink(root.Join(one.folders[0]).c_str(), root.Join(one.link).c_str()), 0);
     }
-    const std::vector<std::string> before = FolderEntries(root.path());
+    const std::vector<std::string> before = ListFolder(root.path());
 
     // The folder twice in one drop, the setup program after it: two rows, setup on top.
     const std::string top = WinePath(root.Join(one.folders[0]));
@@ -170,10 +170,10 @@ TEST_F(WindowTree, DroppedFoldersPackAsTheToolPacksThem) {
     const std::string package = root.path() + "/KVPACK_" + root.path().substr(root.path().rfind('/') + 1) + ".exe";
     if (one.box != kCompleted) {
       EXPECT_EQ(Lines(window.out, "status:"), std::vector<std::string>{"Error: can not pack files"});
-      EXPECT_EQ(FolderEntries(root.path()), before) << "something was written";
+      EXPECT_EQ(ListFolder(root.path()), before) << "something was written";
       continue;
     }
-    const std::vector<char> windowBytes = ReadBytes(package);
+    const std::vector<char> windowBytes = ReadFileBytes(package);
 
     // The native tool with the window's code page, and lodkin-cli.exe in the window's locale.
     RunSettings inRoot;
@@ -183,13 +183,13 @@ TEST_F(WindowTree, DroppedFoldersPackAsTheToolPacksThem) {
                                      "native.exe", "setup.exe", one.folders[0]},
                                     inRoot);
     ASSERT_EQ(native.exitStatus, 0) << native.err;
-    EXPECT_TRUE(ReadBytes(root.Join("native.exe")) == windowBytes) << "the native tool's package differs";
+    EXPECT_TRUE(ReadFileBytes(root.Join("native.exe")) == windowBytes) << "the native tool's package differs";
     const RunResult console = RunUnderWine(bin_ + "/lodkin-cli.exe",
                                            {"pack", "-o", WinePath(root.Join("console.exe")),
                                             WinePath(root.Join("setup.exe")), top},
                                            settings);
     ASSERT_EQ(console.exitStatus, 0) << console.out << console.err;
-    EXPECT_TRUE(ReadBytes(root.Join("console.exe")) == windowBytes) << "lodkin-cli.exe's package differs";
+    EXPECT_TRUE(ReadFileBytes(root.Join("console.exe")) == windowBytes) << "lodkin-cli.exe's package differs";
 
     // Every file and empty folder is in it, each under its path below the root.
     const RunResult listed = RunCli({"list", "--codepage", one.codepage, "native.exe"}, inRoot);

@@ -5,15 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "host/support/host_files.h"
 #include "host/support/tool_process.h"
+#include "support/test_files.h"
 
 namespace {
 
 TEST(WindowWriteFailure, FullDiskReportsAWriteFailureAndKeepsTheEarlierPackage) {
   const std::string bin = WindowsBinFolder();
   if (bin.empty()) GTEST_SKIP() << "the host build was configured without LODKIN_OUTPUT_DIR (the cross build's bin)";
-  HostFolder root;
+  TempFolder root;
   MakeFolder(root.Join("app"));
   const std::string setup = root.Join("app/setup.exe");
   const std::string payload = root.Join("app/payload.bin");
@@ -25,7 +25,7 @@ TEST(WindowWriteFailure, FullDiskReportsAWriteFailureAndKeepsTheEarlierPackage) 
   const RunResult first = RunUnderWine(bin + "/window_pack.exe", arguments);
   ASSERT_EQ(first.exitStatus, 0) << first.out << first.err;
   const std::vector<char> earlier = ReadFileBytes(package);
-  const std::vector<std::string> folder = FolderEntries(root.Join("app"));
+  const std::vector<std::string> folder = ListFolder(root.Join("app"));
 
   // Room for the program image, not for the members.
   RunSettings fullDisk;
@@ -36,7 +36,7 @@ TEST(WindowWriteFailure, FullDiskReportsAWriteFailureAndKeepsTheEarlierPackage) 
   // The console runtime under Wine ends lines with CR LF.
   EXPECT_EQ(full.out, "status:Error: can not write packaging file\r\nbox:error:can not write packaging file \r\n");
   EXPECT_TRUE(ReadFileBytes(package) == earlier);
-  EXPECT_EQ(FolderEntries(root.Join("app")), folder);
+  EXPECT_EQ(ListFolder(root.Join("app")), folder);
 }
 
 }  // namespace

@@ -4,7 +4,10 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include <string.h>
+
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 // Throws std::out_of_range when the field would reach past the bytes: a test that aims at
@@ -12,6 +15,12 @@
 inline void PutU32(std::vector<char>& bytes, size_t at, uint32_t value) {
   if (at > bytes.size() || bytes.size() - at < 4) throw std::out_of_range("PutU32 past the end of the bytes");
   for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+inline void PutU16(std::vector<char>& bytes, size_t at, uint16_t value) {
+  if (at > bytes.size() || bytes.size() - at < 2) throw std::out_of_range("PutU16 past the end of the bytes");
+  bytes[at] = static_cast<char>(value & 0xFF);
+  bytes[at + 1] = static_cast<char>(value >> 8);
 }
 
 inline uint32_t GetU32(const std::vector<char>& bytes, size_t at) {
@@ -42,4 +51,28 @@ inline PeFields PeFieldsOf(const std::vector<char>& image) {
   fields.rvaCount = directories - 4;
   fields.headersSize = GetU32(image, fields.optional + 60);
   return fields;
+}
+
+// A directory entry's 260-byte name field at `at`: the name, then zeros to the end.
+inline void PutEntryName(std::vector<char>& bytes, size_t at, const std::string& name) {
+  if (at > bytes.size() || bytes.size() - at < 260 || name.size() > 260) {
+    throw std::out_of_range("PutEntryName past the end of the bytes");
+  }
+  memset(&bytes[at], 0, 260);
+  memcpy(&bytes[at], name.data(), name.size());
+}
+
+// `image` with a certificate table after it, as a signing tool leaves a program: zero
+// padding to a multiple of 8, then `table`, whose first field (the first certificate's
+// length) is set to the table's size, named by the security directory.
+inline std::vector<char> WithCertificateTable(std::vector<char> image, std::vector<char> table) {
+  image.resize((image.size() + 7) / 8 * 8, 0);
+  const uint32_t offset = static_cast<uint32_t>(image.size());
+  const uint32_t size = static_cast<uint32_t>(table.size());
+  PutU32(table, 0, size);
+  image.insert(image.end(), table.begin(), table.end());
+  const PeFields fields = PeFieldsOf(image);
+  PutU32(image, fields.directory4, offset);
+  PutU32(image, fields.directory4 + 4, size);
+  return image;
 }

@@ -56,7 +56,12 @@ bool MakeHostSymlink(const std::string& target, const std::string& link) {
   const std::string unixLink = UnixPathOf(link);
   if (unixTarget.empty() || unixLink.empty()) return false;
   if (!RunHostProgram("/bin/ln", "-sfn " + Quote(unixTarget) + " " + Quote(unixLink))) return false;
-  return WaitUntil([&] { return GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES; });
+  return WaitUntil([&] { return PathExists(link); });
+}
+
+bool RemoveWithoutFollowing(const std::string& path) {
+  RunHostProgram("/bin/rm", "-rf " + Quote(UnixPathOf(path)));
+  return WaitUntil([&] { return !PathExists(path); });
 }
 
 SmallDisk::SmallDisk(char letter, unsigned kilobytes) : letter_(letter) {

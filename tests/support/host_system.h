@@ -20,6 +20,10 @@ bool WaitUntil(const std::function<bool()>& condition, unsigned milliseconds = 1
 // Returns true when the link exists afterwards.
 bool MakeHostSymlink(const std::string& target, const std::string& link);
 
+// Removes a file, a link or a whole tree with rm, which never follows a link (RemoveTree
+// would: Wine shows a link as what it leads to). True once nothing is left at `path`.
+bool RemoveWithoutFollowing(const std::string& path);
+
 // A fresh tmpfs of `kilobytes` mounted under the build folder and mapped as drive
 // `letter`; unmapped and unmounted when the object goes. mounted() is false where the
 // machine refuses the mount (not root, or a container without the right).

@@ -3,17 +3,7 @@
 #include <string.h>
 
 #include "support/byte_poke.h"
-
-namespace {
-
-uint32_t NextNoise(uint32_t& state) {
-  state ^= state << 13;
-  state ^= state >> 17;
-  state ^= state << 5;
-  return state;
-}
-
-}  // namespace
+#include "support/seeded_bytes.h"
 
 std::vector<PackageDamage> DamagePackage(const std::vector<char>& valid, int count, uint32_t seed) {
   const size_t directory = valid.size() - 20 - static_cast<size_t>(count) * 268;
@@ -28,11 +18,11 @@ std::vector<PackageDamage> DamagePackage(const std::vector<char>& valid, int cou
   for (size_t keep = 0; keep < valid.size(); keep += 997) {
     damages.push_back({"keep " + std::to_string(keep), std::vector<char>(valid.begin(), valid.begin() + keep)});
   }
-  uint32_t state = seed * 2654435761u + 1;
+  SeededNumbers noise(seed);
   for (int i = 0; i < 2000; ++i) {
-    const size_t at = directory + NextNoise(state) % (valid.size() - directory);
+    const size_t at = directory + noise.Next() % (valid.size() - directory);
     std::vector<char> bytes = valid;
-    bytes[at] ^= static_cast<char>((NextNoise(state) >> 24) | 1);
+    bytes[at] ^= static_cast<char>((noise.Next() >> 24) | 1);
     damages.push_back({"flip at " + std::to_string(at), bytes});
   }
   for (uint32_t edge : kEdges) {
@@ -53,8 +43,7 @@ std::vector<PackageDamage> DamagePackage(const std::vector<char>& valid, int cou
   for (int entry = 0; entry < count; ++entry) {
     for (const char* name : kNames) {
       std::vector<char> bytes = valid;
-      memset(&bytes[directory + entry * 268], 0, 260);
-      memcpy(&bytes[directory + entry * 268], name, strlen(name));
+      PutEntryName(bytes, directory + entry * 268, name);
       damages.push_back({"entry " + std::to_string(entry) + " name '" + name + "'", bytes});
     }
     std::vector<char> bytes = valid;

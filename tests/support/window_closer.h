@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "support/test_process.h"
+
 struct WindowCloser {
   volatile LONG stop = 0;
   std::vector<std::string> boxTexts;
@@ -36,3 +38,14 @@ struct WindowCloser {
   }
 };
 
+// Runs the program (as RunProgram does) with the packaging window and any "error" box
+// closed; the box texts come back in *boxes when the caller asks for them.
+inline ProcessResult RunClosingWindows(const std::string& program, const std::string& arguments, unsigned timeoutMs,
+                                       const std::string& directory, std::vector<std::string>* boxes = nullptr) {
+  WindowCloser closer;
+  closer.Start();
+  ProcessResult result = RunProgram(program, arguments, timeoutMs, directory);
+  closer.Finish();
+  if (boxes != nullptr) *boxes = closer.boxTexts;
+  return result;
+}

@@ -41,37 +41,17 @@ BOOL CALLBACK RecordWindowOf(HWND window, LPARAM context) {
 WatchedRun RunWatchingWindows(const std::string& program, const std::string& arguments, unsigned timeoutMs,
                               const std::string& directory) {
   WatchedRun run;
-  std::string commandLine = "\"" + program + "\"";
-  if (!arguments.empty()) commandLine += " " + arguments;
-  std::vector<char> writable(commandLine.begin(), commandLine.end());
-  writable.push_back(0);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  const DWORD start = GetTickCount();
-  if (!CreateProcessA(program.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      directory.empty() ? nullptr : directory.c_str(), &startup, &process)) {
-    return run;
-  }
-  run.result.started = true;
   std::map<HWND, size_t> known;
-  WindowSurvey survey = {process.dwProcessId, &known, &run.windows};
-  for (;;) {
+  ProcessOptions options;
+  options.timeoutMs = timeoutMs;
+  options.directory = directory;
+  options.whileRunning = [&](unsigned long processId) {
+    WindowSurvey survey = {processId, &known, &run.windows};
     EnumWindows(RecordWindowOf, reinterpret_cast<LPARAM>(&survey));
-    if (WaitForSingleObject(process.hProcess, 5) == WAIT_OBJECT_0) {
-      run.result.finished = true;
-      GetExitCodeProcess(process.hProcess, &run.result.exitCode);
-      break;
-    }
-    if (GetTickCount() - start > timeoutMs) {
-      TerminateProcess(process.hProcess, 1);
-      WaitForSingleObject(process.hProcess, 5000);
-      break;
-    }
-  }
+  };
+  const DWORD start = GetTickCount();
+  run.result = RunCommandLine(program, QuotedCommandLine(program, arguments), options);
   run.milliseconds = GetTickCount() - start;
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
   return run;
 }
 

@@ -8,15 +8,15 @@
 #include <utility>
 #include <vector>
 
-#include "host/support/host_files.h"
 #include "host/support/tool_process.h"
+#include "support/test_files.h"
 
 class CliFixture : public ::testing::Test {
  protected:
   // The tool run in `in` (by default root_) with cliEnvironment_ set; writes beyond
   // `fileSizeLimit` bytes fail (0: no limit), as on a full disk.
   RunResult Cli(const std::vector<std::string>& arguments, uint64_t fileSizeLimit = 0,
-                const HostFolder* in = nullptr) const {
+                const TempFolder* in = nullptr) const {
     RunSettings settings;
     settings.directory = (in != nullptr ? in : &root_)->path();
     settings.fileSizeLimit = fileSizeLimit;
@@ -24,6 +24,6 @@ class CliFixture : public ::testing::Test {
     return RunCli(arguments, settings);
   }
 
-  HostFolder root_;
+  TempFolder root_;
   std::vector<std::pair<std::string, std::string>> cliEnvironment_;
 };

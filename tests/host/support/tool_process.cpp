@@ -8,21 +8,33 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "host/support/host_files.h"
+#include "support/test_files.h"
 
 namespace {
 
 std::string ReadText(const std::string& path) {
-  if (!Exists(path)) return std::string();
-  const std::vector<char> bytes = ReadBytes(path);
+  if (!PathExists(path)) return std::string();
+  const std::vector<char> bytes = ReadFileBytes(path);
   return std::string(bytes.begin(), bytes.end());
 }
 
 }  // namespace
 
+// The scripts point the tests at the Windows build that runs on this machine.
+std::string WindowsBinFolder() {
+  const char* chosen = getenv("LODKIN_WINDOWS_BIN");
+  return chosen != nullptr && *chosen != '\0' ? chosen : LODKIN_WINDOWS_BIN;
+}
+
+// The native tool beside the chosen build's Lodkin.exe, which it packs by default.
+std::string CliPath() {
+  const std::string beside = WindowsBinFolder() + "/lodkin-cli";
+  return PathExists(beside) ? beside : LODKIN_CLI_PATH;
+}
+
 RunResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
                      const RunSettings& settings) {
-  HostFolder capture;
+  TempFolder capture;
   const std::string outPath = capture.Join("out"), errPath = capture.Join("err");
   std::vector<std::string> argv = {program};
   argv.insert(argv.end(), arguments.begin(), arguments.end());

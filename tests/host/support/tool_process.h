@@ -25,6 +25,11 @@ struct RunResult {
   std::string out, err;
 };
 
+// Where the cross build put Lodkin.exe, stand_in_setup.exe and lodkin-cli itself;
+// empty when the host build was configured without it.
+std::string WindowsBinFolder();
+std::string CliPath();
+
 RunResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
                      const RunSettings& settings = RunSettings());
 // The native lodkin-cli.

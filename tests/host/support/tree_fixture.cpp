@@ -10,14 +10,14 @@ void WriteTree(const std::string& root, const std::vector<HandMember>& entries) 
   for (const HandMember& entry : entries) {
     for (size_t at = entry.name.find('/'); at != std::string::npos; at = entry.name.find('/', at + 1)) {
       const std::string folder = root + "/" + entry.name.substr(0, at);
-      if (!Exists(folder)) MakeFolder(folder);
+      if (!PathExists(folder)) MakeFolder(folder);
     }
-    if (entry.name.back() != '/') WriteBytes(root + "/" + entry.name, entry.bytes);
+    if (entry.name.back() != '/') WriteFileBytes(root + "/" + entry.name, entry.bytes);
   }
 }
 
 static void CollectEntries(const std::string& root, const std::string& below, std::vector<std::string>& paths) {
-  for (const std::string& name : FolderEntries(root + "/" + below)) {
+  for (const std::string& name : ListFolder(root + "/" + below)) {
     const std::string path = below + name;
     struct stat info;
     if (lstat((root + "/" + path).c_str(), &info) != 0) continue;
@@ -61,7 +61,7 @@ std::string TreeDifferences(const std::string& root, const std::vector<HandMembe
   for (const HandMember& entry : entries) {
     const std::string path = root + "/" + entry.name;
     // A missing file shows in the entries above.
-    if (entry.name.back() != '/' && Exists(path) && ReadBytes(path) != entry.bytes) {
+    if (entry.name.back() != '/' && PathExists(path) && ReadFileBytes(path) != entry.bytes) {
       out << entry.name << ": other bytes\n";
     }
   }
@@ -72,15 +72,15 @@ std::string PrefixTempFolder() {
   const char* prefix = getenv("WINEPREFIX");
   const std::string users = std::string(prefix != nullptr ? prefix : WindowsBinFolder() + "/../wineprefix") +
                             "/drive_c/users";
-  for (const std::string& user : FolderEntries(users)) {
-    if (Exists(users + "/" + user + "/Temp")) return users + "/" + user + "/Temp";
+  for (const std::string& user : ListFolder(users)) {
+    if (PathExists(users + "/" + user + "/Temp")) return users + "/" + user + "/Temp";
   }
   return std::string();
 }
 
 std::vector<std::string> WorkDirectoriesIn(const std::string& folder) {
   std::vector<std::string> work;
-  for (const std::string& name : FolderEntries(folder)) {
+  for (const std::string& name : ListFolder(folder)) {
     if (name.rfind("KVLodkin", 0) == 0) work.push_back(name);
   }
   return work;

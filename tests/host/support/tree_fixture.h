@@ -4,8 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "host/support/host_files.h"
+#include "host/support/hand_package.h"
 #include "host/support/tool_process.h"
+#include "support/test_files.h"
 
 // Writes the entries below `root`: a name ending with '/' is an (empty) folder; the
 // folders on every path are made as needed.
