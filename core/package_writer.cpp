@@ -83,14 +83,20 @@ PackageDirEntry* PackageWriter::NewEntry(const char* name, size_t longestName) {
   return &entry;
 }
 
+// Seals an entry without bytes of its own (a folder, a compressed member, a copy) with the
+// checksum record of nothing, after its other records, and counts it.
+PackageWriteStatus PackageWriter::CloseEntryWithoutBytes(PackageDirEntry& entry) {
+  const ChecksumRecord record = {ChecksumOf("", 0), moduleImageChecksum_};
+  WriteChecksumRecord(entry, record);
+  ++written_;
+  return kPackageWriteOk;
+}
+
 PackageWriteStatus PackageWriter::AppendFolder(const char* name) {
   if (!entries_.valid() || written_ >= capacity_) return kPackageOutOfMemory;
   PackageDirEntry* entry = NewEntry(name, sizeof(entry->name) - 1);
   if (entry == nullptr) return kPackageWriteFailed;
-  const ChecksumRecord record = {ChecksumOf("", 0), moduleImageChecksum_};
-  WriteChecksumRecord(*entry, record);
-  ++written_;
-  return kPackageWriteOk;
+  return CloseEntryWithoutBytes(*entry);
 }
 
 PackageWriteStatus PackageWriter::AppendGroupStream(const char* stream, size_t length, uint32_t memberCount,
@@ -120,10 +126,7 @@ PackageWriteStatus PackageWriter::AppendCompressedMember(const char* name, uint3
   if (entry == nullptr) return kPackageWriteFailed;
   const CompressedMemberRecord member = {lastGroup_, originalSize, checksum};
   WriteCompressedMemberRecord(*entry, member);
-  const ChecksumRecord record = {ChecksumOf("", 0), moduleImageChecksum_};
-  WriteChecksumRecord(*entry, record);
-  ++written_;
-  return kPackageWriteOk;
+  return CloseEntryWithoutBytes(*entry);
 }
 
 PackageWriteStatus PackageWriter::AppendCopy(const char* name, uint32_t original, uint32_t originalSize,
@@ -134,11 +137,8 @@ PackageWriteStatus PackageWriter::AppendCopy(const char* name, uint32_t original
   if (entry == nullptr) return kPackageWriteFailed;
   const CopyRecord copy = {original, originalSize, checksum};
   WriteCopyRecord(*entry, copy);
-  const ChecksumRecord record = {ChecksumOf("", 0), moduleImageChecksum_};
-  WriteChecksumRecord(*entry, record);
-  ++written_;
   compressed_ = 1;
-  return kPackageWriteOk;
+  return CloseEntryWithoutBytes(*entry);
 }
 
 int PackageWriter::RecordedChecksum(uint32_t index, uint32_t* checksum) const {

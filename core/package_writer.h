@@ -75,6 +75,7 @@ class PackageWriter {
  private:
   PackageWriteStatus AppendWholeFile(BinaryFile& source, CopyObserver* checksum);
   PackageDirEntry* NewEntry(const char* name, size_t longestName);
+  PackageWriteStatus CloseEntryWithoutBytes(PackageDirEntry& entry);
   PackageWriteStatus WriteTrailer(uint32_t count);
 
   BinaryFile& package_;
