@@ -11,6 +11,7 @@
 #include "cli/console.h"
 #include "cli/name_encoding.h"
 #include "cli/paths.h"
+#include "cli/posix_threads.h"
 #include "cli/progress_display.h"
 #include "core/growable_block.h"
 #include "core/member_name.h"
@@ -195,7 +196,9 @@ int RunExtractTool(const ToolArguments& arguments) {
     PrintError("%s", encoding.error());
     return kExitUsage;
   }
+  PosixThreads threads;  // outlives the reader, which joins its threads
   PackageReader reader;
+  reader.SetWorkerThreads(&threads);
   char packagePath[kCorePathSize];
   if (!OpenPackageOrReport(arguments.operand(0), reader, packagePath)) return kExitFailure;
 

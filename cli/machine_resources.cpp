@@ -3,6 +3,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <stdio.h>
 #include <unistd.h>
 #endif
 
@@ -27,6 +28,29 @@ uint64_t PhysicalMemory() {
   return status.ullTotalPhys < reachable ? status.ullTotalPhys : reachable;
 #else
   const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || pageSize <= 0) return 0;
+  return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize);
+#endif
+}
+
+uint64_t AvailableMemory() {
+#ifdef _WIN32
+  MEMORYSTATUSEX status;
+  status.dwLength = sizeof status;
+  if (!GlobalMemoryStatusEx(&status)) return 0;
+  return status.ullAvailPhys < status.ullAvailVirtual ? status.ullAvailPhys : status.ullAvailVirtual;
+#else
+  // The kernel's own estimate counts the caches it would give back; free pages alone do not.
+  FILE* meminfo = fopen("/proc/meminfo", "r");
+  unsigned long long kib = 0;
+  char line[128];
+  int found = 0;
+  while (meminfo != nullptr && !found && fgets(line, sizeof line, meminfo) != nullptr) {
+    found = sscanf(line, "MemAvailable: %llu kB", &kib) == 1;
+  }
+  if (meminfo != nullptr) fclose(meminfo);
+  if (found) return static_cast<uint64_t>(kib) * 1024;
+  const long pages = sysconf(_SC_AVPHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
   if (pages <= 0 || pageSize <= 0) return 0;
   return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize);
 #endif

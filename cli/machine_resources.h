@@ -8,3 +8,7 @@ unsigned ProcessorCount();
 
 // Physical memory in bytes; 0 when the system does not say.
 uint64_t PhysicalMemory();
+
+// Memory that could be had now without pushing anything out, in bytes (in this process's
+// address space too); 0 when the system does not say.
+uint64_t AvailableMemory();

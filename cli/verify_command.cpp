@@ -4,10 +4,13 @@
 
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "cli/posix_threads.h"
 #include "core/package_reader.h"
 
 int RunVerifyTool(const ToolArguments& arguments) {
+  PosixThreads threads;  // outlives the reader, which joins its threads
   PackageReader reader;
+  reader.SetWorkerThreads(&threads);
   char path[kCorePathSize];
   if (!OpenPackageOrReport(arguments.operand(0), reader, path)) return kExitFailure;
   CopyBuffer buffer;

@@ -39,9 +39,11 @@ MemberCopyResult PackageReader::StartGroupAt(int index, const CopyBuffer& buffer
   const PackageDirEntry& group = entries_[slot.group];
   GroupRecord record;
   if (!ReadGroupRecord(group, &record)) return kMemberDamaged;
-  const GroupDecodeStatus status = decoder_.Begin(file_, group.offset, group.size, record.originalSize);
+  GroupDecodeStatus status = kGroupDecodeOk;
+  if (!TakeAhead(slot.group)) status = decoder_.Begin(file_, group.offset, group.size, record.originalSize);
   if (status != kGroupDecodeOk) return FromDecodeStatus(status);
   decodingGroup_ = slot.group;
+  if (index == slot.firstInGroup) LaunchAhead(index);
   // The members before this one are decoded and let go.
   for (int skipped = slot.firstInGroup; skipped != index && skipped >= 0; skipped = slots_[skipped].nextInGroup) {
     const MemberCopyResult result = DecodeBytes(slots_[skipped].originalSize, nullptr, buffer, nullptr);

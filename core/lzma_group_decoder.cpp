@@ -19,6 +19,7 @@ const uint8_t kFilterNone = 0;
 // The decoder's whole state, in one allocation.
 struct GroupDecodeState {
   BinaryFile* package;
+  const uint8_t* memory;  // the group's bytes when they are held in memory, not read from `package`
   uint64_t inputPos;  // package offset of the next byte to read
   uint64_t inputEnd;  // package offset just after the group
   uint64_t originalSize;
@@ -29,11 +30,13 @@ struct GroupDecodeState {
   bool inputAtEnd;    // the buffer holds the group's last byte (zero padding follows it)
   const uint8_t* next;
   const uint8_t* inputStop;  // end of the bytes read
-  // Staged output: [0, taken) handed out, [taken, filled) ready.
+  // Staged output: [0, taken) handed out, [taken, filled) ready. Staged in the buffer
+  // below while decoding; a group decoded elsewhere is staged whole where it lies.
+  uint8_t* staging;
   size_t taken, filled;
   LzmaDecoder lzma;
   uint8_t input[kInputSize + kLzmaMaxSymbolInput];
-  uint8_t staging[kStagingSize];
+  uint8_t stagingBuffer[kStagingSize];
 };
 
 }  // namespace
@@ -46,7 +49,11 @@ static GroupDecodeStatus RefillInput(GroupDecodeState& s) {
   memmove(s.input, s.next, keep);
   const uint64_t left = s.inputEnd - s.inputPos;
   const size_t want = left < kInputSize - keep ? static_cast<size_t>(left) : kInputSize - keep;
-  if (want != 0 && !s.package->ReadAt(s.inputPos, s.input + keep, want)) return kGroupDecodeReadFailed;
+  if (want != 0 && s.memory != nullptr) {
+    memcpy(s.input + keep, s.memory + s.inputPos, want);
+  } else if (want != 0 && !s.package->ReadAt(s.inputPos, s.input + keep, want)) {
+    return kGroupDecodeReadFailed;
+  }
   s.inputPos += want;
   s.next = s.input;
   s.inputStop = s.input + keep + want;
@@ -116,17 +123,20 @@ static uint32_t DictionaryBytes(uint32_t declared, uint64_t originalSize) {
   return static_cast<uint32_t>(bytes < kMinDictionary ? kMinDictionary : bytes);
 }
 
-GroupDecodeStatus GroupDecoder::Begin(BinaryFile& package, uint64_t offset, uint64_t compressedSize,
-                                      uint64_t originalSize) {
+GroupDecodeStatus GroupDecoder::BeginAt(BinaryFile* package, const uint8_t* memory, uint64_t offset,
+                                        uint64_t compressedSize, uint64_t originalSize) {
+  decoded_.Free();
   if (!state_.Make()) return kGroupDecodeNoMemory;
   State& s = *state_;
-  s.package = &package;
+  s.package = package;
+  s.memory = memory;
   s.inputPos = s.inputEnd = offset;
   s.originalSize = originalSize;
   s.decoded = s.handed = 0;
   s.ended = false;
   s.inputAtEnd = false;
   s.next = s.inputStop = s.input;
+  s.staging = s.stagingBuffer;
   s.taken = s.filled = 0;
   s.failure = kGroupDecodeDamaged;
   if (compressedSize < kGroupStreamHeaderSize + 5 || offset > UINT64_MAX - compressedSize) return s.failure;
@@ -148,6 +158,20 @@ GroupDecodeStatus GroupDecoder::Begin(BinaryFile& package, uint64_t offset, uint
   s.next = header + kGroupStreamHeaderSize + 5;
   s.failure = kGroupDecodeOk;
   return s.failure;
+}
+
+GroupDecodeStatus GroupDecoder::Begin(GrowableBlock<char>& decoded, size_t size) {
+  decoded_.Swap(decoded);
+  if (!state_.Make()) return kGroupDecodeNoMemory;
+  State& s = *state_;
+  s.staging = reinterpret_cast<uint8_t*>(decoded_.get());
+  s.taken = 0;
+  s.filled = size;
+  s.decoded = s.originalSize = size;
+  s.handed = 0;
+  s.ended = true;
+  s.failure = kGroupDecodeOk;
+  return kGroupDecodeOk;
 }
 
 GroupDecodeStatus GroupDecoder::Read(char* out, size_t capacity, size_t* produced) {
@@ -173,6 +197,22 @@ GroupDecodeStatus GroupDecoder::Read(char* out, size_t capacity, size_t* produce
   }
   s.handed += *produced;
   return kGroupDecodeOk;
+}
+
+GroupDecodeStatus GroupDecoder::ReadAll(char* out, size_t size, const int* stop) {
+  const size_t kStep = 1 << 20;
+  size_t done = 0, got = 1;
+  GroupDecodeStatus status = kGroupDecodeOk;
+  while (status == kGroupDecodeOk && done < size && got != 0) {
+    if (stop != nullptr && __atomic_load_n(stop, __ATOMIC_RELAXED)) return kGroupDecodeDamaged;
+    status = Read(out + done, size - done < kStep ? size - done : kStep, &got);
+    done += got;
+  }
+  // The decoder checks that the stream ends with the last byte.
+  char beyond = 0;
+  if (status == kGroupDecodeOk && done == size) status = Read(&beyond, 1, &got);
+  if (status == kGroupDecodeOk && (done != size || got != 0)) status = kGroupDecodeDamaged;
+  return status;
 }
 
 uint64_t GroupDecoder::position() const { return state_.get() != nullptr ? state_.get()->handed : 0; }

@@ -14,6 +14,7 @@
 #include <stdint.h>
 
 #include "core/binary_file.h"
+#include "core/growable_block.h"
 #include "core/heap_object.h"
 
 const unsigned kGroupStreamHeaderSize = 6;
@@ -37,15 +38,31 @@ class GroupDecoder {
   // decode to `originalSize` bytes. Reads through ReadAt only, so the file's position is
   // left to its other users. The dictionary takes at most min(its size, originalSize).
   GroupDecodeStatus Begin(BinaryFile& package, uint64_t offset, uint64_t compressedSize,
-                          uint64_t originalSize);
+                          uint64_t originalSize) {
+    return BeginAt(&package, nullptr, offset, compressedSize, originalSize);
+  }
+  // The same for a group whose `compressedSize` bytes are held in memory at `stream`
+  // (kept there until the decoder is done with them).
+  GroupDecodeStatus Begin(const uint8_t* stream, uint64_t compressedSize, uint64_t originalSize) {
+    return BeginAt(nullptr, stream, 0, compressedSize, originalSize);
+  }
+  // The same for a group that was decoded whole elsewhere: hands out the `size` bytes of
+  // `decoded`, which it takes over (leaving `decoded` what the decoder held before).
+  GroupDecodeStatus Begin(GrowableBlock<char>& decoded, size_t size);
   // Hands out the next original bytes, at most `capacity`; *produced is 0 only once all
   // `originalSize` bytes have been handed out (then the stream has been checked to end
   // there: an end marker or nothing, no further symbol).
   GroupDecodeStatus Read(char* out, size_t capacity, size_t* produced);
+  // Hands out all the `size` original bytes to `out` and checks that the stream ends with
+  // them: damaged when it ends before or goes on after, and when *stop is set on the way.
+  GroupDecodeStatus ReadAll(char* out, size_t size, const int* stop);
   // Original bytes handed out so far.
   uint64_t position() const;
 
  private:
+  GroupDecodeStatus BeginAt(BinaryFile* package, const uint8_t* memory, uint64_t offset, uint64_t compressedSize,
+                            uint64_t originalSize);
   struct State;
   HeapObject<State> state_;
+  GrowableBlock<char> decoded_;  // a group decoded elsewhere, while it is handed out
 };

@@ -46,8 +46,8 @@ int LocatePackageTrailer(BinaryFile& file, PackageTrailerInfo* info) {
 }
 
 PackageReader::PackageReader()
-    : entryCount_(0), count_(0), written_(nullptr), decodingGroup_(-1), nextMember_(0),
-      directoryStart_(0), status_(kPackageCannotOpen), badEntry_(-1), nameProblem_(kNameSafe),
+    : entryCount_(0), count_(0), written_(nullptr), threads_(nullptr), aheadUntil_(-1), decodingGroup_(-1),
+      nextMember_(0), directoryStart_(0), status_(kPackageCannotOpen), badEntry_(-1), nameProblem_(kNameSafe),
       hostCodePage_(ByteNameCodePage()), haveHostCodePage_(0), codePage_(ByteNameCodePage()) {
   memset(&trailer_, 0, sizeof(trailer_));
   memset(badName_, 0, sizeof(badName_));
@@ -58,9 +58,11 @@ void PackageReader::SetHostCodePage(const NameCodePage& codePage) {
   haveHostCodePage_ = 1;
 }
 
-PackageReader::~PackageReader() {}
+PackageReader::~PackageReader() { StopAhead(); }
 
 int PackageReader::Refuse(PackageStatus status, int entry) {
+  StopAhead();
+  aheadUntil_ = -1;
   memset(badName_, 0, sizeof(badName_));
   if (entry >= 0 && entries_.valid()) memcpy(badName_, entries_[entry].name, sizeof(badName_) - 1);
   if (status != kPackageUnsafeName) nameProblem_ = kNameSafe;
@@ -151,16 +153,9 @@ PackageStatus PackageReader::ReadTable() {
   if (!entries.Allocate(record.entryCount)) return kPackageNoMemory;
   GroupDecodeStatus status = decoder_.Begin(file_, holder.offset, holder.size, bytes);
   char* table = reinterpret_cast<char*>(entries.get());
-  size_t done = 0, got = 1;
-  while (status == kGroupDecodeOk && done < bytes && got != 0) {
-    status = decoder_.Read(table + done, bytes - done, &got);
-    done += got;
-  }
-  // The stream must end with the table's last byte: the decoder checks that it does.
-  char beyond = 0;
-  if (status == kGroupDecodeOk && done == bytes) status = decoder_.Read(&beyond, 1, &got);
+  if (status == kGroupDecodeOk) status = decoder_.ReadAll(table, bytes, nullptr);
   if (status == kGroupDecodeNoMemory) return kPackageNoMemory;
-  if (status != kGroupDecodeOk || done != bytes || got != 0) return kPackageTableDamaged;
+  if (status != kGroupDecodeOk) return kPackageTableDamaged;
   if (ChecksumOf(table, bytes) != record.checksum) return kPackageTableDamaged;
   entries_.Swap(entries);
   entryCount_ = static_cast<int>(record.entryCount);

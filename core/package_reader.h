@@ -6,11 +6,13 @@
 
 #include "core/binary_file.h"
 #include "core/block_copy.h"
+#include "core/group_ahead.h"
 #include "core/growable_block.h"
 #include "core/lzma_group_decoder.h"
 #include "core/member_map.h"
 #include "core/member_name.h"
 #include "core/package_format.h"
+#include "core/worker_threads.h"
 
 struct PackageTrailerInfo {
   uint64_t logicalEnd;   // the file's length, or where its certificate table starts
@@ -107,6 +109,10 @@ class PackageReader {
   // Copies are read back from here when their earlier member is compressed (the caller
   // keeps it alive while it copies); without it, that member is decoded again.
   void SetWrittenMembers(WrittenMembers* written) { written_ = written; }
+  // Threads on which the groups that come next are decoded while the caller writes the
+  // members before them (set before Open; the threads outlive the reader). The bytes
+  // handed out and their order are the same with threads or without.
+  void SetWorkerThreads(WorkerThreads* threads) { threads_ = threads; }
   const PackageTrailerInfo& trailer() const { return trailer_; }
   // Length of the module image: the offset of member 0, or with no members everything
   // before the directory.
@@ -150,6 +156,17 @@ class PackageReader {
   MemberCopyResult DecodeBytes(uint64_t length, BinaryFile* destination, const CopyBuffer& buffer,
                                CopyObserver* observer);
 
+  // Decoding ahead (decode_ahead.cpp). When this thread starts on the group of member
+  // `index` from its first member, the groups after it go to spare threads, in order, as
+  // many as there are threads and free memory for.
+  void LaunchAhead(int index);
+  int NextGroupStart(int member) const;
+  int StartAhead(GroupAhead& ahead, int member, uint64_t* memory);
+  // Hands the group's bytes, decoded ahead, to the decoder once its thread is done; 0 when
+  // there are none or the thread failed (this thread then decodes the group itself).
+  int TakeAhead(int group);
+  void StopAhead();
+
   BinaryFile file_;
   GrowableBlock<PackageDirEntry> entries_;
   GrowableBlock<MemberSlot> slots_;
@@ -157,6 +174,10 @@ class PackageReader {
   int count_;
   GroupDecoder decoder_;
   WrittenMembers* written_;
+  static const int kMostAhead = 15;
+  WorkerThreads* threads_;
+  GroupAhead ahead_[kMostAhead];
+  int aheadUntil_;     // the first member of the last group given to a thread, or -1
   int decodingGroup_;  // the group entry being decoded, or -1
   int nextMember_;     // the member that the decoder stands at
   uint64_t directoryStart_;

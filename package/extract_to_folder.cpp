@@ -13,6 +13,7 @@
 #include "package/held_directory.h"
 #include "package/member_tree.h"
 #include "package/own_package.h"
+#include "package/system_threads.h"
 #include "security/builtin_group.h"
 #include "security/grant_file_access.h"
 #include "win32/module_path.h"
@@ -163,8 +164,10 @@ int ExtractPackageToFolder(const StartOptions& /*options*/, DWORD* exitCode) {
   if (!GetModulePath(packagePath, sizeof(packagePath))) return 0;
   // Refuses plain programs and malformed directories, member names that would leave
   // the member folder included, before anything is created.
+  SystemThreads threads;  // outlives the reader, which joins its threads
   PackageReader reader;
   reader.SetHostCodePage(SystemNameCodePage());
+  reader.SetWorkerThreads(&threads);
   if (!reader.Open(packagePath)) return 0;
   CopyBuffer buffer;
   if (!buffer.isReady()) return 0;

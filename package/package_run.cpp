@@ -15,23 +15,24 @@
 #include "package/run_command.h"
 #include "package/run_failure.h"
 #include "package/silent_run.h"
+#include "package/system_threads.h"
 #include "package/work_directory.h"
 #include "package/work_directory_owner.h"
 #include "security/security_attribute.h"
 #include "win32/unique_resource.h"
 
-static const char kCallerBlockName[] = "_SHM_VQINST_CALLER";
+static const char* const kCallerBlockName = "_SHM_VQINST_CALLER";
 static const DWORD kCallerBlockSize = 1024;
-static const char kInstalledSetupName[] = "KVSetup.exe";
-static const char kNotFoundFormat[] = "Error: [%s] is Not Found.[%d]";
-static const char kWriteFailedFormat[] = "Error: [%s] can not be written.[%d]";
-static const char kDamagedFormat[] = "Error: [%s] is damaged.";
-static const char kUnreadableFormat[] = "Error: [%s] can not be read.[%d]";
+static const char* const kInstalledSetupName = "KVSetup.exe";
+static const char* const kNotFoundFormat = "Error: [%s] is Not Found.[%d]";
+static const char* const kWriteFailedFormat = "Error: [%s] can not be written.[%d]";
+static const char* const kDamagedFormat = "Error: [%s] is damaged.";
+static const char* const kUnreadableFormat = "Error: [%s] can not be read.[%d]";
 // No box of the run says this: the shell shows its own. The log still needs a line.
-static const char kNotStartedFormat[] = "Error: [%s] can not be started.[%d]";
-static const char kFirstProductKey[] =
+static const char* const kNotStartedFormat = "Error: [%s] can not be started.[%d]";
+static const char* const kFirstProductKey =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{2C95E0A7-61F3-4D8B-9A4E-0B7C3D12F5E9}";
-static const char kSecondProductKey[] =
+static const char* const kSecondProductKey =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{7D3A51C2-9E04-4B6F-8C21-5F0E93A7B468}";
 
 // Room for a quoted work-directory path followed by a member name.
@@ -272,7 +273,9 @@ int RunPackage(const StartOptions& options, DWORD* exitCode) {
   WorkDirectory work;
   int installedSetup = 0;
   {
+    SystemThreads threads;  // outlives the reader, which joins its threads
     PackageReader package;
+    package.SetWorkerThreads(&threads);
     if (!FindPackage(package, packagePath, reporter, exitCode)) return 0;
     installedSetup = CarriesInstalledSetup(package);
     if (!MakeWorkDirectory(installedSetup, work, reporter, exitCode)) return 0;

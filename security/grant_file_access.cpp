@@ -2,20 +2,20 @@
 
 namespace {
 
-const char kLookupAccountNameFailed[] = "LookupAccountName() failed. Error %d\n";
-const char kHeapAllocFailed[] = "HeapAlloc() failed. Error %d\n";
-const char kGetFileSecurityFailed[] = "GetFileSecurity() failed. Error %d\n";
-const char kInitializeDescriptorFailed[] = "InitializeSecurityDescriptor() failed.Error %d\n";
-const char kGetDaclFailed[] = "GetSecurityDescriptorDacl() failed. Error %d\n";
-const char kGetAclInformationFailed[] = "GetAclInformation() failed. Error %d\n";
-const char kInitializeAclFailed[] = "InitializeAcl() failed. Error %d\n";
-const char kGetAceFailed[] = "GetAce() failed. Error %d\n";
-const char kAddAceFailed[] = "AddAce() failed. Error %d\n";
-const char kAddAllowedAceFailed[] = "AddAccessAllowedAce() failed. Error %d\n";
-const char kSetDaclFailed[] = "SetSecurityDescriptorDacl() failed. Error %d\n";
-const char kGetControlFailed[] = "GetSecurityDescriptorControl() failed.Error %d\n";
-const char kSetControlFailed[] = "SetSecurityDescriptorControl() failed.Error %d\n";
-const char kSetFileSecurityFailed[] = "SetFileSecurity() failed. Error %d\n";
+const char* const kLookupAccountNameFailed = "LookupAccountName() failed. Error %d\n";
+const char* const kHeapAllocFailed = "HeapAlloc() failed. Error %d\n";
+const char* const kGetFileSecurityFailed = "GetFileSecurity() failed. Error %d\n";
+const char* const kInitializeDescriptorFailed = "InitializeSecurityDescriptor() failed.Error %d\n";
+const char* const kGetDaclFailed = "GetSecurityDescriptorDacl() failed. Error %d\n";
+const char* const kGetAclInformationFailed = "GetAclInformation() failed. Error %d\n";
+const char* const kInitializeAclFailed = "InitializeAcl() failed. Error %d\n";
+const char* const kGetAceFailed = "GetAce() failed. Error %d\n";
+const char* const kAddAceFailed = "AddAce() failed. Error %d\n";
+const char* const kAddAllowedAceFailed = "AddAccessAllowedAce() failed. Error %d\n";
+const char* const kSetDaclFailed = "SetSecurityDescriptorDacl() failed. Error %d\n";
+const char* const kGetControlFailed = "GetSecurityDescriptorControl() failed.Error %d\n";
+const char* const kSetControlFailed = "SetSecurityDescriptorControl() failed.Error %d\n";
+const char* const kSetFileSecurityFailed = "SetFileSecurity() failed. Error %d\n";
 
 int Fail(const char* message) {
   printf(message, (int)GetLastError());

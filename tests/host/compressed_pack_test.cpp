@@ -105,16 +105,10 @@ class CompressedPack : public CliFixture {
 
   // Packs in-process with a small share, so that the first run of files is cut in two.
   std::vector<char> Pack(const std::string& name, unsigned threads, uint64_t memoryLimit = kCompressMemoryLimit) {
-    LzmaMemberCompressor compressor(threads, GroupRule{64 << 10, 64 << 10}, memoryLimit);
-    CompressedPackWriter compressed(compressor);
-    PackOptions options = DefaultPackOptions();
-    const std::string path = root_.Join(name);
-    options.packagePath = path.c_str();
-    options.compressor = &compressed;
-    PackResult result;
-    EXPECT_EQ(PackFiles(TestList(rows_), root_.Join("Lodkin.exe").c_str(), options, &result), kPackCompleted)
-        << result.name;
-    return ReadFileBytes(path);
+    const PackResult result = PackCompressed(rows_, root_.Join("Lodkin.exe"), root_.Join(name),
+                                             GroupRule{64 << 10, 64 << 10}, threads, memoryLimit);
+    EXPECT_EQ(result.outcome, kPackCompleted) << result.name;
+    return ReadFileBytes(root_.Join(name));
   }
 
   std::vector<PackCase> members_;

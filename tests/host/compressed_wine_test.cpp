@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/compression_record.h"
+#include "core/pack_outcome.h"
 #include "host/support/compressed_fixture.h"
 #include "host/support/hand_package.h"
 #include "host/support/tool_process.h"
@@ -148,6 +149,52 @@ TEST_F(CompressedUnderWine, RunAndExtractWriteEveryMemberAndDamageStopsBoth) {
     EXPECT_EQ(static_cast<int>(WorkDirectoriesIn(temp).size()), workBefore) << at << ": a work directory was left";
     EXPECT_EQ(Run(damaged, {"-e"}), "exit=1\n") << at;
     EXPECT_FALSE(PathExists(root_.Join("pkg"))) << at;
+  }
+}
+
+// Many groups: while one is written, the program decodes the next on the other core. The
+// run and "-e" write the same files; a damaged group decoded ahead stops both as before.
+TEST_F(CompressedUnderWine, GroupsDecodedAheadWriteTheSameFilesAndDamageStillStops) {
+  std::vector<HandMember> members = {members_[0]};
+  for (int k = 1; k <= 6; ++k) members.push_back({"part" + std::to_string(k) + ".txt", CompressibleBytes(90000 + 25000 * k, 40 + k)});
+  members.insert(members.begin() + 3, {"noise.cab", PseudoRandomBytes(80000, 47)});
+  std::vector<std::string> paths;
+  MakeFolder(root_.Join("groups"));
+  for (const HandMember& member : members) {
+    WriteFileBytes(root_.Join("groups/" + member.name), member.bytes);
+    paths.push_back(root_.Join("groups/" + member.name));
+  }
+  const PackResult packed = PackCompressed(paths, bin_ + "/Lodkin.exe", package_, GroupRule{64 << 10, 64 << 10});
+  ASSERT_EQ(packed.outcome, kPackCompleted) << packed.name;
+  const std::vector<char> bytes = ReadFileBytes(package_);
+  // A group a file: its stream's entry comes right before the file's own.
+  std::vector<std::pair<size_t, std::string>> streams;
+  const std::vector<PackageDirEntry> entries = DirectoryOf(bytes);
+  for (size_t i = 0; i + 1 < entries.size(); ++i) {
+    if (IsGroupEntry(entries[i])) streams.push_back({entries[i].offset + entries[i].size / 2, entries[i + 1].name});
+  }
+  ASSERT_EQ(streams.size(), 7u);
+
+  EXPECT_EQ(Run(bytes), "exit=0\n");
+  ASSERT_TRUE(PathExists(root_.Join("record.txt"))) << "the setup program was not started";
+  const std::string work = WorkDirectoryOfRun();
+  for (const HandMember& member : members) EXPECT_EQ(ReadFileBytes(work + "/" + member.name), member.bytes) << member.name;
+  RemoveTree(work);
+  unlink(root_.Join("record.txt").c_str());
+  EXPECT_EQ(Run(bytes, {"-e"}), "exit=0\n");
+  for (const HandMember& member : members) {
+    EXPECT_EQ(ReadFileBytes(root_.Join("pkg/pkg/" + member.name)), member.bytes) << member.name;
+  }
+  RemoveTree(root_.Join("pkg"));
+
+  // The second group is decoded ahead while setup.exe is written; the fourth while the third is.
+  for (size_t k : {1u, 3u, 6u}) {
+    std::vector<char> damaged = bytes;
+    damaged[streams[k].first] ^= 0x01;
+    EXPECT_EQ(Run(damaged), "exit=1392\nbox=Error: [" + streams[k].second + "] is damaged.\n") << k;
+    EXPECT_FALSE(PathExists(root_.Join("record.txt"))) << k << ": something started";
+    EXPECT_EQ(Run(damaged, {"-e"}), "exit=1\n") << k;
+    EXPECT_FALSE(PathExists(root_.Join("pkg"))) << k;
   }
 }
 

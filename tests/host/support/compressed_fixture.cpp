@@ -2,9 +2,13 @@
 
 #include <string.h>
 
+#include "cli/lzma_member_compressor.h"
+#include "core/compressed_pack.h"
 #include "core/compression_record.h"
+#include "core/pack_job.h"
 #include "host/support/lzma_reference.h"
 #include "support/seeded_bytes.h"
+#include "support/test_pack_list.h"
 
 namespace {
 
@@ -66,4 +70,17 @@ size_t EntryPosition(const std::vector<char>& package, size_t index) {
   PackageTrailer trailer;
   memcpy(&trailer, &package[package.size() - sizeof(trailer)], sizeof(trailer));
   return package.size() - sizeof(trailer) - trailer.count * sizeof(PackageDirEntry) + index * sizeof(PackageDirEntry);
+}
+
+PackResult PackCompressed(const std::vector<std::string>& paths, const std::string& stub,
+                          const std::string& package, const GroupRule& rule, unsigned threads,
+                          uint64_t memoryLimit) {
+  LzmaMemberCompressor compressor(threads, rule, memoryLimit);
+  CompressedPackWriter compressed(compressor);
+  PackOptions options = DefaultPackOptions();
+  options.packagePath = package.c_str();
+  options.compressor = &compressed;
+  PackResult result;
+  PackFiles(TestList(paths), stub.c_str(), options, &result);
+  return result;
 }

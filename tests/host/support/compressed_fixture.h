@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "cli/compress_memory.h"
+#include "cli/group_plan.h"
+#include "core/pack_outcome.h"
 #include "core/package_format.h"
 
 // `length` bytes drawn from 8 values: LZMA makes them at least half smaller.
@@ -22,3 +25,10 @@ bool TableHolderOf(const std::vector<char>& package, PackageDirEntry* holder);
 std::vector<char> WithDirectoryOnDisk(const std::vector<char>& package);
 // Where entry `index` of the directory before the trailer lies in the package's bytes.
 size_t EntryPosition(const std::vector<char>& package, size_t index);
+
+// Packs the files at `paths` (a setup program among them) with `stub` in front into
+// `package`, compressed in-process with groups cut by `rule`, so that a few small files
+// make several groups. The result names the file a failed pack stopped at.
+PackResult PackCompressed(const std::vector<std::string>& paths, const std::string& stub,
+                          const std::string& package, const GroupRule& rule, unsigned threads = 1,
+                          uint64_t memoryLimit = kCompressMemoryLimit);
