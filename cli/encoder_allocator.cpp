@@ -1,6 +1,7 @@
 #include "cli/encoder_allocator.h"
 
 #if defined(__linux__)
+#include <stdint.h>
 #include <stdlib.h>
 #include <sys/mman.h>
 
