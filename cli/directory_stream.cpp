@@ -3,6 +3,7 @@
 #include <lzma.h>
 #include <stdint.h>
 
+#include "cli/encoder_allocator.h"
 #include "cli/group_plan.h"
 #include "core/lzma_group_decoder.h"
 
@@ -37,8 +38,8 @@ CompressStatus CompressDirectoryStream(const char* entries, size_t length, Growa
   bytes[1] = static_cast<uint8_t>((options.pb * 5 + options.lp) * 9 + options.lc);
   for (int k = 0; k < 4; ++k) bytes[2 + k] = static_cast<uint8_t>(options.dict_size >> (8 * k));
   size_t produced = kGroupStreamHeaderSize;
-  const lzma_ret ret = lzma_raw_buffer_encode(filters, nullptr, reinterpret_cast<const uint8_t*>(entries), length,
-                                              bytes, &produced, capacity);
+  const lzma_ret ret = lzma_raw_buffer_encode(filters, EncoderAllocator(), reinterpret_cast<const uint8_t*>(entries),
+                                              length, bytes, &produced, capacity);
   if (ret != LZMA_OK) return ret == LZMA_MEM_ERROR ? kCompressNoMemory : kCompressCannotRead;
   *streamLength = produced;
   return kCompressOk;

@@ -446,6 +446,43 @@ TEST_F(CompressedPack, ADamagedTableIsRefusedBeforeAnythingIsWritten) {
   EXPECT_NE(run.err.find("member \"lib\\again.cab\""), std::string::npos) << run.err;
 }
 
+// Files large enough to be sampled: the choice between stored and compressed follows what
+// their bytes compress to, whether the byte values repeat plainly (no trial needed) or are
+// spread evenly and only the trial compression sees that they shrink.
+TEST_F(CompressedPack, ALargeFileIsStoredOnlyWhenItsSamplesDoNotShrink) {
+  const std::vector<char> block = PseudoRandomBytes(16 << 10, 21);
+  std::vector<char> repeatedNoise;
+  for (int k = 0; k < 12; ++k) repeatedNoise.insert(repeatedNoise.end(), block.begin(), block.end());
+  std::vector<char> noiseThenText = PseudoRandomBytes(150 << 10, 22);
+  const std::vector<char> text = CompressibleBytes(150 << 10, 23);
+  noiseThenText.insert(noiseThenText.end(), text.begin(), text.end());
+  const std::vector<PackCase> files = {
+      {"setup.exe", CompressibleBytes(30000, 1), "lzma"},
+      {"text.dat", CompressibleBytes(300 << 10, 24), "lzma"},
+      {"zeros.dat", std::vector<char>(200 << 10, 0), "lzma"},
+      {"noise.dat", PseudoRandomBytes(300 << 10, 25), "stored"},
+      {"repeated-noise.dat", repeatedNoise, "lzma"},
+      {"noise-then-text.dat", noiseThenText, "lzma"},
+  };
+  std::vector<std::string> arguments = {"pack", "--compress", "--stub", "Lodkin.exe", "-o", "pkg.exe"};
+  for (const PackCase& file : files) {
+    WriteFileBytes(root_.Join(file.name), file.bytes);
+    arguments.push_back(file.name);
+  }
+  ASSERT_EQ(Cli(arguments).exitStatus, 0);
+  const RunResult run = Cli({"list", "--json", "pkg.exe"});
+  ASSERT_EQ(run.exitStatus, 0) << run.err;
+  for (const PackCase& file : files) {
+    const size_t at = run.out.find("\"name\":\"" + file.name + "\"");
+    ASSERT_NE(at, std::string::npos) << file.name;
+    const size_t codec = run.out.find("\"codec\":\"", at);
+    EXPECT_EQ(run.out.compare(codec + 9, strlen(file.codec) + 1, std::string(file.codec) + "\""), 0)
+        << file.name << " in " << run.out.substr(at, 200);
+  }
+  ASSERT_EQ(Cli({"extract", "pkg.exe", "-C", "x"}).exitStatus, 0);
+  for (const PackCase& file : files) EXPECT_EQ(ReadFileBytes(root_.Join("x/" + file.name)), file.bytes) << file.name;
+}
+
 // An installation of many small files, in folders: every one comes back, and the
 // directory's table costs a few bytes a member where entries on disk cost 268.
 TEST_F(CompressedPack, ThirtyTwoThousandSmallMembers) {
