@@ -1,8 +1,7 @@
 #include "cli/posix_threads.h"
 
 #include <pthread.h>
-
-#include <new>
+#include <stdlib.h>
 
 #include "cli/machine_resources.h"
 
@@ -24,9 +23,10 @@ int PosixThreads::spareThreads() { return static_cast<int>(ProcessorCount()) - 1
 uint64_t PosixThreads::spareMemory() { return AvailableMemory() / 2; }
 
 void* PosixThreads::Start(BackgroundWork& work) {
-  StartedThread* thread = new (std::nothrow) StartedThread;
+  // malloc rather than new: the Windows tool links no exception machinery.
+  StartedThread* thread = static_cast<StartedThread*>(malloc(sizeof(StartedThread)));
   if (thread != nullptr && pthread_create(&thread->id, nullptr, RunWork, &work) != 0) {
-    delete thread;
+    free(thread);
     thread = nullptr;
   }
   return thread;
@@ -35,5 +35,5 @@ void* PosixThreads::Start(BackgroundWork& work) {
 void PosixThreads::Join(void* thread) {
   StartedThread* started = static_cast<StartedThread*>(thread);
   pthread_join(started->id, nullptr);
-  delete started;
+  free(started);
 }
