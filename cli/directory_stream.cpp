@@ -4,7 +4,7 @@
 #include <stdint.h>
 
 #include "cli/encoder_allocator.h"
-#include "cli/group_plan.h"
+#include "core/group_plan.h"
 #include "core/lzma_group_decoder.h"
 
 namespace {

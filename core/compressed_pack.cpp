@@ -40,19 +40,38 @@ PackOutcome FailOnCompress(const PackFileList& list, CompressStatus status, int 
   return SetPackOutcome(result, kPackCannotWrite);
 }
 
+// The package as a group's sink: the stream goes to the file as it is made.
+class GroupStreamSink : public ByteSink {
+ public:
+  explicit GroupStreamSink(PackageWriter& writer) : writer_(writer), status_(kPackageWriteOk) {}
+  int Put(const char* bytes, size_t length) override {
+    status_ = writer_.PutGroupBytes(bytes, length);
+    return status_ == kPackageWriteOk;
+  }
+  PackageWriteStatus status() const { return status_; }
+
+ private:
+  PackageWriter& writer_;
+  PackageWriteStatus status_;
+};
+
 // The group's stream, then its span in list order: the compressed rows' entries (no bytes
 // of their own) and the stored rows' bytes, so that each entry starts where the one
 // before it ends.
 PackOutcome WriteGroup(const PackFileList& list, MemberCompressor& compressor, int index, PackageWriter& writer,
                        RowEntries& rowEntries, PackResult* result) {
   const MemberGroup group = compressor.group(index);
-  GroupStream stream;
+  PackageWriteStatus status = writer.BeginGroupStream();
+  if (status != kPackageWriteOk) return SetWriteFailure(result, status, kPackCannotOpenFile);
+  GroupStreamSink sink(writer);
+  GroupMembers stream;
   int failedRow = -1;
-  const CompressStatus compressed = compressor.TakeStream(index, &stream, &failedRow);
+  const CompressStatus compressed = compressor.WriteStream(index, sink, &stream, &failedRow);
+  if (compressed == kCompressSinkFailed) return SetWriteFailure(result, sink.status(), kPackCannotOpenFile);
   if (compressed != kCompressOk) return FailOnCompress(list, compressed, failedRow, result);
   uint32_t members = 0;
   for (int k = 0; k < group.rowCount; ++k) members += !compressor.IsStoredRow(group.firstRow + k);
-  PackageWriteStatus status = writer.AppendGroupStream(stream.bytes, stream.length, members, stream.originalSize);
+  status = writer.EndGroupStream(members, stream.originalSize);
   if (status != kPackageWriteOk) return SetWriteFailure(result, status, kPackCannotOpenFile);
   for (int k = 0; k < group.rowCount; ++k) {
     const int row = group.firstRow + k;

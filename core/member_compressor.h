@@ -1,7 +1,7 @@
 // What PackFiles needs to write a compressed package: the list's files divided into
-// groups, and each group's stream. The core only decodes; the compressor is the caller's
-// (the native tool's, on liblzma), so that the program copied into packages carries no
-// encoder.
+// groups, and each group's stream, written to the package as it is made. The plan and
+// the writing are the core's (core/group_compressor.h); the encoder is the caller's
+// choice (core/group_codec.h).
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
@@ -16,11 +16,19 @@ struct MemberGroup {
   int stored;  // 1: one row, copied as it is, with no group before it
 };
 
-// A group's stream and, row by row of its span, what the compressor read of each file
-// (nothing for its stored rows).
-struct GroupStream {
-  const char* bytes;
-  size_t length;
+// Where a group's stream goes as the encoder makes it: 0 when it could take no more (the
+// package could not be written; the one who gave the sink knows why).
+class ByteSink {
+ public:
+  virtual int Put(const char* bytes, size_t length) = 0;
+
+ protected:
+  ~ByteSink() {}
+};
+
+// Row by row of a group's span, what the compressor read of each file (nothing for its
+// stored rows).
+struct GroupMembers {
   uint64_t originalSize;
   const uint32_t* originalSizes;
   const uint32_t* checksums;  // MemberChecksum of each file's bytes
@@ -40,6 +48,8 @@ enum CompressStatus {
   kCompressNoMemory,
   kCompressTooLarge,    // a file of 4 GiB or more
   kCompressFileChanged,  // a file's length is no longer what it was when planned: *failedRow says which
+  kCompressSinkFailed,   // the sink took no more
+  kCompressStopped,      // the pack was told to stop
 };
 
 class MemberCompressor {
@@ -53,9 +63,9 @@ class MemberCompressor {
   // 1 when the row repeats an earlier row's bytes (*copy says which); it has no bytes of
   // its own in the package.
   virtual int FindCopy(int row, RowCopy* copy) const = 0;
-  // Waits for the stream of compressed group `index` (asked for in order, each once); it
-  // stays valid until the next call.
-  virtual CompressStatus TakeStream(int index, GroupStream* stream, int* failedRow) = 0;
+  // Writes the stream of compressed group `index` (asked for in order, each once) to
+  // `sink` as it is made; *members stays valid until the next call.
+  virtual CompressStatus WriteStream(int index, ByteSink& sink, GroupMembers* members, int* failedRow) = 0;
   // Compresses the package's directory (`length` bytes of entries) into one stream, as a
   // group's is laid out; *stream stays valid until the compressor goes.
   virtual CompressStatus CompressDirectory(const char* entries, size_t length, const char** stream,

@@ -12,7 +12,7 @@ PackageWriter::PackageWriter(BinaryFile& package, uint32_t memberCount, const Co
                              uint64_t maxLength)
     : package_(package), buffer_(buffer), capacity_(memberCount), written_(0),
       offset_(0), maxLength_(maxLength), observer_(nullptr), moduleImageChecksum_(0),
-      lastGroup_(0), codePage_(0), compressed_(0), codePageRecorded_(0) {
+      lastGroup_(0), groupStart_(0), codePage_(0), compressed_(0), codePageRecorded_(0) {
   if (memberCount > 0) entries_.Allocate(memberCount);
 }
 
@@ -101,18 +101,35 @@ PackageWriteStatus PackageWriter::AppendFolder(const char* name) {
 
 PackageWriteStatus PackageWriter::AppendGroupStream(const char* stream, size_t length, uint32_t memberCount,
                                                    uint64_t originalSize) {
+  PackageWriteStatus status = BeginGroupStream();
+  if (status == kPackageWriteOk) status = PutGroupBytes(stream, length);
+  return status == kPackageWriteOk ? EndGroupStream(memberCount, originalSize) : status;
+}
+
+PackageWriteStatus PackageWriter::BeginGroupStream() {
   if (!entries_.valid() || written_ >= capacity_) return kPackageOutOfMemory;
+  groupStart_ = offset_;
+  groupChecksum_.Reset();
+  return kPackageWriteOk;
+}
+
+PackageWriteStatus PackageWriter::PutGroupBytes(const char* bytes, size_t length) {
   if (length > maxLength_ || offset_ > maxLength_ - length) return kPackageTooLarge;
-  if (!package_.Write(stream, length)) return kPackageWriteFailed;
-  if (observer_ != nullptr) observer_->Observe(stream, length);
+  if (!package_.Write(bytes, length)) return kPackageWriteFailed;
+  if (observer_ != nullptr) observer_->Observe(bytes, length);
+  groupChecksum_.Add(bytes, length);
+  offset_ += length;
+  return kPackageWriteOk;
+}
+
+PackageWriteStatus PackageWriter::EndGroupStream(uint32_t memberCount, uint64_t originalSize) {
   PackageDirEntry& entry = entries_[written_];
   memcpy(entry.name, kGroupEntryName, sizeof(kGroupEntryName));
-  entry.offset = static_cast<uint32_t>(offset_);
-  entry.size = static_cast<uint32_t>(length);
-  offset_ += length;
+  entry.offset = static_cast<uint32_t>(groupStart_);
+  entry.size = static_cast<uint32_t>(offset_ - groupStart_);
   const GroupRecord group = {kCodecLzma, memberCount, originalSize};
   WriteGroupRecord(entry, group);
-  const ChecksumRecord record = {ChecksumOf(stream, length), moduleImageChecksum_};
+  const ChecksumRecord record = {groupChecksum_.Finish(), moduleImageChecksum_};
   WriteChecksumRecord(entry, record);
   lastGroup_ = written_++;
   compressed_ = 1;

@@ -7,6 +7,7 @@
 #include "core/binary_file.h"
 #include "core/block_copy.h"
 #include "core/growable_block.h"
+#include "core/member_checksum.h"
 #include "core/package_format.h"
 
 enum PackageWriteStatus {
@@ -42,6 +43,11 @@ class PackageWriter {
   // group's entry too.
   PackageWriteStatus AppendGroupStream(const char* stream, size_t length, uint32_t memberCount,
                                        uint64_t originalSize);
+  // The same in pieces, for a stream written as it is made: nothing before it in the file
+  // depends on its length, which its entry (in the directory, at the end) records.
+  PackageWriteStatus BeginGroupStream();
+  PackageWriteStatus PutGroupBytes(const char* bytes, size_t length);
+  PackageWriteStatus EndGroupStream(uint32_t memberCount, uint64_t originalSize);
   // Records a member of the group whose stream came last: its name (of at most
   // kMaxCompressedNameLength characters), its original size and checksum.
   PackageWriteStatus AppendCompressedMember(const char* name, uint32_t originalSize, uint32_t checksum);
@@ -88,6 +94,8 @@ class PackageWriter {
   CopyObserver* observer_;
   uint32_t moduleImageChecksum_;
   uint32_t lastGroup_;
+  uint64_t groupStart_;          // where the stream being written began
+  MemberChecksum groupChecksum_;  // of its bytes so far
   uint32_t codePage_;
   int compressed_;
   int codePageRecorded_;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/byte_spread.h"
+#include "core/byte_spread.h"
 #include "host/support/compressed_fixture.h"
 #include "support/seeded_bytes.h"
 

@@ -6,9 +6,9 @@
 
 #include <vector>
 
-#include "cli/compress_memory.h"
+#include "core/compress_memory.h"
 #include "cli/group_encoder.h"
-#include "cli/group_plan.h"
+#include "core/group_plan.h"
 #include "support/seeded_bytes.h"
 
 namespace {
@@ -65,22 +65,10 @@ TEST(CompressMemory, TheBudgetAndTheEncoderCount) {
   }
 }
 
-TEST(CompressMemory, AGroupStartsWhenItFitsOrWhenNothingIsHeld) {
-  struct Case {
-    uint64_t held, need, budget;
-    int starts;
-  };
-  const std::vector<Case> cases = {
-      {0, 2000 * kMiB, 960 * kMiB, 1},          // too large for any budget: alone
-      {500 * kMiB, 460 * kMiB, 960 * kMiB, 1},  // exactly fits
-      {500 * kMiB, 461 * kMiB, 960 * kMiB, 0},
-      {1, UINT64_MAX, 960 * kMiB, 0},  // an encoder whose memory liblzma did not tell
-      {UINT64_MAX, 1, 960 * kMiB, 0},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(GroupMayStart(c.held, c.need, c.budget), c.starts) << c.held << " held, " << c.need << " needed";
-  }
+TEST(CompressMemory, AGroupAheadHoldsItsStreamUpToTheLimit) {
   EXPECT_EQ(GroupReservation(UINT64_MAX, 5), UINT64_MAX) << "no wrap-around to a small figure";
+  EXPECT_EQ(GroupReservation(100 * kMiB, 1024 * kMiB, 64 * kMiB), 100 * kMiB + kGroupReadBlock + 64 * kMiB);
+  EXPECT_EQ(GroupReservation(100 * kMiB, kMiB, 64 * kMiB), 100 * kMiB + kGroupReadBlock + StreamBound(kMiB));
 }
 
 // The stream's room is counted before it is written: bytes that match nothing must not

@@ -367,8 +367,8 @@ class CopiesOfChangedFiles : public MemberCompressor {
     copy->checksum ^= 1;
     return 1;
   }
-  CompressStatus TakeStream(int index, GroupStream* stream, int* failedRow) override {
-    return real_.TakeStream(index, stream, failedRow);
+  CompressStatus WriteStream(int index, ByteSink& sink, GroupMembers* members, int* failedRow) override {
+    return real_.WriteStream(index, sink, members, failedRow);
   }
   CompressStatus CompressDirectory(const char* entries, size_t length, const char** stream,
                                    size_t* streamLength) override {

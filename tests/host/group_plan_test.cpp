@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/group_plan.h"
+#include "core/group_plan.h"
 
 namespace {
 

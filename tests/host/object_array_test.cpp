@@ -2,7 +2,7 @@
 // array is made again, reset or goes out of scope, and plain fields start at zero.
 #include <gtest/gtest.h>
 
-#include "cli/object_array.h"
+#include "core/object_array.h"
 #include "core/growable_block.h"
 
 namespace {

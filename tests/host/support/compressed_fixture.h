@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/compress_memory.h"
-#include "cli/group_plan.h"
+#include "core/compress_memory.h"
+#include "core/group_plan.h"
 #include "core/pack_outcome.h"
 #include "core/package_format.h"
 

@@ -1,4 +1,4 @@
-#include "cli/byte_spread.h"
+#include "core/byte_spread.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "cli/compress_memory.h"
+#include "core/compress_memory.h"
 
 namespace {
 
@@ -18,8 +18,9 @@ uint64_t StreamBound(uint64_t originalSize) {
   return SaturatingAdd(originalSize, originalSize / 32 + (64u << 10));
 }
 
-uint64_t GroupReservation(uint64_t encoderMemory, uint64_t originalSize) {
-  return SaturatingAdd(SaturatingAdd(encoderMemory, kGroupReadBlock), StreamBound(originalSize));
+uint64_t GroupReservation(uint64_t encoderMemory, uint64_t originalSize, uint64_t aheadLimit) {
+  const uint64_t stream = StreamBound(originalSize);
+  return SaturatingAdd(SaturatingAdd(encoderMemory, kGroupReadBlock), stream < aheadLimit ? stream : aheadLimit);
 }
 
 unsigned EncodersThatFit(unsigned wanted, uint64_t largestReservation, uint64_t budget) {
@@ -27,8 +28,4 @@ unsigned EncodersThatFit(unsigned wanted, uint64_t largestReservation, uint64_t 
   if (largestReservation == 0) return wanted;
   const uint64_t fit = budget / largestReservation;
   return fit < 1 ? 1 : (fit < wanted ? static_cast<unsigned>(fit) : wanted);
-}
-
-int GroupMayStart(uint64_t held, uint64_t need, uint64_t budget) {
-  return held == 0 || (need <= budget && held <= budget - need);
 }

@@ -1,6 +1,5 @@
-#include "cli/duplicate_files.h"
+#include "core/duplicate_files.h"
 
-#include <lzma.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -12,8 +11,10 @@ namespace {
 
 const size_t kBlock = 1u << 20;
 
+// The member checksum alone: files whose checksums agree are compared byte for byte
+// anyway, so a collision costs a comparison, never a wrong copy, and the copies found do
+// not depend on the hash.
 struct FileHash {
-  uint64_t crc;
   uint32_t checksum;
 };
 
@@ -35,30 +36,26 @@ int BySizeThenRow(const void* a, const void* b) {
 int ByHashThenRow(const void* a, const void* b) {
   const SizedRow& left = *static_cast<const SizedRow*>(a);
   const SizedRow& right = *static_cast<const SizedRow*>(b);
-  const int byCrc = Compare(left.hash.crc, right.hash.crc);
-  if (byCrc != 0) return byCrc;
   const int byChecksum = Compare(left.hash.checksum, right.hash.checksum);
   return byChecksum != 0 ? byChecksum : Compare(left.row, right.row);
 }
 
-int SameHash(const FileHash& a, const FileHash& b) { return a.crc == b.crc && a.checksum == b.checksum; }
+int SameHash(const FileHash& a, const FileHash& b) { return a.checksum == b.checksum; }
 
-// Reads the whole file through both hashes: kCompressCannotRead, or kCompressFileChanged
+// Reads the whole file through the hash: kCompressCannotRead, or kCompressFileChanged
 // when it is no longer `size` long.
 CompressStatus HashFile(const char* path, uint64_t size, char* block, FileHash* hash) {
   BinaryFile file;
   if (!file.OpenForReading(path)) return kCompressCannotRead;
   MemberChecksum checksum;
-  uint64_t crc = 0, total = 0;
+  uint64_t total = 0;
   for (;;) {
     size_t got = 0;
     if (!file.Read(block, kBlock, &got)) return kCompressCannotRead;
     if (got == 0) break;
-    crc = lzma_crc64(reinterpret_cast<const uint8_t*>(block), got, crc);
     checksum.Add(block, got);
     total += got;
   }
-  hash->crc = crc;
   hash->checksum = checksum.Finish();
   return total == size ? kCompressOk : kCompressFileChanged;
 }
@@ -119,7 +116,7 @@ CompressStatus FindDuplicateFiles(const DuplicateCandidate* files, int count, Ro
     copies[row] = none;
     // The 32-bit sizes of a copy's record: a file of 4 GiB is never packed anyway.
     if (files[row].size == 0 || files[row].size >= 0xFFFFFFFFull) continue;
-    const SizedRow entry = {files[row].size, {0, 0}, row};
+    const SizedRow entry = {files[row].size, {0}, row};
     sorted[candidates++] = entry;
   }
   qsort(sorted.get(), candidates, sizeof(SizedRow), BySizeThenRow);

@@ -1,4 +1,4 @@
-#include "cli/group_plan.h"
+#include "core/group_plan.h"
 
 #include "core/growable_block.h"
 #include "core/lzma_group_decoder.h"

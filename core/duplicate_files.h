@@ -1,6 +1,6 @@
 // The files of a pack list that repeat an earlier file's bytes, so that pack --compress
-// stores each such file once. Only files of one size can be equal: those are hashed (a
-// 64-bit CRC beside the member checksum), and files whose hashes agree are compared byte
+// stores each such file once. Only files of one size can be equal: those are hashed (their
+// member checksums), and files whose hashes agree are compared byte
 // for byte, so that only identical files are ever taken for copies.
 #pragma once
 #include <stdint.h>

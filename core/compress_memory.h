@@ -1,14 +1,13 @@
-// What pack --compress may hold in memory at once, and how the groups share it. A group
-// being compressed holds its encoder, its read block and its growing stream; a finished
-// group holds its stream until the writer has copied it. The tool starts a group only
-// when all of that fits beside what the groups before it still hold, so the sum stays
-// under the limit whatever the files; how many encoders run at once follows from it.
-// Only the order in which groups run depends on the machine, never their bytes.
+// What a compressed pack may hold in memory at once, and how the groups share it. A group
+// being compressed holds its encoder, its read block and, when it runs ahead of the
+// writer, its stream up to a bounded size (the writer's own group goes straight into the
+// package). As many encoders run at once as groups of the largest reservation fit under
+// the limit. Only the order in which groups run depends on the machine, never their bytes.
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
 
-// The peak that pack --compress keeps under.
+// The peak that the tool's pack --compress keeps under.
 const uint64_t kCompressMemoryLimit = 1ull << 30;
 
 // Left out of the groups' share for what is not counted: the program and its libraries,
@@ -29,13 +28,10 @@ uint64_t CompressMemoryBudget(uint64_t limit, uint64_t physicalMemory, uint64_t 
 uint64_t StreamBound(uint64_t originalSize);
 
 // What a group of `originalSize` bytes holds while it is compressed by an encoder that
-// allocates `encoderMemory` (UINT64_MAX: not known, taken as more than any budget).
-uint64_t GroupReservation(uint64_t encoderMemory, uint64_t originalSize);
+// allocates `encoderMemory` (UINT64_MAX: not known, taken as more than any budget), its
+// stream held up to `aheadLimit` bytes.
+uint64_t GroupReservation(uint64_t encoderMemory, uint64_t originalSize, uint64_t aheadLimit = UINT64_MAX);
 
 // How many encoders to start: as many groups of the largest reservation as fit in the
 // budget, at most `wanted`, at least 1.
 unsigned EncodersThatFit(unsigned wanted, uint64_t largestReservation, uint64_t budget);
-
-// 1 when a group that needs `need` may start while `held` is held: when it fits, or when
-// nothing is held at all, so that a group larger than the budget still runs, alone.
-int GroupMayStart(uint64_t held, uint64_t need, uint64_t budget);
