@@ -1,0 +1,48 @@
+// Raw LZMA encoding, the stream that LzmaDecoder reads: input fed in pieces (the files of
+// a group in turn), output handed out in blocks to a sink, closed by an end marker. A
+// hash-chain match finder and a parser that prices literals, repeated distances and
+// matches over a short stretch ahead and takes the cheapest path.
+//
+// The bytes depend on the input and the properties alone: not on the sizes of the pieces,
+// the machine, the time or where anything lies in memory.
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+
+#include "core/heap_object.h"
+#include "core/lzma_match_finder.h"
+#include "core/lzma_range_encoder.h"
+
+struct LzmaEncoderState;
+
+class LzmaEncoder {
+ public:
+  LzmaEncoder();
+  ~LzmaEncoder();
+  LzmaEncoder(const LzmaEncoder&) = delete;
+  LzmaEncoder& operator=(const LzmaEncoder&) = delete;
+
+  // Bytes that Start allocates for `dictionary`: 5.25 times the dictionary (the window
+  // and the chain), a hash table of at most 16 MiB and under 1 MiB more; 185 MiB for
+  // 32 MiB, 101 MiB for 16 MiB.
+  static uint64_t MemoryFor(uint32_t dictionary);
+
+  // `properties` is the stream header's byte, (pb * 5 + lp) * 9 + lc with lc + lp <= 4;
+  // distances reach at most `dictionary` bytes back (the header's dictionary size). 0 when
+  // the properties are out of range or, with *noMemory set, when memory ran out.
+  int Start(uint8_t properties, uint32_t dictionary, LzmaSink sink, void* context, int* noMemory);
+  // Takes `length` more bytes. 0 when the sink refused a block: the stream is lost.
+  int Write(const uint8_t* bytes, size_t length);
+  // Codes what is left, then the end marker, and hands out the last bytes. 0 as Write.
+  int Finish();
+
+  // Bytes taken so far, for progress (the caller may stop between pieces).
+  uint64_t consumed() const { return consumed_; }
+
+ private:
+  int Encode(size_t keep);
+
+  HeapObject<LzmaEncoderState> state_;
+  LzmaMatchFinder finder_;
+  uint64_t consumed_;
+};
