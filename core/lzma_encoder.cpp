@@ -29,10 +29,9 @@ const uint32_t kEndMarkerDistance = 0xFFFFFFFF;
 const unsigned kLiteralStatesEnd = 7;
 const uint8_t kAfterLiteral[kStates] = {0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 4, 5};
 
-// The parser's reach: how far ahead it prices paths, how deep it searches, and the match
-// length it takes at once without looking further.
+// The parser's reach: how far ahead it prices paths, and the match length it takes at
+// once without looking further.
 const unsigned kOptimumSize = 1024;
-const unsigned kSearchDepth = 24;
 const unsigned kNiceLength = 48;
 // Input held after the coded position while more may come: the parser never looks past
 // it, so the pieces' sizes cannot change a decision.
@@ -136,8 +135,7 @@ uint32_t ReverseTreePrice(const State& s, const LzmaProbability* probs, unsigned
 
 unsigned DistanceSlot(uint32_t distance) {
   if (distance < 4) return distance;
-  unsigned top = 31;
-  while (!(distance >> top)) --top;
+  const unsigned top = 31 - __builtin_clz(distance);
   return (top << 1) | ((distance >> (top - 1)) & 1);
 }
 
@@ -321,11 +319,14 @@ uint32_t ShortRepPrice(const State& s, unsigned state, unsigned posState) {
          Price0(s, probs[kIsRepG0 + state]) + Price0(s, probs[kIsRep0Long + (state << 4) + posState]);
 }
 
-uint32_t MatchPrice(const State& s, uint32_t distance, uint32_t length, unsigned posState) {
-  const unsigned lengthState = length - kLzmaMatchMin < 3 ? length - kLzmaMatchMin : 3;
-  uint32_t price = s.lengthPrices[0][posState][length - kLzmaMatchMin];
-  if (distance < kFullDistances) return price + s.distancePrices[lengthState][distance];
-  return price + s.slotPrices[lengthState][DistanceSlot(distance)] + s.alignPrices[distance & 15];
+// The price of a distance (one less than how far back it reaches) after a length of
+// each of the four length states.
+void DistancePrices(const State& s, uint32_t distance, uint32_t* prices) {
+  for (unsigned lengthState = 0; lengthState < 4; ++lengthState) {
+    prices[lengthState] = distance < kFullDistances
+                              ? s.distancePrices[lengthState][distance]
+                              : s.slotPrices[lengthState][DistanceSlot(distance)] + s.alignPrices[distance & 15];
+  }
 }
 
 }  // namespace
@@ -406,8 +407,13 @@ void RelaxFrom(State& s, LzmaOptimum* opt, unsigned& end, unsigned at, const uin
   for (unsigned m = 0; m < s.matchCount; ++m) {
     const uint32_t longest = Shorter(s.matches[m].length, limit);
     const uint32_t distance = s.matches[m].distance - 1;
-    for (; length <= longest; ++length)
-      Relax(opt, end, at, at + length, base + MatchPrice(s, distance, length, posState), distance + kRepBacks);
+    uint32_t distancePrices[4];
+    DistancePrices(s, distance, distancePrices);
+    for (; length <= longest; ++length) {
+      const uint32_t price = base + s.lengthPrices[0][posState][length - kLzmaMatchMin] +
+                             distancePrices[length - kLzmaMatchMin < 3 ? length - kLzmaMatchMin : 3];
+      Relax(opt, end, at, at + length, price, distance + kRepBacks);
+    }
   }
 }
 
@@ -500,7 +506,7 @@ int LzmaEncoder::Start(uint8_t properties, uint32_t dictionary, LzmaSink sink, v
   const unsigned lc = properties % 9, lp = properties / 9 % 5, pb = properties / 45;
   if (properties >= 9 * 5 * 5 || lc + lp > kMaxContextBits || dictionary == 0) return 0;
   state_.Reset();
-  if (!state_.Make() || !finder_.Start(dictionary, kSearchDepth, kNiceLength)) {
+  if (!state_.Make() || !finder_.Start(dictionary, kNiceLength)) {
     *noMemory = 1;
     return 0;
   }

@@ -4,9 +4,11 @@
 
 namespace {
 
-const unsigned kShortHashBits = 16;
-const unsigned kGoodLength = 12;
-const unsigned kHashBitsMin = 16, kHashBitsMax = 22;
+const unsigned kShortHashBits = 16, kMiddleHashBits = 18;
+const unsigned kHashedBytes = 6;
+const unsigned kPrefetchAhead = 4;
+// About one bucket for every two positions of the dictionary, at most 16 MiB of them.
+const unsigned kBucketBitsMin = 10, kBucketBitsMax = 18;
 // Input after the position that the encoder keeps before it codes (its look-ahead), and
 // the least room a move of the window makes.
 const size_t kWindowSlack = 1u << 18;
@@ -17,34 +19,32 @@ inline uint32_t Read32(const uint8_t* p) {
          static_cast<uint32_t>(p[3]) << 24;
 }
 
-uint32_t HashBits(uint32_t dictionary) {
-  unsigned bits = kHashBitsMin;
-  while (bits < kHashBitsMax && (1u << (bits + 1)) < dictionary) ++bits;
+inline uint32_t Hash(uint32_t value, unsigned bits) { return (value * 2654435761u) >> (32 - bits); }
+
+unsigned BucketBits(uint32_t dictionary) {
+  unsigned bits = kBucketBitsMin;
+  while (bits < kBucketBitsMax && (kLzmaBucketWays << (bits + 1)) <= dictionary / 2) ++bits;
   return bits;
 }
 
 size_t WindowSize(uint32_t dictionary) { return static_cast<size_t>(dictionary) + dictionary / 4 + kWindowSlack; }
 
-}  // namespace
-
-uint64_t LzmaMatchFinder::MemoryFor(uint32_t dictionary) {
-  const uint64_t heads = (1ull << HashBits(dictionary)) + (1u << kShortHashBits);
-  return WindowSize(dictionary) + 4ull * (dictionary + 1ull) + 4 * heads;
+uint64_t HeadCount(uint32_t dictionary) {
+  return (1u << kShortHashBits) + (1u << kMiddleHashBits) + (static_cast<uint64_t>(kLzmaBucketWays) << BucketBits(dictionary));
 }
 
-int LzmaMatchFinder::Start(uint32_t dictionary, unsigned depth, unsigned nice) {
+}  // namespace
+
+uint64_t LzmaMatchFinder::MemoryFor(uint32_t dictionary) { return WindowSize(dictionary) + 4 * HeadCount(dictionary); }
+
+int LzmaMatchFinder::Start(uint32_t dictionary, unsigned nice) {
   dictionary_ = dictionary;
-  depth_ = depth;
   nice_ = nice;
-  cyclic_ = dictionary + 1;
-  const unsigned bits = HashBits(dictionary);
-  hashMask_ = (1u << bits) - 1;
+  bucketBits_ = BucketBits(dictionary);
   pos_ = end_ = 0;
   streamPos_ = 0;
-  cyclicPos_ = 0;
-  // Fresh blocks are zero: every head empty.
-  return window_.Allocate(WindowSize(dictionary)) && chain_.Allocate(cyclic_) &&
-         heads_.Allocate((1u << bits) + (1u << kShortHashBits));
+  // Fresh blocks are zero: every entry empty.
+  return window_.Allocate(WindowSize(dictionary)) && heads_.Allocate(static_cast<size_t>(HeadCount(dictionary)));
 }
 
 size_t LzmaMatchFinder::Room() {
@@ -59,34 +59,40 @@ size_t LzmaMatchFinder::Room() {
   return size - end_;
 }
 
-void LzmaMatchFinder::Advance() {
-  ++pos_;
-  ++streamPos_;
-  if (++cyclicPos_ == cyclic_) cyclicPos_ = 0;
+uint32_t* LzmaMatchFinder::BucketAt(const uint8_t* p) const {
+  const uint32_t longHash = Hash(Read32(p) ^ Hash(Read32(p + kHashedBytes - 4), 32), bucketBits_);
+  return heads_.get() + (1u << kShortHashBits) + (1u << kMiddleHashBits) + longHash * kLzmaBucketWays;
 }
 
-// Enters the position; returns the last position of the same four-byte hash (plus one),
-// and in *shortHead that of the same three-byte hash.
-uint32_t LzmaMatchFinder::Insert() {
+// Enters the position in the tables; returns its bucket as it was before.
+uint32_t* LzmaMatchFinder::Insert() {
   const uint8_t* p = current();
   const uint32_t word = Read32(p);
   const uint32_t entry = streamPos_ + 1;
   uint32_t* heads = heads_.get();
-  const uint32_t hash = (word * 2654435761u) >> (32 - kHashBitsMax) & hashMask_;
-  const uint32_t shortHash = ((word & 0xFFFFFF) * 506832829u) >> (32 - kShortHashBits);
-  uint32_t* shortHead = heads + hashMask_ + 1 + shortHash;
-  const uint32_t previous = heads[hash];
-  heads[hash] = entry;
-  chain_[cyclicPos_] = previous;
+  uint32_t* shortHead = heads + Hash(word & 0xFFFFFF, kShortHashBits);
+  uint32_t* middleHead = heads + (1u << kShortHashBits) + Hash(word, kMiddleHashBits);
+  uint32_t* bucket = BucketAt(p);
+  // The bucket of a position a little ahead is fetched meanwhile: each is a cache miss.
+  if (available() >= kPrefetchAhead + kHashedBytes) __builtin_prefetch(BucketAt(p + kPrefetchAhead), 1);
   shortCandidate_ = *shortHead;
-  *shortHead = entry;
-  return previous;
+  middleCandidate_ = *middleHead;
+  *shortHead = *middleHead = entry;
+  // The bucket's entries move one place down: the oldest leaves.
+  uint32_t carried = entry;
+  for (unsigned k = 0; k < kLzmaBucketWays; ++k) {
+    const uint32_t held = bucket[k];
+    bucket[k] = carried;
+    carried = held;
+  }
+  return bucket;
 }
 
 void LzmaMatchFinder::Skip(unsigned count) {
   while (count--) {
-    if (available() >= 4) Insert();
-    Advance();
+    if (available() >= kHashedBytes) Insert();
+    ++pos_;
+    ++streamPos_;
   }
 }
 
@@ -100,41 +106,30 @@ static inline uint32_t MatchLength(const uint8_t* p, const uint8_t* q, uint32_t 
 
 unsigned LzmaMatchFinder::Find(LzmaMatch* matches) {
   const size_t left = available();
-  if (left < 4) {
-    Advance();
-    return 0;
-  }
-  const uint32_t limit = left < kLzmaMatchMax ? static_cast<uint32_t>(left) : kLzmaMatchMax;
-  const uint32_t reach = pos_ < dictionary_ ? static_cast<uint32_t>(pos_) : dictionary_;
-  const uint8_t* p = current();
-  const uint32_t entry = streamPos_ + 1;
-  const uint32_t* chain = chain_.get();
-  uint32_t candidate = Insert();
   unsigned count = 0;
-  uint32_t best = 1;
-  // The three-byte table first: it may hold a nearer short match than the chain.
-  uint32_t delta = entry - shortCandidate_;
-  if (delta != 0 && delta <= reach) {
-    const uint32_t length = MatchLength(p, p - delta, best, limit);
-    if (length > best) {
-      best = length;
-      matches[count++] = LzmaMatch{length, delta};
+  if (left >= kHashedBytes) {
+    const uint32_t limit = left < kLzmaMatchMax ? static_cast<uint32_t>(left) : kLzmaMatchMax;
+    const uint32_t reach = pos_ < dictionary_ ? static_cast<uint32_t>(pos_) : dictionary_;
+    const uint8_t* p = current();
+    const uint32_t entry = streamPos_ + 1;
+    // The bucket now starts with this position: its earlier entries follow, newest first.
+    const uint32_t* bucket = Insert() + 1;
+    uint32_t best = 1;
+    // The short tables first: their matches are the nearer ones.
+    for (unsigned k = 0; k < kLzmaBucketWays + 1 && best < nice_ && best < limit; ++k) {
+      const uint32_t delta = entry - (k == 0 ? shortCandidate_ : k == 1 ? middleCandidate_ : bucket[k - 2]);
+      if (delta == 0 || delta > reach) {
+        if (k < 2) continue;
+        break;  // the bucket's older entries lie further back still
+      }
+      const uint32_t length = MatchLength(p, p - delta, best, limit);
+      if (length > best) {
+        best = length;
+        matches[count++] = LzmaMatch{length, delta};
+      }
     }
   }
-  for (unsigned steps = depth_; steps != 0 && best < nice_ && best < limit; --steps) {
-    delta = entry - candidate;
-    if (delta == 0 || delta > reach) break;
-    // The next link is read before the bytes are compared, so that the two loads from
-    // far apart in memory overlap.
-    candidate = chain[cyclicPos_ >= delta ? cyclicPos_ - delta : cyclicPos_ + cyclic_ - delta];
-    const uint32_t length = MatchLength(p, p - delta, best, limit);
-    if (length > best) {
-      best = length;
-      matches[count++] = LzmaMatch{length, delta};
-      // A good match seldom has a much longer one far down the chain.
-      if (length >= kGoodLength && steps > depth_ / 4) steps = depth_ / 4;
-    }
-  }
-  Advance();
+  ++pos_;
+  ++streamPos_;
   return count;
 }

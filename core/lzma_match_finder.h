@@ -1,7 +1,12 @@
-// Earlier occurrences of the bytes at the encoder's position: a hash of four bytes leads
-// to the most recent position with that hash, and a chain links each position to the
-// previous one of the same hash; a table of three-byte hashes finds short matches. The
+// Earlier occurrences of the bytes at the encoder's position. Positions are entered in
+// buckets by a hash of their first six bytes, each bucket keeping the last kLzmaBucketWays
+// positions of its hash, most recent first; one table each keeps the last position of a
+// hash of three and of four bytes, for the short matches that pay only when near. The
 // window keeps the dictionary's bytes before the position and the input fed after it.
+//
+// A bucket is read whole, so the bytes of all its candidates are fetched at once: a chain
+// of links would wait for each link in turn, and at dictionaries of many megabytes
+// every link is a miss of the processor's caches.
 //
 // Positions are kept as 32-bit stream offsets (plus one, so that zero is empty) and every
 // candidate is checked against the distance it may reach, so a stream past 4 GiB needs no
@@ -14,6 +19,7 @@
 
 const unsigned kLzmaMatchMin = 2;
 const unsigned kLzmaMatchMax = 273;
+const unsigned kLzmaBucketWays = 16;
 
 struct LzmaMatch {
   uint32_t length;
@@ -22,11 +28,10 @@ struct LzmaMatch {
 
 class LzmaMatchFinder {
  public:
-  // Bytes held for `dictionary`: the window, the chain and the hash tables.
+  // Bytes held for `dictionary`: the window and the hash tables.
   static uint64_t MemoryFor(uint32_t dictionary);
-  // 0 when there is no memory. The search follows at most `depth` links of a chain and
-  // stops at a match of `nice` bytes.
-  int Start(uint32_t dictionary, unsigned depth, unsigned nice);
+  // 0 when there is no memory. A search stops at a match of `nice` bytes.
+  int Start(uint32_t dictionary, unsigned nice);
 
   // Room left for input after the window's end (moving the window's history down first
   // when it is full); Take adds `length` bytes placed at end().
@@ -36,7 +41,6 @@ class LzmaMatchFinder {
 
   const uint8_t* current() const { return window_.get() + pos_; }
   size_t available() const { return end_ - pos_; }
-  uint32_t position() const { return streamPos_; }
 
   // The matches at the position, longest last, each longer than the one before, of at
   // most kLzmaMatchMax bytes; returns their count and moves one byte on.
@@ -45,17 +49,16 @@ class LzmaMatchFinder {
   void Skip(unsigned count);
 
  private:
-  uint32_t Insert();
-  void Advance();
+  uint32_t* Insert();
+  uint32_t* BucketAt(const uint8_t* p) const;
 
   GrowableBlock<uint8_t> window_;
-  GrowableBlock<uint32_t> chain_;   // cyclic, one entry per position of the dictionary
-  GrowableBlock<uint32_t> heads_;   // four-byte hashes, then three-byte ones
+  GrowableBlock<uint32_t> heads_;  // three-byte hashes, four-byte ones, then the buckets
   size_t pos_ = 0, end_ = 0;
   uint32_t streamPos_ = 0;  // of window_[pos_], modulo 2^32
-  uint32_t cyclic_ = 0, cyclicPos_ = 0;
   uint32_t dictionary_ = 0;
-  uint32_t shortCandidate_ = 0;  // set by Insert: the last position of the same three-byte hash
-  uint32_t hashMask_ = 0;
-  unsigned depth_ = 0, nice_ = 0;
+  // Set by Insert: the last position of the same three and four bytes (by hash).
+  uint32_t shortCandidate_ = 0, middleCandidate_ = 0;
+  unsigned bucketBits_ = 0;
+  unsigned nice_ = 0;
 };
