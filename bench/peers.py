@@ -21,6 +21,11 @@ SIZE_VS_NSIS_TARGET = 1.0
 SIZE_VS_7Z_TARGET = 1.02
 PACK_VS_7Z_TARGET = 1.0
 EXTRACT_VS_7Z_TARGET = {"programs": 0.8}
+# pack --compress=fast (the window's "Compress" box) against 7zz a -mx=9.
+FAST_SIZE_VS_7Z_TARGET = 1.15
+FAST_PACK_VS_7Z_TARGET = 0.5
+# Kinds of pack to leave out (LODKIN_BENCH_PEERS_SKIP=nsis), when time is short.
+SKIPPED = [s for s in os.environ.get("LODKIN_BENCH_PEERS_SKIP", "").split(",") if s]
 
 
 class Peers:
@@ -55,13 +60,24 @@ class Peers:
             self.figure(f"peers_{name}_repeated", repeated, "bytes")
             self.figure(f"peers_{name}_repeated_share", round(100 * repeated / total, 1), "%")
         paths = {"package": os.path.join(self.out, name + ".exe"),
+                 "fast": os.path.join(self.out, name + "-fast.exe"),
                  "nsis": os.path.join(self.out, name + "-nsis.exe"),
                  "7z": os.path.join(self.out, name + ".7z")}
+        for kind in SKIPPED:
+            del paths[kind]
         self.measure_packs(name, folder, paths)
         sizes = {k: os.path.getsize(p) for k, p in paths.items()}
         self.figure(f"peers_{name}_package", sizes["package"], "bytes")
-        self.figure(f"peers_{name}_nsis_installer", sizes["nsis"], "bytes")
+        self.figure(f"peers_{name}_fast_package", sizes["fast"], "bytes")
+        self.figure(f"peers_{name}_fast_vs_7z_size", round(sizes["fast"] / sizes["7z"], 3), "x")
+        self.target(f"peers_{name}_fast_vs_7z_size", FAST_SIZE_VS_7Z_TARGET)
         self.figure(f"peers_{name}_7z_archive", sizes["7z"], "bytes")
+        if "nsis" not in paths:
+            self.measure_decodes(name, folder, count, paths["package"], paths["7z"], paths["fast"])
+            for kind in ("package", "fast", "7z"):
+                os.remove(paths[kind])
+            return
+        self.figure(f"peers_{name}_nsis_installer", sizes["nsis"], "bytes")
         self.figure(f"peers_{name}_package_share", round(100 * sizes["package"] / total, 1), "%")
         # On many small files a directory on disk was much of the package; compressed
         # packages keep it in a table.
@@ -71,8 +87,9 @@ class Peers:
         self.figure(f"peers_{name}_package_vs_7z_size", round(sizes["package"] / sizes["7z"], 3), "x")
         self.target(f"peers_{name}_package_vs_7z_size", SIZE_VS_7Z_TARGET)
         os.remove(paths["nsis"])
-        self.measure_decodes(name, folder, count, paths["package"], paths["7z"])
+        self.measure_decodes(name, folder, count, paths["package"], paths["7z"], paths["fast"])
         os.remove(paths["package"])
+        os.remove(paths["fast"])
         os.remove(paths["7z"])
 
     # Packing.
@@ -84,25 +101,31 @@ class Peers:
         return {
             "package": ([os.path.join(self.bin, "lodkin-cli"), "pack", "-C", folder, "--compress",
                          "-o", paths["package"], "--stub", stub], None),
+            "fast": ([os.path.join(self.bin, "lodkin-cli"), "pack", "-C", folder, "--compress=fast",
+                      "-o", paths["fast"], "--stub", stub], None),
             "nsis": (["makensis", "-V1", script], None),
             # The archive holds the corpus's top entries by their names, as the others do.
             "7z": (["7zz", "a", "-mx=9", "-bd", paths["7z"]] + sorted(os.listdir(folder)), folder),
         }
 
     def measure_packs(self, name, folder, paths):
-        commands = self.pack_commands(folder, paths)
+        commands = {k: c for k, c in self.pack_commands(folder, paths).items() if k in paths}
         runs = {k: [] for k in commands}
         for _ in range(self.reps):
             for kind, (command, cwd) in commands.items():
                 if os.path.exists(paths[kind]):
                     os.remove(paths[kind])  # 7zz would add to an archive that is there
                 runs[kind].append(measured(command, cwd, self.env))
-        labels = {"package": "", "nsis": "_nsis", "7z": "_7z"}
+        labels = {k: v for k, v in {"package": "", "fast": "_fast", "nsis": "_nsis", "7z": "_7z"}.items()
+                  if k in commands}
         for kind, label in labels.items():
             self.figure(f"peers_{name}{label}_pack", round(median(runs[kind], "seconds"), 2), "s")
         ratio = statistics.median(a["seconds"] / b["seconds"] for a, b in zip(runs["package"], runs["7z"]))
         self.figure(f"peers_{name}_pack_vs_7z", round(ratio, 2), "x")
         self.target(f"peers_{name}_pack_vs_7z", PACK_VS_7Z_TARGET)
+        ratio = statistics.median(a["seconds"] / b["seconds"] for a, b in zip(runs["fast"], runs["7z"]))
+        self.figure(f"peers_{name}_fast_pack_vs_7z", round(ratio, 2), "x")
+        self.target(f"peers_{name}_fast_pack_vs_7z", FAST_PACK_VS_7Z_TARGET)
         for kind, label in labels.items():
             self.figure(f"peers_{name}{label}_pack_cores", round(median(runs[kind], "cores"), 2), "cores")
         for kind, label in labels.items():
@@ -110,8 +133,9 @@ class Peers:
 
     # Decoding.
 
-    def measure_decodes(self, name, folder, count, package, archive):
+    def measure_decodes(self, name, folder, count, package, archive, fast):
         decoders = {"package": self.package_extract(package, count),
+                    "fast": self.package_extract(fast, count),
                     "7z": self.seven_zip_extract(archive, count)}
         stored = None
         if name == "text":
@@ -129,6 +153,9 @@ class Peers:
         self.figure(f"peers_{name}_7z_extract", round(statistics.median(times["7z"]), 3), "s")
         ratio = statistics.median(a / b for a, b in zip(times["package"], times["7z"]))
         self.figure(f"peers_{name}_extract_vs_7z", round(ratio, 2), "x")
+        self.figure(f"peers_{name}_fast_extract", round(statistics.median(times["fast"]), 3), "s")
+        ratio = statistics.median(a / b for a, b in zip(times["fast"], times["package"]))
+        self.figure(f"peers_{name}_fast_extract_vs_package", round(ratio, 2), "x")
         if name in EXTRACT_VS_7Z_TARGET:
             self.target(f"peers_{name}_extract_vs_7z", EXTRACT_VS_7Z_TARGET[name])
         if stored:

@@ -10,14 +10,15 @@ const char kUsageText[] =
     "Writes and reads Lodkin packages without the packaging window.\n"
     "\n"
     "Commands:\n"
-    "  pack [-o OUTPUT] [--stub PROGRAM] [--compress] [--codepage N] FILE...\n"
+    "  pack [-o OUTPUT] [--stub PROGRAM] [--compress[=fast]] [--codepage N] FILE...\n"
     "      Packs the files, the first one first, exactly one of them (at the top)\n"
     "      setup.exe, kvsetup.exe or kvset.exe. A FILE that is a folder adds its\n"
     "      whole tree, named from the folder's own name. Without -o the package is\n"
     "      KVPACK_<folder>.exe in the folder of the first file. PROGRAM defaults to\n"
     "      the Lodkin.exe beside this tool. --compress compresses the files with\n"
-    "      LZMA, in solid groups. Prints the package path.\n"
-    "  pack -C DIR [-o OUTPUT] [--stub PROGRAM] [--compress] [--codepage N] [FILE...]\n"
+    "      LZMA, in solid groups; --compress=fast with the faster encoder that the\n"
+    "      window's \"Compress\" box uses (the same bytes). Prints the package path.\n"
+    "  pack -C DIR [-o OUTPUT] [--stub PROGRAM] [--compress[=fast]] [--codepage N] [FILE...]\n"
     "      Packs the contents of DIR: FILEs are named relative to DIR, and without\n"
     "      FILE every entry at DIR's top is packed, in byte order of the names. The\n"
     "      package is KVPACK_<DIR's name>.exe beside DIR, never inside it.\n"
@@ -108,7 +109,11 @@ int ToolArguments::TakeOption(int argc, char** argv, int* index) {
     return TakeValue(argc, argv, index, inlineValue, &stub_);
   }
   if (command_ == kCommandPack && strcmp(argument, "--compress") == 0) {
-    compress_ = 1;
+    compress_ = kCompressBest;
+    return 1;
+  }
+  if (command_ == kCommandPack && strcmp(argument, "--compress=fast") == 0) {
+    compress_ = kCompressFast;
     return 1;
   }
   const int takesDirectory = command_ == kCommandExtract || command_ == kCommandPack;

@@ -11,6 +11,9 @@ enum ToolCommand {
   kCommandExtract,
 };
 
+// What pack compresses with: nothing (0), liblzma's best, or the core's own encoder.
+enum CompressChoice { kCompressNone = 0, kCompressBest = 1, kCompressFast = 2 };
+
 class ToolArguments {
  public:
   ToolArguments();
@@ -26,7 +29,7 @@ class ToolArguments {
   const char* stub() const { return stub_; }            // pack --stub, or null
   const char* directory() const { return directory_; }  // pack and extract -C, or null
   int json() const { return json_; }                    // list --json
-  int compress() const { return compress_; }            // pack --compress
+  int compress() const { return compress_; }            // pack --compress (kCompressBest) or --compress=fast
   const char* codepage() const { return codepage_; }    // pack, list, extract --codepage, or null
   int operandCount() const { return operandCount_; }
   const char* operand(int index) const { return operands_[index]; }

@@ -17,6 +17,5 @@ CompressSettings ToolSettings(unsigned threads, const GroupRule& rule, uint64_t 
 
 LzmaMemberCompressor::LzmaMemberCompressor(unsigned threads, const GroupRule& rule, uint64_t memoryLimit,
                                            ToolEncoder encoder)
-    : GroupCompressor(lzma, &posixThreads, ToolSettings(threads, rule, memoryLimit)) {
-  (void)encoder;
-}
+    : GroupCompressor(encoder == kToolEncoderFast ? static_cast<GroupCodec&>(fast) : static_cast<GroupCodec&>(lzma),
+                      &posixThreads, ToolSettings(threads, rule, memoryLimit)) {}

@@ -5,6 +5,7 @@
 #pragma once
 #include "cli/lzma_codec.h"
 #include "cli/posix_threads.h"
+#include "core/fast_codec.h"
 #include "core/group_compressor.h"
 
 enum ToolEncoder {
@@ -15,6 +16,7 @@ enum ToolEncoder {
 // The parts the compressor works with, made before it.
 struct ToolCompressorParts {
   LzmaCodec lzma;
+  FastCodec fast;
   PosixThreads posixThreads;
 };
 

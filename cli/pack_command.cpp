@@ -1,4 +1,4 @@
-// pack [-o OUTPUT] [--stub PROGRAM] [--compress] [--codepage N] FILE...: the window's
+// pack [-o OUTPUT] [--stub PROGRAM] [--compress[=fast]] [--codepage N] FILE...: the window's
 // Pack command on a list given on the command line, with the window's checks and words;
 // a folder operand packs its tree.
 #include <stdlib.h>
@@ -248,7 +248,8 @@ int RunPackTool(const ToolArguments& arguments) {
   options.walker = &walker;
   options.encoder = &encoding;
   options.codePage = &encoding.packageCodePage();
-  LzmaMemberCompressor compressor;
+  LzmaMemberCompressor compressor(0, kDefaultGroupRule, kCompressMemoryLimit,
+                                  arguments.compress() == kCompressFast ? kToolEncoderFast : kToolEncoderLiblzma);
   CompressedPackWriter compressed(compressor);
   if (arguments.compress()) options.compressor = &compressed;
   PackResult result;

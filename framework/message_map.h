@@ -68,6 +68,10 @@ void CallMessageHandler(CCmdTarget* target, const MessageMapEntry& entry, WPARAM
 // void OnX()
 #define ON_BN_CLICKED(id, method) \
   {WM_COMMAND, BN_CLICKED, (id), kSigVoid, LODKIN_HANDLER(void (CCmdTarget::*)(), method)},
+// void OnX(), for a message whose arguments it does not need (a timer, a message of the
+// program's own)
+#define ON_MESSAGE_VOID(message, method) \
+  {(message), 0, 0, kSigVoid, LODKIN_HANDLER(void (CCmdTarget::*)(), method)},
 // void OnSysCommand(UINT nID, LPARAM lParam)
 #define ON_WM_SYSCOMMAND() \
   {WM_SYSCOMMAND, 0, 0, kSigSysCommand, LODKIN_HANDLER(void (CCmdTarget::*)(UINT, LPARAM), OnSysCommand)},

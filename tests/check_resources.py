@@ -101,6 +101,7 @@ def main(exe):
     check(header["font"] == (9, "굴림", 1), "dialog 102 font %r" % (header["font"],))
     expected = [
         (1000, "syslistview32", "List1", 0x50810001, (7, 7, 240, 157)),
+        (1004, 0x80, "Compress", 0x50010003, (105, 178, 36, 14)),
         (1001, 0x80, "Pack", 0x50010000, (143, 178, 50, 14)),
         (1002, 0x80, "Delete", 0x50010000, (197, 178, 50, 14)),
         (1003, 0x82, "Drag and drop files into list box", 0x50020000, (7, 184, 119, 8)),

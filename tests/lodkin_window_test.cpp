@@ -99,7 +99,8 @@ TEST_F(WindowTest, OpensTopmostAtTheCornerWithTheListPrepared) {
 
   // Only the list accepts files from the shell.
   EXPECT_TRUE(GetWindowLongA(list_, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
-  for (int id : {IDC_PACK, IDC_DELETE, IDC_STATUS}) {
+  EXPECT_EQ(BST_UNCHECKED, IsDlgButtonChecked(dialog_.m_hWnd, IDC_COMPRESS));
+  for (int id : {IDC_PACK, IDC_DELETE, IDC_STATUS, IDC_COMPRESS}) {
     EXPECT_FALSE(GetWindowLongA(GetDlgItem(dialog_.m_hWnd, id), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
   }
   EXPECT_FALSE(GetWindowLongA(dialog_.m_hWnd, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
@@ -117,7 +118,8 @@ TEST_F(WindowTest, ControlsKeepTheirDistancesToTheEdgesAndTheSizeHasAFloor) {
   ExpectRect(ControlRect(IDC_FILE_LIST), 5, 5, cx - 10, cy - 40, "list");
   ExpectRect(ControlRect(IDC_DELETE), cx - 140, cy - 30, 120, 25, "Delete");
   ExpectRect(ControlRect(IDC_PACK), cx - 270, cy - 30, 120, 25, "Pack");
-  ExpectRect(ControlRect(IDC_STATUS), 10, cy - 24, cx - 300, 25, "status");
+  ExpectRect(ControlRect(IDC_COMPRESS), cx - 360, cy - 30, 80, 25, "Compress");
+  ExpectRect(ControlRect(IDC_STATUS), 10, cy - 24, cx - 380, 25, "status");
   EXPECT_EQ(cx - 14, SendMessageA(list_, LVM_GETCOLUMNWIDTH, 0, 0));
 
   MINMAXINFO limits = {};

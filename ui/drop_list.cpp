@@ -165,6 +165,8 @@ int IndexRows(const ListView& list, unsigned dropped, EntryIndex& index) {
 void CDropList::OnDropFiles(HDROP hDropInfo) {
   // The shell's block is released once the list view has seen the drop too.
   const UniqueDrop drop(hDropInfo);
+  // A list disabled while a pack runs takes no rows: the pack reads the rows it was given.
+  if (!IsWindowEnabled(m_hWnd)) return;
   char path[kPathSize];
   memset(path, 0, sizeof(path));
   const UINT count = DragQueryFileA(hDropInfo, 0xFFFFFFFF, nullptr, 0);

@@ -6,7 +6,10 @@
 #include "win32/unique_resource.h"
 
 const char kDropFilesPrompt[] = "Drag and drop files into list box";
+const char kCompressingFormat[] = "Compressing %u %%";
 static const char kFileNameColumn[] = "File name";
+static const UINT_PTR kProgressTimer = 1;
+static const UINT kProgressEvery = 250;  // milliseconds
 static const int kWindowWidth = 500;
 static const int kWindowHeight = 400;
 
@@ -18,6 +21,8 @@ BEGIN_MESSAGE_MAP(CLodkinDlg, CDialog)
   ON_BN_CLICKED(IDC_DELETE, OnDelete)
   ON_WM_SIZE()
   ON_WM_GETMINMAXINFO()
+  ON_MESSAGE_VOID(WM_TIMER, OnProgressTimer)
+  ON_MESSAGE_VOID(WM_PACK_ENDED, OnPackEnded)
 END_MESSAGE_MAP()
 
 CLodkinDlg::CLodkinDlg(CWnd* parent)
@@ -29,6 +34,7 @@ void CLodkinDlg::DoDataExchange(CDataExchange* exchange) {
   DDX_Control(exchange, IDC_PACK, m_packButton);
   DDX_Control(exchange, IDC_DELETE, m_deleteButton);
   DDX_Control(exchange, IDC_FILE_LIST, m_fileList);
+  DDX_Control(exchange, IDC_COMPRESS, m_compressBox);
 }
 
 BOOL CLodkinDlg::OnInitDialog() {
@@ -71,6 +77,13 @@ void CLodkinDlg::OnSysCommand(UINT nID, LPARAM lParam) {
     CAboutDlg about;
     about.DoModal();
   } else if (nID == SC_CLOSE) {
+    // A pack still running stops, and its temporary package goes, before the window does.
+    if (m_pack.get() != nullptr) {
+      KillTimer(m_hWnd, kProgressTimer);
+      m_pack.get()->Stop();
+      m_pack.get()->Wait();
+      m_pack.Reset();
+    }
     // The base dialog's OK handling: OnOK here does nothing, so that Enter cannot close.
     CDialog::OnOK();
   } else {
@@ -106,7 +119,9 @@ void CLodkinDlg::OnSize(UINT nType, int cx, int cy) {
   }
   if (IsWindow(m_deleteButton.m_hWnd)) MoveWindow(m_deleteButton.m_hWnd, cx - 140, cy - 30, 120, 25, TRUE);
   if (IsWindow(m_packButton.m_hWnd)) MoveWindow(m_packButton.m_hWnd, cx - 270, cy - 30, 120, 25, TRUE);
-  if (IsWindow(m_statusText.m_hWnd)) MoveWindow(m_statusText.m_hWnd, 10, cy - 24, cx - 300, 25, TRUE);
+  if (IsWindow(m_compressBox.m_hWnd)) MoveWindow(m_compressBox.m_hWnd, cx - 360, cy - 30, 80, 25, TRUE);
+  // Up to 10 pixels before the box.
+  if (IsWindow(m_statusText.m_hWnd)) MoveWindow(m_statusText.m_hWnd, 10, cy - 24, cx - 380, 25, TRUE);
   InvalidateRect(m_hWnd, nullptr, TRUE);
   SetMsgHandled(FALSE);  // and the dialog manager's own processing of the new size
 }
@@ -170,7 +185,52 @@ class DialogReport : public PackReport {
 }  // namespace
 
 void CLodkinDlg::OnPack() {
+  if (SendMessageA(m_compressBox.m_hWnd, BM_GETCHECK, 0, 0) == BST_CHECKED) {
+    StartCompressedPack();
+    return;
+  }
   DialogFileList list(m_fileList);
   DialogReport report(*this);
   RunPackCommandOfThisProgram(list, report);
+}
+
+void CLodkinDlg::EnableInput(BOOL enable) {
+  const HWND controls[] = {m_fileList.m_hWnd, m_compressBox.m_hWnd, m_packButton.m_hWnd, m_deleteButton.m_hWnd};
+  for (HWND control : controls) EnableWindow(control, enable);
+  if (enable) SetFocus(m_fileList.m_hWnd);
+}
+
+void CLodkinDlg::StartCompressedPack() {
+  DialogFileList list(m_fileList);
+  DialogReport report(*this);
+  if (!m_pack.Make() || !m_pack.get()->Start(list, m_hWnd, WM_PACK_ENDED)) {
+    m_pack.Reset();
+    PackResult result;
+    SetPackOutcome(&result, kPackCannotWrite);
+    ShowPackOutcome(report, result);
+    return;
+  }
+  EnableInput(FALSE);
+  OnProgressTimer();
+  SetTimer(m_hWnd, kProgressTimer, kProgressEvery, nullptr);
+}
+
+void CLodkinDlg::OnProgressTimer() {
+  if (m_pack.get() == nullptr) return;
+  char text[64];
+  _snprintf(text, sizeof(text), kCompressingFormat, m_pack.get()->percent());
+  text[sizeof(text) - 1] = 0;
+  SetDlgItemText(IDC_STATUS, text);
+}
+
+void CLodkinDlg::OnPackEnded() {
+  // Also posted by a pack that was stopped as the window closed: nothing is left to show.
+  if (m_pack.get() == nullptr) return;
+  KillTimer(m_hWnd, kProgressTimer);
+  m_pack.get()->Wait();
+  const PackResult result = m_pack.get()->result();
+  m_pack.Reset();
+  EnableInput(TRUE);
+  DialogReport report(*this);
+  ShowPackOutcome(report, result);
 }

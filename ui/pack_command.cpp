@@ -4,7 +4,7 @@
 #include "win32/module_path.h"
 #include "win32/system_code_page.h"
 
-static void ShowOutcome(PackReport& report, const PackResult& result) {
+void ShowPackOutcome(PackReport& report, const PackResult& result) {
   // Where both are used, the status line is set before the box is shown.
   const char* status = PackStatusText(result.outcome);
   if (status != nullptr) report.SetStatusText(status);
@@ -33,5 +33,5 @@ void RunPackCommandWith(const PackFileList& list, PackReport& report, const char
                         const PackOptions& options) {
   PackResult result;
   PackFiles(list, modulePath, options, &result);
-  ShowOutcome(report, result);
+  ShowPackOutcome(report, result);
 }

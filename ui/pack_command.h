@@ -14,6 +14,9 @@ class PackReport {
   ~PackReport() {}
 };
 
+// The outcome in the status line, then in a box.
+void ShowPackOutcome(PackReport& report, const PackResult& result);
+
 // The whole command: checks, package path, writing, report. `modulePath` is the
 // running program's own file. A folder row packs the folder's whole tree.
 void RunPackCommand(const PackFileList& list, PackReport& report, const char* modulePath);

@@ -10,3 +10,4 @@
 #define IDC_PACK 1001
 #define IDC_DELETE 1002
 #define IDC_STATUS 1003
+#define IDC_COMPRESS 1004

@@ -50,7 +50,7 @@ TEST(CliUsage, HelpAndVersionGoToStdout) {
     const RunResult run = RunCli(arguments);
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.out.compare(0, 29, "Usage: lodkin-cli COMMAND [OP"), 0) << run.out;
-    for (const char* command : {"pack [-o OUTPUT] [--stub PROGRAM] [--compress] [--codepage N] FILE...",
+    for (const char* command : {"pack [-o OUTPUT] [--stub PROGRAM] [--compress[=fast]] [--codepage N] FILE...",
                                 "list [--json] [--codepage N] PACKAGE", "verify PACKAGE",
                                 "extract [--codepage N] PACKAGE [-C DIR]"}) {
       EXPECT_NE(run.out.find(command), std::string::npos) << command;

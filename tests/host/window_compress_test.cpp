@@ -1,0 +1,122 @@
+// The packaging window's "Compress" box through the real program under Wine (the build that
+// LODKIN_WINDOWS_BIN names: run it for the 32-bit and the 64-bit build): checked, Pack
+// writes the bytes of lodkin-cli pack --compress=fast from the same rows, shows its
+// progress, answers while it works and takes no input; unchecked, the stored package as
+// before; closed mid-pack, nothing is left and an earlier package stays.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host/support/compressed_fixture.h"
+#include "host/support/tool_process.h"
+#include "support/test_files.h"
+
+namespace {
+
+// Lines of the helper's output that start with `key`, without it and without CR.
+std::vector<std::string> Lines(const std::string& out, const std::string& key) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < out.size()) {
+    size_t end = out.find('\n', start);
+    if (end == std::string::npos) end = out.size();
+    std::string line = out.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.compare(0, key.size(), key) == 0) lines.push_back(line.substr(key.size()));
+    start = end + 1;
+  }
+  return lines;
+}
+
+class WindowCompress : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    bin_ = WindowsBinFolder();
+    if (bin_.empty()) GTEST_SKIP() << "the host build was configured without the cross build's bin";
+    WriteFileBytes(root_.Join("setup.exe"), PseudoRandomBytes(3000, 1));
+    MakeFolder(root_.Join("app"));
+    MakeFolder(root_.Join("app/empty"));
+    WriteFileBytes(root_.Join("app/a.txt"), CompressibleBytes(300000, 2));
+    WriteFileBytes(root_.Join("app/noise.cab"), PseudoRandomBytes(200000, 3));
+    WriteFileBytes(root_.Join("app/again.txt"), CompressibleBytes(300000, 2));
+    package_ = root_.Join("KVPACK_" + root_.path().substr(root_.path().rfind('/') + 1) + ".exe");
+  }
+
+  RunResult Window(const std::vector<std::string>& options) {
+    std::vector<std::string> arguments = options;
+    arguments.push_back(WinePath(bin_ + "/Lodkin.exe"));
+    // The last path of a drop lands on top.
+    arguments.push_back(WinePath(root_.Join("app")));
+    arguments.push_back(WinePath(root_.Join("setup.exe")));
+    RunSettings settings;
+    settings.timeoutSeconds = 600;
+    return RunUnderWine(bin_ + "/window_drop.exe", arguments, settings);
+  }
+
+  std::vector<char> ToolPackage(const std::vector<std::string>& compress) {
+    RunSettings inRoot;
+    inRoot.directory = root_.path();
+    std::vector<std::string> arguments = {"pack", "--codepage", "1252", "--stub", bin_ + "/Lodkin.exe", "-o", "tool.exe"};
+    arguments.insert(arguments.begin() + 1, compress.begin(), compress.end());
+    arguments.push_back("setup.exe");
+    arguments.push_back("app");
+    const RunResult run = RunCli(arguments, inRoot);
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    std::vector<char> bytes = ReadFileBytes(root_.Join("tool.exe"));
+    RemoveFile(root_.Join("tool.exe").c_str());
+    return bytes;
+  }
+
+  std::string bin_;
+  TempFolder root_;
+  std::string package_;
+};
+
+TEST_F(WindowCompress, PackWritesTheToolsBytesCheckedAndUnchecked) {
+  const struct {
+    std::vector<std::string> window, tool;
+  } cases[] = {{{}, {}}, {{"--compress"}, {"--compress=fast"}}};
+  for (const auto& one : cases) {
+    SCOPED_TRACE(one.window.empty() ? "unchecked" : "checked");
+    const RunResult window = Window(one.window);
+    ASSERT_EQ(window.exitStatus, 0) << window.out << window.err;
+    EXPECT_EQ(Lines(window.out, "box:"), std::vector<std::string>{"success:packaging is completed "});
+    EXPECT_EQ(Lines(window.out, "status:"), std::vector<std::string>{"Packaging is completed"});
+    EXPECT_TRUE(ReadFileBytes(package_) == ToolPackage(one.tool)) << "the window's package differs";
+    if (!one.window.empty()) {
+      const std::vector<std::string> shown = Lines(window.out, "progress:");
+      ASSERT_FALSE(shown.empty());
+      EXPECT_EQ(shown.front().compare(0, 12, "Compressing "), 0) << shown.front();
+      EXPECT_EQ(shown.front().back(), '%') << shown.front();
+      EXPECT_EQ(Lines(window.out, "input:"), std::vector<std::string>{"0"}) << window.out;
+    }
+  }
+}
+
+// 48 MiB in two files make two groups, long enough to see the window answer and count up.
+TEST_F(WindowCompress, ALargePackKeepsTheWindowAnsweringAndClosingItLeavesNothing) {
+  WriteFileBytes(root_.Join("app/big1.txt"), CompressibleBytes(24u << 20, 9));
+  WriteFileBytes(root_.Join("app/big2.txt"), CompressibleBytes(24u << 20, 10));
+  const RunResult packed = Window({"--compress"});
+  ASSERT_EQ(packed.exitStatus, 0) << packed.out << packed.err;
+  EXPECT_EQ(Lines(packed.out, "status:"), std::vector<std::string>{"Packaging is completed"});
+  const std::vector<std::string> shown = Lines(packed.out, "progress:");
+  EXPECT_GE(shown.size(), 3u) << packed.out;
+  const std::vector<std::string> answered = Lines(packed.out, "answered:");
+  ASSERT_EQ(answered.size(), 1u);
+  EXPECT_GE(std::stoi(answered[0]), 10) << packed.out;
+  EXPECT_EQ(Lines(packed.out, "input:"), std::vector<std::string>{"0"});
+
+  // Closed at its first progress text: the earlier package stays, nothing else is left.
+  const std::vector<char> earlier = ReadFileBytes(package_);
+  WriteFileBytes(root_.Join("app/big2.txt"), CompressibleBytes(24u << 20, 11));
+  const std::vector<std::string> before = ListFolder(root_.path());
+  const RunResult closed = Window({"--compress", "--close"});
+  EXPECT_EQ(Lines(closed.out, "closed:"), std::vector<std::string>{"1"}) << closed.out << closed.err;
+  EXPECT_TRUE(Lines(closed.out, "box:").empty()) << closed.out;
+  EXPECT_EQ(ListFolder(root_.path()), before);
+  EXPECT_TRUE(ReadFileBytes(package_) == earlier) << "the earlier package changed";
+}
+
+}  // namespace
