@@ -168,7 +168,8 @@ TEST(WindowMessageTable, MadeUpMessagesReachTheirHandlersOrAreLeftToTheDialogMan
        "another notification of the Pack button"},
       {WM_COMMAND, MAKEWPARAM(IDC_FILE_LIST, BN_CLICKED), 0, kMessageNotHandled, "a control without a command"},
       {WM_DROPFILES, 0, 0, kMessageNotHandled, "drops are the list's"},
-      {WM_TIMER, 1, 0, kMessageNotHandled, "no timers"},
+      {WM_TIMER, 1, 0, kMessageNotHandled, "no timer while no pack runs"},
+      {WM_PACK_ENDED, 0, 0, kMessageNotHandled, "the end of a pack that is not running"},
       {WM_NULL, 0, 0, kMessageNotHandled, "the message whose number ends a table"},
   };
   for (const Case& c : cases) {

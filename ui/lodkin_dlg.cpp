@@ -216,7 +216,11 @@ void CLodkinDlg::StartCompressedPack() {
 }
 
 void CLodkinDlg::OnProgressTimer() {
-  if (m_pack.get() == nullptr) return;
+  // The window's only timer runs while a pack does; any other is the dialog manager's.
+  if (m_pack.get() == nullptr) {
+    SetMsgHandled(FALSE);
+    return;
+  }
   char text[64];
   _snprintf(text, sizeof(text), kCompressingFormat, m_pack.get()->percent());
   text[sizeof(text) - 1] = 0;
@@ -225,7 +229,10 @@ void CLodkinDlg::OnProgressTimer() {
 
 void CLodkinDlg::OnPackEnded() {
   // Also posted by a pack that was stopped as the window closed: nothing is left to show.
-  if (m_pack.get() == nullptr) return;
+  if (m_pack.get() == nullptr) {
+    SetMsgHandled(FALSE);
+    return;
+  }
   KillTimer(m_hWnd, kProgressTimer);
   m_pack.get()->Wait();
   const PackResult result = m_pack.get()->result();

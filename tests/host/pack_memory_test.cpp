@@ -1,6 +1,9 @@
 // The tool streams each group's compressed bytes into the package: its peak memory does not
-// grow with a group's size. A 64 MiB file and a 256 MiB one, each a group of its own that
-// compresses to about three quarters, pack within a few MiB of each other.
+// grow with a group's stream. A 64 MiB file and a 256 MiB one, each a group of its own that
+// compresses to about three quarters: held whole, the larger stream alone would add 144 MiB.
+// What does grow is the encoder's own tables, touched as more bytes pass through them, up to
+// their size: 16 MiB here with the core's encoder, and as much with liblzma's (424 MiB at
+// 64 MiB, 440 MiB at 256 MiB, measured).
 #include <gtest/gtest.h>
 
 #include <stdio.h>
@@ -37,7 +40,7 @@ TEST(PackMemory, TheToolsPeakDoesNotGrowWithTheGroup) {
     RunSettings settings;
     settings.directory = root.path();
     settings.timeoutSeconds = 1200;
-    const RunResult run = RunProcess("/usr/bin/time", {"-f", "peak:%M", CliPath(), "pack", "--compress", "--stub",
+    const RunResult run = RunProcess("/usr/bin/time", {"-f", "peak:%M", CliPath(), "pack", "--compress=fast", "--stub",
                                                        root.Join("setup.exe"), "-o", "pkg.exe", "setup.exe", "big.bin"},
                                      settings);
     ASSERT_EQ(run.exitStatus, 0) << run.err;
@@ -49,7 +52,7 @@ TEST(PackMemory, TheToolsPeakDoesNotGrowWithTheGroup) {
     EXPECT_LT(packed, sizes[k] * 8 / 10) << sizes[k] / kMiB << " MiB";
     EXPECT_GT(packed, sizes[k] * 7 / 10) << sizes[k] / kMiB << " MiB";
   }
-  EXPECT_LT(peak[1], peak[0] + 8 * 1024) << peak[0] / 1024 << " MiB against " << peak[1] / 1024 << " MiB";
+  EXPECT_LT(peak[1], peak[0] + 24 * 1024) << peak[0] / 1024 << " MiB against " << peak[1] / 1024 << " MiB";
 }
 
 }  // namespace

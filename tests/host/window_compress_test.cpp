@@ -29,6 +29,11 @@ std::vector<std::string> Lines(const std::string& out, const std::string& key) {
   return lines;
 }
 
+// "Compressing 37 %"
+bool IsProgress(const std::string& text) {
+  return text.compare(0, 12, "Compressing ") == 0 && text.size() > 14 && text.compare(text.size() - 2, 2, " %") == 0;
+}
+
 class WindowCompress : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -84,13 +89,11 @@ TEST_F(WindowCompress, PackWritesTheToolsBytesCheckedAndUnchecked) {
     EXPECT_EQ(Lines(window.out, "box:"), std::vector<std::string>{"success:packaging is completed "});
     EXPECT_EQ(Lines(window.out, "status:"), std::vector<std::string>{"Packaging is completed"});
     EXPECT_TRUE(ReadFileBytes(package_) == ToolPackage(one.tool)) << "the window's package differs";
-    if (!one.window.empty()) {
-      const std::vector<std::string> shown = Lines(window.out, "progress:");
-      ASSERT_FALSE(shown.empty());
-      EXPECT_EQ(shown.front().compare(0, 12, "Compressing "), 0) << shown.front();
-      EXPECT_EQ(shown.front().back(), '%') << shown.front();
-      EXPECT_EQ(Lines(window.out, "input:"), std::vector<std::string>{"0"}) << window.out;
+    // A small pack may end before the first look: then only its last text is seen.
+    for (const std::string& shown : Lines(window.out, "progress:")) {
+      EXPECT_TRUE(IsProgress(shown) || shown == "Packaging is completed") << shown;
     }
+    if (!one.window.empty()) EXPECT_EQ(Lines(window.out, "input:"), std::vector<std::string>{"0"}) << window.out;
   }
 }
 
@@ -102,7 +105,9 @@ TEST_F(WindowCompress, ALargePackKeepsTheWindowAnsweringAndClosingItLeavesNothin
   ASSERT_EQ(packed.exitStatus, 0) << packed.out << packed.err;
   EXPECT_EQ(Lines(packed.out, "status:"), std::vector<std::string>{"Packaging is completed"});
   const std::vector<std::string> shown = Lines(packed.out, "progress:");
-  EXPECT_GE(shown.size(), 3u) << packed.out;
+  ASSERT_GE(shown.size(), 3u) << packed.out;
+  EXPECT_TRUE(IsProgress(shown[0])) << shown[0];
+  EXPECT_TRUE(IsProgress(shown[shown.size() - 2])) << shown[shown.size() - 2];
   const std::vector<std::string> answered = Lines(packed.out, "answered:");
   ASSERT_EQ(answered.size(), 1u);
   EXPECT_GE(std::stoi(answered[0]), 10) << packed.out;
