@@ -33,6 +33,7 @@ const uint8_t kAfterLiteral[kStates] = {0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 4, 5};
 // once without looking further.
 const unsigned kOptimumSize = 1024;
 const unsigned kNiceLength = 48;
+const bool kLazy = true;
 // Input held after the coded position while more may come: the parser never looks past
 // it, so the pieces' sizes cannot change a decision.
 const size_t kLookAhead = kOptimumSize + kLzmaMatchMax + 8;
@@ -456,6 +457,63 @@ void Optimize(State& s, LzmaMatchFinder& finder, const uint8_t* data, unsigned e
   EmitPath(s, opt, end, data);
 }
 
+// A literal, or a short rep when it is cheaper.
+void EncodeByte(State& s, const uint8_t* data) {
+  if (s.reps[0] < Reachable(s, 0) && data[0] == data[-1 - static_cast<ptrdiff_t>(s.reps[0])]) {
+    const unsigned posState = PosState(s, 0);
+    const uint32_t literal = Price0(s, s.probabilities[kIsMatch + (s.state << 4) + posState]) +
+                             LiteralPrice(s, 0, data, s.state, s.reps[0]);
+    if (ShortRepPrice(s, s.state, posState) < literal) {
+      EncodeRep(s, 0, 1);
+      return;
+    }
+  }
+  EncodeLiteral(s, data);
+}
+
+// Whether a distance is so much larger than another that one byte more is not worth it.
+inline bool FarBeyond(uint32_t small, uint32_t large) { return (large >> 7) > small; }
+
+// Takes the match at the position unless the next position has a clearly better one.
+void LazyStep(State& s, LzmaMatchFinder& finder, const uint8_t* data, uint32_t limit, const uint32_t* repLengths,
+              unsigned bestRep) {
+  unsigned m = s.matchCount;
+  while (m > 1 && s.matches[m - 1].length == s.matches[m - 2].length + 1 &&
+         FarBeyond(s.matches[m - 2].distance, s.matches[m - 1].distance))
+    --m;
+  LzmaMatch main = m ? s.matches[m - 1] : LzmaMatch{0, 0};
+  if (main.length == 2 && main.distance > 128) main.length = 0;
+  const uint32_t repLength = repLengths[bestRep];
+  if (repLength >= 2 && (repLength + 1 >= main.length || (repLength + 2 >= main.length && main.distance > 512) ||
+                         (repLength + 3 >= main.length && main.distance > 32768))) {
+    EncodeRep(s, bestRep, repLength);
+    finder.Skip(repLength - 1);
+    return;
+  }
+  if (main.length < 2) {
+    EncodeByte(s, data);
+    return;
+  }
+  s.matchCount = finder.Find(s.matches);
+  s.matchesCached = 1;
+  const LzmaMatch next = s.matchCount ? s.matches[s.matchCount - 1] : LzmaMatch{0, 0};
+  bool later = next.length >= 2 && ((next.length >= main.length && next.distance < main.distance) ||
+                                    (next.length == main.length + 1 && !FarBeyond(main.distance, next.distance)) ||
+                                    next.length > main.length + 1 ||
+                                    (next.length + 1 >= main.length && main.length >= 3 &&
+                                     FarBeyond(next.distance, main.distance)));
+  uint32_t nextReps[4];
+  RepLengths(s.reps, data + 1, limit - 1, Reachable(s, 1), nextReps);
+  for (unsigned i = 0; i < 4; ++i) later |= nextReps[i] >= 2 && nextReps[i] + 1 >= main.length;
+  if (later) {
+    EncodeByte(s, data);
+    return;
+  }
+  EncodeMatch(s, main.distance - 1, main.length);
+  s.matchesCached = 0;
+  finder.Skip(main.length - 2);
+}
+
 void EncodeStep(State& s, LzmaMatchFinder& finder) {
   if (!s.matchesCached) s.matchCount = finder.Find(s.matches);
   s.matchesCached = 0;
@@ -478,17 +536,13 @@ void EncodeStep(State& s, LzmaMatchFinder& finder) {
     return;
   }
   if (longest.length < 2 && repLengths[bestRep] < 2) {
-    const unsigned posState = PosState(s, 0);
-    const uint32_t literal = Price0(s, s.probabilities[kIsMatch + (s.state << 4) + posState]) +
-                             LiteralPrice(s, 0, data, s.state, s.reps[0]);
-    if (s.reps[0] < Reachable(s, 0) && data[0] == data[-1 - static_cast<ptrdiff_t>(s.reps[0])] &&
-        ShortRepPrice(s, s.state, posState) < literal)
-      EncodeRep(s, 0, 1);
-    else
-      EncodeLiteral(s, data);
+    EncodeByte(s, data);
     return;
   }
-  Optimize(s, finder, data, longest.length > repLengths[bestRep] ? longest.length : repLengths[bestRep]);
+  if (kLazy)
+    LazyStep(s, finder, data, limit, repLengths, bestRep);
+  else
+    Optimize(s, finder, data, longest.length > repLengths[bestRep] ? longest.length : repLengths[bestRep]);
 }
 
 }  // namespace
