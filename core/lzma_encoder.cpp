@@ -29,34 +29,16 @@ const uint32_t kEndMarkerDistance = 0xFFFFFFFF;
 const unsigned kLiteralStatesEnd = 7;
 const uint8_t kAfterLiteral[kStates] = {0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 4, 5};
 
-// The parser's reach: how far ahead it prices paths, and the match length it takes at
-// once without looking further.
-const unsigned kOptimumSize = 1024;
+// The match length the parser takes at once, without looking at the next position.
 const unsigned kNiceLength = 48;
 // Input held after the coded position while more may come: the parser never looks past
 // it, so the pieces' sizes cannot change a decision.
-const size_t kLookAhead = kOptimumSize + kLzmaMatchMax + 8;
+const size_t kLookAhead = kLzmaMatchMax + 8;
 
-// Prices are in sixteenths of a bit. A table is refreshed after this many uses of its model.
+// Prices are in sixteenths of a bit.
 const unsigned kPriceBits = 4;
-const uint32_t kInfinity = 1u << 30;
-const unsigned kLengthRefresh = 64, kDistanceRefresh = 64, kAlignRefresh = 16;
-const unsigned kFullDistances = 128;
-const unsigned kLengthSymbols = 8 + 8 + 256;
-const uint32_t kLiteralBack = 0xFFFFFFFF;  // a node reached by a literal
-const unsigned kRepBacks = 4;              // backs below are repeated distances, above distance + 4
 
 }  // namespace
-
-// One node of the parser's stretch: the cheapest known way to reach it.
-struct LzmaOptimum {
-  uint32_t price;
-  uint32_t from;  // the node the last symbol starts at
-  uint32_t back;  // kLiteralBack, a rep index, or distance - 1 + kRepBacks
-  uint32_t reps[4];
-  uint32_t state;
-  uint32_t next;  // on the chosen path, the node after this one
-};
 
 struct LzmaEncoderState {
   RangeEncoder rc;
@@ -68,15 +50,9 @@ struct LzmaEncoderState {
   uint64_t coded;     // bytes coded: distances reach no further back
   uint32_t dictionary;
   uint32_t bitPrices[1 << (kLzmaProbabilityBits - kPriceBits)];
-  uint32_t lengthPrices[2][kPosStatesMax][kLengthSymbols];
-  uint32_t slotPrices[4][64];
-  uint32_t distancePrices[4][kFullDistances];
-  uint32_t alignPrices[16];
-  unsigned lengthUses[2], distanceUses, alignUses;
   LzmaMatch matches[kLzmaMatchMax];
   unsigned matchCount;
   int matchesCached;  // matches[] are those of the next position, already found
-  LzmaOptimum optimum[kOptimumSize];
 };
 
 namespace {
@@ -110,75 +86,10 @@ void MakeBitPrices(State& s) {
   }
 }
 
-uint32_t TreePrice(const State& s, const LzmaProbability* probs, unsigned bits, unsigned value) {
-  uint32_t price = 0;
-  unsigned node = 1;
-  while (bits--) {
-    const unsigned bit = (value >> bits) & 1;
-    price += PriceBit(s, probs[node], bit);
-    node = (node << 1) | bit;
-  }
-  return price;
-}
-
-uint32_t ReverseTreePrice(const State& s, const LzmaProbability* probs, unsigned bits, unsigned value) {
-  uint32_t price = 0;
-  unsigned node = 1;
-  while (bits--) {
-    const unsigned bit = value & 1;
-    value >>= 1;
-    price += PriceBit(s, probs[node], bit);
-    node = (node << 1) | bit;
-  }
-  return price;
-}
-
 unsigned DistanceSlot(uint32_t distance) {
   if (distance < 4) return distance;
   const unsigned top = 31 - __builtin_clz(distance);
   return (top << 1) | ((distance >> (top - 1)) & 1);
-}
-
-void MakeLengthPrices(State& s, unsigned coder) {
-  const LzmaProbability* probs = s.probabilities + (coder ? kRepLength : kMatchLength);
-  const uint32_t low = Price0(s, probs[kLengthChoice]);
-  const uint32_t mid = Price1(s, probs[kLengthChoice]) + Price0(s, probs[kLengthChoice2]);
-  const uint32_t high = Price1(s, probs[kLengthChoice]) + Price1(s, probs[kLengthChoice2]);
-  for (unsigned posState = 0; posState <= s.pbMask; ++posState) {
-    uint32_t* prices = s.lengthPrices[coder][posState];
-    for (unsigned i = 0; i < 8; ++i) {
-      prices[i] = low + TreePrice(s, probs + kLengthLow + (posState << 3), 3, i);
-      prices[8 + i] = mid + TreePrice(s, probs + kLengthMid + (posState << 3), 3, i);
-    }
-    for (unsigned i = 0; i < 256; ++i) prices[16 + i] = high + TreePrice(s, probs + kLengthHigh, 8, i);
-  }
-  s.lengthUses[coder] = 0;
-}
-
-void MakeDistancePrices(State& s) {
-  for (unsigned lengthState = 0; lengthState < 4; ++lengthState) {
-    uint32_t* slots = s.slotPrices[lengthState];
-    for (unsigned slot = 0; slot < 64; ++slot) {
-      slots[slot] = TreePrice(s, s.probabilities + kDistanceSlot + (lengthState << 6), 6, slot);
-      if (slot >= 14) slots[slot] += ((slot >> 1) - 1 - 4) << kPriceBits;
-    }
-    for (uint32_t distance = 0; distance < kFullDistances; ++distance) {
-      const unsigned slot = DistanceSlot(distance);
-      uint32_t price = slots[slot];
-      if (slot >= 4) {
-        const unsigned footerBits = (slot >> 1) - 1;
-        const uint32_t base = (2 | (slot & 1)) << footerBits;
-        price += ReverseTreePrice(s, s.probabilities + kDistanceSpecial + base - slot - 1, footerBits, distance - base);
-      }
-      s.distancePrices[lengthState][distance] = price;
-    }
-  }
-  s.distanceUses = 0;
-}
-
-void MakeAlignPrices(State& s) {
-  for (unsigned i = 0; i < 16; ++i) s.alignPrices[i] = ReverseTreePrice(s, s.probabilities + kAlign, 4, i);
-  s.alignUses = 0;
 }
 
 inline unsigned PosState(const State& s, uint32_t offset) { return (s.position + offset) & s.pbMask; }
@@ -239,7 +150,6 @@ void EncodeLength(State& s, unsigned coder, uint32_t length, unsigned posState) 
     else
       s.rc.Tree(probs + kLengthHigh, 8, length - 16);
   }
-  if (++s.lengthUses[coder] >= kLengthRefresh) MakeLengthPrices(s, coder);
 }
 
 void Advance(State& s, uint32_t length) {
@@ -265,10 +175,8 @@ void EncodeMatch(State& s, uint32_t distance, uint32_t length) {
     } else {
       s.rc.DirectBits(rest >> 4, footerBits - 4);
       s.rc.ReverseTree(s.probabilities + kAlign, 4, rest & 15);
-      if (++s.alignUses >= kAlignRefresh) MakeAlignPrices(s);
     }
   }
-  if (++s.distanceUses >= kDistanceRefresh) MakeDistancePrices(s);
   s.reps[3] = s.reps[2];
   s.reps[2] = s.reps[1];
   s.reps[1] = s.reps[0];
@@ -303,30 +211,10 @@ void EncodeRep(State& s, unsigned index, uint32_t length) {
   Advance(s, length);
 }
 
-// The price of the symbol head of a rep at index `index` (length 2 or more).
-uint32_t RepPrice(const State& s, unsigned index, unsigned state, unsigned posState) {
-  const LzmaProbability* probs = s.probabilities;
-  uint32_t price = Price1(s, probs[kIsMatch + (state << 4) + posState]) + Price1(s, probs[kIsRep + state]);
-  if (index == 0) return price + Price0(s, probs[kIsRepG0 + state]) + Price1(s, probs[kIsRep0Long + (state << 4) + posState]);
-  price += Price1(s, probs[kIsRepG0 + state]);
-  if (index == 1) return price + Price0(s, probs[kIsRepG1 + state]);
-  return price + Price1(s, probs[kIsRepG1 + state]) + PriceBit(s, probs[kIsRepG2 + state], index - 2);
-}
-
 uint32_t ShortRepPrice(const State& s, unsigned state, unsigned posState) {
   const LzmaProbability* probs = s.probabilities;
   return Price1(s, probs[kIsMatch + (state << 4) + posState]) + Price1(s, probs[kIsRep + state]) +
          Price0(s, probs[kIsRepG0 + state]) + Price0(s, probs[kIsRep0Long + (state << 4) + posState]);
-}
-
-// The price of a distance (one less than how far back it reaches) after a length of
-// each of the four length states.
-void DistancePrices(const State& s, uint32_t distance, uint32_t* prices) {
-  for (unsigned lengthState = 0; lengthState < 4; ++lengthState) {
-    prices[lengthState] = distance < kFullDistances
-                              ? s.distancePrices[lengthState][distance]
-                              : s.slotPrices[lengthState][DistanceSlot(distance)] + s.alignPrices[distance & 15];
-  }
 }
 
 }  // namespace
@@ -354,106 +242,61 @@ uint64_t Reachable(const State& s, uint32_t offset) {
   return s.coded + offset < s.dictionary ? s.coded + offset : s.dictionary;
 }
 
-// The node's state and distances from the node its last symbol starts at.
-void EnterNode(LzmaOptimum* opt, unsigned at) {
-  LzmaOptimum& node = opt[at];
-  const LzmaOptimum& from = opt[node.from];
-  const unsigned before = from.state < kLiteralStatesEnd;
-  memcpy(node.reps, from.reps, sizeof node.reps);
-  if (node.back == kLiteralBack) {
-    node.state = kAfterLiteral[from.state];
-  } else if (node.back >= kRepBacks) {
-    node.state = before ? 7 : 10;
-    memmove(node.reps + 1, from.reps, 3 * sizeof(uint32_t));
-    node.reps[0] = node.back - kRepBacks;
-  } else if (at - node.from == 1 && node.back == 0) {
-    node.state = before ? 9 : 11;
-  } else {
-    node.state = before ? 8 : 11;
-    for (unsigned k = node.back; k > 0; --k) node.reps[k] = from.reps[k - 1];
-    node.reps[0] = from.reps[node.back];
-  }
-}
-
-inline void Relax(LzmaOptimum* opt, unsigned& end, unsigned from, unsigned to, uint32_t price, uint32_t back) {
-  while (end < to) opt[++end].price = kInfinity;
-  if (price < opt[to].price) {
-    opt[to].price = price;
-    opt[to].from = from;
-    opt[to].back = back;
-  }
-}
-
-// Every symbol that may start at node `at`: a literal, a short rep, the reps and the
-// matches found there, each lengthening the path to the node where it ends.
-void RelaxFrom(State& s, LzmaOptimum* opt, unsigned& end, unsigned at, const uint8_t* data, uint32_t limit) {
-  const LzmaOptimum& node = opt[at];
-  const unsigned state = node.state, posState = PosState(s, at);
-  const LzmaProbability* isMatch = s.probabilities + kIsMatch + (state << 4) + posState;
-  const uint64_t reachable = Reachable(s, at);
-  Relax(opt, end, at, at + 1, node.price + Price0(s, *isMatch) + LiteralPrice(s, at, data, state, node.reps[0]),
-        kLiteralBack);
-  if (node.reps[0] < reachable && data[0] == data[-1 - static_cast<ptrdiff_t>(node.reps[0])])
-    Relax(opt, end, at, at + 1, node.price + ShortRepPrice(s, state, posState), 0);
-  uint32_t repLengths[4];
-  RepLengths(node.reps, data, limit, reachable, repLengths);
-  for (unsigned i = 0; i < 4; ++i) {
-    const uint32_t base = node.price + RepPrice(s, i, state, posState);
-    for (uint32_t length = 2; length <= repLengths[i]; ++length)
-      Relax(opt, end, at, at + length, base + s.lengthPrices[1][posState][length - kLzmaMatchMin], i);
-  }
-  const uint32_t base = node.price + Price1(s, *isMatch) + Price0(s, s.probabilities[kIsRep + state]);
-  uint32_t length = 2;
-  for (unsigned m = 0; m < s.matchCount; ++m) {
-    const uint32_t longest = Shorter(s.matches[m].length, limit);
-    const uint32_t distance = s.matches[m].distance - 1;
-    uint32_t distancePrices[4];
-    DistancePrices(s, distance, distancePrices);
-    for (; length <= longest; ++length) {
-      const uint32_t price = base + s.lengthPrices[0][posState][length - kLzmaMatchMin] +
-                             distancePrices[length - kLzmaMatchMin < 3 ? length - kLzmaMatchMin : 3];
-      Relax(opt, end, at, at + length, price, distance + kRepBacks);
+// A literal, or a short rep when it is cheaper.
+void EncodeByte(State& s, const uint8_t* data) {
+  if (s.reps[0] < Reachable(s, 0) && data[0] == data[-1 - static_cast<ptrdiff_t>(s.reps[0])]) {
+    const unsigned posState = PosState(s, 0);
+    const uint32_t literal = Price0(s, s.probabilities[kIsMatch + (s.state << 4) + posState]) +
+                             LiteralPrice(s, 0, data, s.state, s.reps[0]);
+    if (ShortRepPrice(s, s.state, posState) < literal) {
+      EncodeRep(s, 0, 1);
+      return;
     }
   }
+  EncodeLiteral(s, data);
 }
 
-void EmitPath(State& s, LzmaOptimum* opt, unsigned end, const uint8_t* data) {
-  for (unsigned at = end; at != 0; at = opt[at].from) opt[opt[at].from].next = at;
-  for (unsigned at = 0; at != end; at = opt[at].next) {
-    const unsigned to = opt[at].next;
-    const uint32_t back = opt[to].back;
-    if (back == kLiteralBack)
-      EncodeLiteral(s, data + at);
-    else if (back < kRepBacks)
-      EncodeRep(s, back, to - at);
-    else
-      EncodeMatch(s, back - kRepBacks, to - at);
-  }
-}
+// Whether a distance is so much larger than another that one byte more is not worth it.
+inline bool FarBeyond(uint32_t small, uint32_t large) { return (large >> 7) > small; }
 
-// Prices the paths from the position over the stretch that its matches reach (and the
-// matches found on the way reach), then codes the cheapest. A match of the nice length
-// found on the way ends the stretch where it starts: the next step takes it at once.
-void Optimize(State& s, LzmaMatchFinder& finder, const uint8_t* data, unsigned end) {
-  LzmaOptimum* opt = s.optimum;
-  opt[0].price = 0;
-  opt[0].state = s.state;
-  memcpy(opt[0].reps, s.reps, sizeof s.reps);
-  for (unsigned i = 1; i <= end; ++i) opt[i].price = kInfinity;
-  RelaxFrom(s, opt, end, 0, data, Shorter(static_cast<uint32_t>(finder.available()) + 1, kLzmaMatchMax));
-  for (unsigned at = 1; at < end; ++at) {
-    s.matchCount = finder.Find(s.matches);
-    if (s.matchCount && s.matches[s.matchCount - 1].length >= kNiceLength) {
-      s.matchesCached = 1;
-      end = at;
-      break;
-    }
-    EnterNode(opt, at);
-    const uint32_t room = kOptimumSize - 1 - at;
-    RelaxFrom(s, opt, end, at, data + at,
-              Shorter(Shorter(static_cast<uint32_t>(finder.available()) + 1, kLzmaMatchMax), room));
+// Takes the match at the position unless the next position has a clearly better one.
+void LazyStep(State& s, LzmaMatchFinder& finder, const uint8_t* data, uint32_t limit, const uint32_t* repLengths,
+              unsigned bestRep) {
+  unsigned m = s.matchCount;
+  while (m > 1 && s.matches[m - 1].length == s.matches[m - 2].length + 1 &&
+         FarBeyond(s.matches[m - 2].distance, s.matches[m - 1].distance))
+    --m;
+  LzmaMatch main = m ? s.matches[m - 1] : LzmaMatch{0, 0};
+  if (main.length == 2 && main.distance > 128) main.length = 0;
+  const uint32_t repLength = repLengths[bestRep];
+  if (repLength >= 2 && (repLength + 1 >= main.length || (repLength + 2 >= main.length && main.distance > 512) ||
+                         (repLength + 3 >= main.length && main.distance > 32768))) {
+    EncodeRep(s, bestRep, repLength);
+    finder.Skip(repLength - 1);
+    return;
   }
-  EmitPath(s, opt, end, data);
+  if (main.length < 2) {
+    EncodeByte(s, data);
+    return;
+  }
+  s.matchCount = finder.Find(s.matches);
+  s.matchesCached = 1;
+  const LzmaMatch next = s.matchCount ? s.matches[s.matchCount - 1] : LzmaMatch{0, 0};
+  bool later = next.length >= 2 && ((next.length >= main.length && next.distance < main.distance) ||
+                                    (next.length == main.length + 1 && !FarBeyond(main.distance, next.distance)) ||
+                                    next.length > main.length + 1 ||
+                                    (next.length + 1 >= main.length && main.length >= 3 &&
+                                     FarBeyond(next.distance, main.distance)));
+  uint32_t nextReps[4];
+  RepLengths(s.reps, data + 1, limit - 1, Reachable(s, 1), nextReps);
+  for (unsigned i = 0; i < 4; ++i) later |= nextReps[i] >= 2 && nextReps[i] + 1 >= main.length;
+  if (later) {
+    EncodeByte(s, data);
+    return;
+  }
+  EncodeMatch(s, main.distance - 1, main.length);
+  s.matchesCached = 0;
+  finder.Skip(main.length - 2);
 }
 
 void EncodeStep(State& s, LzmaMatchFinder& finder) {
@@ -478,17 +321,10 @@ void EncodeStep(State& s, LzmaMatchFinder& finder) {
     return;
   }
   if (longest.length < 2 && repLengths[bestRep] < 2) {
-    const unsigned posState = PosState(s, 0);
-    const uint32_t literal = Price0(s, s.probabilities[kIsMatch + (s.state << 4) + posState]) +
-                             LiteralPrice(s, 0, data, s.state, s.reps[0]);
-    if (s.reps[0] < Reachable(s, 0) && data[0] == data[-1 - static_cast<ptrdiff_t>(s.reps[0])] &&
-        ShortRepPrice(s, s.state, posState) < literal)
-      EncodeRep(s, 0, 1);
-    else
-      EncodeLiteral(s, data);
+    EncodeByte(s, data);
     return;
   }
-  Optimize(s, finder, data, longest.length > repLengths[bestRep] ? longest.length : repLengths[bestRep]);
+  LazyStep(s, finder, data, limit, repLengths, bestRep);
 }
 
 }  // namespace
@@ -518,10 +354,6 @@ int LzmaEncoder::Start(uint8_t properties, uint32_t dictionary, LzmaSink sink, v
   s.pbMask = (1u << pb) - 1;
   s.dictionary = dictionary;
   MakeBitPrices(s);
-  MakeLengthPrices(s, 0);
-  MakeLengthPrices(s, 1);
-  MakeDistancePrices(s);
-  MakeAlignPrices(s);
   consumed_ = 0;
   return 1;
 }

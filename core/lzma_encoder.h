@@ -1,7 +1,8 @@
 // Raw LZMA encoding, the stream that LzmaDecoder reads: input fed in pieces (the files of
 // a group in turn), output handed out in blocks to a sink, closed by an end marker. A
-// hash-chain match finder and a parser that prices literals, repeated distances and
-// matches over a short stretch ahead and takes the cheapest path.
+// match finder over buckets of recent positions and the lazy parser of fast modes: the
+// longest match unless the next position has a clearly better one, the last four
+// distances tried first, and a short rep only where its price beats the literal's.
 //
 // The bytes depend on the input and the properties alone: not on the sizes of the pieces,
 // the machine, the time or where anything lies in memory.

@@ -6,6 +6,8 @@ namespace {
 
 const unsigned kShortHashBits = 16, kMiddleHashBits = 18;
 const unsigned kHashedBytes = 6;
+// Of the bucket's earlier entries, how many a search tries.
+const unsigned kSearchedWays = kLzmaBucketWays - 1;
 const unsigned kPrefetchAhead = 4;
 // About one bucket for every two positions of the dictionary, at most 16 MiB of them.
 const unsigned kBucketBitsMin = 10, kBucketBitsMax = 18;
@@ -116,7 +118,7 @@ unsigned LzmaMatchFinder::Find(LzmaMatch* matches) {
     const uint32_t* bucket = Insert() + 1;
     uint32_t best = 1;
     // The short tables first: their matches are the nearer ones.
-    for (unsigned k = 0; k < kLzmaBucketWays + 1 && best < nice_ && best < limit; ++k) {
+    for (unsigned k = 0; k < kSearchedWays + 2 && best < nice_ && best < limit; ++k) {
       const uint32_t delta = entry - (k == 0 ? shortCandidate_ : k == 1 ? middleCandidate_ : bucket[k - 2]);
       if (delta == 0 || delta > reach) {
         if (k < 2) continue;
