@@ -97,13 +97,14 @@ class Peers:
     def pack_commands(self, folder, paths):
         stub = os.path.join(self.bin, "Lodkin.exe")
         script = os.path.join(self.out, "peer.nsi")
-        write_nsis_script(folder, paths["nsis"], script)
+        if "nsis" in paths:
+            write_nsis_script(folder, paths["nsis"], script)
         return {
             "package": ([os.path.join(self.bin, "lodkin-cli"), "pack", "-C", folder, "--compress",
                          "-o", paths["package"], "--stub", stub], None),
             "fast": ([os.path.join(self.bin, "lodkin-cli"), "pack", "-C", folder, "--compress=fast",
                       "-o", paths["fast"], "--stub", stub], None),
-            "nsis": (["makensis", "-V1", script], None),
+            "nsis": (["makensis", "-V1", script], None) if "nsis" in paths else None,
             # The archive holds the corpus's top entries by their names, as the others do.
             "7z": (["7zz", "a", "-mx=9", "-bd", paths["7z"]] + sorted(os.listdir(folder)), folder),
         }
