@@ -33,6 +33,7 @@ class LzmaEncoder {
   // distances reach at most `dictionary` bytes back (the header's dictionary size). 0 when
   // the properties are out of range or, with *noMemory set, when memory ran out.
   int Start(uint8_t properties, uint32_t dictionary, LzmaSink sink, void* context, int* noMemory);
+  // Write and Finish only after Start returned 1 (Start again begins a new stream).
   // Takes `length` more bytes. 0 when the sink refused a block: the stream is lost.
   int Write(const uint8_t* bytes, size_t length);
   // Codes what is left, then the end marker, and hands out the last bytes. 0 as Write.
