@@ -47,7 +47,7 @@ struct LzmaEncoderState {
   unsigned state;
   uint32_t reps[4];
   uint32_t position;  // of the next byte to code, modulo 2^32
-  uint64_t coded;     // bytes coded: distances reach no further back
+  uint32_t history;   // bytes coded, at most the dictionary: distances reach no further back
   uint32_t dictionary;
   uint32_t bitPrices[1 << (kLzmaProbabilityBits - kPriceBits)];
   LzmaMatch matches[kLzmaMatchMax];
@@ -94,22 +94,27 @@ unsigned DistanceSlot(uint32_t distance) {
 
 inline unsigned PosState(const State& s, uint32_t offset) { return (s.position + offset) & s.pbMask; }
 
-LzmaProbability* LiteralCoder(State& s, uint32_t offset, const uint8_t* data) {
-  const unsigned previous = (s.coded + offset) ? data[-1] : 0;
+LzmaProbability* LiteralCoder(State& s, const uint8_t* data) {
+  const unsigned previous = s.history ? data[-1] : 0;
   return s.probabilities + kLiterals +
-         kLiteralCoderSize * ((((s.position + offset) & s.lpMask) << s.lc) + (previous >> (8 - s.lc)));
+         kLiteralCoderSize * (((s.position & s.lpMask) << s.lc) + (previous >> (8 - s.lc)));
 }
 
+// The literal's eight bits at the position: coded when `encode` is set, otherwise priced.
 // After a match the byte at the last distance predicts the literal, bit by bit, until
 // the first bit that differs: `matched` says whether that coder is in use.
-uint32_t LiteralPrice(State& s, uint32_t offset, const uint8_t* data, unsigned state, uint32_t rep0) {
-  const LzmaProbability* probs = LiteralCoder(s, offset, data);
-  unsigned symbol = 1, matched = state >= kLiteralStatesEnd;
-  const unsigned byte = data[0], matchByte = matched ? data[-1 - static_cast<ptrdiff_t>(rep0)] : 0;
+uint32_t Literal(State& s, const uint8_t* data, int encode) {
+  LzmaProbability* probs = LiteralCoder(s, data);
+  unsigned symbol = 1, matched = s.state >= kLiteralStatesEnd;
+  const unsigned byte = data[0], matchByte = matched ? data[-1 - static_cast<ptrdiff_t>(s.reps[0])] : 0;
   uint32_t price = 0;
   for (int i = 7; i >= 0; --i) {
     const unsigned bit = (byte >> i) & 1, matchBit = (matchByte >> i) & 1;
-    price += PriceBit(s, probs[matched ? ((1 + matchBit) << 8) + symbol : symbol], bit);
+    LzmaProbability* probability = probs + (matched ? ((1 + matchBit) << 8) + symbol : symbol);
+    if (encode)
+      s.rc.Bit(probability, bit);
+    else
+      price += PriceBit(s, *probability, bit);
     matched &= bit == matchBit;
     symbol = (symbol << 1) | bit;
   }
@@ -121,20 +126,16 @@ uint32_t LiteralPrice(State& s, uint32_t offset, const uint8_t* data, unsigned s
 // The symbols, coded at the state's position; each moves the position on.
 namespace {
 
+void Advance(State& s, uint32_t length) {
+  s.position += length;
+  s.history = s.dictionary - s.history <= length ? s.dictionary : s.history + length;
+}
+
 void EncodeLiteral(State& s, const uint8_t* data) {
-  LzmaProbability* probs = LiteralCoder(s, 0, data);
   s.rc.Bit(s.probabilities + kIsMatch + (s.state << 4) + PosState(s, 0), 0);
-  unsigned symbol = 1, matched = s.state >= kLiteralStatesEnd;
-  const unsigned byte = data[0], matchByte = matched ? data[-1 - static_cast<ptrdiff_t>(s.reps[0])] : 0;
-  for (int i = 7; i >= 0; --i) {
-    const unsigned bit = (byte >> i) & 1, matchBit = (matchByte >> i) & 1;
-    s.rc.Bit(probs + (matched ? ((1 + matchBit) << 8) + symbol : symbol), bit);
-    matched &= bit == matchBit;
-    symbol = (symbol << 1) | bit;
-  }
+  Literal(s, data, 1);
   s.state = kAfterLiteral[s.state];
-  ++s.position;
-  ++s.coded;
+  Advance(s, 1);
 }
 
 void EncodeLength(State& s, unsigned coder, uint32_t length, unsigned posState) {
@@ -150,11 +151,6 @@ void EncodeLength(State& s, unsigned coder, uint32_t length, unsigned posState) 
     else
       s.rc.Tree(probs + kLengthHigh, 8, length - 16);
   }
-}
-
-void Advance(State& s, uint32_t length) {
-  s.position += length;
-  s.coded += length;
 }
 
 // A new distance (`distance` is one less than how far back it reaches).
@@ -226,7 +222,7 @@ inline uint32_t Shorter(uint32_t a, uint32_t b) { return a < b ? a : b; }
 
 // How many bytes each of `reps` repeats at `data` (0 for fewer than two, or a distance
 // that reaches before the stream), up to `limit`.
-void RepLengths(const uint32_t* reps, const uint8_t* data, uint32_t limit, uint64_t reachable, uint32_t* lengths) {
+void RepLengths(const uint32_t* reps, const uint8_t* data, uint32_t limit, uint32_t reachable, uint32_t* lengths) {
   for (unsigned i = 0; i < 4; ++i) {
     lengths[i] = 0;
     if (reps[i] >= reachable || limit < 2) continue;
@@ -238,8 +234,9 @@ void RepLengths(const uint32_t* reps, const uint8_t* data, uint32_t limit, uint6
   }
 }
 
-uint64_t Reachable(const State& s, uint32_t offset) {
-  return s.coded + offset < s.dictionary ? s.coded + offset : s.dictionary;
+// The dictionary is at least 1, `offset` 0 or 1.
+uint32_t Reachable(const State& s, uint32_t offset) {
+  return s.history >= s.dictionary - offset ? s.dictionary : s.history + offset;
 }
 
 // A literal, or a short rep when it is cheaper.
@@ -247,7 +244,7 @@ void EncodeByte(State& s, const uint8_t* data) {
   if (s.reps[0] < Reachable(s, 0) && data[0] == data[-1 - static_cast<ptrdiff_t>(s.reps[0])]) {
     const unsigned posState = PosState(s, 0);
     const uint32_t literal = Price0(s, s.probabilities[kIsMatch + (s.state << 4) + posState]) +
-                             LiteralPrice(s, 0, data, s.state, s.reps[0]);
+                             Literal(s, data, 0);
     if (ShortRepPrice(s, s.state, posState) < literal) {
       EncodeRep(s, 0, 1);
       return;
