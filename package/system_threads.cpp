@@ -2,6 +2,11 @@
 
 #include <windows.h>
 
+// Each thread's stack is reserved from the same address space that the decoding takes:
+// a known, small size rather than the program's default. The decoder keeps its state on
+// the heap.
+static const SIZE_T kStackBytes = 256 << 10;
+
 static DWORD WINAPI RunWork(void* work) {
   static_cast<BackgroundWork*>(work)->Run();
   return 0;
@@ -13,15 +18,33 @@ int SystemThreads::spareThreads() {
   return static_cast<int>(info.dwNumberOfProcessors) - 1;
 }
 
+// The largest free block of this process's address space. In a 32-bit process the
+// address space, not the machine's memory, is what runs out; and its free space lies in
+// blocks, each of which must hold a whole allocation. The walk ends where VirtualQuery
+// fails: past the highest address a program may use, below the end of the address space.
+static SIZE_T LargestFreeBlock() {
+  SIZE_T largest = 0;
+  MEMORY_BASIC_INFORMATION region;
+  for (const char* at = NULL; VirtualQuery(at, &region, sizeof(region)) != 0; at += region.RegionSize) {
+    at = static_cast<const char*>(region.BaseAddress);
+    if (region.State == MEM_FREE && region.RegionSize > largest) largest = region.RegionSize;
+  }
+  return largest;
+}
+
 uint64_t SystemThreads::spareMemory() {
   MEMORYSTATUSEX status;
   status.dwLength = sizeof(status);
-  if (!GlobalMemoryStatusEx(&status)) return 0;
-  const uint64_t free = status.ullAvailPhys < status.ullAvailVirtual ? status.ullAvailPhys : status.ullAvailVirtual;
-  return free / 2;
+  const uint64_t machine = GlobalMemoryStatusEx(&status) ? status.ullAvailPhys / 2 : 0;
+  const SIZE_T stacks = static_cast<SIZE_T>(spareThreads()) * kStackBytes;
+  SIZE_T spare = LargestFreeBlock();
+  spare = spare > stacks ? spare - stacks : 0;
+  return machine < spare ? machine : spare;
 }
 
-void* SystemThreads::Start(BackgroundWork& work) { return CreateThread(NULL, 0, RunWork, &work, 0, NULL); }
+void* SystemThreads::Start(BackgroundWork& work) {
+  return CreateThread(NULL, kStackBytes, RunWork, &work, STACK_SIZE_PARAM_IS_A_RESERVATION, NULL);
+}
 
 void SystemThreads::Join(void* thread) {
   WaitForSingleObject(thread, INFINITE);
