@@ -153,6 +153,19 @@ int CheckMemberPaths(PackageReader& reader, NameEncoding& encoding, const char* 
   return 1;
 }
 
+// Says why member `index` was not copied to `path`, each cause as what it is.
+void ReportCopyFailure(PackageReader& reader, int index, MemberCopyResult copied, const char* path, int cause) {
+  char shown[4 * kMemberNameSize];
+  EscapeName(reader.entry(index).name, shown);
+  switch (copied) {
+    case kMemberDamaged: PrintError("member \"%s\" is damaged", shown); break;
+    case kMemberNoMemory: PrintError("out of memory"); break;
+    case kMemberReadFailed: PrintError("cannot read member \"%s\" from the package", shown); break;
+    default:
+      PrintError("cannot write \"%s\"%s%s", path, cause != 0 ? ": " : "", ExtractedFiles::Reason(cause));
+  }
+}
+
 // One member into the folder: 1 when it is there whole and as packed (a folder: made).
 int ExtractMember(PackageReader& reader, ExtractedFiles& extracted, NameEncoding& encoding, int index,
                   const char* folder, const CopyBuffer& buffer, ProgressDisplay& progress) {
@@ -169,22 +182,16 @@ int ExtractMember(PackageReader& reader, ExtractedFiles& extracted, NameEncoding
   // The folder was empty, so any file there was written by this same run (the reader
   // refuses two members of one name, so no member meets another's file).
   errno = 0;
-  MemberCopyResult copied = kMemberCopyFailed;
+  MemberCopyResult copied = kMemberWriteFailed;
   if (folderEntry || CreateOutputFile(output, path)) copied = reader.CopyMember(index, output, buffer, &progress);
   int cause = errno;
   if (output.isOpen() && !output.Close() && copied == kMemberIntact) {
-    copied = kMemberCopyFailed;
+    copied = kMemberWriteFailed;
     cause = errno;
   }
   if (copied == kMemberIntact) return 1;
   progress.Finish(0);
-  if (copied == kMemberDamaged) {
-    char shown[4 * kMemberNameSize];
-    EscapeName(reader.entry(index).name, shown);
-    PrintError("member \"%s\" is damaged", shown);
-  } else {
-    PrintError("cannot write \"%s\"%s%s", path, cause != 0 ? ": " : "", ExtractedFiles::Reason(cause));
-  }
+  ReportCopyFailure(reader, index, copied, path, cause);
   return 0;
 }
 

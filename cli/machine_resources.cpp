@@ -38,7 +38,7 @@ uint64_t AvailableMemory() {
   MEMORYSTATUSEX status;
   status.dwLength = sizeof status;
   if (!GlobalMemoryStatusEx(&status)) return 0;
-  return status.ullAvailPhys < status.ullAvailVirtual ? status.ullAvailPhys : status.ullAvailVirtual;
+  return status.ullAvailPhys;
 #else
   // The kernel's own estimate counts the caches it would give back; free pages alone do not.
   FILE* meminfo = fopen("/proc/meminfo", "r");
@@ -53,5 +53,21 @@ uint64_t AvailableMemory() {
   const long pages = sysconf(_SC_AVPHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
   if (pages <= 0 || pageSize <= 0) return 0;
   return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize);
+#endif
+}
+
+uint64_t LargestAddressBlock() {
+#if defined(_WIN32) && !defined(_WIN64)
+  SIZE_T largest = 0;
+  MEMORY_BASIC_INFORMATION region;
+  // VirtualQuery fails past the highest address a program may use, which lies below the
+  // end of the address space: the walk ends there.
+  for (const char* at = nullptr; VirtualQuery(at, &region, sizeof region) != 0; at += region.RegionSize) {
+    at = static_cast<const char*>(region.BaseAddress);
+    if (region.State == MEM_FREE && region.RegionSize > largest) largest = region.RegionSize;
+  }
+  return largest;
+#else
+  return UINT64_MAX;
 #endif
 }

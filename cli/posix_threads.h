@@ -1,5 +1,6 @@
 // Threads for the package reader's decoding ahead in the tool: one per processor beside
-// the tool's own, and half of the memory that is free.
+// the tool's own, and half of the memory that is free, within the largest free block of
+// the tool's address space.
 #pragma once
 #include "core/worker_threads.h"
 

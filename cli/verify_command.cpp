@@ -29,6 +29,11 @@ int RunVerifyTool(const ToolArguments& arguments) {
   int checked = 0;
   for (int i = 0; i < reader.count(); ++i) {
     const MemberCopyResult member = reader.CheckMember(i, buffer);
+    // A shortage says nothing about the package: the check ends there.
+    if (member == kMemberNoMemory) {
+      PrintError("out of memory");
+      return kExitFailure;
+    }
     if (member != kMemberIntact) {
       PrintError("%s: member \"%s\" (entry %d) %s", arguments.operand(0), reader.entry(i).name, i,
                  member == kMemberDamaged ? "is damaged" : "cannot be read");

@@ -10,8 +10,13 @@
 
 namespace {
 
+// Each failure of the decoder as what it is (a table: smaller than a switch in the program).
 MemberCopyResult FromDecodeStatus(GroupDecodeStatus status) {
-  return status == kGroupDecodeDamaged ? kMemberDamaged : kMemberCopyFailed;
+  static const MemberCopyResult kResults[] = {kMemberIntact, kMemberDamaged, kMemberNoMemory, kMemberReadFailed};
+  static_assert(kGroupDecodeOk == 0 && kGroupDecodeDamaged == 1 && kGroupDecodeNoMemory == 2 &&
+                    kGroupDecodeReadFailed == 3,
+                "the table follows the decoder's statuses");
+  return kResults[status];
 }
 
 }  // namespace
@@ -28,7 +33,7 @@ MemberCopyResult PackageReader::DecodeBytes(uint64_t length, BinaryFile* destina
     // The group ended before its members did: its records and its stream disagree.
     if (got == 0) return kMemberDamaged;
     if (observer != nullptr) observer->Observe(buffer.bytes(), got);
-    if (destination != nullptr && !destination->Write(buffer.bytes(), got)) return kMemberCopyFailed;
+    if (destination != nullptr && !destination->Write(buffer.bytes(), got)) return kMemberWriteFailed;
     done += got;
   }
   return kMemberIntact;
@@ -40,7 +45,13 @@ MemberCopyResult PackageReader::StartGroupAt(int index, const CopyBuffer& buffer
   GroupRecord record;
   if (!ReadGroupRecord(group, &record)) return kMemberDamaged;
   GroupDecodeStatus status = kGroupDecodeOk;
-  if (!TakeAhead(slot.group)) status = decoder_.Begin(file_, group.offset, group.size, record.originalSize);
+  if (!TakeAhead(slot.group)) {
+    // A group that no thread decoded is this thread's to decode now, before any after it:
+    // what the threads decoding ahead hold (a group they could not decode means memory is
+    // short) goes first, so that a shortage never stops the copy while they have memory.
+    StopAhead();
+    status = decoder_.Begin(file_, group.offset, group.size, record.originalSize);
+  }
   if (status != kGroupDecodeOk) return FromDecodeStatus(status);
   decodingGroup_ = slot.group;
   if (index == slot.firstInGroup) LaunchAhead(index);
@@ -57,7 +68,7 @@ MemberCopyResult PackageReader::DecodeMember(int index, BinaryFile* destination,
                                              CopyObserver* observer) {
   const MemberSlot& slot = slots_[index];
   if (slot.damaged) return kMemberDamaged;
-  if (!buffer.isReady()) return kMemberCopyFailed;
+  if (!buffer.isReady()) return kMemberNoMemory;
   MemberCopyResult result = kMemberIntact;
   if (decodingGroup_ != slot.group || nextMember_ != index) result = StartGroupAt(index, buffer);
   MemberChecksum checksum;

@@ -12,6 +12,10 @@ namespace {
 
 // The decoder's own state beside its dictionary: buffers and probabilities.
 const uint64_t kDecoderOverhead = 1 << 20;
+// What this thread keeps for itself out of the spare memory: a dictionary as large as a
+// group may declare (it decodes a group itself when no thread did), its decoder's state,
+// and room for the buffers and handles of the files it writes meanwhile.
+const uint64_t kCallerRoom = kMaxGroupDictionary + kDecoderOverhead + (8 << 20);
 
 }  // namespace
 
@@ -44,8 +48,9 @@ int PackageReader::StartAhead(GroupAhead& ahead, int member, uint64_t* memory) {
   GroupRecord record;
   if (!ReadGroupRecord(group, &record)) return 0;
   // The stream, the original bytes, and a dictionary of at most as many.
-  const uint64_t cost = group.size + 2 * record.originalSize + kDecoderOverhead;
-  if (cost > *memory || record.originalSize != static_cast<size_t>(record.originalSize)) return 0;
+  const uint64_t dictionary = record.originalSize < kMaxGroupDictionary ? record.originalSize : kMaxGroupDictionary;
+  const uint64_t cost = group.size + record.originalSize + dictionary + kDecoderOverhead;
+  if (cost + kCallerRoom > *memory || record.originalSize != static_cast<size_t>(record.originalSize)) return 0;
   ahead.group = slots_[member].group;
   ahead.stop = 0;
   ahead.compressedSize = group.size;

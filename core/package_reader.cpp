@@ -243,12 +243,13 @@ namespace {
 // checks them against `expected`, where there is one.
 MemberCopyResult CopyChecked(BinaryFile& source, uint64_t offset, uint64_t length, BinaryFile* destination,
                              const CopyBuffer& buffer, CopyObserver* observer, const uint32_t* expected) {
-  if (!source.Seek(offset)) return kMemberCopyFailed;
+  if (!source.Seek(offset)) return kMemberReadFailed;
   MemberChecksum checksum;
   ObserverPair both(&checksum, observer);
   uint64_t copied = 0;
   const CopyResult result = MoveBlocks(source, destination, length, buffer, &copied, &both);
-  if (result != kCopyDone || copied != length) return kMemberCopyFailed;
+  if (result == kCopyWriteFailed) return kMemberWriteFailed;
+  if (result != kCopyDone || copied != length) return kMemberReadFailed;
   if (expected != nullptr && checksum.Finish() != *expected) return kMemberDamaged;
   return kMemberIntact;
 }
@@ -309,7 +310,7 @@ MemberCopyResult PackageReader::CheckModuleImage(const CopyBuffer& buffer) {
   memset(&layout, 0, sizeof(layout));
   if (!ReadPeSecurityLayout(file_, length, &layout)) memset(&layout, 0, sizeof(layout));
   ModuleImageChecksum checksum(layout.checksumOffset, layout.directoryOffset);
-  if (!ReadThrough(file_, 0, length, buffer, checksum)) return kMemberCopyFailed;
+  if (!ReadThrough(file_, 0, length, buffer, checksum)) return kMemberReadFailed;
   return checksum.Finish() == expected ? kMemberIntact : kMemberDamaged;
 }
 

@@ -45,10 +45,14 @@ enum PackageStatus {
   kPackageTableDamaged,        // the directory's table does not decode to what was packed
 };
 
+// How a member's copy ended. Each failure has its own value, so that every reader says
+// what went wrong: a shortage of memory is neither a full disk nor a damaged package.
 enum MemberCopyResult {
-  kMemberCopyFailed = 0,  // a read or a write failed, or the package ended early
-  kMemberIntact = 1,      // every byte copied and, where a record says, as packed
-  kMemberDamaged = 2,     // copied whole, but not the bytes that were packed
+  kMemberReadFailed = 0,   // the package could not be read, or ended early
+  kMemberIntact = 1,       // every byte copied and, where a record says, as packed
+  kMemberDamaged = 2,      // copied whole, but not the bytes that were packed
+  kMemberWriteFailed = 3,  // the destination took fewer bytes than it was given, or failed
+  kMemberNoMemory = 4,     // no memory to decode the member's group (or for the copy's buffer)
 };
 
 // Where a reader that writes members finds one it wrote before, so that a later copy of

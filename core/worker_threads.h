@@ -17,7 +17,10 @@ class WorkerThreads {
  public:
   // Threads that may run beside the caller's: one per processor, less the caller's own.
   virtual int spareThreads() = 0;
-  // Bytes of memory that work beside the caller's may take now.
+  // Bytes of memory that work beside the caller's may take now: what the largest free block
+  // of the address space holds (every allocation must fit into one, together too), within
+  // what the machine can give, less the threads' stacks. The reader keeps room for its own
+  // decoding out of it.
   virtual uint64_t spareMemory() = 0;
   // Starts `work` on a new thread; null when no thread could be had.
   virtual void* Start(BackgroundWork& work) = 0;

@@ -16,7 +16,7 @@ OwnPackageState ClassifyOwnPackage(DWORD pathLength, DWORD bufferSize, int opene
   // makes it a damaged one (a damaged copy), as does a file that goes on past its
   // program without one (a truncated download).
   if (status == kPackageCannotOpen || status == kPackageNoTrailer) return kOwnPlainProgram;
-  return kOwnPackageDamaged;
+  return status == kPackageNoMemory ? kOwnNoMemory : kOwnPackageDamaged;
 }
 
 OwnPackageState OpenOwnPackage(PackageReader& package, char* path, DWORD size) {

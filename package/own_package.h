@@ -10,6 +10,7 @@ enum OwnPackageState {
   kOwnPlainProgram,    // no trailer, or the file cannot be opened: the plain tool
   kOwnPackageDamaged,  // the trailer is there, but the directory was refused
   kOwnPathTooLong,     // the program's path does not fit its buffer
+  kOwnNoMemory,        // no memory to read the directory: nothing wrong with the package
 };
 
 // The decision, from the length GetModuleFileName reported for a buffer of bufferSize

@@ -60,35 +60,39 @@ static DWORD WriteFailureCode(DWORD systemError, const char* workDirectory) {
   return ERROR_WRITE_FAULT;
 }
 
+// The system error code of a copy that failed: a shortage of memory is one, never a
+// full disk; a read names what the package's file reported.
+static DWORD CopyFailureCode(MemberCopyResult result, const char* workDirectory) {
+  if (result == kMemberNoMemory) return ERROR_NOT_ENOUGH_MEMORY;
+  if (result == kMemberReadFailed) return FailureCode(GetLastError(), ERROR_READ_FAULT);
+  return WriteFailureCode(GetLastError(), workDirectory);
+}
+
 // Writes member `index` to `path`, checking it against its checksum as it goes; a folder
 // entry is made and its record checked. Returns kMemberIntact when it was written whole,
-// matches and was closed; otherwise, for a write that failed, *error holds the system
-// error code (ERROR_ALREADY_EXISTS for anything of that name that the run did not make).
+// matches and was closed; otherwise, unless damaged, *error holds the system error code
+// (ERROR_ALREADY_EXISTS for anything of that name that the run did not make).
 // The work directory's owner takes away whatever a failed run wrote.
 static MemberCopyResult WriteMember(PackageReader& package, int index, const char* workDirectory,
                                     const char* path, MemberTree& tree, const CopyBuffer& buffer, DWORD* error) {
-  if (!tree.MakeFoldersFor(index, path, error)) return kMemberCopyFailed;
-  if (IsFolderMemberName(package.entry(index).name, package.nameCodePage())) {
-    // A folder entry holds no bytes: its copy writes nothing and checks its record.
-    BinaryFile none;
-    *error = ERROR_READ_FAULT;
-    return package.CopyMember(index, none, buffer);
-  }
+  if (!tree.MakeFoldersFor(index, path, error)) return kMemberWriteFailed;
   BinaryFile member;
-  if (!tree.CreateMemberFile(index, path, member, error)) {
+  // A folder entry holds no bytes: its copy writes nothing and checks its record.
+  const int folder = IsFolderMemberName(package.entry(index).name, package.nameCodePage());
+  if (!folder && !tree.CreateMemberFile(index, path, member, error)) {
     *error = FailureCode(*error, ERROR_OPEN_FAILED);
-    return kMemberCopyFailed;
+    return kMemberWriteFailed;
   }
   SetLastError(0);
   errno = 0;
   MemberCopyResult result = package.CopyMember(index, member, buffer);
-  DWORD code = result == kMemberCopyFailed ? WriteFailureCode(GetLastError(), workDirectory) : 0;
-  if (!member.Close() && result != kMemberCopyFailed) {
-    code = WriteFailureCode(GetLastError(), workDirectory);
-    result = kMemberCopyFailed;
+  if (result != kMemberIntact) *error = CopyFailureCode(result, workDirectory);
+  if (folder) return result;
+  if (!member.Close() && result == kMemberIntact) {
+    *error = WriteFailureCode(GetLastError(), workDirectory);
+    result = kMemberWriteFailed;
   }
-  if (result == kMemberIntact && !tree.HoldMemberFile(index, path, &code)) result = kMemberCopyFailed;
-  if (result != kMemberIntact) *error = code;
+  if (result == kMemberIntact && !tree.HoldMemberFile(index, path, error)) result = kMemberWriteFailed;
   return result;
 }
 
@@ -102,7 +106,7 @@ static MemberCopyResult ExtractMembers(PackageReader& package, WorkDirectory& wo
   *failed = 0;
   *error = ERROR_NOT_ENOUGH_MEMORY;
   ConcatPath(failedPath, work.path(), "");
-  if (!buffer.isReady() || !tree.Start(package, work.path())) result = kMemberCopyFailed;
+  if (!buffer.isReady() || !tree.Start(package, work.path())) result = kMemberNoMemory;
   package.SetWrittenMembers(&tree);
   for (int i = 0; i < package.count() && result == kMemberIntact; ++i) {
     *failed = i;
@@ -143,6 +147,9 @@ static int FindPackage(PackageReader& package, char (&packagePath)[kPathBufferSi
     case kOwnPathTooLong:
       *exitCode = ReportRunFailure(reporter, kUnreadableFormat, packagePath, ERROR_FILENAME_EXCED_RANGE);
       return 0;
+    case kOwnNoMemory:
+      *exitCode = ReportRunFailure(reporter, kWriteFailedFormat, packagePath, ERROR_NOT_ENOUGH_MEMORY);
+      return 0;
     case kOwnPlainProgram:
       break;
   }
@@ -180,7 +187,10 @@ static int ExtractPackage(PackageReader& package, WorkDirectory& work, const Run
   if (extracted == kMemberDamaged) {
     *exitCode = ReportRunFailure(reporter, kDamagedFormat, package.entry(failed).name, ERROR_FILE_CORRUPT);
   } else {
-    *exitCode = ReportRunFailure(reporter, kWriteFailedFormat, failedPath, error);
+    // A member that could not be read names the package; one not written, the member's path.
+    const int unread = extracted == kMemberReadFailed;
+    *exitCode = ReportRunFailure(reporter, unread ? kUnreadableFormat : kWriteFailedFormat,
+                                 unread ? reporter.packagePath : failedPath, error);
   }
   return 0;
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Reads the built lodkin-cli.exe with pefile: a console program for the build's architecture, linked without
-runtime DLLs of the compiler, whose manifest runs it with its caller's rights."""
+"""Reads the built lodkin-cli.exe with pefile: a large-address-aware console program for the build's architecture,
+linked without runtime DLLs of the compiler, whose manifest runs it with its caller's rights."""
 import sys
 
 import pefile
@@ -19,6 +19,9 @@ pe = pefile.PE(sys.argv[1])
 MACHINES = {0x14C: "X86", 0x8664: "amd64"}
 check(pe.FILE_HEADER.Machine in MACHINES, "machine %#x is neither i386 nor x86-64" % pe.FILE_HEADER.Machine)
 architecture = MACHINES.get(pe.FILE_HEADER.Machine, "?")
+# Packages of groups that decode to hundreds of MiB need more than a 32-bit program's 2 GiB.
+check(pe.FILE_HEADER.Characteristics & pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_LARGE_ADDRESS_AWARE"],
+      "not large-address aware")
 check(pe.OPTIONAL_HEADER.Subsystem == SUBSYSTEM_WINDOWS_CUI,
       "subsystem %d, not the console" % pe.OPTIONAL_HEADER.Subsystem)
 

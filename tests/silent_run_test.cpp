@@ -237,6 +237,7 @@ TEST(SilentRunDecisions, OwnPackageAndFreeSpace) {
       {40, 0, kPackageUnsafeName, kOwnPackageDamaged},
       {40, 0, kPackageNegativeCount, kOwnPackageDamaged},
       {40, 0, kPackageDirectoryOutside, kOwnPackageDamaged},
+      {40, 0, kPackageNoMemory, kOwnNoMemory},  // a shortage, not a damaged package
       {260, 0, kPackageCannotOpen, kOwnPathTooLong},  // the system cut it at the buffer
       {259, 1, kPackageOk, kOwnPackageReady},
       {0, 0, kPackageCannotOpen, kOwnPlainProgram},   // no path at all: nothing to report
