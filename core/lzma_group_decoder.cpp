@@ -20,7 +20,6 @@ const uint8_t kFilterNone = 0;
 struct GroupDecodeState {
   BinaryFile* package;
   const uint8_t* memory;  // the group's bytes when they are held in memory, not read from `package`
-  uint64_t inputStart;  // package offset of the group's first byte
   uint64_t inputPos;  // package offset of the next byte to read
   uint64_t inputEnd;  // package offset just after the group
   uint64_t originalSize;
@@ -131,7 +130,7 @@ GroupDecodeStatus GroupDecoder::BeginAt(BinaryFile* package, const uint8_t* memo
   State& s = *state_;
   s.package = package;
   s.memory = memory;
-  s.inputStart = s.inputPos = s.inputEnd = offset;
+  s.inputPos = s.inputEnd = offset;
   s.originalSize = originalSize;
   s.decoded = s.handed = 0;
   s.ended = false;
@@ -200,7 +199,7 @@ GroupDecodeStatus GroupDecoder::Read(char* out, size_t capacity, size_t* produce
   return kGroupDecodeOk;
 }
 
-GroupDecodeStatus GroupDecoder::ReadAll(char* out, size_t size, const int* stop, uint32_t mostPerInputByte) {
+GroupDecodeStatus GroupDecoder::ReadAll(char* out, size_t size, const int* stop) {
   const size_t kStep = 1 << 20;
   size_t done = 0, got = 1;
   GroupDecodeStatus status = kGroupDecodeOk;
@@ -208,12 +207,6 @@ GroupDecodeStatus GroupDecoder::ReadAll(char* out, size_t size, const int* stop,
     if (stop != nullptr && __atomic_load_n(stop, __ATOMIC_RELAXED)) return kGroupDecodeDamaged;
     status = Read(out + done, size - done < kStep ? size - done : kStep, &got);
     done += got;
-    // Checked step by step, so that a stream of zeros (a sparse file) that would decode
-    // to gigabytes is refused after a few megabytes.
-    const State* s = state_.get();
-    if (mostPerInputByte != 0 && s != nullptr && done > mostPerInputByte * (s->inputPos - s->inputStart)) {
-      return kGroupDecodeDamaged;
-    }
   }
   // The decoder checks that the stream ends with the last byte.
   char beyond = 0;

@@ -54,10 +54,8 @@ class GroupDecoder {
   // there: an end marker or nothing, no further symbol).
   GroupDecodeStatus Read(char* out, size_t capacity, size_t* produced);
   // Hands out all the `size` original bytes to `out` and checks that the stream ends with
-  // them: damaged when it ends before or goes on after, when *stop is set on the way, and
-  // when `mostPerInputByte` (0: no limit) is set and more bytes come out than that many
-  // for each byte of the stream read so far.
-  GroupDecodeStatus ReadAll(char* out, size_t size, const int* stop, uint32_t mostPerInputByte = 0);
+  // them: damaged when it ends before or goes on after, and when *stop is set on the way.
+  GroupDecodeStatus ReadAll(char* out, size_t size, const int* stop);
   // Original bytes handed out so far.
   uint64_t position() const;
 

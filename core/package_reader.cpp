@@ -16,6 +16,8 @@
 // The least stream a directory table takes per entry: each entry's records end in a
 // self-check of 4 bytes that no encoder can predict. docs/format.md states the bound.
 static const uint32_t kLeastStreamBytesPerEntry = 4;
+// The decoded table is looked at in steps of this many bytes.
+static const size_t kTableStep = 1 << 20;
 
 int LocatePackageTrailer(BinaryFile& file, PackageTrailerInfo* info) {
   uint64_t length = 0;
@@ -147,10 +149,10 @@ PackageStatus PackageReader::ReadTable() {
   TableRecord record;
   // Far more entries than a package of 4 GiB could use: the table's size fits 32 bits.
   const uint32_t kMostEntries = 0x7FFFFFFFu / sizeof(PackageDirEntry);
-  // Every entry holds self-checks of 4 bytes that do not compress: a real table takes
-  // 12 to 15 bytes of its stream per entry, never fewer than kLeastStreamBytesPerEntry. A
-  // count past that is refused before memory is taken, and the decoding stops as soon as
-  // it gives out more than the same ratio allows for the stream bytes read so far.
+  // Every entry holds self-checks of 4 bytes that do not compress: a real table takes 9
+  // to 15 bytes of its stream per entry, never fewer than kLeastStreamBytesPerEntry. A
+  // count past that is refused before memory is taken; the decoding then gives out at
+  // most 268 bytes for every 4 of the stream.
   if (!ReadTableRecord(holder, &record) || record.codec != kCodecLzma || record.entryCount == 0 ||
       record.entryCount > kMostEntries || record.entryCount > holder.size / kLeastStreamBytesPerEntry) {
     return kPackageTableDamaged;
@@ -161,8 +163,18 @@ PackageStatus PackageReader::ReadTable() {
   if (!entries.Allocate(record.entryCount)) return kPackageNoMemory;
   GroupDecodeStatus status = decoder_.Begin(file_, holder.offset, holder.size, bytes);
   char* table = reinterpret_cast<char*>(entries.get());
-  const uint32_t kMostPerStreamByte = sizeof(PackageDirEntry) / kLeastStreamBytesPerEntry;
-  if (status == kGroupDecodeOk) status = decoder_.ReadAll(table, bytes, nullptr, kMostPerStreamByte);
+  // A megabyte at a time, the last entry reached named: zeros (a sparse file's) decode to
+  // entries without names, some forty bytes for each byte read, and stop at the first.
+  size_t done = 0, got = 1;
+  while (status == kGroupDecodeOk && done < bytes && got != 0) {
+    // The decoder never hands out more than the table's `bytes`.
+    status = decoder_.Read(table + done, kTableStep, &got);
+    done += got;
+    if (got != 0 && table[(done - 1) / sizeof(PackageDirEntry) * sizeof(PackageDirEntry)] == 0) {
+      status = kGroupDecodeDamaged;
+    }
+  }
+  if (status == kGroupDecodeOk) status = decoder_.ReadAll(table + done, bytes - done, nullptr);
   if (status == kGroupDecodeNoMemory) return kPackageNoMemory;
   if (status != kGroupDecodeOk) return kPackageTableDamaged;
   if (ChecksumOf(table, bytes) != record.checksum) return kPackageTableDamaged;

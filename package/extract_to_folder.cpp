@@ -40,8 +40,9 @@ int WriteMember(PackageReader& reader, int index, const char* path, MemberTree& 
   }
   int done = reader.CopyMember(index, output, buffer) == kMemberIntact;
   // While the file is still open without delete sharing: the path is this file, never a
-  // link put in its place (past the held files' limit nothing else would stop that).
-  if (done && output.isOpen() && usersGroup != NULL) GrantFileAccess(path, usersGroup, kMemberAccess);
+  // link put in its place (past the held files' limit nothing else would stop that). A
+  // damaged one is taken away with the rest.
+  if (output.isOpen() && usersGroup != NULL) GrantFileAccess(path, usersGroup, kMemberAccess);
   if (output.isOpen() && !output.Close()) done = 0;
   if (done && !IsFolderMemberName(reader.entry(index).name, reader.nameCodePage()) &&
       !tree.HoldMemberFile(index, path, &error)) {

@@ -87,10 +87,10 @@ int RewriteWithNewestLines(const char* logPath, const char* folderFinal, const c
     return 0;
   }
   const uint32_t kept = FirstKeptByte(length, lineLength, kFailureLogLimit, tail, tailStart);
-  int done = IsOpenedPlainFile(fresh.get(), folderFinal, newName);
-  if (!done) SayNotLogged(newPath, 0);
-  done = done && WriteAll(fresh.get(), tail + (kept - tailStart), length - kept) &&
-         WriteAll(fresh.get(), line, lineLength) && RenameThroughHandle(fresh.get(), logPath);
+  // Made just now, so only ever not plain when another name was given to it meanwhile.
+  const int done = IsOpenedPlainFile(fresh.get(), folderFinal, newName) &&
+                   WriteAll(fresh.get(), tail + (kept - tailStart), length - kept) &&
+                   WriteAll(fresh.get(), line, lineLength) && RenameThroughHandle(fresh.get(), logPath);
   if (!done) DeleteThroughHandle(fresh.get());
   return done;
 }
@@ -153,10 +153,7 @@ int AppendFailureLine(const char* logPath, const char* packagePath, DWORD exitCo
   char* separator = strrchr(folder, '\\');
   if (separator == NULL) return 0;
   *separator = 0;
-  if (!GetFinalPath(folder, folderFinal)) {
-    SayNotLogged(logPath, GetLastError());
-    return 0;
-  }
+  if (!GetFinalPath(folder, folderFinal)) return 0;
   UniqueFile log = OpenLog(logPath, folderFinal, logPath + (separator + 1 - folder));
   if (!log.valid()) return 0;
   LARGE_INTEGER size;

@@ -100,11 +100,10 @@ static MemberCopyResult WriteMember(PackageReader& package, int index, const cha
 // member (`runMember`, -1 for none).
 static void HoldProgramsUntilStarted(const PackageReader& package, int runMember, MemberTree& tree) {
   for (int i = 0; i < package.count(); ++i) {
-    for (const char* name : kStartedNames) {
-      if (_stricmp(package.entry(i).name, name) == 0) tree.HoldUntilStarted(i);
-    }
+    int started = i == runMember;
+    for (const char* name : kStartedNames) started |= _stricmp(package.entry(i).name, name) == 0;
+    if (started) tree.HoldUntilStarted(i);
   }
-  if (runMember >= 0) tree.HoldUntilStarted(runMember);
 }
 
 // On failure *failed tells which member could not be written whole (failedPath and

@@ -32,7 +32,7 @@ int GetFinalPath(const char* path, char (&finalPath)[kFinalPathSize]) {
 
 int IsAtItsName(const char* folderFinal, const char* entryFinal, const char* name) {
   const size_t folderLength = strlen(folderFinal);
-  if (folderLength == 0 || _strnicmp(entryFinal, folderFinal, folderLength) != 0) return 0;
+  if (_strnicmp(entryFinal, folderFinal, folderLength) != 0) return 0;
   const char* rest = entryFinal + folderLength;
   // "C:\a" is not the folder of "C:\ab"; a drive's root ends with its separator.
   if (folderFinal[folderLength - 1] != '\\' && *rest++ != '\\') return 0;

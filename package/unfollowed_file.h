@@ -22,7 +22,7 @@ int FinalPathOfHandle(HANDLE file, char (&finalPath)[kFinalPathSize]);
 int GetFinalPath(const char* path, char (&finalPath)[kFinalPathSize]);
 
 // Whether `entryFinal` is `name` directly inside the folder whose resolved path is
-// `folderFinal` (letter case ignored), and so not something a link led to.
+// `folderFinal` (not empty; letter case ignored), and so not something a link led to.
 int IsAtItsName(const char* folderFinal, const char* entryFinal, const char* name);
 
 // The decision: what a handle opened is a plain file of one name when it is neither a
