@@ -149,3 +149,16 @@ int MapMembers(const PackageDirEntry* entries, int count, MemberSlot* slots, int
   MapCopies(entries, slots, members, copiesAllowed);
   return members;
 }
+
+int FindOverrunningGroup(const PackageDirEntry* entries, int count) {
+  for (int group = 0; group < count; ++group) {
+    GroupRecord record;
+    if (!IsGroupEntry(entries[group]) || !ReadGroupRecord(entries[group], &record)) continue;
+    if (record.memberCount > static_cast<uint32_t>(count - 1 - group)) return group;
+    // Groups that pass do not overlap, so every entry is looked at about once.
+    for (uint32_t k = 1; k <= record.memberCount; ++k) {
+      if (IsGroupEntry(entries[group + k])) return group;
+    }
+  }
+  return -1;
+}

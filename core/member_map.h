@@ -25,3 +25,8 @@ struct MemberSlot {
 // in a directory read from a table (`copiesAllowed`): anywhere else a reader that knows no
 // copies would see an empty file, so no writer puts one there.
 int MapMembers(const PackageDirEntry* entries, int count, MemberSlot* slots, int copiesAllowed);
+
+// The first group entry whose record checks out but counts more members than there are
+// entries after it, or than there are before the next group's entry; -1 when none does.
+// Mapped, such a count would take a record for a member.
+int FindOverrunningGroup(const PackageDirEntry* entries, int count);

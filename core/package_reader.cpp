@@ -13,6 +13,12 @@
 #include "core/pe_image.h"
 #include "core/program_end.h"
 
+// The least stream a directory table takes per entry: each entry's records end in a
+// self-check of 4 bytes that no encoder can predict. docs/format.md states the bound.
+static const uint32_t kLeastStreamBytesPerEntry = 4;
+// The decoded table is looked at in steps of this many bytes.
+static const size_t kTableStep = 1 << 20;
+
 int LocatePackageTrailer(BinaryFile& file, PackageTrailerInfo* info) {
   uint64_t length = 0;
   if (!file.GetLength(&length)) return 0;
@@ -128,6 +134,10 @@ int PackageReader::CheckDirectory(int copiesAllowed) {
   if (entryCount_ > 0) {
     if (!slots_.Allocate(static_cast<size_t>(entryCount_))) return Refuse(kPackageNoMemory);
   }
+  // A record is never a member: a group that counts more members than follow it, or
+  // whose count reaches another group's entry, would make one of one.
+  const int overrun = FindOverrunningGroup(entries_.get(), entryCount_);
+  if (overrun >= 0) return Refuse(kPackageGroupOverrun, overrun);
   count_ = MapMembers(entries_.get(), entryCount_, slots_.get(), copiesAllowed);
   if (!CheckLayout()) return 0;
   status_ = kPackageOk;
@@ -139,12 +149,12 @@ PackageStatus PackageReader::ReadTable() {
   TableRecord record;
   // Far more entries than a package of 4 GiB could use: the table's size fits 32 bits.
   const uint32_t kMostEntries = 0x7FFFFFFFu / sizeof(PackageDirEntry);
-  // Every entry holds checksums that do not compress: a real table shrinks some twenty
-  // times, never a thousand, and a count past that is refused before memory is taken.
-  const uint64_t kMostExpansion = 1024;
+  // Every entry holds self-checks of 4 bytes that do not compress: a real table takes 9
+  // to 15 bytes of its stream per entry, never fewer than kLeastStreamBytesPerEntry. A
+  // count past that is refused before memory is taken; the decoding then gives out at
+  // most 268 bytes for every 4 of the stream.
   if (!ReadTableRecord(holder, &record) || record.codec != kCodecLzma || record.entryCount == 0 ||
-      record.entryCount > kMostEntries ||
-      record.entryCount * static_cast<uint64_t>(sizeof(PackageDirEntry)) > holder.size * kMostExpansion) {
+      record.entryCount > kMostEntries || record.entryCount > holder.size / kLeastStreamBytesPerEntry) {
     return kPackageTableDamaged;
   }
   if (static_cast<uint64_t>(holder.offset) + holder.size > directoryStart_) return kPackageMemberOutside;
@@ -153,7 +163,18 @@ PackageStatus PackageReader::ReadTable() {
   if (!entries.Allocate(record.entryCount)) return kPackageNoMemory;
   GroupDecodeStatus status = decoder_.Begin(file_, holder.offset, holder.size, bytes);
   char* table = reinterpret_cast<char*>(entries.get());
-  if (status == kGroupDecodeOk) status = decoder_.ReadAll(table, bytes, nullptr);
+  // A megabyte at a time, the last entry reached named: zeros (a sparse file's) decode to
+  // entries without names, some forty bytes for each byte read, and stop at the first.
+  size_t done = 0, got = 1;
+  while (status == kGroupDecodeOk && done < bytes && got != 0) {
+    // The decoder never hands out more than the table's `bytes`.
+    status = decoder_.Read(table + done, kTableStep, &got);
+    done += got;
+    if (got != 0 && table[(done - 1) / sizeof(PackageDirEntry) * sizeof(PackageDirEntry)] == 0) {
+      status = kGroupDecodeDamaged;
+    }
+  }
+  if (status == kGroupDecodeOk) status = decoder_.ReadAll(table + done, bytes - done, nullptr);
   if (status == kGroupDecodeNoMemory) return kPackageNoMemory;
   if (status != kGroupDecodeOk) return kPackageTableDamaged;
   if (ChecksumOf(table, bytes) != record.checksum) return kPackageTableDamaged;
@@ -331,6 +352,7 @@ const char* DescribePackageStatus(PackageStatus status) {
     case kPackageEqualNames: return "two members of the same name, letter case ignored";
     case kPackageFolderWithBytes: return "a folder entry that holds bytes";
     case kPackageTableDamaged: return "damaged directory table";
+    case kPackageGroupOverrun: return "a group that counts more members than it has";
   }
   return "malformed package";
 }

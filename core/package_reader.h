@@ -43,6 +43,7 @@ enum PackageStatus {
   kPackageEqualNames,          // two entries' names are equal (letter case ignored)
   kPackageFolderWithBytes,     // a folder's entry ("name\") holds bytes
   kPackageTableDamaged,        // the directory's table does not decode to what was packed
+  kPackageGroupOverrun,        // a group counts more members than follow it before a record
 };
 
 // How a member's copy ended. Each failure has its own value, so that every reader says

@@ -6,6 +6,7 @@
 #include "core/path_join.h"
 #include "core/path_limits.h"
 #include "package/exit_code.h"
+#include "package/unfollowed_file.h"
 #include "package/work_directory.h"
 #include "win32/unique_resource.h"
 
@@ -24,25 +25,6 @@ int IsDeletableEntry(const WIN32_FIND_DATAA& entry) {
   return strcmp(entry.cFileName, ".") != 0 && strcmp(entry.cFileName, "..") != 0 ? 1 : 0;
 }
 
-typedef DWORD(WINAPI* FinalPathFunction)(HANDLE, LPSTR, DWORD, DWORD);
-
-// A resolved path: twice the path limit, room for the "\\?\" form of a long one.
-static const int kFinalPathSize = 2 * kPathBufferSize;
-
-// The path the system reaches when it opens `path`, links resolved. Returns 0 where the
-// system cannot say (it then has no file links either).
-static int GetFinalPath(const char* path, char (&finalPath)[kFinalPathSize]) {
-  // Looked up at run time: older systems lack it.
-  FinalPathFunction finalPathOf = reinterpret_cast<FinalPathFunction>(
-      GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA"));
-  if (finalPathOf == NULL) return 0;
-  const UniqueFile file(CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL));
-  if (!file.valid()) return 0;
-  const DWORD length = finalPathOf(file.get(), finalPath, sizeof(finalPath), 0);
-  return length > 0 && length < sizeof(finalPath) ? 1 : 0;
-}
-
 // Some systems (Wine among them) show a link to a file as a plain file, and deleting it
 // there deletes the file it points to: an entry whose resolved path is not the folder's
 // own followed by its name is such a link. *entryFinal receives the entry's resolved path.
@@ -50,12 +32,7 @@ static int LeadsElsewhere(const char* folderFinal, const char* entryPath, const 
                           char (&entryFinal)[kFinalPathSize]) {
   entryFinal[0] = 0;
   if (folderFinal[0] == 0) return 0;
-  if (!GetFinalPath(entryPath, entryFinal)) return 1;
-  const size_t folderLength = strlen(folderFinal);
-  if (_strnicmp(entryFinal, folderFinal, folderLength) != 0) return 1;
-  const char* rest = entryFinal + folderLength;
-  if (*rest == '\\') ++rest;
-  return _stricmp(rest, name) != 0 ? 1 : 0;
+  return !GetFinalPath(entryPath, entryFinal) || !IsAtItsName(folderFinal, entryFinal, name);
 }
 
 // Deletes the files and folders inside the directory whose resolved path is
@@ -80,7 +57,8 @@ static void DeleteTreeInside(const char* directoryPath, const char* folderFinal)
       DeleteTreeInside(path, entryFinal);
       RemoveDirectoryA(path);
     } else {
-      DeleteFileA(path);
+      // Through a handle that was checked: a link put there since the check stays.
+      DeleteUnfollowed(path, folderFinal, found.cFileName);
     }
   } while (FindNextFileA(search.get(), &found));
 }

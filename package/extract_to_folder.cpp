@@ -26,9 +26,11 @@ const DWORD kMemberAccess = GENERIC_READ | GENERIC_EXECUTE;
 const int kFolderRetries = 99;
 
 // Writes member `index` to a new file (a folder entry, whose folder is already made, is
-// only checked). Returns 1 when the file was created and holds every byte as packed (a
-// damaged member counts as not written).
-int WriteMember(PackageReader& reader, int index, const char* path, MemberTree& tree, const CopyBuffer& buffer) {
+// only checked), and opens the file to `usersGroup` (none when NULL). Returns 1 when the
+// file was created and holds every byte as packed (a damaged member counts as not
+// written).
+int WriteMember(PackageReader& reader, int index, const char* path, MemberTree& tree, const CopyBuffer& buffer,
+                const char* usersGroup) {
   BinaryFile output;
   DWORD error = 0;
   // A folder entry holds no bytes: its copy writes nothing and checks its record.
@@ -37,6 +39,10 @@ int WriteMember(PackageReader& reader, int index, const char* path, MemberTree& 
     return 0;
   }
   int done = reader.CopyMember(index, output, buffer) == kMemberIntact;
+  // While the file is still open without delete sharing: the path is this file, never a
+  // link put in its place (past the held files' limit nothing else would stop that). A
+  // damaged one is taken away with the rest.
+  if (output.isOpen() && usersGroup != NULL) GrantFileAccess(path, usersGroup, kMemberAccess);
   if (output.isOpen() && !output.Close()) done = 0;
   if (done && !IsFolderMemberName(reader.entry(index).name, reader.nameCodePage()) &&
       !tree.HoldMemberFile(index, path, &error)) {
@@ -132,11 +138,8 @@ class ExtractionOutput {
       char path[kPathBufferSize];
       DWORD error = 0;
       if (!JoinPathIn(path, memberFolder_, reader.entry(i).name, codePage) || !tree_.MakeFoldersFor(i, path, &error) ||
-          !WriteMember(reader, i, path, tree_, buffer)) {
+          !WriteMember(reader, i, path, tree_, buffer, haveUsersGroup ? usersGroup : NULL)) {
         return 0;
-      }
-      if (haveUsersGroup && !IsFolderMemberName(reader.entry(i).name, reader.nameCodePage())) {
-        GrantFileAccess(path, usersGroup, kMemberAccess);
       }
     }
     return 1;

@@ -5,6 +5,7 @@
 
 #include "core/path_join.h"
 #include "core/path_limits.h"
+#include "package/unfollowed_file.h"
 #include "package/work_directory.h"
 #include "win32/unique_resource.h"
 
@@ -13,13 +14,40 @@ namespace {
 const char kLogName[] = "Lodkin.log";
 // Two runs that fail at the same moment take turns: the log is opened by one writer.
 const int kOpenAttempts = 20;
+// 0 for a file that opened but is a link, a folder or a file of several names.
+const char* const kNotLoggedFormat = "Not logged: [%s] is not a plain file of one name or can not be opened.[%d]";
 const DWORD kOpenRetryMilliseconds = 50;
 
-UniqueFile OpenLog(const char* path, DWORD disposition) {
+// Says on the debugger output why the line stays out of the log.
+void SayNotLogged(const char* path, DWORD code) {
+  char line[kPathBufferSize + 80];
+  _snprintf(line, sizeof(line) - 1, kNotLoggedFormat, path, static_cast<int>(code));
+  line[sizeof(line) - 1] = 0;
+  OutputDebugStringA(line);
+}
+
+// Opens the log, `name` in the folder whose resolved path is `folderFinal`, without
+// following a link: the file at its name as it is, else a new one (CREATE_NEW, which a
+// link at the name makes fail on every system), and keeps it only when it is a plain
+// file of one name. An invalid handle once it has said why not.
+UniqueFile OpenLog(const char* path, const char* folderFinal, const char* name) {
   for (int attempt = 0;; ++attempt) {
-    UniqueFile file(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, disposition,
-                                FILE_ATTRIBUTE_NORMAL, NULL));
-    if (file.valid() || attempt + 1 >= kOpenAttempts || GetLastError() != ERROR_SHARING_VIOLATION) {
+    UniqueFile file(OpenUnfollowed(path, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING));
+    DWORD error = GetLastError();
+    if (!file.valid() && error == ERROR_FILE_NOT_FOUND) {
+      file.reset(OpenUnfollowed(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW));
+      error = GetLastError();
+    }
+    if (file.valid()) {
+      if (!IsOpenedPlainFile(file.get(), folderFinal, name)) {
+        SayNotLogged(path, 0);
+        file.reset();
+      }
+      return file;
+    }
+    // A name taken between the two opens is another run's new log.
+    if (attempt + 1 >= kOpenAttempts || (error != ERROR_SHARING_VIOLATION && error != ERROR_FILE_EXISTS)) {
+      SayNotLogged(path, error);
       return file;
     }
     Sleep(kOpenRetryMilliseconds);
@@ -42,22 +70,28 @@ int AppendWhole(HANDLE file, uint32_t length, const char* line, DWORD lineLength
   return 0;
 }
 
-// Writes the newest whole lines and the new one to a file beside the log, then puts it
-// in the log's place: the log is replaced whole or stays as it was. `tail` holds the
-// log's bytes from `tailStart` on.
-int RewriteWithNewestLines(const char* logPath, const char* tail, uint32_t tailStart, uint32_t length,
-                           const char* line, DWORD lineLength) {
+// Writes the newest whole lines and the new one to a new file beside the log, then gives
+// it the log's name: the log is replaced whole or stays as it was. `tail` holds the log's
+// bytes from `tailStart` on. The new file is made fresh and renamed through its own
+// handle, so what a link at either name leads to is neither written nor moved.
+int RewriteWithNewestLines(const char* logPath, const char* folderFinal, const char* tail, uint32_t tailStart,
+                           uint32_t length, const char* line, DWORD lineLength) {
   char newPath[kPathBufferSize];
   if (!ConcatPath(newPath, logPath, ".new")) return 0;
-  UniqueFile fresh(CreateFileA(newPath, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL));
-  if (!fresh.valid()) return 0;
+  const char* newName = strrchr(newPath, '\\') + 1;
+  // What a rotation cut short left behind; a link goes as itself or not at all.
+  DeleteUnfollowed(newPath, folderFinal, newName);
+  UniqueFile fresh(OpenUnfollowed(newPath, GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE, CREATE_NEW));
+  if (!fresh.valid()) {
+    SayNotLogged(newPath, GetLastError());
+    return 0;
+  }
   const uint32_t kept = FirstKeptByte(length, lineLength, kFailureLogLimit, tail, tailStart);
-  int done = WriteAll(fresh.get(), tail + (kept - tailStart), length - kept) &&
-             WriteAll(fresh.get(), line, lineLength);
-  // Closed before the move: an open file cannot be put in the log's place.
-  if (!CloseHandle(fresh.release())) done = 0;
-  if (done) done = MoveFileExA(newPath, logPath, MOVEFILE_REPLACE_EXISTING) != 0;
-  if (!done) DeleteFileA(newPath);
+  // Made just now, so only ever not plain when another name was given to it meanwhile.
+  const int done = IsOpenedPlainFile(fresh.get(), folderFinal, newName) &&
+                   WriteAll(fresh.get(), tail + (kept - tailStart), length - kept) &&
+                   WriteAll(fresh.get(), line, lineLength) && RenameThroughHandle(fresh.get(), logPath);
+  if (!done) DeleteThroughHandle(fresh.get());
   return done;
 }
 
@@ -111,7 +145,16 @@ int AppendFailureLine(const char* logPath, const char* packagePath, DWORD exitCo
   char line[2 * kPathBufferSize + 600];
   const int lineLength = FormatFailureLine(line, sizeof(line), now, packagePath, exitCode, text);
   if (lineLength == 0) return 0;
-  UniqueFile log = OpenLog(logPath, OPEN_ALWAYS);
+  // The folder's resolved path, once: the log and the rotation's file must lie in it under
+  // their own names. A path without a folder is never the log's.
+  char folder[kPathBufferSize];
+  char folderFinal[kFinalPathSize];
+  lstrcpynA(folder, logPath, sizeof(folder));
+  char* separator = strrchr(folder, '\\');
+  if (separator == NULL) return 0;
+  *separator = 0;
+  if (!GetFinalPath(folder, folderFinal)) return 0;
+  UniqueFile log = OpenLog(logPath, folderFinal, logPath + (separator + 1 - folder));
   if (!log.valid()) return 0;
   LARGE_INTEGER size;
   if (!GetFileSizeEx(log.get(), &size) || size.QuadPart > 0xFFFFFFFFll) return 0;
@@ -121,10 +164,10 @@ int AppendFailureLine(const char* logPath, const char* packagePath, DWORD exitCo
   }
   uint32_t tailStart = 0;
   const UniqueHeapBlock<char> tail = ReadTail(log.get(), length, &tailStart);
-  // The log is closed before it is replaced: an open file cannot be moved over.
+  // The log is closed before it is replaced: an open file cannot be renamed over.
   log.reset();
   if (!tail.valid()) return 0;
-  return RewriteWithNewestLines(logPath, tail.get(), tailStart, length, line, lineLength);
+  return RewriteWithNewestLines(logPath, folderFinal, tail.get(), tailStart, length, line, lineLength);
 }
 
 int LogRunFailure(const char* packagePath, DWORD exitCode, const char* text) {

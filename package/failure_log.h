@@ -23,7 +23,9 @@ uint32_t FirstKeptByte(uint32_t length, uint32_t lineLength, uint32_t limit, con
                        uint32_t tailStart);
 
 // Sends `text` to the debugger output and appends its line to `logPath`. A line is
-// written whole or not at all. Returns 1 when the line is in the log.
+// written whole or not at all. Returns 1 when the line is in the log. The log lies in a
+// folder that the user owns: when what is at its name (or at the rotation's) is not a
+// plain file of one name, nothing is written, and the debugger output says why.
 int AppendFailureLine(const char* logPath, const char* packagePath, DWORD exitCode, const char* text);
 
 // The same, to Lodkin.log in the temporary folder; nothing is logged when that folder

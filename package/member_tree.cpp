@@ -8,9 +8,10 @@
 #include "core/path_join.h"
 #include "package/held_directory.h"
 
-// Files held at most at once. Wine keeps a file of its host open for every handle, and
-// a tree of thousands of files would run it out of them; beyond this many, the access
-// list of the work directory alone keeps everyone else out.
+// Files held at most at once, besides the programs that the run starts. Wine keeps a
+// file of its host open for every handle, and a tree of thousands of files would run it
+// out of them; beyond this many, the access list of the work directory alone keeps
+// everyone else out.
 static const int kMostHeldFiles = 1000;
 
 MemberTree::MemberTree()
@@ -129,10 +130,17 @@ static int IsSameFile(HANDLE file, const FileId& id) {
   return ReadFileId(file, &now) && memcmp(&now, &id, sizeof(id)) == 0;
 }
 
-// A link is opened as itself, never followed: it is not the file that was written.
-static HANDLE OpenExisting(const char* path, DWORD access) {
-  return ::CreateFileA(path, access, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+// The file written at `path` opened for reading, with read sharing only; a link is
+// opened as itself, never followed: it is not the file that was written. Invalid, with
+// ERROR_ALREADY_EXISTS in *error, when something else stands at the name by now.
+static HANDLE OpenWrittenFile(const char* path, const FileId& id, DWORD* error) {
+  HANDLE opened = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+  *error = GetLastError();
+  if (opened == INVALID_HANDLE_VALUE || IsSameFile(opened, id)) return opened;
+  CloseHandle(opened);
+  *error = ERROR_ALREADY_EXISTS;
+  return INVALID_HANDLE_VALUE;
 }
 
 int MemberTree::CreateMemberFile(int index, const char* path, BinaryFile& file, DWORD* error) {
@@ -157,28 +165,29 @@ int MemberTree::CreateMemberFile(int index, const char* path, BinaryFile& file, 
 }
 
 int MemberTree::HoldMemberFile(int index, const char* path, DWORD* error) {
-  if (heldFiles_ >= kMostHeldFiles) return 1;
-  HANDLE held = OpenExisting(path, GENERIC_READ);
+  const int started = written_.get()[index].started;
+  if (heldFiles_ >= kMostHeldFiles && !started) return 1;
+  HANDLE held = OpenWrittenFile(path, written_.get()[index].id, error);
   if (held == INVALID_HANDLE_VALUE) {
-    *error = GetLastError();
-    // A system that runs out of open files before a tree of tens of thousands is held
-    // (Wine keeps a file of its host open for each) goes on without the hold: the work
-    // directory's access list still keeps everyone else out.
-    return *error == ERROR_TOO_MANY_OPEN_FILES || *error == ERROR_NO_SYSTEM_RESOURCES;
-  }
-  if (!IsSameFile(held, written_.get()[index].id)) {
-    CloseHandle(held);
-    *error = ERROR_ALREADY_EXISTS;
-    return 0;
+    // Something else at the name fails the member. A system that runs out of open files
+    // before a tree of tens of thousands is held (Wine keeps a file of its host open for
+    // each) goes on without the hold: the work directory's access list still keeps
+    // everyone else out. A program that the run starts is never left so.
+    return !started && (*error == ERROR_TOO_MANY_OPEN_FILES || *error == ERROR_NO_SYSTEM_RESOURCES);
   }
   files_.get()[index] = held;
-  ++heldFiles_;
+  heldFiles_ += !started;
   return 1;
 }
 
 int MemberTree::OpenWritten(int index, BinaryFile& file) {
   char path[kMemberPathSize];
-  return JoinPath(path, root_, package_->entry(index).name) && file.OpenForReading(path);
+  if (!JoinPath(path, root_, package_->entry(index).name)) return 0;
+  // Past the held files something else may stand at the name by now: only the file that
+  // was written is read.
+  DWORD error = 0;
+  const HANDLE opened = OpenWrittenFile(path, written_.get()[index].id, &error);
+  return opened != INVALID_HANDLE_VALUE && AdoptHandle(opened, file, &error);
 }
 
 int MemberTree::ForEach(DeletionRecorder& record) const {

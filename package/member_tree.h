@@ -26,10 +26,11 @@ struct FileId {
 };
 
 // The file a member wrote; `owned` is 0 for a member that wrote none (a folder, or one
-// not reached).
+// not reached). `started` marks a program that the run starts.
 struct MemberFile {
   FileId id;
   int owned;
+  int started;
 };
 
 class MemberTree : public PathsToDelete, public WrittenMembers {
@@ -42,6 +43,11 @@ class MemberTree : public PathsToDelete, public WrittenMembers {
   // Prepares for the members of `package` below `root`, a folder that this run made.
   // Returns 0 when there is no memory for the handles.
   int Start(const PackageReader& package, const char* root);
+
+  // Marks member `index` as a program that the run starts: held once written whatever
+  // the number of files held already (the limit applies to the others), and never
+  // left unheld. Call after Start.
+  void HoldUntilStarted(int index) { written_.get()[index].started = 1; }
 
   // Makes the folders on member `index`'s `path` below the root, the member itself too
   // when its name ends with the separator (an empty folder). Returns 1 when they all are
@@ -60,8 +66,9 @@ class MemberTree : public PathsToDelete, public WrittenMembers {
   // longer the one written (something took its place between the two opens).
   int HoldMemberFile(int index, const char* path, DWORD* error);
 
-  // Opens the file that member `index` wrote (held by the tree, so it is still that
-  // file), for a later copy of its bytes.
+  // Opens the file that member `index` wrote, for a later copy of its bytes: without
+  // following a link, and only when it is still the file written (past the held files'
+  // limit something else may stand at its name).
   int OpenWritten(int index, BinaryFile& file) override;
 
   // Lets go of every folder and file: once the programs that use them have started, or

@@ -24,6 +24,9 @@
 static const char* const kCallerBlockName = "_SHM_VQINST_CALLER";
 static const DWORD kCallerBlockSize = 1024;
 static const char* const kInstalledSetupName = "KVSetup.exe";
+static const char* const kSetupName = "SETUP.EXE";
+static const char* const kOtherSetupName = "KVSET.EXE";
+static const char* const kStartedNames[] = {kSetupName, kOtherSetupName, kInstalledSetupName};
 static const char* const kNotFoundFormat = "Error: [%s] is Not Found.[%d]";
 static const char* const kWriteFailedFormat = "Error: [%s] can not be written.[%d]";
 static const char* const kDamagedFormat = "Error: [%s] is damaged.";
@@ -96,9 +99,20 @@ static MemberCopyResult WriteMember(PackageReader& package, int index, const cha
   return result;
 }
 
+// The programs that the run may start stay held from their writing until they have
+// started, wherever they stand in the package: the setup programs and the "-run"
+// member (`runMember`, -1 for none).
+static void HoldProgramsUntilStarted(const PackageReader& package, int runMember, MemberTree& tree) {
+  for (int i = 0; i < package.count(); ++i) {
+    int started = i == runMember;
+    for (const char* name : kStartedNames) started |= _stricmp(package.entry(i).name, name) == 0;
+    if (started) tree.HoldUntilStarted(i);
+  }
+}
+
 // On failure *failed tells which member could not be written whole (failedPath and
 // *error say where and why) or was damaged.
-static MemberCopyResult ExtractMembers(PackageReader& package, WorkDirectory& work,
+static MemberCopyResult ExtractMembers(PackageReader& package, WorkDirectory& work, int runMember,
                                        char (&failedPath)[kMemberPathSize], int* failed, DWORD* error) {
   CopyBuffer buffer;
   MemberTree& tree = work.members();
@@ -106,7 +120,11 @@ static MemberCopyResult ExtractMembers(PackageReader& package, WorkDirectory& wo
   *failed = 0;
   *error = ERROR_NOT_ENOUGH_MEMORY;
   ConcatPath(failedPath, work.path(), "");
-  if (!buffer.isReady() || !tree.Start(package, work.path())) result = kMemberNoMemory;
+  if (!buffer.isReady() || !tree.Start(package, work.path())) {
+    result = kMemberNoMemory;
+  } else {
+    HoldProgramsUntilStarted(package, runMember, tree);
+  }
   package.SetWrittenMembers(&tree);
   for (int i = 0; i < package.count() && result == kMemberIntact; ++i) {
     *failed = i;
@@ -169,8 +187,8 @@ static int MakeWorkDirectory(int besideModule, WorkDirectory& work, const RunFai
 // Every member into the work directory. A member path too long for the system, and
 // members that cannot all fit (as a full disk), are refused before the first byte is
 // written.
-static int ExtractPackage(PackageReader& package, WorkDirectory& work, const RunFailureReporter& reporter,
-                          DWORD* exitCode) {
+static int ExtractPackage(PackageReader& package, WorkDirectory& work, int runMember,
+                          const RunFailureReporter& reporter, DWORD* exitCode) {
   char failedPath[kMemberPathSize];
   if (FindMemberPathPastLimit(package, work.path(), failedPath)) {
     *exitCode = ReportRunFailure(reporter, kWriteFailedFormat, failedPath, ERROR_FILENAME_EXCED_RANGE);
@@ -182,7 +200,7 @@ static int ExtractPackage(PackageReader& package, WorkDirectory& work, const Run
   }
   int failed = 0;
   DWORD error = 0;
-  const MemberCopyResult extracted = ExtractMembers(package, work, failedPath, &failed, &error);
+  const MemberCopyResult extracted = ExtractMembers(package, work, runMember, failedPath, &failed, &error);
   if (extracted == kMemberIntact) return 1;
   if (extracted == kMemberDamaged) {
     *exitCode = ReportRunFailure(reporter, kDamagedFormat, package.entry(failed).name, ERROR_FILE_CORRUPT);
@@ -232,8 +250,8 @@ static RunOutcome StartInstalledSetup(WorkDirectory& work, const RunFailureRepor
 // looks them up). Reports the last name tried when neither is there.
 static int FindSetupProgram(const char* workDirectory, char (&setupPath)[kPathBufferSize + 16],
                             const RunFailureReporter& reporter, DWORD* exitCode) {
-  if (JoinPath(setupPath, workDirectory, "SETUP.EXE") && PathFileExistsA(setupPath)) return 1;
-  if (JoinPath(setupPath, workDirectory, "KVSET.EXE") && PathFileExistsA(setupPath)) return 1;
+  if (JoinPath(setupPath, workDirectory, kSetupName) && PathFileExistsA(setupPath)) return 1;
+  if (JoinPath(setupPath, workDirectory, kOtherSetupName) && PathFileExistsA(setupPath)) return 1;
   const DWORD error = FailureCode(GetLastError(), ERROR_FILE_NOT_FOUND);
   *exitCode = ReportRunFailure(reporter, kNotFoundFormat, setupPath, error);
   return 0;
@@ -289,7 +307,9 @@ int RunPackage(const StartOptions& options, DWORD* exitCode) {
     if (!FindPackage(package, packagePath, reporter, exitCode)) return 0;
     installedSetup = CarriesInstalledSetup(package);
     if (!MakeWorkDirectory(installedSetup, work, reporter, exitCode)) return 0;
-    if (!ExtractPackage(package, work, reporter, exitCode)) return 0;
+    int runMember = -1;
+    if (options.RunText() != nullptr) RunMemberNameLength(options.RunText(), package, &runMember);
+    if (!ExtractPackage(package, work, runMember, reporter, exitCode)) return 0;
     PrepareRunCommand(options, package, work.path(), runCommand);
     // Only what the run made, read from the package's directory.
     ScheduleDeletionsAtReboot(work.members());

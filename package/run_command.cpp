@@ -18,14 +18,19 @@ int IsProductInstalled(const char* keyPath) {
   return RegQueryValueExA(key.get(), "UninstallString", NULL, NULL, value, &length) == ERROR_SUCCESS ? 1 : 0;
 }
 
-int RunMemberNameLength(const char* text, const PackageReader& package) {
+int RunMemberNameLength(const char* text, const PackageReader& package, int* index) {
   int best = 0;
+  int bestIndex = -1;
   for (int i = 0; i < package.count(); ++i) {
     const char* name = package.entry(i).name;
     const int length = static_cast<int>(strlen(name));
     if (length <= best || _strnicmp(text, name, length) != 0) continue;
-    if (text[length] == ' ' || text[length] == 0) best = length;
+    if (text[length] == ' ' || text[length] == 0) {
+      best = length;
+      bestIndex = i;
+    }
   }
+  if (index != nullptr) *index = bestIndex;
   return best;
 }
 

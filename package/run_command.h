@@ -13,7 +13,8 @@ int IsProductInstalled(const char* keyPath);
 // the text begins with (ignoring case) followed by a blank or the end. Returns the
 // length of the name within `text`, or 0 when the text names no member: only a member
 // of the package is ever started, never a path that leads out of the work directory.
-int RunMemberNameLength(const char* text, const PackageReader& package);
+// *index, when given, receives the member's index (-1 for none).
+int RunMemberNameLength(const char* text, const PackageReader& package, int* index = nullptr);
 
 // Writes "\"<directory>\\<name>\"<arguments>" where name is the first nameLength bytes
 // of text and arguments the rest of it. Returns 0 when it does not fit.

@@ -1,5 +1,6 @@
 // The failure log of package runs and the choice of a silent run, on real files and real
-// window stations.
+// window stations; what a user plants at the log's names in the temporary folder they own
+// neither takes a line nor loses a byte, through the real program run elevated.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -8,6 +9,10 @@
 
 #include "package/failure_log.h"
 #include "package/silent_run.h"
+#include "package/unfollowed_file.h"
+#include "support/debug_output.h"
+#include "support/host_system.h"
+#include "support/run_support.h"
 #include "support/test_files.h"
 
 namespace {
@@ -86,6 +91,55 @@ TEST(FailureLog, AMissingFolderLogsNothing) {
   TempFolder folder;
   EXPECT_EQ(0, AppendFailureLine(folder.Join("gone\\Lodkin.log").c_str(), "C:\\a.exe", 2, "Error"));
   EXPECT_TRUE(ListFolder(folder.path()).empty());
+}
+
+// Wine follows links whatever FILE_FLAG_OPEN_REPARSE_POINT says: what Windows reports for
+// a link opened as itself (a reparse point) is tried as data, beside a followed link.
+TEST(FailureLog, OnlyAPlainFileOfOneNameAtItsOwnPathIsWritten) {
+  const struct { DWORD attributes, links; const char *folder, *file; int plain; } cases[] = {
+      {0x20, 1, "\\\\?\\C:\\T", "\\\\?\\c:\\t\\LODKIN.LOG", 1}, {0x20, 1, "\\\\?\\C:\\", "\\\\?\\C:\\Lodkin.log", 1},
+      {FILE_ATTRIBUTE_REPARSE_POINT, 1, "\\\\?\\C:\\T", "\\\\?\\C:\\T\\Lodkin.log", 0},
+      {FILE_ATTRIBUTE_DIRECTORY, 1, "\\\\?\\C:\\T", "\\\\?\\C:\\T\\Lodkin.log", 0}, {0x20, 2, "\\\\?\\C:\\T", "\\\\?\\C:\\T\\Lodkin.log", 0},
+      {0x20, 1, "\\\\?\\C:\\T", "\\\\?\\C:\\W\\win.ini", 0}, {0x20, 1, "\\\\?\\C:\\T", "\\\\?\\C:\\TLodkin.log", 0}};
+  for (const auto& c : cases) {
+    BY_HANDLE_FILE_INFORMATION information = {c.attributes};
+    information.nNumberOfLinks = c.links;
+    EXPECT_EQ(c.plain, IsPlainOneNameFile(information, IsAtItsName(c.folder, c.file, "Lodkin.log"))) << c.file;
+  }
+}
+
+// A failing run ("-s" without a setup program: exit code 2), something planted at the log's
+// name or the rotation's, beside a short log and one near its limit.
+TEST(FailureLog, NothingPlantedAtItsNamesIsWrittenMovedOrCut) {
+  const std::pair<const char*, char> cases[] = {{"Lodkin.log", 's'}, {"Lodkin.log.new", 's'}, {"Lodkin.log", 'h'}, {"Lodkin.log", 'd'}};
+  RunScene scene;
+  const std::string package = scene.Package("pack.exe", {{"a.txt", {'a'}}});
+  for (const auto& c : cases) {
+    for (const bool nearLimit : {false, true}) {
+      const std::string what = c.first + std::string(1, c.second) + (nearLimit ? " near the limit" : "");
+      std::string lines;
+      while (lines.size() < (nearLimit ? kFailureLogLimit - 40 : 100)) lines += "old line\r\n";
+      TempFolder outside, temp;
+      const std::string target = outside.Join("kept.txt"), planted = temp.Join(c.first), log = temp.Join("Lodkin.log");
+      WriteFileText(target, lines);
+      if (planted != log) WriteFileText(log, lines);
+      if (c.second == 'd') CreateDirectoryA(planted.c_str(), nullptr);
+      if (c.second == 'h') CreateHardLinkA(planted.c_str(), target.c_str(), nullptr);
+      if (c.second == 's') ASSERT_TRUE(MakeHostSymlink(target, planted)) << what;
+      std::vector<std::string> texts;
+      const ScopedEnvironment tmp("TMP", temp.path()), tempVariable("TEMP", temp.path());
+      EXPECT_EQ(RunCollectingDebugOutput(QuotedCommandLine(package, "-s"), &texts).exitCode, 2u) << what;
+      EXPECT_EQ(Text(ReadFileBytes(target)), lines) << what << ": the outside file changed";
+      EXPECT_EQ(c.second == 'd', DirectoryExists(planted)) << what;
+      // Far from the limit the rotation's name is never used: the line goes in the log.
+      const bool logged = planted != log && !nearLimit;
+      bool said = false;
+      for (const std::string& text : texts) said = said || text.find("Not logged: [" + planted + "]") == 0;
+      EXPECT_NE(logged, said) << what;
+      if (planted != log) EXPECT_EQ(logged, Text(ReadFileBytes(log)) != lines) << what;
+      if (c.second == 's') RemoveWithoutFollowing(planted);
+    }
+  }
 }
 
 TEST(SilentRun, DecidedByTheOptionAndTheStationsVisibility) {

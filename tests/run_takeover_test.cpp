@@ -62,18 +62,23 @@ long long SizeOf(const std::string& path) {
   return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-TEST(RunTakeover, TheSetupProgramCannotBeSwappedBetweenItsWritingAndItsStart) {
+// `program`, packed after `filesBefore` small files (past the thousand held at most besides
+// the programs a run starts) and started as `tail` says.
+void ExpectHeldUntilStarted(int filesBefore, const std::string& program, const std::string& tail) {
   RunScene scene;
   const std::vector<char> setup = StandInBytes();
-  const std::string package =
-      scene.Package("pack.exe", {{"SETUP.EXE", setup}, {"slow.bin", PseudoRandomBytes(kSlowMemberSize, 3)}});
+  std::vector<TestMember> members;
+  for (int i = 0; i < filesBefore; ++i) members.push_back({"f" + std::to_string(i), {'x'}});
+  members.insert(members.end(), {{program, setup}, {"slow.bin", PseudoRandomBytes(kSlowMemberSize, 3)}});
+  if (program != "SETUP.EXE") members.push_back({"SETUP.EXE", setup});
+  const std::string package = scene.Package("pack.exe", members);
   const std::vector<char> other = ReadFileBytes(BuildBinFolder() + "\\load_by_name.exe");
   DWORD openError = 0;
   bool swapped = false;
   bool beforeTheStart = false;
   WorkDirectoryWatcher watcher([&](const std::string& directory) {
-    const std::string path = directory + "\\SETUP.EXE";
-    WaitUntil([&] { return SizeOf(path) == static_cast<long long>(setup.size()); }, 20000);
+    const std::string path = directory + "\\" + program;
+    WaitUntil([&] { return SizeOf(path) == static_cast<long long>(setup.size()); }, 60000);
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, 0, nullptr);
     openError = GetLastError();
@@ -86,18 +91,24 @@ TEST(RunTakeover, TheSetupProgramCannotBeSwappedBetweenItsWritingAndItsStart) {
   });
   watcher.Start();
   std::vector<std::string> boxes;
-  const ProcessResult result = RunClosingWindows(package, "", 120000, BuildBinFolder(), &boxes);
+  const ProcessResult result = RunClosingWindows(package, tail, 180000, BuildBinFolder(), &boxes);
   watcher.Finish();
-  ASSERT_TRUE(result.finished);
+  ASSERT_TRUE(result.finished) << program << " after " << filesBefore;
   ASSERT_TRUE(watcher.acted());
   EXPECT_TRUE(boxes.empty());
   ASSERT_TRUE(beforeTheStart) << "the attempt came too late to tell anything";
-  EXPECT_FALSE(swapped);
+  EXPECT_FALSE(swapped) << program << " after " << filesBefore;
   EXPECT_EQ(openError, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
   const std::vector<StandInRecord> records = scene.Records();
-  ASSERT_EQ(records.size(), 1u) << "the packed setup program ran";
-  EXPECT_EQ(Lower(NameOf(records[0].at("self"))), "setup.exe");
+  ASSERT_EQ(records.size(), program == "SETUP.EXE" ? 1u : 2u) << "the packed programs ran";
+  EXPECT_EQ(Lower(NameOf(records[0].at("self"))), Lower(program));
   EXPECT_EQ(result.exitCode, 0u);
+}
+
+TEST(RunTakeover, TheProgramsItStartsCannotBeSwappedBetweenTheirWritingAndTheirStart) {
+  ExpectHeldUntilStarted(0, "SETUP.EXE", "");
+  ExpectHeldUntilStarted(1500, "SETUP.EXE", "");
+  ExpectHeldUntilStarted(1500, "tool.exe", "-run tool.exe");
 }
 
 TEST(RunTakeover, AFolderOrLinkPlantedInTheWorkDirectoryStopsTheRunAndNothingGoesThroughIt) {

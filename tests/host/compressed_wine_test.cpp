@@ -4,6 +4,7 @@
 // bytes the native tool writes; a signed compressed package still runs.
 #include <gtest/gtest.h>
 #include <stdio.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -196,6 +197,25 @@ TEST_F(CompressedUnderWine, GroupsDecodedAheadWriteTheSameFilesAndDamageStillSto
     EXPECT_EQ(Run(damaged, {"-e"}), "exit=1\n") << k;
     EXPECT_FALSE(PathExists(root_.Join("pkg"))) << k;
   }
+
+  // The first group's record, sealed anew, counting the next group's entry too: every
+  // reader refuses the package whole rather than take that record for a member.
+  std::vector<char> overrun = WithDirectoryOnDisk(bytes);
+  PackageDirEntry group = entries[0];
+  GroupRecord record;
+  ASSERT_TRUE(IsGroupEntry(entries[2]) && ReadGroupRecord(group, &record));
+  ++record.memberCount;
+  ASSERT_TRUE(WriteGroupRecord(group, record));
+  memcpy(&overrun[EntryPosition(overrun, 0)], &group, sizeof(group));
+  const std::string out = Run(overrun);
+  EXPECT_TRUE(out.rfind("exit=1392\nbox=Error: [", 0) == 0 && out.find("pkg.exe] is damaged.") != out.npos) << out;
+  EXPECT_EQ(Run(overrun, {"-e"}), "exit=1\n");
+  for (const char* command : {"verify", "extract"}) {
+    const RunResult tool = RunCli({command, package_});
+    EXPECT_EQ(tool.exitStatus, 1) << command;
+    EXPECT_NE(tool.err.find("a group that counts more members than it has"), std::string::npos) << tool.err;
+  }
+  EXPECT_FALSE(PathExists(root_.Join("record.txt")) || PathExists(root_.Join("pkg")));
 }
 
 // Copies (of a stored file, of a compressed one, inside a folder) are written whole by the

@@ -11,9 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "core/compression_record.h"
 #include "core/package_format.h"
 #include "core/package_reader.h"
 #include "host/support/tool_process.h"
+#include "host/support/tree_fixture.h"
 #include "support/package_layout.h"
 #include "support/test_files.h"
 
@@ -103,6 +105,37 @@ TEST(FormatLimit, WindowsProgramsRefuseAWrappingDirectory) {
   EXPECT_TRUE(extract.finished);
   EXPECT_NE(extract.exitStatus, 0) << extract.out << extract.err;
   EXPECT_EQ(ListFolder(root.path()), (std::vector<std::string>{"wrapped.bin", "wrapped.exe"}));
+}
+
+// `module`, then a table of `count` entries over `length` bytes of stream, zeros after its
+// header (no filter, lc 3 lp 0 pb 2, 4 KiB dictionary): LZMA decodes zeros to any size claimed.
+void WriteZeroTablePackage(const std::string& path, const std::vector<char>& module, uint32_t length, uint32_t count) {
+  PackageDirEntry holder = {"<directory>", static_cast<uint32_t>(module.size()), length};
+  ASSERT_TRUE(WriteTableRecord(holder, {kCodecLzma, count, 0}));
+  std::vector<char> head = module;
+  head.insert(head.end(), {0, 93, 0, 0x10, 0, 0});
+  WriteSparsePackage(path, head, module.size() + length + sizeof(holder) + sizeof(PackageTrailer), 1);
+  const int fd = open(path.c_str(), O_WRONLY);
+  EXPECT_EQ(pwrite(fd, &holder, sizeof(holder), module.size() + length), static_cast<ssize_t>(sizeof(holder)));
+  close(fd);
+}
+
+// The tool gets seconds of processor time: enough to refuse, too few to decode gigabytes.
+TEST(FormatLimit, ATableThatClaimsMoreThanItsStreamHoldsIsRefusedAtOnce) {
+  TempFolder root;
+  for (const auto& c : {std::make_pair(2200000u, 8000000u), std::make_pair(25000000u, 6000000u)}) {
+    WriteZeroTablePackage(root.Join("pkg.exe"), PseudoRandomBytes(4000, 92), c.first, c.second);
+    RunSettings limited;
+    limited.cpuSecondsLimit = 3;
+    const RunResult verify = RunCli({"verify", root.Join("pkg.exe")}, limited);
+    EXPECT_TRUE(verify.exitStatus == 1 && verify.err.find("damaged directory table") != std::string::npos) << verify.err;
+    if (WindowsBinFolder().empty()) continue;
+    // The 32-bit program refused these before too, for want of memory.
+    WriteZeroTablePackage(root.Join("pkg.exe"), ReadFileBytes(WindowsBinFolder() + "/Lodkin.exe"), c.first, c.second);
+    EXPECT_EQ(RunClosingBoxes(root.Join("pkg.exe"), {"-s"}, {}).rfind("exit=1392\n", 0), 0u) << c.second;
+    EXPECT_EQ(RunClosingBoxes(root.Join("pkg.exe"), {"-e"}, {}), "exit=1\n") << c.second;
+    EXPECT_EQ(ListFolder(root.path()), std::vector<std::string>{"pkg.exe"}) << c.second;
+  }
 }
 
 }  // namespace

@@ -61,6 +61,8 @@ RunResult RunProcess(const std::string& program, const std::vector<std::string>&
       struct rlimit limit = {settings.fileSizeLimit, settings.fileSizeLimit};
       setrlimit(RLIMIT_FSIZE, &limit);
     }
+    const struct rlimit cpu = {settings.cpuSecondsLimit, settings.cpuSecondsLimit};
+    if (settings.cpuSecondsLimit != 0) setrlimit(RLIMIT_CPU, &cpu);
     execvp(pointers[0], pointers.data());
     _exit(127);
   }

@@ -11,6 +11,7 @@
 struct RunSettings {
   std::string directory;                   // current folder; empty: the test's own
   uint64_t fileSizeLimit = 0;              // RLIMIT_FSIZE for the child, 0: none
+  unsigned cpuSecondsLimit = 0;            // RLIMIT_CPU for the child, 0: none
   unsigned timeoutSeconds = 120;           // killed after this
   std::vector<std::pair<std::string, std::string>> environment;  // set in the child
   // Sent once to the child (not to the process group) as soon as interruptWhen holds.
