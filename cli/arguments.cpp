@@ -22,6 +22,10 @@ const char kUsageText[] =
     "      Packs the contents of DIR: FILEs are named relative to DIR, and without\n"
     "      FILE every entry at DIR's top is packed, in byte order of the names. The\n"
     "      package is KVPACK_<DIR's name>.exe beside DIR, never inside it.\n"
+    "      Either form takes the product's name, version and icon for the package:\n"
+    "      --icon FILE.ico, --description TEXT, --product-name TEXT,\n"
+    "      --version A.B.C.D, --company TEXT, --copyright TEXT (TEXT: at most 255\n"
+    "      characters).\n"
     "  list [--json] [--codepage N] PACKAGE\n"
     "      Prints the module image length, whether a certificate table follows,\n"
     "      the trailing slack, and index, name, offset, size, checksum, codec\n"
@@ -73,7 +77,7 @@ int MatchLong(const char* argument, const char* name, const char** inlineValue) 
 
 ToolArguments::ToolArguments()
     : command_(kCommandHelp), output_(nullptr), stub_(nullptr), directory_(nullptr), json_(0), compress_(0),
-      codepage_(nullptr), operandCount_(0) {
+      codepage_(nullptr), brand_(), operandCount_(0) {
   error_[0] = 0;
 }
 
@@ -107,6 +111,17 @@ int ToolArguments::TakeOption(int argc, char** argv, int* index) {
   }
   if (command_ == kCommandPack && MatchLong(argument, "--stub", &inlineValue)) {
     return TakeValue(argc, argv, index, inlineValue, &stub_);
+  }
+  const struct {
+    const char* name;
+    const char** value;
+  } brandOptions[] = {{"--icon", &brand_.icon},       {"--description", &brand_.description},
+                      {"--product-name", &brand_.productName}, {"--version", &brand_.version},
+                      {"--company", &brand_.company}, {"--copyright", &brand_.copyright}};
+  for (const auto& option : brandOptions) {
+    if (command_ == kCommandPack && MatchLong(argument, option.name, &inlineValue)) {
+      return TakeValue(argc, argv, index, inlineValue, option.value);
+    }
   }
   if (command_ == kCommandPack && strcmp(argument, "--compress") == 0) {
     compress_ = kCompressBest;

@@ -14,6 +14,16 @@ enum ToolCommand {
 // What pack compresses with: nothing (0), liblzma's best, or the core's own encoder.
 enum CompressChoice { kCompressNone = 0, kCompressBest = 1, kCompressFast = 2 };
 
+// pack's options that make the package its product's own; each null when not given.
+struct BrandArguments {
+  const char* icon;
+  const char* description;
+  const char* productName;
+  const char* version;
+  const char* company;
+  const char* copyright;
+};
+
 class ToolArguments {
  public:
   ToolArguments();
@@ -31,6 +41,7 @@ class ToolArguments {
   int json() const { return json_; }                    // list --json
   int compress() const { return compress_; }            // pack --compress (kCompressBest) or --compress=fast
   const char* codepage() const { return codepage_; }    // pack, list, extract --codepage, or null
+  const BrandArguments& brand() const { return brand_; }  // pack --icon, --description, ...
   int operandCount() const { return operandCount_; }
   const char* operand(int index) const { return operands_[index]; }
   const char* error() const { return error_; }
@@ -48,6 +59,7 @@ class ToolArguments {
   int json_;
   int compress_;
   const char* codepage_;
+  BrandArguments brand_;
   GrowableBlock<const char*> operands_;
   int operandCount_;
   char error_[300];

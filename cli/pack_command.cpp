@@ -1,4 +1,4 @@
-// pack [-o OUTPUT] [--stub PROGRAM] [--compress[=fast]] [--codepage N] FILE...: the window's
+// pack [-o OUTPUT] [--stub PROGRAM] [--compress[=fast]] [--codepage N] [--icon ...] FILE...: the window's
 // Pack command on a list given on the command line, with the window's checks and words;
 // a folder operand packs its tree.
 #include <stdlib.h>
@@ -9,6 +9,7 @@
 #include "cli/folder_walker.h"
 #include "cli/interrupt_cleanup.h"
 #include "cli/name_encoding.h"
+#include "cli/pack_brand.h"
 #include "cli/pack_operands.h"
 #include "cli/paths.h"
 #include "cli/progress_display.h"
@@ -236,6 +237,11 @@ int RunPackTool(const ToolArguments& arguments) {
   if (!ResolveStub(arguments, stubPath)) return kExitFailure;
   char packagePath[kCorePathSize];
   if (!ResolveOutput(arguments, operands, list, packagePath)) return kExitFailure;
+  PackBrand brand;
+  const int branded = PackBrand::Requested(arguments.brand());
+  if (branded && !brand.Prepare(arguments.brand(), stubPath, arguments.stub() != nullptr ? arguments.stub() : stubPath)) {
+    return kExitFailure;
+  }
 
   // The total comes from the pack itself, once the folders are walked.
   ProgressDisplay progress("packed", 0, StderrIsTerminal() ? stderr : nullptr);
@@ -252,6 +258,7 @@ int RunPackTool(const ToolArguments& arguments) {
                                   arguments.compress() == kCompressFast ? kToolEncoderFast : kToolEncoderLiblzma);
   CompressedPackWriter compressed(compressor);
   if (arguments.compress()) options.compressor = &compressed;
+  if (branded) options.program = brand.program();
   PackResult result;
   const PackOutcome outcome = PackFiles(list, stubPath, options, &result);
   progress.Finish(outcome == kPackCompleted);

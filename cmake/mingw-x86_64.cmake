@@ -14,6 +14,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
+# No link time in the PE header (its time stamp is 0): a program built twice from one
+# commit is the same file, and so is every package made with it.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-Wl,--no-insert-timestamp")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-Wl,--no-insert-timestamp")
+
 # Debian puts the 64-bit loader beside the 32-bit one rather than on PATH, and the `wine`
 # wrapper tries the 32-bit loader first.
 set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)

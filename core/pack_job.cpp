@@ -75,7 +75,8 @@ PackOutcome WritePackage(const PackMemberList& list, BinaryFile& module, const P
   PackageWriter writer(package, entries, buffer, options.maxPackageLength);
   writer.SetObserver(options.observer);
   writer.SetNameCodePage(CodePageToRecord(list, options));
-  PackageWriteStatus status = writer.AppendModuleImage(module);
+  PackageWriteStatus status =
+      options.program != nullptr ? options.program->AppendTo(writer) : writer.AppendModuleImage(module);
   module.Close();
   if (status != kPackageWriteOk) return SetWriteFailure(result, status, kPackCannotOpenModule);
 
@@ -92,7 +93,7 @@ PackOutcome WritePackage(const PackMemberList& list, BinaryFile& module, const P
 }  // namespace
 
 PackOptions DefaultPackOptions() {
-  PackOptions options = {nullptr, kMaxPackageLength, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+  PackOptions options = {nullptr, kMaxPackageLength, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
   return options;
 }
 

@@ -9,6 +9,7 @@
 #include "core/name_code_page.h"
 #include "core/pack_list.h"
 #include "core/pack_outcome.h"
+#include "core/package_writer.h"
 #include "core/temporary_package.h"
 
 class FolderWalker;
@@ -26,6 +27,17 @@ class PackObserver : public CopyObserver {
 };
 
 class CompressedPackSteps;
+
+// The program part of a package made in memory (a branded copy of the module file),
+// written in place of the module file's own bytes. Only the tool fills it in, so that
+// the window's program links none of it.
+class ProgramImageSource {
+ public:
+  virtual PackageWriteStatus AppendTo(PackageWriter& writer) = 0;
+
+ protected:
+  ~ProgramImageSource() {}
+};
 
 struct PackOptions {
   // Where the package goes; null or empty: KVPACK_<folder>.exe beside the top entry.
@@ -48,6 +60,8 @@ struct PackOptions {
   // package with names that are not all ASCII records; null: names are taken byte by
   // byte and no code page is recorded.
   const NameCodePage* codePage;
+  // Null: the module file is the program part.
+  ProgramImageSource* program;
 };
 
 // Options of a plain pack: the derived package path, the 4 GiB limit.

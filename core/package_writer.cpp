@@ -54,6 +54,19 @@ PackageWriteStatus PackageWriter::AppendModuleImage(BinaryFile& program) {
   return FromCopyResult(result);
 }
 
+PackageWriteStatus PackageWriter::AppendModuleBytes(const char* bytes, size_t length, uint64_t checksumAt,
+                                                 uint64_t directoryAt) {
+  const uint64_t room = offset_ < maxLength_ ? maxLength_ - offset_ : 0;
+  if (length > room) return kPackageTooLarge;
+  if (!package_.Write(bytes, length)) return kPackageWriteFailed;
+  ModuleImageChecksum checksum(checksumAt, directoryAt);
+  checksum.Observe(bytes, length);
+  if (observer_ != nullptr) observer_->Observe(bytes, length);
+  offset_ += length;
+  moduleImageChecksum_ = checksum.Finish();
+  return kPackageWriteOk;
+}
+
 PackageWriteStatus PackageWriter::AppendMember(BinaryFile& source, const char* name) {
   if (!entries_.valid() || written_ >= capacity_) return kPackageOutOfMemory;
   PackageDirEntry& entry = entries_[written_];

@@ -32,6 +32,9 @@ class PackageWriter {
   // Copies the program file, without a signature of its own: a signed program packs a
   // package that can be signed anew.
   PackageWriteStatus AppendModuleImage(BinaryFile& program);
+  // The program part from memory (a program made anew, unsigned), with the offsets of its
+  // PE checksum and security directory entry, which its checksum record counts as zeros.
+  PackageWriteStatus AppendModuleBytes(const char* bytes, size_t length, uint64_t checksumAt, uint64_t directoryAt);
   // Copies the whole member file and records `name` (a member name) with its offset, size
   // and, where the name leaves room, its checksum record.
   PackageWriteStatus AppendMember(BinaryFile& source, const char* name);
