@@ -46,8 +46,7 @@ int LocatePackageTrailer(BinaryFile& file, PackageTrailerInfo* info) {
 }
 
 PackageReader::PackageReader()
-    : entryCount_(0), count_(0), written_(nullptr), threads_(nullptr), aheadUntil_(-1), decodingGroup_(-1),
-      nextMember_(0), directoryStart_(0), status_(kPackageCannotOpen), badEntry_(-1), nameProblem_(kNameSafe),
+    : entryCount_(0), count_(0), written_(nullptr), directoryStart_(0), status_(kPackageCannotOpen), badEntry_(-1), nameProblem_(kNameSafe),
       hostCodePage_(ByteNameCodePage()), haveHostCodePage_(0), codePage_(ByteNameCodePage()) {
   memset(&trailer_, 0, sizeof(trailer_));
   memset(badName_, 0, sizeof(badName_));
@@ -58,11 +57,10 @@ void PackageReader::SetHostCodePage(const NameCodePage& codePage) {
   haveHostCodePage_ = 1;
 }
 
-PackageReader::~PackageReader() { StopAhead(); }
+PackageReader::~PackageReader() {}
 
 int PackageReader::Refuse(PackageStatus status, int entry) {
-  StopAhead();
-  aheadUntil_ = -1;
+  source_.Forget();
   memset(badName_, 0, sizeof(badName_));
   if (entry >= 0 && entries_.valid()) memcpy(badName_, entries_[entry].name, sizeof(badName_) - 1);
   if (status != kPackageUnsafeName) nameProblem_ = kNameSafe;
@@ -71,7 +69,6 @@ int PackageReader::Refuse(PackageStatus status, int entry) {
   slots_.Free();
   entryCount_ = 0;
   count_ = 0;
-  decodingGroup_ = -1;
   directoryStart_ = 0;
   status_ = status;
   badEntry_ = entry;
@@ -130,6 +127,7 @@ int PackageReader::CheckDirectory(int copiesAllowed) {
   }
   count_ = MapMembers(entries_.get(), entryCount_, slots_.get(), copiesAllowed);
   if (!CheckLayout()) return 0;
+  source_.Attach(file_, entries_.get(), slots_.get(), count_);
   status_ = kPackageOk;
   return 1;
 }
@@ -151,9 +149,8 @@ PackageStatus PackageReader::ReadTable() {
   const size_t bytes = static_cast<size_t>(record.entryCount) * sizeof(PackageDirEntry);
   GrowableBlock<PackageDirEntry> entries;
   if (!entries.Allocate(record.entryCount)) return kPackageNoMemory;
-  GroupDecodeStatus status = decoder_.Begin(file_, holder.offset, holder.size, bytes);
   char* table = reinterpret_cast<char*>(entries.get());
-  if (status == kGroupDecodeOk) status = decoder_.ReadAll(table, bytes, nullptr);
+  const GroupDecodeStatus status = source_.DecodeWhole(file_, holder.offset, holder.size, table, bytes);
   if (status == kGroupDecodeNoMemory) return kPackageNoMemory;
   if (status != kGroupDecodeOk) return kPackageTableDamaged;
   if (ChecksumOf(table, bytes) != record.checksum) return kPackageTableDamaged;
@@ -257,7 +254,7 @@ MemberCopyResult CopyChecked(BinaryFile& source, uint64_t offset, uint64_t lengt
 
 MemberCopyResult PackageReader::CopyMember(int index, BinaryFile& destination, const CopyBuffer& buffer,
                                            CopyObserver* observer) {
-  if (slots_[index].group >= 0) return DecodeMember(index, &destination, buffer, observer);
+  if (slots_[index].group >= 0) return source_.CopyMember(index, &destination, buffer, observer);
   if (slots_[index].copyOf >= 0) return CopyDuplicate(index, &destination, buffer, observer);
   if (slots_[index].damaged) return kMemberDamaged;
   uint32_t expected = 0;
@@ -267,7 +264,7 @@ MemberCopyResult PackageReader::CopyMember(int index, BinaryFile& destination, c
 }
 
 MemberCopyResult PackageReader::CheckMember(int index, const CopyBuffer& buffer) {
-  if (slots_[index].group >= 0) return DecodeMember(index, nullptr, buffer, nullptr);
+  if (slots_[index].group >= 0) return source_.CopyMember(index, nullptr, buffer, nullptr);
   if (slots_[index].copyOf >= 0) return CopyDuplicate(index, nullptr, buffer, nullptr);
   if (slots_[index].damaged) return kMemberDamaged;
   // Without a record there is nothing to compare: the bounds were checked when opening.
@@ -291,7 +288,7 @@ MemberCopyResult PackageReader::CopyDuplicate(int index, BinaryFile* destination
   if (destination != nullptr && written_ != nullptr && written_->OpenWritten(original, written)) {
     return CopyChecked(written, 0, slot.originalSize, destination, buffer, observer, &slot.checksum);
   }
-  return DecodeMember(original, destination, buffer, observer);
+  return source_.CopyMember(original, destination, buffer, observer);
 }
 
 int PackageReader::ExpectedModuleImageChecksum(uint32_t* checksum) const {
