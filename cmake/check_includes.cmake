@@ -1,26 +1,48 @@
-# The include rules that keep every arrow between the folders running one way:
-# the portable core never includes <windows.h> (it is built for the host too), and the
-# package run and the packaging window never include each other (only app/ sees both).
-# Run with -DSOURCE_DIR=...; stops with the offending file and line.
+# The include rules of docs/architecture.md's folder table, checked when CMake configures
+# and again on every build: each folder includes only itself and the folders its row
+# names, so that every arrow runs one way, and the portable core never includes
+# <windows.h> (it is built for the host too). Run with -DSOURCE_DIR=...; stops with the
+# offending file and line.
+cmake_policy(SET CMP0057 NEW)  # if(... IN_LIST ...)
 set(problems "")
 
-function(lodkin_find_includes folder pattern why)
-  file(GLOB files "${SOURCE_DIR}/${folder}/*.h" "${SOURCE_DIR}/${folder}/*.cpp")
+# A folder and the folders of ours it may include (besides itself); keep in step with the
+# table in docs/architecture.md.
+set(lodkin_folders core win32 framework security package ui app cli)
+set(allowed_core "")
+set(allowed_win32 core)
+set(allowed_framework "")
+set(allowed_security win32)
+set(allowed_package core security win32)
+set(allowed_ui framework core win32)
+set(allowed_app package ui framework)
+set(allowed_cli core win32)
+
+function(lodkin_check_folder folder)
+  file(GLOB_RECURSE files "${SOURCE_DIR}/${folder}/*.h" "${SOURCE_DIR}/${folder}/*.cpp")
   foreach(file IN LISTS files)
-    file(STRINGS "${file}" hits REGEX "${pattern}")
+    file(RELATIVE_PATH name "${SOURCE_DIR}" "${file}")
+    file(STRINGS "${file}" hits REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
     foreach(hit IN LISTS hits)
-      file(RELATIVE_PATH name "${SOURCE_DIR}" "${file}")
       string(STRIP "${hit}" hit)
-      set(problems "${problems}  ${name}: ${hit} (${why})\n")
+      if(folder STREQUAL "core" AND hit MATCHES "[<\"][Ww][Ii][Nn][Dd][Oo][Ww][Ss]\\.[Hh][>\"]")
+        set(problems "${problems}  ${name}: ${hit} (the core is portable: no <windows.h>)\n")
+      endif()
+      if(hit MATCHES "\"([A-Za-z0-9_]+)/")
+        set(target "${CMAKE_MATCH_1}")
+        if(NOT target STREQUAL folder AND target IN_LIST lodkin_folders AND NOT target IN_LIST allowed_${folder})
+          string(REPLACE ";" "/ " others "${allowed_${folder}}")
+          set(problems "${problems}  ${name}: ${hit} (${folder}/ may include only ${folder}/ ${others})\n")
+        endif()
+      endif()
     endforeach()
   endforeach()
   set(problems "${problems}" PARENT_SCOPE)
 endfunction()
 
-lodkin_find_includes(core "^[ \t]*#[ \t]*include[ \t]*[<\"][Ww][Ii][Nn][Dd][Oo][Ww][Ss]\\.[Hh][>\"]"
-                     "the core is portable: no <windows.h>")
-lodkin_find_includes(package "^[ \t]*#[ \t]*include[ \t]*\"ui/" "package/ must not include ui/")
-lodkin_find_includes(ui "^[ \t]*#[ \t]*include[ \t]*\"package/" "ui/ must not include package/")
+foreach(folder IN LISTS lodkin_folders)
+  lodkin_check_folder(${folder})
+endforeach()
 
 if(problems)
   message(FATAL_ERROR "Include rules broken:\n${problems}")

@@ -17,7 +17,6 @@
 // self-check of 4 bytes that no encoder can predict. docs/format.md states the bound.
 static const uint32_t kLeastStreamBytesPerEntry = 4;
 // The decoded table is looked at in steps of this many bytes.
-static const size_t kTableStep = 1 << 20;
 
 int LocatePackageTrailer(BinaryFile& file, PackageTrailerInfo* info) {
   uint64_t length = 0;
@@ -52,8 +51,7 @@ int LocatePackageTrailer(BinaryFile& file, PackageTrailerInfo* info) {
 }
 
 PackageReader::PackageReader()
-    : entryCount_(0), count_(0), written_(nullptr), threads_(nullptr), aheadUntil_(-1), decodingGroup_(-1),
-      nextMember_(0), directoryStart_(0), status_(kPackageCannotOpen), badEntry_(-1), nameProblem_(kNameSafe),
+    : entryCount_(0), count_(0), written_(nullptr), directoryStart_(0), status_(kPackageCannotOpen), badEntry_(-1), nameProblem_(kNameSafe),
       hostCodePage_(ByteNameCodePage()), haveHostCodePage_(0), codePage_(ByteNameCodePage()) {
   memset(&trailer_, 0, sizeof(trailer_));
   memset(badName_, 0, sizeof(badName_));
@@ -64,11 +62,10 @@ void PackageReader::SetHostCodePage(const NameCodePage& codePage) {
   haveHostCodePage_ = 1;
 }
 
-PackageReader::~PackageReader() { StopAhead(); }
+PackageReader::~PackageReader() {}
 
 int PackageReader::Refuse(PackageStatus status, int entry) {
-  StopAhead();
-  aheadUntil_ = -1;
+  source_.Forget();
   memset(badName_, 0, sizeof(badName_));
   if (entry >= 0 && entries_.valid()) memcpy(badName_, entries_[entry].name, sizeof(badName_) - 1);
   if (status != kPackageUnsafeName) nameProblem_ = kNameSafe;
@@ -77,7 +74,6 @@ int PackageReader::Refuse(PackageStatus status, int entry) {
   slots_.Free();
   entryCount_ = 0;
   count_ = 0;
-  decodingGroup_ = -1;
   directoryStart_ = 0;
   status_ = status;
   badEntry_ = entry;
@@ -140,6 +136,7 @@ int PackageReader::CheckDirectory(int copiesAllowed) {
   if (overrun >= 0) return Refuse(kPackageGroupOverrun, overrun);
   count_ = MapMembers(entries_.get(), entryCount_, slots_.get(), copiesAllowed);
   if (!CheckLayout()) return 0;
+  source_.Attach(file_, entries_.get(), slots_.get(), count_);
   status_ = kPackageOk;
   return 1;
 }
@@ -161,20 +158,9 @@ PackageStatus PackageReader::ReadTable() {
   const size_t bytes = static_cast<size_t>(record.entryCount) * sizeof(PackageDirEntry);
   GrowableBlock<PackageDirEntry> entries;
   if (!entries.Allocate(record.entryCount)) return kPackageNoMemory;
-  GroupDecodeStatus status = decoder_.Begin(file_, holder.offset, holder.size, bytes);
   char* table = reinterpret_cast<char*>(entries.get());
-  // A megabyte at a time, the last entry reached named: zeros (a sparse file's) decode to
-  // entries without names, some forty bytes for each byte read, and stop at the first.
-  size_t done = 0, got = 1;
-  while (status == kGroupDecodeOk && done < bytes && got != 0) {
-    // The decoder never hands out more than the table's `bytes`.
-    status = decoder_.Read(table + done, kTableStep, &got);
-    done += got;
-    if (got != 0 && table[(done - 1) / sizeof(PackageDirEntry) * sizeof(PackageDirEntry)] == 0) {
-      status = kGroupDecodeDamaged;
-    }
-  }
-  if (status == kGroupDecodeOk) status = decoder_.ReadAll(table + done, bytes - done, nullptr);
+  const GroupDecodeStatus status =
+      source_.DecodeRecords(file_, holder.offset, holder.size, table, bytes, sizeof(PackageDirEntry));
   if (status == kGroupDecodeNoMemory) return kPackageNoMemory;
   if (status != kGroupDecodeOk) return kPackageTableDamaged;
   if (ChecksumOf(table, bytes) != record.checksum) return kPackageTableDamaged;
@@ -279,7 +265,7 @@ MemberCopyResult CopyChecked(BinaryFile& source, uint64_t offset, uint64_t lengt
 
 MemberCopyResult PackageReader::CopyMember(int index, BinaryFile& destination, const CopyBuffer& buffer,
                                            CopyObserver* observer) {
-  if (slots_[index].group >= 0) return DecodeMember(index, &destination, buffer, observer);
+  if (slots_[index].group >= 0) return source_.CopyMember(index, &destination, buffer, observer);
   if (slots_[index].copyOf >= 0) return CopyDuplicate(index, &destination, buffer, observer);
   if (slots_[index].damaged) return kMemberDamaged;
   uint32_t expected = 0;
@@ -289,7 +275,7 @@ MemberCopyResult PackageReader::CopyMember(int index, BinaryFile& destination, c
 }
 
 MemberCopyResult PackageReader::CheckMember(int index, const CopyBuffer& buffer) {
-  if (slots_[index].group >= 0) return DecodeMember(index, nullptr, buffer, nullptr);
+  if (slots_[index].group >= 0) return source_.CopyMember(index, nullptr, buffer, nullptr);
   if (slots_[index].copyOf >= 0) return CopyDuplicate(index, nullptr, buffer, nullptr);
   if (slots_[index].damaged) return kMemberDamaged;
   // Without a record there is nothing to compare: the bounds were checked when opening.
@@ -313,7 +299,7 @@ MemberCopyResult PackageReader::CopyDuplicate(int index, BinaryFile* destination
   if (destination != nullptr && written_ != nullptr && written_->OpenWritten(original, written)) {
     return CopyChecked(written, 0, slot.originalSize, destination, buffer, observer, &slot.checksum);
   }
-  return DecodeMember(original, destination, buffer, observer);
+  return source_.CopyMember(original, destination, buffer, observer);
 }
 
 int PackageReader::ExpectedModuleImageChecksum(uint32_t* checksum) const {

@@ -6,9 +6,8 @@
 
 #include "core/binary_file.h"
 #include "core/block_copy.h"
-#include "core/group_ahead.h"
+#include "core/group_source.h"
 #include "core/growable_block.h"
-#include "core/lzma_group_decoder.h"
 #include "core/member_map.h"
 #include "core/member_name.h"
 #include "core/package_format.h"
@@ -46,16 +45,6 @@ enum PackageStatus {
   kPackageGroupOverrun,        // a group counts more members than follow it before a record
 };
 
-// How a member's copy ended. Each failure has its own value, so that every reader says
-// what went wrong: a shortage of memory is neither a full disk nor a damaged package.
-enum MemberCopyResult {
-  kMemberReadFailed = 0,   // the package could not be read, or ended early
-  kMemberIntact = 1,       // every byte copied and, where a record says, as packed
-  kMemberDamaged = 2,      // copied whole, but not the bytes that were packed
-  kMemberWriteFailed = 3,  // the destination took fewer bytes than it was given, or failed
-  kMemberNoMemory = 4,     // no memory to decode the member's group (or for the copy's buffer)
-};
-
 // Where a reader that writes members finds one it wrote before, so that a later copy of
 // its bytes is read back rather than decoded again.
 class WrittenMembers {
@@ -69,7 +58,8 @@ class WrittenMembers {
 
 // An open package: its file, its validated directory, and where the regions begin. Its
 // members are the directory's entries less the entries of compressed groups' streams;
-// a compressed member is decoded as it is copied, so that its users see original bytes.
+// a compressed member is decoded as it is copied (by its group source), so that its users
+// see original bytes.
 class PackageReader {
  public:
   PackageReader();
@@ -117,7 +107,7 @@ class PackageReader {
   // Threads on which the groups that come next are decoded while the caller writes the
   // members before them (set before Open; the threads outlive the reader). The bytes
   // handed out and their order are the same with threads or without.
-  void SetWorkerThreads(WorkerThreads* threads) { threads_ = threads; }
+  void SetWorkerThreads(WorkerThreads* threads) { source_.SetWorkerThreads(threads); }
   const PackageTrailerInfo& trailer() const { return trailer_; }
   // Length of the module image: the offset of member 0, or with no members everything
   // before the directory.
@@ -153,38 +143,14 @@ class PackageReader {
                                  CopyObserver* observer);
   // The rules across entries: names, folder entries, files beside folders.
   int CheckLayout();
-  // Copies a compressed member, decoding its group from the start when the member is
-  // not the next one of the group being decoded; `destination` may be null.
-  MemberCopyResult DecodeMember(int index, BinaryFile* destination, const CopyBuffer& buffer,
-                                CopyObserver* observer);
-  MemberCopyResult StartGroupAt(int index, const CopyBuffer& buffer);
-  MemberCopyResult DecodeBytes(uint64_t length, BinaryFile* destination, const CopyBuffer& buffer,
-                               CopyObserver* observer);
-
-  // Decoding ahead (decode_ahead.cpp). When this thread starts on the group of member
-  // `index` from its first member, the groups after it go to spare threads, in order, as
-  // many as there are threads and free memory for.
-  void LaunchAhead(int index);
-  int NextGroupStart(int member) const;
-  int StartAhead(GroupAhead& ahead, int member, uint64_t* memory);
-  // Hands the group's bytes, decoded ahead, to the decoder once its thread is done; 0 when
-  // there are none or the thread failed (this thread then decodes the group itself).
-  int TakeAhead(int group);
-  void StopAhead();
 
   BinaryFile file_;
   GrowableBlock<PackageDirEntry> entries_;
   GrowableBlock<MemberSlot> slots_;
   int entryCount_;
   int count_;
-  GroupDecoder decoder_;
+  GroupSource source_;
   WrittenMembers* written_;
-  static const int kMostAhead = 15;
-  WorkerThreads* threads_;
-  GroupAhead ahead_[kMostAhead];
-  int aheadUntil_;     // the first member of the last group given to a thread, or -1
-  int decodingGroup_;  // the group entry being decoded, or -1
-  int nextMember_;     // the member that the decoder stands at
   uint64_t directoryStart_;
   PackageTrailerInfo trailer_;
   PackageStatus status_;

@@ -1,12 +1,10 @@
-// The package reader's copy of compressed members: a group is decoded in one pass while
-// its members are asked for in order (stored members among them read from their own bytes
-// in between), and from its start again when one is asked for
-// out of order. Every member's original bytes are checked against their checksum.
-#include <string.h>
+// The group source's copy of compressed members: a group is decoded in one pass while its
+// members are asked for in order (stored members among them read from their own bytes in
+// between, by the reader), and from its start again when one is asked for out of order.
+#include "core/group_source.h"
 
 #include "core/compression_record.h"
 #include "core/member_checksum.h"
-#include "core/package_reader.h"
 
 namespace {
 
@@ -21,7 +19,42 @@ MemberCopyResult FromDecodeStatus(GroupDecodeStatus status) {
 
 }  // namespace
 
-MemberCopyResult PackageReader::DecodeBytes(uint64_t length, BinaryFile* destination,
+GroupSource::GroupSource()
+    : file_(nullptr), entries_(nullptr), slots_(nullptr), count_(0), decodingGroup_(-1), nextMember_(0),
+      threads_(nullptr), aheadUntil_(-1) {}
+
+GroupDecodeStatus GroupSource::DecodeRecords(BinaryFile& file, uint64_t offset, uint64_t compressedSize, char* out,
+                                             size_t size, size_t recordSize) {
+  GroupDecodeStatus status = decoder_.Begin(file, offset, compressedSize, size);
+  // A megabyte at a time, the last record reached named: zeros (a sparse file's) decode to
+  // records without names, some forty bytes for each byte read, and stop at the first.
+  size_t done = 0, got = 1;
+  while (status == kGroupDecodeOk && done < size && got != 0) {
+    // The decoder never hands out more than the `size` it was begun with.
+    status = decoder_.Read(out + done, kRecordStep, &got);
+    done += got;
+    if (got != 0 && out[(done - 1) / recordSize * recordSize] == 0) status = kGroupDecodeDamaged;
+  }
+  if (status == kGroupDecodeOk) status = decoder_.ReadAll(out + done, size - done, nullptr);
+  return status;
+}
+
+void GroupSource::Attach(BinaryFile& file, const PackageDirEntry* entries, MemberSlot* slots, int count) {
+  file_ = &file;
+  entries_ = entries;
+  slots_ = slots;
+  count_ = count;
+}
+
+void GroupSource::Forget() {
+  StopAhead();
+  aheadUntil_ = -1;
+  decodingGroup_ = -1;
+  slots_ = nullptr;
+  count_ = 0;
+}
+
+MemberCopyResult GroupSource::DecodeBytes(uint64_t length, BinaryFile* destination,
                                             const CopyBuffer& buffer, CopyObserver* observer) {
   uint64_t done = 0;
   while (done < length) {
@@ -39,7 +72,7 @@ MemberCopyResult PackageReader::DecodeBytes(uint64_t length, BinaryFile* destina
   return kMemberIntact;
 }
 
-MemberCopyResult PackageReader::StartGroupAt(int index, const CopyBuffer& buffer) {
+MemberCopyResult GroupSource::StartGroupAt(int index, const CopyBuffer& buffer) {
   const MemberSlot& slot = slots_[index];
   const PackageDirEntry& group = entries_[slot.group];
   GroupRecord record;
@@ -50,7 +83,7 @@ MemberCopyResult PackageReader::StartGroupAt(int index, const CopyBuffer& buffer
     // what the threads decoding ahead hold (a group they could not decode means memory is
     // short) goes first, so that a shortage never stops the copy while they have memory.
     StopAhead();
-    status = decoder_.Begin(file_, group.offset, group.size, record.originalSize);
+    status = decoder_.Begin(*file_, group.offset, group.size, record.originalSize);
   }
   if (status != kGroupDecodeOk) return FromDecodeStatus(status);
   decodingGroup_ = slot.group;
@@ -64,8 +97,8 @@ MemberCopyResult PackageReader::StartGroupAt(int index, const CopyBuffer& buffer
   return kMemberIntact;
 }
 
-MemberCopyResult PackageReader::DecodeMember(int index, BinaryFile* destination, const CopyBuffer& buffer,
-                                             CopyObserver* observer) {
+MemberCopyResult GroupSource::CopyMember(int index, BinaryFile* destination, const CopyBuffer& buffer,
+                                         CopyObserver* observer) {
   const MemberSlot& slot = slots_[index];
   if (slot.damaged) return kMemberDamaged;
   if (!buffer.isReady()) return kMemberNoMemory;

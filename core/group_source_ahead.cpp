@@ -1,4 +1,4 @@
-// The package reader's decoding ahead: while this thread writes the members of one group,
+// The group source's decoding ahead: while this thread writes the members of one group,
 // spare threads decode the groups after it whole into memory, and the decoder then hands
 // their members out from there. A group that a thread could not decode (no memory for its
 // dictionary, a damaged stream) is decoded again here, so that what the caller sees,
@@ -6,7 +6,7 @@
 #include <stdint.h>
 
 #include "core/compression_record.h"
-#include "core/package_reader.h"
+#include "core/group_source.h"
 
 namespace {
 
@@ -19,22 +19,31 @@ const uint64_t kCallerRoom = kMaxGroupDictionary + kDecoderOverhead + (8 << 20);
 
 }  // namespace
 
-void PackageReader::LaunchAhead(int index) {
+int AheadMemoryPlan::Take(uint64_t compressedSize, uint64_t originalSize) {
+  // The stream, the original bytes, and a dictionary of at most as many.
+  const uint64_t dictionary = originalSize < kMaxGroupDictionary ? originalSize : kMaxGroupDictionary;
+  const uint64_t cost = compressedSize + originalSize + dictionary + kDecoderOverhead;
+  if (cost + kCallerRoom > left_) return 0;
+  left_ -= cost;
+  return 1;
+}
+
+void GroupSource::LaunchAhead(int index) {
   if (threads_ == nullptr || index <= aheadUntil_) return;
   int spare = threads_->spareThreads();
   if (spare > kMostAhead) spare = kMostAhead;
-  uint64_t memory = spare > 0 ? threads_->spareMemory() : 0;
+  AheadMemoryPlan plan(spare > 0 ? threads_->spareMemory() : 0);
   int member = index;
   for (int k = 0; k < spare; ++k) {
     if (ahead_[k].group >= 0) continue;
     member = NextGroupStart(member);
     // Groups are decoded ahead in order: one that does not fit now is left to this thread.
-    if (member < 0 || !StartAhead(ahead_[k], member, &memory)) return;
+    if (member < 0 || !StartAhead(ahead_[k], member, plan)) return;
     aheadUntil_ = member;
   }
 }
 
-int PackageReader::NextGroupStart(int member) const {
+int GroupSource::NextGroupStart(int member) const {
   const int group = slots_[member].group;
   for (int m = member + 1; m < count_; ++m) {
     const MemberSlot& slot = slots_[m];
@@ -43,31 +52,28 @@ int PackageReader::NextGroupStart(int member) const {
   return -1;
 }
 
-int PackageReader::StartAhead(GroupAhead& ahead, int member, uint64_t* memory) {
+int GroupSource::StartAhead(GroupAhead& ahead, int member, AheadMemoryPlan& plan) {
   const PackageDirEntry& group = entries_[slots_[member].group];
   GroupRecord record;
   if (!ReadGroupRecord(group, &record)) return 0;
-  // The stream, the original bytes, and a dictionary of at most as many.
-  const uint64_t dictionary = record.originalSize < kMaxGroupDictionary ? record.originalSize : kMaxGroupDictionary;
-  const uint64_t cost = group.size + record.originalSize + dictionary + kDecoderOverhead;
-  if (cost + kCallerRoom > *memory || record.originalSize != static_cast<size_t>(record.originalSize)) return 0;
+  if (record.originalSize != static_cast<size_t>(record.originalSize)) return 0;
+  if (!plan.Take(group.size, record.originalSize)) return 0;
   ahead.group = slots_[member].group;
   ahead.stop = 0;
   ahead.compressedSize = group.size;
   ahead.originalSize = record.originalSize;
   if (ahead.stream.Allocate(group.size) && ahead.bytes.Allocate(static_cast<size_t>(record.originalSize)) &&
-      file_.ReadAt(group.offset, ahead.stream.get(), group.size)) {
+      file_->ReadAt(group.offset, ahead.stream.get(), group.size)) {
     ahead.thread = threads_->Start(ahead);
   }
   if (ahead.thread == nullptr) {
     ahead.Release();
     return 0;
   }
-  *memory -= cost;
   return 1;
 }
 
-int PackageReader::TakeAhead(int group) {
+int GroupSource::TakeAhead(int group) {
   for (GroupAhead& ahead : ahead_) {
     if (ahead.group != group) continue;
     if (ahead.thread != nullptr) threads_->Join(ahead.thread);
@@ -80,7 +86,7 @@ int PackageReader::TakeAhead(int group) {
   return 0;
 }
 
-void PackageReader::StopAhead() {
+void GroupSource::StopAhead() {
   for (GroupAhead& ahead : ahead_) {
     if (ahead.thread != nullptr) {
       __atomic_store_n(&ahead.stop, 1, __ATOMIC_RELAXED);
