@@ -33,7 +33,7 @@ int MemberTree::Start(const PackageReader& package, const char* root) {
     for (const char* at = package.entry(i).name; *at != 0; ++at) separators += *at == kPathSeparator;
   }
   const size_t count = package.count() > 0 ? static_cast<size_t>(package.count()) : 1;
-  files_ = AllocateHeapBlock<HANDLE>(count);
+  files_ = AllocateHeapBlock<UniqueHandle>(count);
   written_ = AllocateHeapBlock<MemberFile>(count);
   fileCount_ = files_.valid() ? package.count() : 0;
   folders_ = AllocateHeapBlock<MadeFolder>(separators + 1);
@@ -42,16 +42,10 @@ int MemberTree::Start(const PackageReader& package, const char* root) {
 }
 
 void MemberTree::ReleaseAll() {
-  for (int i = 0; i < fileCount_; ++i) {
-    if (files_.get()[i] != NULL) CloseHandle(files_.get()[i]);
-    files_.get()[i] = NULL;
-  }
+  for (int i = 0; i < fileCount_; ++i) files_.get()[i].reset();
   heldFiles_ = 0;
   // The deepest folders last made first.
-  for (size_t i = folderCount_; i > 0; --i) {
-    if (folders_.get()[i - 1].held != NULL) CloseHandle(folders_.get()[i - 1].held);
-    folders_.get()[i - 1].held = NULL;
-  }
+  for (size_t i = folderCount_; i > 0; --i) folders_.get()[i - 1].held.reset();
 }
 
 // Whether an earlier member's name runs through the folder `relative` (its first
@@ -75,7 +69,7 @@ int MemberTree::HoldFolder(const char* folder, int index, DWORD* error) {
     return 0;
   }
   MadeFolder& made = folders_.get()[folderCount_++];
-  made.held = held.release();
+  made.held = static_cast<UniqueHandle&&>(held);
   made.member = index;
   made.length = static_cast<int>(strlen(folder) - rootLength_ - 1);
   return 1;
@@ -105,13 +99,14 @@ int MemberTree::MakeFoldersFor(int index, const char* path, DWORD* error) {
 }
 
 // The file as a descriptor of the runtime, for the copy.
-static int AdoptHandle(HANDLE handle, BinaryFile& file, DWORD* error) {
-  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+// The descriptor owns the handle from then on; the owner keeps it until it does.
+static int AdoptHandle(UniqueFile& handle, BinaryFile& file, DWORD* error) {
+  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle.get()), _O_BINARY);
   if (descriptor < 0) {
-    CloseHandle(handle);
     *error = ERROR_NOT_ENOUGH_MEMORY;
     return 0;
   }
+  handle.release();
   return file.Adopt(descriptor);
 }
 
@@ -136,12 +131,11 @@ static HANDLE OpenExisting(const char* path, DWORD access) {
 }
 
 int MemberTree::CreateMemberFile(int index, const char* path, BinaryFile& file, DWORD* error) {
-  HANDLE created = ::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_NEW,
-                                 FILE_ATTRIBUTE_NORMAL, NULL);
-  if (created != INVALID_HANDLE_VALUE) {
-    if (!ReadFileId(created, &written_.get()[index].id)) {
+  UniqueFile created(::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, NULL));
+  if (created.valid()) {
+    if (!ReadFileId(created.get(), &written_.get()[index].id)) {
       *error = GetLastError();
-      CloseHandle(created);
       return 0;
     }
     written_.get()[index].owned = 1;
@@ -158,20 +152,19 @@ int MemberTree::CreateMemberFile(int index, const char* path, BinaryFile& file, 
 
 int MemberTree::HoldMemberFile(int index, const char* path, DWORD* error) {
   if (heldFiles_ >= kMostHeldFiles) return 1;
-  HANDLE held = OpenExisting(path, GENERIC_READ);
-  if (held == INVALID_HANDLE_VALUE) {
+  UniqueFile held(OpenExisting(path, GENERIC_READ));
+  if (!held.valid()) {
     *error = GetLastError();
     // A system that runs out of open files before a tree of tens of thousands is held
     // (Wine keeps a file of its host open for each) goes on without the hold: the work
     // directory's access list still keeps everyone else out.
     return *error == ERROR_TOO_MANY_OPEN_FILES || *error == ERROR_NO_SYSTEM_RESOURCES;
   }
-  if (!IsSameFile(held, written_.get()[index].id)) {
-    CloseHandle(held);
+  if (!IsSameFile(held.get(), written_.get()[index].id)) {
     *error = ERROR_ALREADY_EXISTS;
     return 0;
   }
-  files_.get()[index] = held;
+  files_.get()[index].reset(held.release());
   ++heldFiles_;
   return 1;
 }
