@@ -3,22 +3,20 @@
 #include <string.h>
 #include <winternl.h>
 
-#include "core/path_limits.h"
+#include "core/path_limit.h"
 #include "package/reboot_deletion.h"
 
 typedef NTSTATUS(NTAPI* CreateFileFunction)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
                                             PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
 typedef ULONG(NTAPI* StatusToErrorFunction)(NTSTATUS);
 
-// The longest folder path that CreateDirectoryA takes (room is left for a file name).
-static const size_t kWin32FolderLimit = kPathBufferSize - 12;
 // The NT form of a path of up to 519 characters.
 static const int kNtPathCapacity = 540;
 
 DWORD CreateHeldDirectory(const char* path, SECURITY_ATTRIBUTES* security, UniqueHandle* held) {
   // The system call takes longer paths than the Win32 calls do; a folder that those
   // could not reach could never be removed again.
-  if (strlen(path) >= kWin32FolderLimit) return ERROR_FILENAME_EXCED_RANGE;
+  if (strlen(path) > kLongestFolderPath) return ERROR_FILENAME_EXCED_RANGE;
   wchar_t ntPath[kNtPathCapacity];
   const int length = MakeNtPath(path, ntPath, kNtPathCapacity);
   if (length == 0) return ERROR_FILENAME_EXCED_RANGE;

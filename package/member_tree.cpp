@@ -34,7 +34,7 @@ int MemberTree::Start(const PackageReader& package, const char* root) {
     for (const char* at = package.entry(i).name; *at != 0; ++at) separators += *at == kPathSeparator;
   }
   const size_t count = package.count() > 0 ? static_cast<size_t>(package.count()) : 1;
-  files_ = AllocateHeapBlock<HANDLE>(count);
+  files_ = AllocateHeapBlock<UniqueHandle>(count);
   written_ = AllocateHeapBlock<MemberFile>(count);
   fileCount_ = files_.valid() ? package.count() : 0;
   folders_ = AllocateHeapBlock<MadeFolder>(separators + 1);
@@ -43,16 +43,10 @@ int MemberTree::Start(const PackageReader& package, const char* root) {
 }
 
 void MemberTree::ReleaseAll() {
-  for (int i = 0; i < fileCount_; ++i) {
-    if (files_.get()[i] != NULL) CloseHandle(files_.get()[i]);
-    files_.get()[i] = NULL;
-  }
+  for (int i = 0; i < fileCount_; ++i) files_.get()[i].reset();
   heldFiles_ = 0;
   // The deepest folders last made first.
-  for (size_t i = folderCount_; i > 0; --i) {
-    if (folders_.get()[i - 1].held != NULL) CloseHandle(folders_.get()[i - 1].held);
-    folders_.get()[i - 1].held = NULL;
-  }
+  for (size_t i = folderCount_; i > 0; --i) folders_.get()[i - 1].held.reset();
 }
 
 // Whether an earlier member's name runs through the folder `relative` (its first
@@ -76,7 +70,7 @@ int MemberTree::HoldFolder(const char* folder, int index, DWORD* error) {
     return 0;
   }
   MadeFolder& made = folders_.get()[folderCount_++];
-  made.held = held.release();
+  made.held = static_cast<UniqueHandle&&>(held);
   made.member = index;
   made.length = static_cast<int>(strlen(folder) - rootLength_ - 1);
   return 1;
@@ -106,13 +100,14 @@ int MemberTree::MakeFoldersFor(int index, const char* path, DWORD* error) {
 }
 
 // The file as a descriptor of the runtime, for the copy.
-static int AdoptHandle(HANDLE handle, BinaryFile& file, DWORD* error) {
-  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+// The descriptor owns the handle from then on; the owner keeps it until it does.
+static int AdoptHandle(UniqueFile& handle, BinaryFile& file, DWORD* error) {
+  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle.get()), _O_BINARY);
   if (descriptor < 0) {
-    CloseHandle(handle);
     *error = ERROR_NOT_ENOUGH_MEMORY;
     return 0;
   }
+  handle.release();
   return file.Adopt(descriptor);
 }
 
@@ -134,22 +129,20 @@ static int IsSameFile(HANDLE file, const FileId& id) {
 // opened as itself, never followed: it is not the file that was written. Invalid, with
 // ERROR_ALREADY_EXISTS in *error, when something else stands at the name by now.
 static HANDLE OpenWrittenFile(const char* path, const FileId& id, DWORD* error) {
-  HANDLE opened = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+  UniqueFile opened(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL));
   *error = GetLastError();
-  if (opened == INVALID_HANDLE_VALUE || IsSameFile(opened, id)) return opened;
-  CloseHandle(opened);
+  if (!opened.valid() || IsSameFile(opened.get(), id)) return opened.release();
   *error = ERROR_ALREADY_EXISTS;
   return INVALID_HANDLE_VALUE;
 }
 
 int MemberTree::CreateMemberFile(int index, const char* path, BinaryFile& file, DWORD* error) {
-  HANDLE created = ::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_NEW,
-                                 FILE_ATTRIBUTE_NORMAL, NULL);
-  if (created != INVALID_HANDLE_VALUE) {
-    if (!ReadFileId(created, &written_.get()[index].id)) {
+  UniqueFile created(::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, NULL));
+  if (created.valid()) {
+    if (!ReadFileId(created.get(), &written_.get()[index].id)) {
       *error = GetLastError();
-      CloseHandle(created);
       return 0;
     }
     written_.get()[index].owned = 1;
@@ -175,7 +168,7 @@ int MemberTree::HoldMemberFile(int index, const char* path, DWORD* error) {
     // everyone else out. A program that the run starts is never left so.
     return !started && (*error == ERROR_TOO_MANY_OPEN_FILES || *error == ERROR_NO_SYSTEM_RESOURCES);
   }
-  files_.get()[index] = held;
+  files_.get()[index].reset(held);
   heldFiles_ += !started;
   return 1;
 }
@@ -186,8 +179,8 @@ int MemberTree::OpenWritten(int index, BinaryFile& file) {
   // Past the held files something else may stand at the name by now: only the file that
   // was written is read.
   DWORD error = 0;
-  const HANDLE opened = OpenWrittenFile(path, written_.get()[index].id, &error);
-  return opened != INVALID_HANDLE_VALUE && AdoptHandle(opened, file, &error);
+  UniqueFile opened(OpenWrittenFile(path, written_.get()[index].id, &error));
+  return opened.valid() && AdoptHandle(opened, file, &error);
 }
 
 int MemberTree::ForEach(DeletionRecorder& record) const {

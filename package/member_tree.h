@@ -89,11 +89,12 @@ class MemberTree : public PathsToDelete, public WrittenMembers {
   char root_[kPathBufferSize];
   int fileCount_;
   size_t rootLength_;
-  UniqueHeapBlock<HANDLE> files_;    // one per member; NULL where the member holds none
+  // One per member, empty where the member holds none (the block's zeros are empty owners).
+  UniqueHeapBlock<UniqueHandle> files_;
   UniqueHeapBlock<MemberFile> written_;  // one per member
   // A folder made: the first `length` characters of member `member`'s name.
   struct MadeFolder {
-    HANDLE held;
+    UniqueHandle held;  // a zeroed block holds empty owners
     int member;
     int length;
   };
