@@ -1,4 +1,5 @@
 #include "core/compress_memory.h"
+#include "core/wide_division.h"
 
 namespace {
 
@@ -26,6 +27,6 @@ uint64_t GroupReservation(uint64_t encoderMemory, uint64_t originalSize, uint64_
 unsigned EncodersThatFit(unsigned wanted, uint64_t largestReservation, uint64_t budget) {
   if (wanted < 1) return 1;
   if (largestReservation == 0) return wanted;
-  const uint64_t fit = budget / largestReservation;
+  const uint64_t fit = DivideWide(budget, largestReservation);
   return fit < 1 ? 1 : (fit < wanted ? static_cast<unsigned>(fit) : wanted);
 }

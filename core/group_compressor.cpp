@@ -7,6 +7,7 @@
 #include "core/duplicate_files.h"
 #include "core/pack_list.h"
 #include "core/package_format.h"
+#include "core/wide_division.h"
 
 namespace {
 
@@ -57,7 +58,7 @@ int GroupCompressor::SampleShrinks(BinaryFile& file, uint64_t length) {
   if (!sample.Reserve(size, size)) return 1;
   size_t taken = 0;
   for (unsigned k = 0; k < kSamples && taken < length; ++k) {
-    const uint64_t at = length <= kSamples * kSampleBlock ? taken : (length - kSampleBlock) / (kSamples - 1) * k;
+    const uint64_t at = length <= kSamples * kSampleBlock ? taken : DivideWide(length - kSampleBlock, kSamples - 1) * k;
     const size_t want = static_cast<size_t>(length - at < kSampleBlock ? length - at : kSampleBlock);
     if (!file.ReadAt(at, sample.get() + taken, want)) break;
     taken += want;

@@ -36,7 +36,7 @@ struct CompressSettings {
 };
 
 // The tool's: 1 GiB, and a whole group of the plan's usual size ahead.
-const CompressSettings kToolCompressSettings = {0, kDefaultGroupRule, kCompressMemoryLimit, 0, 64u << 20};
+constexpr CompressSettings kToolCompressSettings = {0, kDefaultGroupRule, kCompressMemoryLimit, 0, 64u << 20};
 
 class GroupCompressor : public MemberCompressor {
  public:

@@ -2,6 +2,7 @@
 
 #include "core/growable_block.h"
 #include "core/lzma_group_decoder.h"
+#include "core/wide_division.h"
 
 namespace {
 
@@ -61,11 +62,12 @@ MemberGroup Compressed(int firstRow, int rowCount) {
 
 // Cuts a run of `total` bytes into `parts` groups; returns how many it wrote.
 int CutRun(const Run& run, uint64_t total, int parts, MemberGroup* groups) {
-  const uint64_t share = total / parts;
+  uint64_t spread = 0;  // the bytes that do not divide evenly
+  const uint64_t share = DivideWide(total, static_cast<uint64_t>(parts), &spread);
   int start = run.first;
   uint64_t before = 0;  // bytes of the run before file `start`
   for (int j = 1; j < parts; ++j) {
-    const uint64_t target = share * j + total % parts * j / parts;
+    const uint64_t target = share * j + DivideWide(spread * j, static_cast<uint64_t>(parts));
     // Every later group keeps at least one file.
     const int cut = ChooseCut(run, start + 1, run.end - (parts - j), before, target, share / 4);
     groups[j - 1] = Compressed(start, cut - start);
@@ -79,7 +81,9 @@ int CutRun(const Run& run, uint64_t total, int parts, MemberGroup* groups) {
 int PlanRun(const Run& run, const GroupRule& rule, MemberGroup* groups) {
   uint64_t total = 0;
   for (int p = run.first; p < run.end; ++p) total += run.files[p].size;
-  uint64_t parts = total / rule.share + (total % rule.share != 0);
+  uint64_t rest = 0;
+  uint64_t parts = DivideWide(total, rule.share, &rest);
+  parts += rest != 0;
   if (parts < 2 && total > rule.splitAbove) parts = 2;
   if (parts < 1) parts = 1;
   const int files = run.end - run.first;

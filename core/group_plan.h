@@ -17,7 +17,7 @@ struct GroupRule {
 };
 
 // One group per `share` (the largest dictionary) of compressed files, and two from 16 MiB on.
-const GroupRule kDefaultGroupRule = {kMaxGroupDictionary, 16u << 20};
+constexpr GroupRule kDefaultGroupRule = {kMaxGroupDictionary, 16u << 20};
 
 struct PlannedFile {
   uint64_t size;

@@ -2,17 +2,17 @@
 
 #include <string.h>
 
+#include "core/wide_division.h"
 #include "win32/module_path.h"
 #include "win32/system_code_page.h"
 
 namespace {
 
-CompressSettings WindowCompressSettings() {
-  CompressSettings settings = kToolCompressSettings;
-  settings.memoryLimit = kWindowPackMemory;
-  settings.aheadLimit = kWindowAheadLimit;
-  return settings;
-}
+// A constant of its own rather than a changed copy of the tool's: the compiler keeps the
+// initial value of such a copy in a .data section, 512 bytes of file for 64 of data.
+constexpr CompressSettings kWindowCompressSettings = {kToolCompressSettings.threads, kToolCompressSettings.rule,
+                                                      kWindowPackMemory, kToolCompressSettings.physicalMemory,
+                                                      kWindowAheadLimit};
 
 }  // namespace
 
@@ -27,7 +27,7 @@ int RowCopies::Copy(const PackFileList& rows) {
 void RowCopies::GetRowText(int row, char (&text)[kCorePathSize]) const { memcpy(text, rows_[row], sizeof(text)); }
 
 WindowPack::WindowPack()
-    : window_(nullptr), message_(0), compressor_(codec_, &threads_, WindowCompressSettings()), steps_(compressor_),
+    : window_(nullptr), message_(0), compressor_(codec_, &threads_, kWindowCompressSettings), steps_(compressor_),
       thread_(nullptr) {
   memset(modulePath_, 0, sizeof(modulePath_));
   memset(&result_, 0, sizeof(result_));
@@ -62,5 +62,5 @@ unsigned WindowPack::percent() const {
   const uint64_t total = compressor_.bytesToRead();
   const uint64_t read = compressor_.bytesRead();
   if (total == 0) return 0;
-  return static_cast<unsigned>((read < total ? read : total) * 100 / total);
+  return static_cast<unsigned>(DivideWide((read < total ? read : total) * 100, total));
 }
