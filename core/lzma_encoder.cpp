@@ -1,33 +1,9 @@
 #include "core/lzma_encoder.h"
+#include "core/lzma_model.h"
 
 #include <string.h>
 
-// The model's layout is the decoder's (lzma_decoder.cpp): one array of probabilities.
 namespace {
-const unsigned kStates = 12;
-const unsigned kPosStatesMax = 16;
-const unsigned kIsMatch = 0;
-const unsigned kIsRep = kIsMatch + kStates * kPosStatesMax;
-const unsigned kIsRepG0 = kIsRep + kStates;
-const unsigned kIsRepG1 = kIsRepG0 + kStates;
-const unsigned kIsRepG2 = kIsRepG1 + kStates;
-const unsigned kIsRep0Long = kIsRepG2 + kStates;
-const unsigned kDistanceSlot = kIsRep0Long + kStates * kPosStatesMax;
-const unsigned kDistanceSpecial = kDistanceSlot + (4 << 6);
-const unsigned kAlign = kDistanceSpecial + 114;
-const unsigned kLengthChoice = 0, kLengthChoice2 = 1, kLengthLow = 2;
-const unsigned kLengthMid = kLengthLow + (kPosStatesMax << 3);
-const unsigned kLengthHigh = kLengthMid + (kPosStatesMax << 3);
-const unsigned kLengthCoderSize = kLengthHigh + 256;
-const unsigned kMatchLength = kAlign + 16;
-const unsigned kRepLength = kMatchLength + kLengthCoderSize;
-const unsigned kLiterals = kRepLength + kLengthCoderSize;
-const unsigned kLiteralCoderSize = 0x300;
-const unsigned kMaxContextBits = 4;
-const unsigned kProbabilityCount = kLiterals + (kLiteralCoderSize << kMaxContextBits);
-const uint32_t kEndMarkerDistance = 0xFFFFFFFF;
-const unsigned kLiteralStatesEnd = 7;
-const uint8_t kAfterLiteral[kStates] = {0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 4, 5};
 
 // The match length the parser takes at once, without looking at the next position.
 const unsigned kNiceLength = 48;
