@@ -27,6 +27,7 @@ const unsigned kLiterals = kRepLength + kLengthCoderSize;
 const unsigned kLiteralCoderSize = 0x300;
 const unsigned kMinMatch = 2;
 const unsigned kMaxContextBits = 4;
+const unsigned kProbabilityCount = kLiterals + (kLiteralCoderSize << kMaxContextBits);
 const uint32_t kEndMarkerDistance = 0xFFFFFFFF;
 
 // States 0..6 follow a literal, 7..11 a match, a rep match or a short rep.
