@@ -167,58 +167,59 @@ void ResourceTree::Sort() {
   if (count_ > 1) qsort(items_.get(), count_, sizeof(ResourceItem), CompareItems);
 }
 
-void ResourceTree::Write(uint32_t sectionRva, ByteBuilder& out) {
-  Sort();
-  const ResourceItem* items = items_.get();
-  // Where each part goes: the root, then each type's directory followed by the language
-  // directories of its names; then the data entries, the name strings and the data.
-  const uint32_t types = count_ > 0 ? CountRuns(items, 0, count_, 0) : 0;
-  uint32_t directoriesEnd = kDirectoryBytes + types * kEntryBytes;
-  for (uint32_t t = 0; t < count_; t += RunLength(items, t, count_, 0)) {
-    const uint32_t typeEnd = t + RunLength(items, t, count_, 0);
-    directoriesEnd += kDirectoryBytes + CountRuns(items, t, typeEnd, 1) * kEntryBytes;
-    directoriesEnd += kDirectoryBytes * CountRuns(items, t, typeEnd, 1) + (typeEnd - t) * kEntryBytes;
+// The bytes of every directory: the root, then each type's directory followed by the
+// language directories of its names.
+static uint32_t DirectoriesLength(const ResourceItem* items, uint32_t count, uint32_t types) {
+  uint32_t length = kDirectoryBytes + types * kEntryBytes;
+  for (uint32_t t = 0; t < count; t += RunLength(items, t, count, 0)) {
+    const uint32_t typeEnd = t + RunLength(items, t, count, 0);
+    length += kDirectoryBytes + CountRuns(items, t, typeEnd, 1) * kEntryBytes;
+    length += kDirectoryBytes * CountRuns(items, t, typeEnd, 1) + (typeEnd - t) * kEntryBytes;
   }
-  const uint32_t dataEntriesAt = directoriesEnd;
-  const uint32_t stringsAt = dataEntriesAt + count_ * kDataEntryBytes;
-  ByteBuilder strings;
+  return length;
+}
 
-  const uint32_t namedTypes = count_ > 0 ? CountNamedRuns(items, 0, count_, 0) : 0;
-  AppendDirectoryHeader(out, namedTypes, types - namedTypes);
+// The root's entries, each pointing at its type's directory.
+static void AppendRootEntries(ByteBuilder& out, const ResourceItem* items, uint32_t count, uint32_t types,
+                              ByteBuilder& strings, uint32_t stringsAt) {
   uint32_t next = kDirectoryBytes + types * kEntryBytes;  // the next directory's offset
-  // The root's entries, then each type's directory and its names' directories.
-  for (uint32_t t = 0; t < count_; t += RunLength(items, t, count_, 0)) {
-    const uint32_t typeEnd = t + RunLength(items, t, count_, 0);
+  for (uint32_t t = 0; t < count; t += RunLength(items, t, count, 0)) {
+    const uint32_t typeEnd = t + RunLength(items, t, count, 0);
     AppendEntry(out, items[t].type, kSubdirectory | next, strings, stringsAt);
-    const uint32_t names = CountRuns(items, t, typeEnd, 1);
-    next += kDirectoryBytes + names * kEntryBytes;
+    next += kDirectoryBytes + CountRuns(items, t, typeEnd, 1) * kEntryBytes;
     for (uint32_t n = t; n < typeEnd; n += RunLength(items, n, typeEnd, 1)) {
       next += kDirectoryBytes + RunLength(items, n, typeEnd, 1) * kEntryBytes;
     }
   }
-  for (uint32_t t = 0; t < count_; t += RunLength(items, t, count_, 0)) {
-    const uint32_t typeEnd = t + RunLength(items, t, count_, 0);
-    const uint32_t names = CountRuns(items, t, typeEnd, 1);
-    const uint32_t namedNames = CountNamedRuns(items, t, typeEnd, 1);
-    AppendDirectoryHeader(out, namedNames, names - namedNames);
-    uint32_t languageDirectory = static_cast<uint32_t>(out.length()) + names * kEntryBytes;
-    for (uint32_t n = t; n < typeEnd; n += RunLength(items, n, typeEnd, 1)) {
-      AppendEntry(out, items[n].name, kSubdirectory | languageDirectory, strings, stringsAt);
-      languageDirectory += kDirectoryBytes + RunLength(items, n, typeEnd, 1) * kEntryBytes;
-    }
-    for (uint32_t n = t; n < typeEnd; n += RunLength(items, n, typeEnd, 1)) {
-      const uint32_t languages = RunLength(items, n, typeEnd, 1);
-      AppendDirectoryHeader(out, 0, languages);
-      for (uint32_t l = n; l < n + languages; ++l) {
-        out.Append32(items[l].language);
-        out.Append32(dataEntriesAt + l * kDataEntryBytes);
-      }
+}
+
+// One type's directory of names [t, typeEnd), then each name's directory of languages.
+static void AppendTypeDirectory(ByteBuilder& out, const ResourceItem* items, uint32_t t, uint32_t typeEnd,
+                                ByteBuilder& strings, uint32_t stringsAt, uint32_t dataEntriesAt) {
+  const uint32_t names = CountRuns(items, t, typeEnd, 1);
+  const uint32_t namedNames = CountNamedRuns(items, t, typeEnd, 1);
+  AppendDirectoryHeader(out, namedNames, names - namedNames);
+  uint32_t languageDirectory = static_cast<uint32_t>(out.length()) + names * kEntryBytes;
+  for (uint32_t n = t; n < typeEnd; n += RunLength(items, n, typeEnd, 1)) {
+    AppendEntry(out, items[n].name, kSubdirectory | languageDirectory, strings, stringsAt);
+    languageDirectory += kDirectoryBytes + RunLength(items, n, typeEnd, 1) * kEntryBytes;
+  }
+  for (uint32_t n = t; n < typeEnd; n += RunLength(items, n, typeEnd, 1)) {
+    const uint32_t languages = RunLength(items, n, typeEnd, 1);
+    AppendDirectoryHeader(out, 0, languages);
+    for (uint32_t l = n; l < n + languages; ++l) {
+      out.Append32(items[l].language);
+      out.Append32(dataEntriesAt + l * kDataEntryBytes);
     }
   }
-  // The data entries, once the strings' length tells where the data begins.
-  const uint32_t dataAt = static_cast<uint32_t>(AlignUp(stringsAt + strings.length(), 8));
-  uint32_t at = dataAt;
-  for (uint32_t i = 0; i < count_; ++i) {
+}
+
+// The data entries, once the strings' length tells where the data begins; then the
+// strings and the data, each item at 8 bytes.
+static void AppendDataEntriesAndData(ByteBuilder& out, const ResourceItem* items, uint32_t count,
+                                     const ByteBuilder& strings, uint32_t stringsAt, uint32_t sectionRva) {
+  uint32_t at = static_cast<uint32_t>(AlignUp(stringsAt + strings.length(), 8));
+  for (uint32_t i = 0; i < count; ++i) {
     out.Append32(sectionRva + at);
     out.Append32(items[i].size);
     out.Append32(items[i].codePage);
@@ -227,9 +228,26 @@ void ResourceTree::Write(uint32_t sectionRva, ByteBuilder& out) {
   }
   out.Append(strings.data(), strings.length());
   if (strings.failed()) out.AppendZeros(static_cast<size_t>(-1));  // fails the whole section
-  for (uint32_t i = 0; i < count_; ++i) {
+  for (uint32_t i = 0; i < count; ++i) {
     out.AlignTo(8);
     out.Append(items[i].data, items[i].size);
   }
   out.AlignTo(8);
+}
+
+void ResourceTree::Write(uint32_t sectionRva, ByteBuilder& out) {
+  Sort();
+  const ResourceItem* items = items_.get();
+  // Where each part goes: the directories, then the data entries, the name strings and the data.
+  const uint32_t types = count_ > 0 ? CountRuns(items, 0, count_, 0) : 0;
+  const uint32_t dataEntriesAt = DirectoriesLength(items, count_, types);
+  const uint32_t stringsAt = dataEntriesAt + count_ * kDataEntryBytes;
+  ByteBuilder strings;
+  const uint32_t namedTypes = count_ > 0 ? CountNamedRuns(items, 0, count_, 0) : 0;
+  AppendDirectoryHeader(out, namedTypes, types - namedTypes);
+  AppendRootEntries(out, items, count_, types, strings, stringsAt);
+  for (uint32_t t = 0; t < count_; t += RunLength(items, t, count_, 0)) {
+    AppendTypeDirectory(out, items, t, t + RunLength(items, t, count_, 0), strings, stringsAt, dataEntriesAt);
+  }
+  AppendDataEntriesAndData(out, items, count_, strings, stringsAt, sectionRva);
 }
