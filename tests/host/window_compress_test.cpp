@@ -14,21 +14,6 @@
 
 namespace {
 
-// Lines of the helper's output that start with `key`, without it and without CR.
-std::vector<std::string> Lines(const std::string& out, const std::string& key) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < out.size()) {
-    size_t end = out.find('\n', start);
-    if (end == std::string::npos) end = out.size();
-    std::string line = out.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.compare(0, key.size(), key) == 0) lines.push_back(line.substr(key.size()));
-    start = end + 1;
-  }
-  return lines;
-}
-
 // "Compressing 37 %"
 bool IsProgress(const std::string& text) {
   return text.compare(0, 12, "Compressing ") == 0 && text.size() > 14 && text.compare(text.size() - 2, 2, " %") == 0;
@@ -86,14 +71,16 @@ TEST_F(WindowCompress, PackWritesTheToolsBytesCheckedAndUnchecked) {
     SCOPED_TRACE(one.window.empty() ? "unchecked" : "checked");
     const RunResult window = Window(one.window);
     ASSERT_EQ(window.exitStatus, 0) << window.out << window.err;
-    EXPECT_EQ(Lines(window.out, "box:"), std::vector<std::string>{"success:packaging is completed "});
-    EXPECT_EQ(Lines(window.out, "status:"), std::vector<std::string>{"Packaging is completed"});
+    EXPECT_EQ(OutputLines(window.out, "box:"), std::vector<std::string>{"success:packaging is completed "});
+    EXPECT_EQ(OutputLines(window.out, "status:"), std::vector<std::string>{"Packaging is completed"});
     EXPECT_TRUE(ReadFileBytes(package_) == ToolPackage(one.tool)) << "the window's package differs";
     // A small pack may end before the first look: then only its last text is seen.
-    for (const std::string& shown : Lines(window.out, "progress:")) {
+    for (const std::string& shown : OutputLines(window.out, "progress:")) {
       EXPECT_TRUE(IsProgress(shown) || shown == "Packaging is completed") << shown;
     }
-    if (!one.window.empty()) EXPECT_EQ(Lines(window.out, "input:"), std::vector<std::string>{"0"}) << window.out;
+    if (!one.window.empty()) {
+      EXPECT_EQ(OutputLines(window.out, "input:"), std::vector<std::string>{"0"}) << window.out;
+    }
   }
 }
 
@@ -103,23 +90,23 @@ TEST_F(WindowCompress, ALargePackKeepsTheWindowAnsweringAndClosingItLeavesNothin
   WriteFileBytes(root_.Join("app/big2.txt"), CompressibleBytes(24u << 20, 10));
   const RunResult packed = Window({"--compress"});
   ASSERT_EQ(packed.exitStatus, 0) << packed.out << packed.err;
-  EXPECT_EQ(Lines(packed.out, "status:"), std::vector<std::string>{"Packaging is completed"});
-  const std::vector<std::string> shown = Lines(packed.out, "progress:");
+  EXPECT_EQ(OutputLines(packed.out, "status:"), std::vector<std::string>{"Packaging is completed"});
+  const std::vector<std::string> shown = OutputLines(packed.out, "progress:");
   ASSERT_GE(shown.size(), 3u) << packed.out;
   EXPECT_TRUE(IsProgress(shown[0])) << shown[0];
   EXPECT_TRUE(IsProgress(shown[shown.size() - 2])) << shown[shown.size() - 2];
-  const std::vector<std::string> answered = Lines(packed.out, "answered:");
+  const std::vector<std::string> answered = OutputLines(packed.out, "answered:");
   ASSERT_EQ(answered.size(), 1u);
   EXPECT_GE(std::stoi(answered[0]), 10) << packed.out;
-  EXPECT_EQ(Lines(packed.out, "input:"), std::vector<std::string>{"0"});
+  EXPECT_EQ(OutputLines(packed.out, "input:"), std::vector<std::string>{"0"});
 
   // Closed at its first progress text: the earlier package stays, nothing else is left.
   const std::vector<char> earlier = ReadFileBytes(package_);
   WriteFileBytes(root_.Join("app/big2.txt"), CompressibleBytes(24u << 20, 11));
   const std::vector<std::string> before = ListFolder(root_.path());
   const RunResult closed = Window({"--compress", "--close"});
-  EXPECT_EQ(Lines(closed.out, "closed:"), std::vector<std::string>{"1"}) << closed.out << closed.err;
-  EXPECT_TRUE(Lines(closed.out, "box:").empty()) << closed.out;
+  EXPECT_EQ(OutputLines(closed.out, "closed:"), std::vector<std::string>{"1"}) << closed.out << closed.err;
+  EXPECT_TRUE(OutputLines(closed.out, "box:").empty()) << closed.out;
   EXPECT_EQ(ListFolder(root_.path()), before);
   EXPECT_TRUE(ReadFileBytes(package_) == earlier) << "the earlier package changed";
 }

@@ -102,21 +102,6 @@ class WindowTree : public ::testing::Test {
     if (bin_.empty()) GTEST_SKIP() << "the host build was configured without the cross build's bin";
   }
 
-  // Lines of the helper's output that start with `key`, without it and without CR.
-  static std::vector<std::string> Lines(const std::string& out, const std::string& key) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < out.size()) {
-      size_t end = out.find('\n', start);
-      if (end == std::string::npos) end = out.size();
-      std::string line = out.substr(start, end - start);
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      if (line.compare(0, key.size(), key) == 0) lines.push_back(line.substr(key.size()));
-      start = end + 1;
-    }
-    return lines;
-  }
-
   std::string bin_;
 };
 
@@ -161,15 +146,15 @@ TEST_F(WindowTree, DroppedFoldersPackAsTheToolPacksThem) {
                                           {WinePath(bin_ + "/Lodkin.exe"), top, WinePath(root.Join("setup.exe")), top},
                                           settings);
     ASSERT_EQ(window.exitStatus, 0) << window.out << window.err;
-    EXPECT_EQ(Lines(window.out, "row:").size(), 2u) << window.out;
+    EXPECT_EQ(OutputLines(window.out, "row:").size(), 2u) << window.out;
     // The window shows its code page's bytes; a host path in UTF-8 reads alike only in ASCII.
     if (std::all_of(top.begin(), top.end(), [](char c) { return (c & 0x80) == 0; })) {
-      EXPECT_EQ(Lines(window.out, "row:").back(), top);
+      EXPECT_EQ(OutputLines(window.out, "row:").back(), top);
     }
-    ASSERT_EQ(Lines(window.out, "box:"), std::vector<std::string>{one.box}) << window.out;
+    ASSERT_EQ(OutputLines(window.out, "box:"), std::vector<std::string>{one.box}) << window.out;
     const std::string package = root.path() + "/KVPACK_" + root.path().substr(root.path().rfind('/') + 1) + ".exe";
     if (one.box != kCompleted) {
-      EXPECT_EQ(Lines(window.out, "status:"), std::vector<std::string>{"Error: can not pack files"});
+      EXPECT_EQ(OutputLines(window.out, "status:"), std::vector<std::string>{"Error: can not pack files"});
       EXPECT_EQ(ListFolder(root.path()), before) << "something was written";
       continue;
     }

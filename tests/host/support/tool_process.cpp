@@ -122,3 +122,17 @@ std::string WinePath(const std::string& hostPath) {
   }
   return path;
 }
+
+std::vector<std::string> OutputLines(const std::string& out, const std::string& key) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < out.size()) {
+    size_t end = out.find('\n', start);
+    if (end == std::string::npos) end = out.size();
+    std::string line = out.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.compare(0, key.size(), key) == 0) lines.push_back(line.substr(key.size()));
+    start = end + 1;
+  }
+  return lines;
+}

@@ -43,3 +43,6 @@ RunResult RunUnderWine(const std::string& program, const std::vector<std::string
                        const RunSettings& settings = RunSettings());
 // A host path as a program under Wine sees it: Z: and backslashes.
 std::string WinePath(const std::string& hostPath);
+
+// Lines of a helper program's output that start with `key`, without it and without CR.
+std::vector<std::string> OutputLines(const std::string& out, const std::string& key);
