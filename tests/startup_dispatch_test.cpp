@@ -234,14 +234,9 @@ TEST(StartupDispatch, TheModesExitCodeIsTheProcessExitCode) {
   g_modeExitCode = 0;
 }
 
-// There is no help file and no window of the application object: its table claims nothing.
-TEST(ApplicationObject, MessageTableClaimsNoMessage) {
+// The entry point reaches the application object through AfxGetApp.
+TEST(ApplicationObject, IsTheOneTheEntryPointFinds) {
   CLodkinApp app;
-  EXPECT_EQ(FindMessageEntry(app.GetMessageMap(), WM_COMMAND, MAKEWPARAM(57670, 0)), nullptr);
-  LRESULT result = 1;
-  EXPECT_EQ(kMessageNotHandled, app.DispatchToHandler(WM_COMMAND, MAKEWPARAM(57670, 0), 0, &result));
-  EXPECT_EQ(kMessageNotHandled, app.DispatchToHandler(WM_COMMAND, MAKEWPARAM(57671, 0), 0, &result));
-  EXPECT_EQ(kMessageNotHandled, app.DispatchToHandler(WM_SIZE, 0, 0, &result));
   EXPECT_EQ(AfxGetApp(), &app);
 }
 

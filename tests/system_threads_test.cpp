@@ -1,5 +1,5 @@
 // The system's threads behind the program's decoding ahead: work runs on a thread of its
-// own, Join returns once it has finished, and the counts come from the system.
+// own, Join returns once it has finished, and the counts follow the system's figures.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -37,25 +37,30 @@ TEST(SystemThreads, RunWorkOnThreadsOfTheirOwnAndJoinWaitsForIt) {
   EXPECT_EQ(ids.size(), 3u);
 }
 
-TEST(SystemThreads, SpareThreadsAndMemoryAreTheSystemsLessTheCallersShare) {
-  SystemThreads threads;
-  SYSTEM_INFO info;
-  GetSystemInfo(&info);
-  EXPECT_EQ(threads.spareThreads(), static_cast<int>(info.dwNumberOfProcessors) - 1);
-  MEMORYSTATUSEX status;
-  status.dwLength = sizeof(status);
-  ASSERT_TRUE(GlobalMemoryStatusEx(&status));
-  const uint64_t spare = threads.spareMemory();
-  EXPECT_GT(spare, 0u);
-  // Within half of the machine's memory...
-  EXPECT_LE(spare, status.ullTotalPhys / 2);
-  if (sizeof(void*) == 8) return;
-  // ...and within one free block of a 32-bit process's address space: with as much as
-  // that reserved, there is less to spare (the free space in total is not what counts).
-  void* taken = VirtualAlloc(NULL, static_cast<SIZE_T>(spare), MEM_RESERVE, PAGE_NOACCESS);
-  ASSERT_NE(taken, nullptr);
-  EXPECT_LT(threads.spareMemory(), spare);
-  VirtualFree(taken, 0, MEM_RELEASE);
+// The rules on a machine's figures, whatever machine runs the test: one thread per
+// processor beside the caller's; memory within half of the machine's free memory and
+// within the largest free block, less a 256 KiB stack for each spare thread.
+TEST(SystemThreads, SpareThreadsAndMemoryFromTheSystemsFigures) {
+  EXPECT_EQ(SystemThreads::SpareThreadsOf(1), 0) << "a single processor: the caller's alone";
+  EXPECT_EQ(SystemThreads::SpareThreadsOf(8), 7);
+  const uint64_t MiB = 1 << 20;
+  struct Case {
+    const char* what;
+    uint64_t available;
+    SIZE_T largestFreeBlock;
+    int spareThreads;
+    uint64_t spare;
+  };
+  const Case cases[] = {
+      {"the address space is short: the block less three stacks", 16384 * MiB, 1024 * MiB, 3, 1024 * MiB - 768 * 1024},
+      {"the machine is short: half of its free memory", 1024 * MiB, 1536 * MiB, 1, 512 * MiB},
+      {"no spare thread, no stack", 4096 * MiB, 100 * MiB, 0, 100 * MiB},
+      {"the stacks take the whole block", 4096 * MiB, 768 * 1024, 3, 0},
+      {"the machine's memory unread", 0, 1024 * MiB, 1, 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SystemThreads::SpareMemoryOf(c.available, c.largestFreeBlock, c.spareThreads), c.spare) << c.what;
+  }
 }
 
 }  // namespace

@@ -50,11 +50,33 @@ TEST(WorkDirectoryAccess, SystemAndAdministratorsAloneProtectedAndPassedOnToEver
   LocalFree(user);
 }
 
-// The test program runs with administrator rights, as the package does (under Wine every
-// process does): the list then names no one else.
-TEST(WorkDirectoryAccess, AnAdministratorRunGrantsNoOneElse) {
+// Whether the run names its own account follows its token: the test program runs with
+// administrator rights, as the package does (under Wine every process does), and then
+// names no one else; the same thread under a copy of its token in which the
+// Administrators group is for deny only names its own account.
+TEST(WorkDirectoryAccess, OnlyARunWithoutAdministratorRightsNamesItsOwnAccount) {
+  UniqueHandle process, copy;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, process.put()));
+  ASSERT_TRUE(DuplicateTokenEx(process.get(), TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenImpersonation,
+                               copy.put()));
+  BYTE administrators[SECURITY_MAX_SID_SIZE];
+  DWORD size = sizeof(administrators);
+  ASSERT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size));
+  SID_AND_ATTRIBUTES denyOnly = {administrators, 0};
+  UniqueHandle withoutRights;
+  ASSERT_TRUE(CreateRestrictedToken(copy.get(), 0, 1, &denyOnly, 0, nullptr, 0, nullptr, withoutRights.put()));
+  union {
+    TOKEN_USER record;
+    BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  } user;
+  ASSERT_TRUE(GetTokenInformation(process.get(), TokenUser, &user, sizeof(user), &size));
+
+  EXPECT_FALSE(AccountWithoutAdministratorRights().valid()) << "with administrator rights";
+  ASSERT_TRUE(SetThreadToken(nullptr, withoutRights.get()));
   const UniqueHeapBlock<BYTE> account = AccountWithoutAdministratorRights();
-  EXPECT_FALSE(account.valid());
+  RevertToSelf();
+  ASSERT_TRUE(account.valid()) << "without administrator rights";
+  EXPECT_TRUE(EqualSid(account.get(), user.record.User.Sid));
 }
 
 }  // namespace

@@ -15,16 +15,13 @@ class SystemThreadsFor : public Threads {
   int spareThreads() override {
     SYSTEM_INFO info;
     GetSystemInfo(&info);
-    return static_cast<int>(info.dwNumberOfProcessors) - 1;
+    return SpareThreadsOf(info.dwNumberOfProcessors);
   }
   uint64_t spareMemory() override {
     MEMORYSTATUSEX status;
     status.dwLength = sizeof(status);
-    const uint64_t machine = GlobalMemoryStatusEx(&status) ? status.ullAvailPhys / 2 : 0;
-    const SIZE_T stacks = static_cast<SIZE_T>(spareThreads()) * kStackBytes;
-    SIZE_T spare = LargestFreeBlock();
-    spare = spare > stacks ? spare - stacks : 0;
-    return machine < spare ? machine : spare;
+    const uint64_t available = GlobalMemoryStatusEx(&status) ? status.ullAvailPhys : 0;
+    return SpareMemoryOf(available, LargestFreeBlock(), spareThreads());
   }
   void* Start(Work& work) override {
     return CreateThread(NULL, kStackBytes, RunWork, &work, STACK_SIZE_PARAM_IS_A_RESERVATION, NULL);
@@ -32,6 +29,16 @@ class SystemThreadsFor : public Threads {
   void Join(void* thread) override {
     const UniqueHandle owned(thread);
     WaitForSingleObject(owned.get(), INFINITE);
+  }
+
+  // The rules apart from the calls that feed them, so that they hold on any machine's
+  // figures. `available` is the machine's free memory, 0 when it cannot be read.
+  static int SpareThreadsOf(DWORD processors) { return static_cast<int>(processors) - 1; }
+  static uint64_t SpareMemoryOf(uint64_t available, SIZE_T largestFreeBlock, int spareThreads) {
+    const uint64_t machine = available / 2;
+    const SIZE_T stacks = static_cast<SIZE_T>(spareThreads) * kStackBytes;
+    const SIZE_T spare = largestFreeBlock > stacks ? largestFreeBlock - stacks : 0;
+    return machine < spare ? machine : spare;
   }
 
  private:
