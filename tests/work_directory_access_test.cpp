@@ -1,5 +1,6 @@
 // The work directory's access list as data: the descriptor that the run hands to the
-// call creating the directory, read back in the system's own text form. (Wine keeps no
+// call creating the directory, read back in the system's own text form, and the token
+// rule for the account it names beside SYSTEM and the Administrators. (Wine keeps no
 // access list on files, so what a file system would store cannot be read back there.)
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -53,7 +54,8 @@ TEST(WorkDirectoryAccess, SystemAndAdministratorsAloneProtectedAndPassedOnToEver
 // Whether the run names its own account follows its token: the test program runs with
 // administrator rights, as the package does (under Wine every process does), and then
 // names no one else; the same thread under a copy of its token in which the
-// Administrators group is for deny only names its own account.
+// Administrators group is for deny only (the membership check reads the thread's token)
+// names its own account.
 TEST(WorkDirectoryAccess, OnlyARunWithoutAdministratorRightsNamesItsOwnAccount) {
   UniqueHandle process, copy;
   ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, process.put()));
