@@ -3,8 +3,8 @@
 #include <string.h>
 
 #include "core/bounded_format.h"
-#include "core/member_layout.h"
 #include "core/member_name.h"
+#include "core/name_clash.h"
 #include "core/pack_members.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include "core/code_page_record.h"
 #include "core/compression_record.h"
 #include "core/member_checksum.h"
-#include "core/member_layout.h"
 #include "core/member_name.h"
+#include "core/name_clash.h"
 #include "core/pe_image.h"
 #include "core/program_end.h"
 

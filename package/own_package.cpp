@@ -30,12 +30,6 @@ OwnPackageState OpenOwnPackage(PackageReader& package, char* path, DWORD size) {
   return ClassifyOwnPackage(length, size, opened, package.status());
 }
 
-uint64_t MemberBytes(const PackageReader& package) {
-  uint64_t total = 0;
-  for (int i = 0; i < package.count(); ++i) total += package.originalSize(i);
-  return total;
-}
-
 int FindMemberPathPastLimit(const PackageReader& package, const char* folder, char (&path)[kMemberPathSize]) {
   const size_t folderLength = strlen(folder);
   for (int i = 0; i < package.count(); ++i) {
@@ -44,14 +38,4 @@ int FindMemberPathPastLimit(const PackageReader& package, const char* folder, ch
     if (PathPastLimit(path, folderLength, kPathSeparator, package.nameCodePage()) > 0) return 1;
   }
   return 0;
-}
-
-int FitsFreeSpace(int haveFreeSpace, uint64_t available, uint64_t needed) {
-  return !haveFreeSpace || needed <= available;
-}
-
-int HasRoomFor(const char* folder, uint64_t needed) {
-  ULARGE_INTEGER available, total, free;
-  const int known = GetDiskFreeSpaceExA(folder, &available, &total, &free) != 0;
-  return FitsFreeSpace(known, known ? available.QuadPart : 0, needed);
 }

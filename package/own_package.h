@@ -21,17 +21,7 @@ OwnPackageState ClassifyOwnPackage(DWORD pathLength, DWORD bufferSize, int opene
 // kOwnPathTooLong the path as far as the system gave it.
 OwnPackageState OpenOwnPackage(PackageReader& package, char* path, DWORD size);
 
-// The bytes a full extraction writes: every member's original size, so that compressed
-// members count as they will be on disk.
-uint64_t MemberBytes(const PackageReader& package);
-
 // The first member path in `folder` that the system would refuse as too long (the file's
 // path, or a folder's on the way): 1, with `path` holding the member's whole path.
 // Checked before anything is written, so that such a package leaves nothing behind.
 int FindMemberPathPastLimit(const PackageReader& package, const char* folder, char (&path)[kMemberPathSize]);
-
-// Whether `needed` bytes fit into the free space of the volume that holds `folder`. A
-// volume whose free space cannot be read is given the benefit of the doubt: the writes
-// themselves still report a full disk.
-int FitsFreeSpace(int haveFreeSpace, uint64_t available, uint64_t needed);
-int HasRoomFor(const char* folder, uint64_t needed);

@@ -8,6 +8,7 @@
 #include "core/member_name.h"
 #include "core/package_reader.h"
 #include "core/path_join.h"
+#include "package/disk_space.h"
 #include "package/exit_code.h"
 #include "package/member_tree.h"
 #include "package/own_package.h"
@@ -55,11 +56,7 @@ static int CarriesInstalledSetup(const PackageReader& package) {
 // sees a short count and nothing more): a disk with no room left is then the cause.
 static DWORD WriteFailureCode(DWORD systemError, const char* workDirectory) {
   if (systemError != 0) return systemError;
-  if (errno == ENOSPC) return ERROR_DISK_FULL;
-  ULARGE_INTEGER available, total, free;
-  if (GetDiskFreeSpaceExA(workDirectory, &available, &total, &free) && available.QuadPart < 65536) {
-    return ERROR_DISK_FULL;
-  }
+  if (errno == ENOSPC || IsNearlyFull(workDirectory)) return ERROR_DISK_FULL;
   return ERROR_WRITE_FAULT;
 }
 

@@ -62,16 +62,13 @@ int StartAndWait(char* command, DWORD* exitCode, MemberTree* heldUntilStarted) {
   STARTUPINFOA startup;
   memset(&startup, 0, sizeof(startup));
   startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process;
-  memset(&process, 0, sizeof(process));
-  if (!CreateProcessA(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
+  UniqueProcessInformation started;
+  if (!CreateProcessA(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, started.put())) {
     *exitCode = FailureCode(GetLastError(), kExitNotDone);
     return 0;
   }
-  const UniqueHandle program(process.hProcess);
-  const UniqueHandle thread(process.hThread);
   if (heldUntilStarted != nullptr) heldUntilStarted->ReleaseAll();
-  *exitCode = WaitForExitCode(program.get());
+  *exitCode = WaitForExitCode(started.process());
   return 1;
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "package/disk_space.h"
 #include "package/own_package.h"
 #include "package/silent_run.h"
 #include "support/byte_poke.h"

@@ -5,7 +5,7 @@
 
 #include "core/pack_list.h"
 #include "core/path_limits.h"
-#include "ui/entry_index.h"
+#include "core/text_set.h"
 #include "win32/unique_resource.h"
 
 BEGIN_MESSAGE_MAP(CDropList, CListCtrl)
@@ -149,7 +149,7 @@ bool IsListed(const ListView& list, const char* path) {
 }
 
 // The index of one drop, from the rows as they stand. 0 when there is no memory for it.
-int IndexRows(const ListView& list, unsigned dropped, EntryIndex& index) {
+int IndexRows(const ListView& list, unsigned dropped, TextSet& index) {
   const int rows = static_cast<int>(list.Send(LVM_GETITEMCOUNT, 0, 0));
   if (!index.Reserve(static_cast<unsigned>(rows) + dropped)) return 0;
   char entry[kPathSize];
@@ -172,7 +172,7 @@ void CDropList::OnDropFiles(HDROP hDropInfo) {
   const UINT count = DragQueryFileA(hDropInfo, 0xFFFFFFFF, nullptr, 0);
   {
     const ListView list = {m_hWnd, previousProc()};
-    EntryIndex index;
+    TextSet index;
     bool indexed = IndexRows(list, count, index) != 0;
     PaintedNowAndThen painting(list);
     DroppedPaths dropped(hDropInfo, count);

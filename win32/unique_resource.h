@@ -1,7 +1,8 @@
 // One owner for every kind of Win32 resource: a handle, a mapped view, a heap block, a
-// dropped-files block. The traits of a kind say which value means "nothing held" (NULL
-// for most handles, INVALID_HANDLE_VALUE for files and searches) and how the resource
-// is given back, so that no path of the code can forget or repeat the close.
+// dropped-files block (and, below, a new process's pair of handles). The traits of a
+// kind say which value means "nothing held" (NULL for most handles, INVALID_HANDLE_VALUE
+// for files and searches) and how the resource is given back, so that no path of the
+// code can forget or repeat the close.
 //
 // A leaf: it includes only system headers and nothing of this project, so every
 // Windows layer (framework and security included) may use it.
@@ -117,6 +118,26 @@ typedef UniqueResource<DropTraits> UniqueDrop;
 typedef UniqueResource<AllocatedSidTraits> UniqueSid;
 template <typename T>
 using UniqueHeapBlock = UniqueResource<HeapBlockTraits<T> >;
+
+// The new process and its first thread, which CreateProcess hands back together: owned
+// from the call on, both closed when the owner goes.
+class UniqueProcessInformation {
+ public:
+  UniqueProcessInformation() : value_() {}
+  ~UniqueProcessInformation() {
+    const UniqueHandle process(value_.hProcess);
+    const UniqueHandle thread(value_.hThread);
+  }
+  UniqueProcessInformation(const UniqueProcessInformation&) = delete;
+  UniqueProcessInformation& operator=(const UniqueProcessInformation&) = delete;
+
+  HANDLE process() const { return value_.hProcess; }
+  // For the one CreateProcess call that fills the pair: an owner is filled once.
+  PROCESS_INFORMATION* put() { return &value_; }
+
+ private:
+  PROCESS_INFORMATION value_;
+};
 
 // A zero-filled block of `bytes` bytes from the process heap, for a structure of its own
 // length (a SID, an ACL); empty when there is no memory.

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "core/code_page_record.h"
-#include "core/member_layout.h"
 #include "core/member_name.h"
+#include "core/name_clash.h"
 #include "core/name_code_page.h"
 #include "core/path_limit.h"
 

@@ -1,4 +1,4 @@
-#include "core/member_layout.h"
+#include "core/name_clash.h"
 
 #include <stdlib.h>
 #include <string.h>

@@ -1,16 +1,16 @@
-// The texts of the file list's rows, byte for byte, for the duplicate test of one drop:
-// a set of texts that answers in constant time, so that a drop of thousands of files
-// costs no more than their number. Letter case counts, as it does in the list.
+// A set of texts, compared byte for byte (letter case counts), that answers in constant
+// time: the packaging window's file list keeps its rows' texts in one for the duplicate
+// test of a drop, so that a drop of thousands of files costs no more than their number.
 #pragma once
 #include <stddef.h>
 
 #include "core/growable_block.h"
 
-class EntryIndex {
+class TextSet {
  public:
-  EntryIndex();
-  EntryIndex(const EntryIndex&) = delete;
-  EntryIndex& operator=(const EntryIndex&) = delete;
+  TextSet();
+  TextSet(const TextSet&) = delete;
+  TextSet& operator=(const TextSet&) = delete;
 
   // Room for `entries` texts without growing the table; any earlier texts are dropped.
   // 0 when there is no memory.
@@ -18,8 +18,8 @@ class EntryIndex {
 
   bool Contains(const char* text) const;
 
-  // Adds a text that is not in the index yet. 0 when there is no memory (the index is
-  // then no longer complete and must not be asked again).
+  // Adds a text that is not in the set yet. 0 when there is no memory (the set is then
+  // no longer complete and must not be asked again).
   int Add(const char* text);
 
  private:

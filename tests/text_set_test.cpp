@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "ui/entry_index.h"
+#include "core/text_set.h"
 
-TEST(EntryIndex, AnswersAsAByteComparisonWouldAcrossGrowth) {
-  EntryIndex index;
+TEST(TextSet, AnswersAsAByteComparisonWouldAcrossGrowth) {
+  TextSet index;
   ASSERT_EQ(1, index.Reserve(2));
   const char* const texts[] = {"C:\\a.txt", "c:\\A.TXT", "C:\\a.txt ", "C:\\a.tx", "", "D:\\dir\\setup.exe"};
   for (const char* text : texts) {
@@ -23,8 +23,8 @@ TEST(EntryIndex, AnswersAsAByteComparisonWouldAcrossGrowth) {
   EXPECT_FALSE(index.Contains("C:\\MANY\\1"));
 }
 
-TEST(EntryIndex, ReserveStartsAnEmptyIndex) {
-  EntryIndex index;
+TEST(TextSet, ReserveStartsAnEmptyIndex) {
+  TextSet index;
   EXPECT_FALSE(index.Contains("x")) << "an index never reserved holds nothing";
   ASSERT_EQ(1, index.Reserve(0));
   ASSERT_EQ(1, index.Add("x"));

@@ -1,10 +1,10 @@
-#include "ui/entry_index.h"
+#include "core/text_set.h"
 
 #include <string.h>
 
-EntryIndex::EntryIndex() : slotCount_(0), used_(0), textBytes_(0) {}
+TextSet::TextSet() : slotCount_(0), used_(0), textBytes_(0) {}
 
-int EntryIndex::Reserve(unsigned entries) {
+int TextSet::Reserve(unsigned entries) {
   unsigned count = 64;
   while (count < 2 * entries + 2) count *= 2;
   used_ = 0;
@@ -15,7 +15,7 @@ int EntryIndex::Reserve(unsigned entries) {
   return 1;
 }
 
-bool EntryIndex::Contains(const char* text) const {
+bool TextSet::Contains(const char* text) const {
   if (slotCount_ == 0) return false;
   const unsigned hash = Hash(text);
   for (unsigned i = hash & (slotCount_ - 1);; i = (i + 1) & (slotCount_ - 1)) {
@@ -25,7 +25,7 @@ bool EntryIndex::Contains(const char* text) const {
   }
 }
 
-int EntryIndex::Add(const char* text) {
+int TextSet::Add(const char* text) {
   if (2 * (used_ + 1) > slotCount_ && !Grow()) return 0;
   const size_t length = strlen(text) + 1;
   if (!texts_.Reserve(textBytes_ + length, 16384)) return 0;
@@ -36,13 +36,13 @@ int EntryIndex::Add(const char* text) {
   return 1;
 }
 
-unsigned EntryIndex::Hash(const char* text) {
+unsigned TextSet::Hash(const char* text) {
   unsigned hash = 2166136261u;
   for (; *text != 0; ++text) hash = (hash ^ static_cast<unsigned char>(*text)) * 16777619u;
   return hash;
 }
 
-void EntryIndex::Place(unsigned hash, unsigned textOffset) {
+void TextSet::Place(unsigned hash, unsigned textOffset) {
   unsigned i = hash & (slotCount_ - 1);
   while (slots_[i].textOffset != 0) i = (i + 1) & (slotCount_ - 1);
   slots_[i].hash = hash;
@@ -50,7 +50,7 @@ void EntryIndex::Place(unsigned hash, unsigned textOffset) {
 }
 
 // A table twice the size, every entry placed anew.
-int EntryIndex::Grow() {
+int TextSet::Grow() {
   const unsigned count = slotCount_ > 0 ? 2 * slotCount_ : 64;
   GrowableBlock<Slot> old;
   if (!old.Allocate(count)) return 0;
