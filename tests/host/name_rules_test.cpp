@@ -12,7 +12,7 @@
 #include "core/member_layout.h"
 #include "core/member_name.h"
 #include "core/name_code_page.h"
-#include "core/path_limit.h"
+#include "core/path_limits.h"
 
 namespace {
 
