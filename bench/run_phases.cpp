@@ -9,6 +9,7 @@
 #include "core/package_reader.h"
 #include "package/work_directory.h"
 #include "tests/support/directory_deletions.h"
+#include "tests/support/output_file.h"
 
 namespace {
 

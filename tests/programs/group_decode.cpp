@@ -10,6 +10,7 @@
 
 #include "core/binary_file.h"
 #include "core/lzma_group_decoder.h"
+#include "support/output_file.h"
 
 static double ProcessSeconds() {
   FILETIME created, exited, kernel, user;
