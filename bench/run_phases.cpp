@@ -1,5 +1,6 @@
 // Where the time of a package run goes: the same steps as the run, each timed on its own
-// with the product's own functions. Usage: run_phases PACKAGE
+// with the product's own functions (the restart records from a walk of the directory, as
+// the tests make them). Usage: run_phases PACKAGE
 // Prints one "phase milliseconds" line per step; the work directory is left in place.
 #include <windows.h>
 
@@ -7,6 +8,8 @@
 
 #include "core/package_reader.h"
 #include "package/work_directory.h"
+#include "tests/support/directory_deletions.h"
+#include "tests/support/output_file.h"
 
 namespace {
 

@@ -179,11 +179,11 @@ int ExtractMember(PackageReader& reader, ExtractedFiles& extracted, NameEncoding
   // the package's own run does.
   const int folderEntry = IsFolderMemberName(reader.entry(index).name, reader.nameCodePage());
   BinaryFile output;
-  // The folder was empty, so any file there was written by this same run (the reader
-  // refuses two members of one name, so no member meets another's file).
+  // The folder was empty and the reader refuses two members of one name (letter case
+  // ignored), so every file is new.
   errno = 0;
   MemberCopyResult copied = kMemberWriteFailed;
-  if (folderEntry || CreateOutputFile(output, path)) copied = reader.CopyMember(index, output, buffer, &progress);
+  if (folderEntry || output.CreateNew(path)) copied = reader.CopyMember(index, output, buffer, &progress);
   int cause = errno;
   if (output.isOpen() && !output.Close() && copied == kMemberIntact) {
     copied = kMemberWriteFailed;

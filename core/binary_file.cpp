@@ -57,17 +57,6 @@ int BinaryFile::CreateNew(const char* path) {
   return isOpen() ? 1 : 0;
 }
 
-int BinaryFile::CreateReplacing(const char* path) {
-  Close();
-  descriptor_ = CORE_OPEN(path, O_WRONLY | O_CREAT | O_TRUNC | CORE_BINARY, kCreateMode);
-  return isOpen() ? 1 : 0;
-}
-
-int CreateOutputFile(BinaryFile& file, const char* path) {
-  if (file.CreateNew(path)) return 1;
-  return PathExists(path) && !IsDirectory(path) && file.CreateReplacing(path);
-}
-
 int BinaryFile::Adopt(int descriptor) {
   Close();
   descriptor_ = descriptor;

@@ -20,9 +20,6 @@ class BinaryFile {
   int OpenForReading(const char* path);
   // A new file; fails when anything of that name exists, so nothing is ever overwritten.
   int CreateNew(const char* path);
-  // A new file, or an existing one cut to nothing: only for a name that this same job
-  // wrote before (two members whose names differ in letter case only).
-  int CreateReplacing(const char* path);
   // Takes over a descriptor that the caller opened with rights and sharing of its own;
   // Close closes it.
   int Adopt(int descriptor);
@@ -45,9 +42,6 @@ class BinaryFile {
  private:
   int descriptor_;
 };
-
-// A new output file; an existing file of that name is replaced. Returns 1 when open.
-int CreateOutputFile(BinaryFile& file, const char* path);
 
 // 1 when a file or folder of that name exists.
 int PathExists(const char* path);

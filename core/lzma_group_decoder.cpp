@@ -24,7 +24,6 @@ struct GroupDecodeState {
   uint64_t inputEnd;  // package offset just after the group
   uint64_t originalSize;
   uint64_t decoded;   // bytes out of the LZMA decoder
-  uint64_t handed;    // bytes handed to the caller
   GroupDecodeStatus failure;
   bool ended;         // the stream has been checked to end after originalSize bytes
   bool inputAtEnd;    // the buffer holds the group's last byte (zero padding follows it)
@@ -132,7 +131,7 @@ GroupDecodeStatus GroupDecoder::BeginAt(BinaryFile* package, const uint8_t* memo
   s.memory = memory;
   s.inputPos = s.inputEnd = offset;
   s.originalSize = originalSize;
-  s.decoded = s.handed = 0;
+  s.decoded = 0;
   s.ended = false;
   s.inputAtEnd = false;
   s.next = s.inputStop = s.input;
@@ -168,7 +167,6 @@ GroupDecodeStatus GroupDecoder::Begin(GrowableBlock<char>& decoded, size_t size)
   s.taken = 0;
   s.filled = size;
   s.decoded = s.originalSize = size;
-  s.handed = 0;
   s.ended = true;
   s.failure = kGroupDecodeOk;
   return kGroupDecodeOk;
@@ -195,7 +193,6 @@ GroupDecodeStatus GroupDecoder::Read(char* out, size_t capacity, size_t* produce
       return s.failure;
     }
   }
-  s.handed += *produced;
   return kGroupDecodeOk;
 }
 
@@ -214,5 +211,3 @@ GroupDecodeStatus GroupDecoder::ReadAll(char* out, size_t size, const int* stop)
   if (status == kGroupDecodeOk && (done != size || got != 0)) status = kGroupDecodeDamaged;
   return status;
 }
-
-uint64_t GroupDecoder::position() const { return state_.get() != nullptr ? state_.get()->handed : 0; }

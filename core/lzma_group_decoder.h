@@ -56,8 +56,6 @@ class GroupDecoder {
   // Hands out all the `size` original bytes to `out` and checks that the stream ends with
   // them: damaged when it ends before or goes on after, and when *stop is set on the way.
   GroupDecodeStatus ReadAll(char* out, size_t size, const int* stop);
-  // Original bytes handed out so far.
-  uint64_t position() const;
 
  private:
   GroupDecodeStatus BeginAt(BinaryFile* package, const uint8_t* memory, uint64_t offset, uint64_t compressedSize,

@@ -74,17 +74,11 @@ MemberNameProblem CheckMemberName(const char (&name)[260], const NameCodePage& c
   }
 }
 
-MemberNameProblem CheckMemberName(const char (&name)[260]) { return CheckMemberName(name, ByteNameCodePage()); }
-
 int IsFolderMemberName(const char* name, const NameCodePage& codePage) {
   const char* last = nullptr;
   for (const char* p = name; *p != 0; p += CharacterLength(codePage, p)) last = p;
   return last != nullptr && *last == kMemberSeparator ? 1 : 0;
 }
-
-int IsSafeMemberName(const char (&name)[260]) { return CheckMemberName(name) == kNameSafe ? 1 : 0; }
-
-int IsFolderMemberName(const char* name) { return IsFolderMemberName(name, ByteNameCodePage()); }
 
 const char* DescribeMemberNameProblem(MemberNameProblem problem) {
   switch (problem) {

@@ -27,13 +27,9 @@ enum MemberNameProblem {
 // Parts are split, and checked, character by character in `codePage`: the second byte
 // of a double-byte character is never a separator nor a forbidden character.
 MemberNameProblem CheckMemberName(const char (&name)[260], const NameCodePage& codePage);
-// Byte by byte, as for a package that records no code page.
-MemberNameProblem CheckMemberName(const char (&name)[260]);
-int IsSafeMemberName(const char (&name)[260]);
 
-// 1 when a (safe) name stands for a folder: it ends with the separator.
-int IsFolderMemberName(const char* name);
-// The same in `codePage`: a last character that is double-byte is no separator.
+// 1 when a (safe) name stands for a folder: it ends with the separator, and in
+// `codePage` a last character that is double-byte is no separator.
 int IsFolderMemberName(const char* name, const NameCodePage& codePage);
 
 // A sentence for the problem ("a part of the name is \".\" or \"..\"").

@@ -5,7 +5,8 @@
 namespace {
 
 const unsigned kSecurityDirectoryIndex = 4;
-
+// The optional header's offset from the signature: "PE\0\0" and the 20-byte file header.
+const unsigned kOptionalAt = 4 + 20;
 
 // Zeroes the part of [at, at + width) that falls into the block at `blockStart`.
 void ZeroRange(char* block, uint64_t blockStart, size_t blockLength, uint64_t at, unsigned width) {
@@ -36,7 +37,7 @@ class HeaderRewrite : public BlockEditor {
 
 }  // namespace
 
-int ReadPeSecurityLayout(BinaryFile& file, uint64_t length, PeSecurityLayout* layout) {
+int ReadPeHeaders(BinaryFile& file, uint64_t length, PeHeaders* headers) {
   unsigned char dos[64];
   if (length < sizeof(dos) || !file.ReadAt(0, dos, sizeof(dos))) return 0;
   if (dos[0] != 'M' || dos[1] != 'Z') return 0;
@@ -44,36 +45,51 @@ int ReadPeSecurityLayout(BinaryFile& file, uint64_t length, PeSecurityLayout* la
   if (peOffset >= length) return 0;
   // Signature, file header, and the optional header up to the end of its directories;
   // nothing past `length` is looked at.
-  unsigned char headers[4 + 20 + 240];
+  unsigned char bytes[kOptionalAt + 240];
   const uint64_t remaining = length - peOffset;
-  const size_t available = remaining < sizeof(headers) ? static_cast<size_t>(remaining) : sizeof(headers);
-  if (available < 24 + 2 || !file.ReadAt(peOffset, headers, available)) return 0;
-  if (memcmp(headers, "PE\0\0", 4) != 0) return 0;
-  const unsigned optionalSize = PeU16(headers + 4 + 16);
-  const unsigned char* optional = headers + 24;
+  const size_t available = remaining < sizeof(bytes) ? static_cast<size_t>(remaining) : sizeof(bytes);
+  if (available < kOptionalAt + 64 || !file.ReadAt(peOffset, bytes, available)) return 0;
+  if (memcmp(bytes, "PE\0\0", 4) != 0) return 0;
+  const unsigned char* optional = bytes + kOptionalAt;
   const uint16_t magic = PeU16(optional);
-  unsigned directoriesAt = 0;
-  if (magic == kPe32Magic) {
-    directoriesAt = 96;
-  } else if (magic == kPe32PlusMagic) {
-    directoriesAt = 112;
-  } else {
-    return 0;
-  }
+  const unsigned directoriesAt = magic == kPe32Magic ? 96 : (magic == kPe32PlusMagic ? 112 : 0);
+  if (directoriesAt == 0) return 0;
+  const unsigned optionalSize = PeU16(bytes + 20);
+  headers->sectionTableOffset = peOffset + kOptionalAt + optionalSize;
+  headers->sectionCount = PeU16(bytes + 6);
+  headers->symbolTableOffset = PeU32(bytes + 12);
+  headers->symbolCount = PeU32(bytes + 16);
+  PeSecurityLayout& security = headers->security;
+  security.checksumOffset = peOffset + kOptionalAt + 64;
+  security.headersSize = PeU32(optional + 60);
   const unsigned entryAt = directoriesAt + 8 * kSecurityDirectoryIndex;
-  if (optionalSize < entryAt + 8 || 24 + entryAt + 8 > available) return 0;
-  if (PeU32(optional + directoriesAt - 4) <= kSecurityDirectoryIndex) return 0;  // NumberOfRvaAndSizes
-  layout->checksumOffset = peOffset + 24 + 64;
-  layout->directoryOffset = peOffset + 24 + entryAt;
-  layout->headersSize = PeU32(optional + 60);
-  layout->tableOffset = PeU32(optional + entryAt);
-  layout->tableSize = PeU32(optional + entryAt + 4);
+  // The entry must lie inside the optional header and the bytes read, and the header must
+  // count it among its directories (NumberOfRvaAndSizes).
+  headers->hasSecurityDirectory = optionalSize >= entryAt + 8 && kOptionalAt + entryAt + 8 <= available &&
+                                  PeU32(optional + directoriesAt - 4) > kSecurityDirectoryIndex;
+  if (headers->hasSecurityDirectory) {
+    security.directoryOffset = peOffset + kOptionalAt + entryAt;
+    security.tableOffset = PeU32(optional + entryAt);
+    security.tableSize = PeU32(optional + entryAt + 4);
+  }
+  return 1;
+}
+
+int ReadPeSecurityLayout(BinaryFile& file, uint64_t length, PeSecurityLayout* layout) {
+  PeHeaders headers;
+  if (!ReadPeHeaders(file, length, &headers) || !headers.hasSecurityDirectory) return 0;
+  *layout = headers.security;
   return 1;
 }
 
 int FindCertificateTable(BinaryFile& file, uint64_t length, uint64_t* tableStart) {
-  PeSecurityLayout layout;
-  if (!ReadPeSecurityLayout(file, length, &layout)) return 0;
+  PeHeaders headers;
+  return ReadPeHeaders(file, length, &headers) && FindCertificateTable(file, length, headers, tableStart);
+}
+
+int FindCertificateTable(BinaryFile& file, uint64_t length, const PeHeaders& headers, uint64_t* tableStart) {
+  if (!headers.hasSecurityDirectory) return 0;
+  const PeSecurityLayout& layout = headers.security;
   if (layout.tableOffset == 0 || layout.tableSize == 0) return 0;
   if (layout.tableOffset % 8 != 0) return 0;
   if (layout.tableOffset < layout.headersSize ||

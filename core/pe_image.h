@@ -28,6 +28,26 @@ struct PeSecurityLayout {
   uint32_t tableSize;
 };
 
+// The headers of a PE image (PE32 or PE32+), read and checked in one place: every field
+// filled here was read from inside the bytes given, so what reads on from them takes them
+// as they are. The section table itself is not read: whoever walks it checks that it lies
+// in the file.
+struct PeHeaders {
+  uint64_t sectionTableOffset;  // right after the optional header, by its declared size
+  unsigned sectionCount;
+  uint32_t symbolTableOffset;   // the COFF symbols of an unstripped build: 0 when there are none
+  uint32_t symbolCount;
+  int hasSecurityDirectory;     // the optional header holds the security directory's entry
+  // The checksum's offset and SizeOfHeaders always; the directory's offset and what it
+  // holds only when hasSecurityDirectory.
+  PeSecurityLayout security;
+};
+
+// Reads the headers of the first `length` bytes of the file: 1 when they are a PE
+// image's, as far as SizeOfHeaders at least, inside those bytes (*headers is filled only
+// then).
+int ReadPeHeaders(BinaryFile& file, uint64_t length, PeHeaders* headers);
+
 // Reads the headers of the first `length` bytes of the file. Returns 1 when they are a
 // PE image with a security directory that lies inside those bytes.
 int ReadPeSecurityLayout(BinaryFile& file, uint64_t length, PeSecurityLayout* layout);
@@ -37,6 +57,8 @@ int ReadPeSecurityLayout(BinaryFile& file, uint64_t length, PeSecurityLayout* la
 // exactly at the end of the file, and its first certificate's length lies between 8 and
 // the table's size. *tableStart is then where the table begins.
 int FindCertificateTable(BinaryFile& file, uint64_t length, uint64_t* tableStart);
+// The same for headers read already from those `length` bytes.
+int FindCertificateTable(BinaryFile& file, uint64_t length, const PeHeaders& headers, uint64_t* tableStart);
 
 // How the first `length` bytes of a file become a clean, signable program: copied as
 // they are, or with the security directory zeroed and the checksum made anew.

@@ -1,14 +1,11 @@
 #include "core/program_end.h"
 
-#include <string.h>
-
 #include "core/pe_image.h"
 
 namespace {
 
 const unsigned kSectionHeaderSize = 40;
 const unsigned kSymbolSize = 18;
-
 
 uint64_t Larger(uint64_t a, uint64_t b) { return a > b ? a : b; }
 
@@ -37,24 +34,14 @@ uint64_t SymbolsEnd(BinaryFile& file, uint64_t length, uint32_t symbolsAt, uint3
 }  // namespace
 
 int FindProgramImageEnd(BinaryFile& file, uint64_t length, uint64_t* end) {
-  unsigned char dos[64];
-  if (length < sizeof(dos) || !file.ReadAt(0, dos, sizeof(dos))) return 0;
-  if (dos[0] != 'M' || dos[1] != 'Z') return 0;
-  const uint64_t peOffset = PeU32(dos + 0x3C);
-  // Signature, file header, and the optional header as far as SizeOfHeaders.
-  unsigned char headers[24 + 64];
-  if (peOffset + sizeof(headers) > length || !file.ReadAt(peOffset, headers, sizeof(headers))) return 0;
-  if (memcmp(headers, "PE\0\0", 4) != 0) return 0;
-  const uint16_t magic = PeU16(headers + 24);
-  if (magic != kPe32Magic && magic != kPe32PlusMagic) return 0;
-  const unsigned sections = PeU16(headers + 6);
-  const unsigned optionalSize = PeU16(headers + 20);
-  uint64_t imageEnd = PeU32(headers + 24 + 60);  // SizeOfHeaders
-  if (!SectionsEnd(file, length, peOffset + 24 + optionalSize, sections, &imageEnd)) return 0;
-  imageEnd = Larger(imageEnd, SymbolsEnd(file, length, PeU32(headers + 12), PeU32(headers + 16)));
+  PeHeaders headers;
+  if (!ReadPeHeaders(file, length, &headers)) return 0;
+  uint64_t imageEnd = headers.security.headersSize;
+  if (!SectionsEnd(file, length, headers.sectionTableOffset, headers.sectionCount, &imageEnd)) return 0;
+  imageEnd = Larger(imageEnd, SymbolsEnd(file, length, headers.symbolTableOffset, headers.symbolCount));
   uint64_t tableStart = 0;
   // A signature is appended after everything else and ends the file.
-  if (FindCertificateTable(file, length, &tableStart)) imageEnd = Larger(imageEnd, length);
+  if (FindCertificateTable(file, length, headers, &tableStart)) imageEnd = Larger(imageEnd, length);
   *end = imageEnd;
   return 1;
 }

@@ -8,6 +8,7 @@
 #include "package/exit_code.h"
 #include "package/unfollowed_file.h"
 #include "package/work_directory.h"
+#include "win32/folder_search.h"
 #include "win32/unique_resource.h"
 
 // The name comes from the command line of an elevated process: anything that could point outside
@@ -41,18 +42,12 @@ static int LeadsElsewhere(const char* folderFinal, const char* entryPath, const 
 // remove its target instead on the systems that do not show links as links, and a link
 // in a work directory was never put there by a run. Paths that do not fit stay too.
 static void DeleteTreeInside(const char* directoryPath, const char* folderFinal) {
-  char path[kPathBufferSize];
-  if (!JoinPath(path, directoryPath, "*.*")) return;
-  WIN32_FIND_DATAA found;
-  memset(&found, 0, sizeof(found));
-  const UniqueFind search(FindFirstFileA(path, &found));
-  if (!search.valid()) return;
-  do {
-    if (!IsDeletableEntry(found)) continue;
+  SearchFolder(directoryPath, [directoryPath, folderFinal](const WIN32_FIND_DATAA& found) {
+    char path[kPathBufferSize];
     // A path that does not fit would name some other file: leave that entry alone.
-    if (!JoinPath(path, directoryPath, found.cFileName)) continue;
+    if (!IsDeletableEntry(found) || !JoinPath(path, directoryPath, found.cFileName)) return 1;
     char entryFinal[kFinalPathSize];
-    if (LeadsElsewhere(folderFinal, path, found.cFileName, entryFinal)) continue;
+    if (LeadsElsewhere(folderFinal, path, found.cFileName, entryFinal)) return 1;
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       DeleteTreeInside(path, entryFinal);
       RemoveDirectoryA(path);
@@ -60,7 +55,8 @@ static void DeleteTreeInside(const char* directoryPath, const char* folderFinal)
       // Through a handle that was checked: a link put there since the check stays.
       DeleteUnfollowed(path, folderFinal, found.cFileName);
     }
-  } while (FindNextFileA(search.get(), &found));
+    return 1;
+  });
 }
 
 int DeleteDirectoryAndFiles(const char* directoryPath) {

@@ -3,7 +3,7 @@
 #include <string.h>
 #include <winternl.h>
 
-#include "core/path_limit.h"
+#include "core/path_limits.h"
 #include "package/reboot_deletion.h"
 
 typedef NTSTATUS(NTAPI* CreateFileFunction)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,

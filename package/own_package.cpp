@@ -3,7 +3,7 @@
 #include <string.h>
 
 #include "core/path_join.h"
-#include "core/path_limit.h"
+#include "core/path_limits.h"
 #include "win32/system_code_page.h"
 
 OwnPackageState ClassifyOwnPackage(DWORD pathLength, DWORD bufferSize, int opened, PackageStatus status) {

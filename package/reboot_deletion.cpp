@@ -2,7 +2,6 @@
 
 #include <string.h>
 
-#include "core/path_join.h"
 #include "core/path_limits.h"
 
 const wchar_t kSessionManagerKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
@@ -97,27 +96,6 @@ int MakeNtPath(const char* path, wchar_t* ntPath, int capacity) {
   memcpy(ntPath, prefix, prefixLength * sizeof(wchar_t));
   memcpy(ntPath + prefixLength, rest, (restLength + 1) * sizeof(wchar_t));
   return static_cast<int>(prefixLength + restLength);
-}
-
-int ForEachPathToDelete(const char* directory, DeletionRecorder& record) {
-  char path[kMemberPathSize];
-  WIN32_FIND_DATAA found;
-  const UniqueFind search(JoinPath(path, directory, "*.*") ? FindFirstFileA(path, &found) : INVALID_HANDLE_VALUE);
-  if (search.valid()) {
-    do {
-      // "." and ".." by name, whatever their attributes say (".." carries the parent's,
-      // hidden included); links are neither entered nor scheduled: the run makes none.
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
-      if (strcmp(found.cFileName, ".") == 0 || strcmp(found.cFileName, "..") == 0) continue;
-      // The run wrote every one of its files under a path that fits.
-      if (!JoinPath(path, directory, found.cFileName)) continue;
-      // A folder after all that it holds: at restart it is empty by the time its turn comes.
-      const int recorded = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? ForEachPathToDelete(path, record)
-                                                                             : record.Record(path);
-      if (!recorded) return 0;
-    } while (FindNextFileA(search.get(), &found));
-  }
-  return record.Record(directory);
 }
 
 namespace {

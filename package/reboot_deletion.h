@@ -53,10 +53,7 @@ class PendingDeleteValue {
 // or 0 when the path is of another kind or does not fit in `capacity` characters.
 int MakeNtPath(const char* path, wchar_t* ntPath, int capacity);
 
-// Calls `record` for every file and folder inside the directory, at any depth, and then
-// for the directory itself: each file before the folder that holds it, each folder after
-// everything it holds (so deeper folders before the folders that hold them). Links
-// (reparse points) are neither entered nor recorded. Returns 0 as soon as `record` does.
+// Takes the paths to delete one at a time. Returns 0 to stop.
 class DeletionRecorder {
  public:
   virtual int Record(const char* path) = 0;
@@ -64,10 +61,11 @@ class DeletionRecorder {
  protected:
   ~DeletionRecorder() {}
 };
-int ForEachPathToDelete(const char* directory, DeletionRecorder& record);
 
-// What is to be deleted, each path handed to a recorder in the order of
-// ForEachPathToDelete.
+// What is to be deleted, each path handed to a recorder in the order the deletions must
+// come: each file before the folder that holds it, each folder after everything it holds
+// (so deeper folders before the folders that hold them). Returns 0 as soon as the
+// recorder does.
 class PathsToDelete {
  public:
   virtual int ForEach(DeletionRecorder& record) const = 0;
@@ -76,27 +74,11 @@ class PathsToDelete {
   ~PathsToDelete() {}
 };
 
-// Everything in a directory as it is found on disk, and the directory.
-class DirectoryContents : public PathsToDelete {
- public:
-  explicit DirectoryContents(const char* directory) : directory_(directory) {}
-  int ForEach(DeletionRecorder& record) const override { return ForEachPathToDelete(directory_, record); }
-
- private:
-  const char* directory_;
-};
-
 // The records of all the paths in one update of the value. Returns 0 (and has changed
 // nothing) when the value cannot be read, extended or written.
 int RecordDeletionsInOneWrite(const PathsToDelete& paths);
 // One MoveFileEx call per path, as the system's own interface does it.
 void RecordDeletionsOneByOne(const PathsToDelete& paths);
-
-// The same for everything in a directory and the directory.
-inline int RecordDeletionsInOneWrite(const char* directory) {
-  return RecordDeletionsInOneWrite(DirectoryContents(directory));
-}
-inline void RecordDeletionsOneByOne(const char* directory) { RecordDeletionsOneByOne(DirectoryContents(directory)); }
 
 // In one update, or one call per path where the value cannot be extended so.
 void ScheduleDeletionsAtReboot(const PathsToDelete& paths);

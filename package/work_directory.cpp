@@ -6,7 +6,6 @@
 #include "core/path_join.h"
 #include "package/exit_code.h"
 #include "package/held_directory.h"
-#include "package/reboot_deletion.h"
 #include "security/work_directory_access.h"
 
 const char kTemporaryFolderName[] = "%TEMP%";
@@ -75,5 +74,3 @@ int CreateWorkDirectory(int besideModule, char* workDirectory, UniqueHandle* hel
   }
   return 0;
 }
-
-void ScheduleDeleteAtReboot(const char* directory) { ScheduleDeletionsAtReboot(DirectoryContents(directory)); }

@@ -1,4 +1,4 @@
-// The work directory of a package run: where members go and how they vanish at restart.
+// The work directory of a package run: where it is made.
 #pragma once
 #include <windows.h>
 
@@ -27,7 +27,3 @@ int MakeModuleDirectory(char* moduleDirectory);
 // folder that the run did not make. workDirectory then holds the last name tried (or
 // kTemporaryFolderName) and *error the system error code.
 int CreateWorkDirectory(int besideModule, char* workDirectory, UniqueHandle* held, DWORD* error);
-
-// Marks every file and folder of the directory, each folder after what it holds, then
-// the directory, for deletion at restart.
-void ScheduleDeleteAtReboot(const char* directory);

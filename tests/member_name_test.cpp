@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/member_name.h"
+#include "support/byte_name_rules.h"
 
 namespace {
 

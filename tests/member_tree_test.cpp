@@ -14,6 +14,7 @@
 #include "core/package_reader.h"
 #include "package/held_directory.h"
 #include "package/member_tree.h"
+#include "support/byte_name_rules.h"
 #include "support/host_system.h"
 #include "support/test_files.h"
 #include "support/test_package.h"

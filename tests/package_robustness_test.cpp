@@ -10,6 +10,7 @@
 
 #include "core/member_name.h"
 #include "core/package_reader.h"
+#include "support/byte_name_rules.h"
 #include "support/byte_poke.h"
 #include "support/package_damage.h"
 #include "support/package_layout.h"

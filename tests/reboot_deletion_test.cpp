@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "package/reboot_deletion.h"
-#include "package/work_directory.h"
+#include "support/directory_deletions.h"
 #include "support/host_system.h"
 #include "support/test_files.h"
 

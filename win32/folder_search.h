@@ -14,11 +14,13 @@ enum FolderSearchEnd {
   kFolderSearchStopped,     // the visitor asked to stop
 };
 
-// Calls `visit(const WIN32_FIND_DATAA&)` for each entry of `folder` in the order the
-// system gives; `visit` returns 0 to stop. A folder path too long for a search pattern
-// is a failure.
-template <typename Visit>
-FolderSearchEnd SearchFolder(const char* folder, Visit visit) {
+// The search itself: calls `visit(context, entry)` for each entry of `folder` in the
+// order the system gives; `visit` returns 0 to stop. A folder path too long for a search
+// pattern is a failure. One copy serves every caller in a program: neither inlined nor
+// specialised for one of them.
+typedef int (*FolderVisit)(void* context, const WIN32_FIND_DATAA& found);
+inline __attribute__((noinline, noclone)) FolderSearchEnd SearchFolderWith(const char* folder, FolderVisit visit,
+                                                                           void* context) {
   char pattern[MAX_PATH];
   const size_t length = strlen(folder);
   // Walked by characters of the system's code page: the second byte of a double-byte
@@ -40,8 +42,16 @@ FolderSearchEnd SearchFolder(const char* folder, Visit visit) {
   do {
     // "." and ".." by name, whatever their attributes say.
     if (strcmp(found.cFileName, ".") == 0 || strcmp(found.cFileName, "..") == 0) continue;
-    if (!visit(static_cast<const WIN32_FIND_DATAA&>(found))) return kFolderSearchStopped;
+    if (!visit(context, static_cast<const WIN32_FIND_DATAA&>(found))) return kFolderSearchStopped;
   } while (FindNextFileA(search.get(), &found));
   // A search that ends for any other reason than its last entry has not seen the folder whole.
   return GetLastError() == ERROR_NO_MORE_FILES ? kFolderSearchComplete : kFolderSearchFailed;
+}
+
+// Calls `visit(const WIN32_FIND_DATAA&)` for each entry of `folder`, as SearchFolderWith.
+template <typename Visit>
+FolderSearchEnd SearchFolder(const char* folder, Visit visit) {
+  return SearchFolderWith(
+      folder, [](void* context, const WIN32_FIND_DATAA& found) -> int { return (*static_cast<Visit*>(context))(found); },
+      &visit);
 }

@@ -20,6 +20,8 @@
 #include "host/support/compressed_fixture.h"
 #include "host/support/lzma_reference.h"
 #include "host/support/tool_process.h"
+#include "support/byte_name_rules.h"
+#include "support/output_file.h"
 #include "support/test_files.h"
 #include "support/test_pack_list.h"
 

@@ -14,6 +14,7 @@
 #include "core/compression_record.h"
 #include "core/package_reader.h"
 #include "host/support/compressed_fixture.h"
+#include "support/output_file.h"
 #include "support/seeded_bytes.h"
 #include "support/test_files.h"
 

@@ -12,7 +12,8 @@
 #include "core/member_name.h"
 #include "core/name_clash.h"
 #include "core/name_code_page.h"
-#include "core/path_limit.h"
+#include "core/path_limits.h"
+#include "support/byte_name_rules.h"
 
 namespace {
 

@@ -19,6 +19,7 @@
 
 #include "core/package_reader.h"
 #include "package/system_threads.h"
+#include "support/output_file.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 
 #include "core/binary_file.h"
 #include "core/lzma_group_decoder.h"
+#include "support/output_file.h"
 
 static double ProcessSeconds() {
   FILETIME created, exited, kernel, user;
@@ -31,12 +32,14 @@ int main(int argc, char** argv) {
   GroupDecoder decoder;
   GroupDecodeStatus status = decoder.Begin(group, 0, length, originalSize);
   size_t produced = 1;
+  uint64_t decoded = 0;
   while (status == kGroupDecodeOk && produced != 0) {
     status = decoder.Read(buffer, sizeof buffer, &produced);
     if (status == kGroupDecodeOk && !out.Write(buffer, produced)) return 8;
+    decoded += produced;
   }
   const double seconds = ProcessSeconds() - start;
   printf("status %d\n", static_cast<int>(status));
-  if (seconds > 0) printf("speed %.1f MB/s\n", decoder.position() / seconds / 1e6);
+  if (seconds > 0) printf("speed %.1f MB/s\n", decoded / seconds / 1e6);
   return out.Close() ? static_cast<int>(status) : 8;
 }

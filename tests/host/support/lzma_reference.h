@@ -28,7 +28,6 @@ struct DecodeOutcome {
   GroupDecodeStatus status = kGroupDecodeOk;  // of Begin, or the first failing Read
   std::vector<uint8_t> bytes;                 // everything handed out
   uint64_t handedOut = 0;                     // the sum of *produced over all reads
-  bool positionTracked = true;                // position() always equalled that sum
 };
 
 // Writes `group` to `path` after `before` other bytes and followed by `after` (by default
@@ -69,6 +68,5 @@ struct DamageVerdict {
 };
 // The decoder either refuses the group or hands out exactly what liblzma decodes from it;
 // it never hands out more than originalSize, never reads past the group (which sits at the
-// file's end), keeps position() equal to what it handed out, and never accepts a group
-// whose filter byte is not 0.
+// file's end), and never accepts a group whose filter byte is not 0.
 DamageVerdict JudgeDamagedGroup(const std::string& path, const DamagedGroup& damaged, size_t chunk);

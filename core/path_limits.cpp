@@ -1,4 +1,6 @@
-#include "core/path_limit.h"
+#include "core/path_limits.h"
+
+#include "core/name_code_page.h"
 
 size_t PathPastLimit(const char* path, size_t folderLength, char separator, const NameCodePage& codePage) {
   size_t length = folderLength;
