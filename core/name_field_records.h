@@ -41,7 +41,7 @@ struct RecordLayout {
   uint16_t content;  // bytes of content after the tag
 };
 
-// In field order: a record's self-check covers every record of a kind before it.
+// In field order, which is also the order of sealing: a self-check covers the records before it.
 constexpr RecordLayout kRecordLayouts[kRecordKindCount] = {
     {{'K', 'V', 'N', '1'}, 208, 12, 4},   // code page
     {{'K', 'V', 'G', '1'}, 220, 24, 16},  // group

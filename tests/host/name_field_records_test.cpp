@@ -21,9 +21,8 @@ struct Kind {
 };
 
 const Kind kKinds[] = {
-    {kCodePageRecord, "KVN1", 208, 4, 220},  {kGroupRecord, "KVG1", 220, 16, 244},
-    {kMemberRecord, "KVZ1", 220, 12, 244},   {kCopyRecord, "KVD1", 220, 12, 244},
-    {kTableRecord, "KVT1", 220, 12, 244},    {kChecksumRecord, "KVC1", 244, 8, 260},
+    {kCodePageRecord, "KVN1", 208, 4, 220}, {kGroupRecord, "KVG1", 220, 16, 244}, {kMemberRecord, "KVZ1", 220, 12, 244},
+    {kCopyRecord, "KVD1", 220, 12, 244},    {kTableRecord, "KVT1", 220, 12, 244}, {kChecksumRecord, "KVC1", 244, 8, 260},
 };
 
 PackageDirEntry Named(size_t length) {
@@ -49,15 +48,9 @@ PackageDirEntry HandSealed(const Kind& kind, char fill) {
   return entry;
 }
 
-std::string Content(const Kind& kind) {
-  std::string bytes;
-  for (unsigned i = 0; i < kind.content; ++i) bytes += static_cast<char>(0x41 + kind.kind * 16 + i);
-  return bytes;
-}
-
 TEST(NameFieldRecords, EachKindLiesWhereTheFormatSaysForEveryNameThatLeavesRoom) {
   for (const Kind& kind : kKinds) {
-    const std::string content = Content(kind);
+    const std::string content("ABCDEFGHIJKLMNOP", kind.content);
     PackageDirEntry entry = Named(kind.offset - 1);  // the longest name with room
     ASSERT_EQ(SealRecordContent(entry, kind.kind, content.data()), 1) << kind.tag;
     EXPECT_EQ(std::string(entry.name + kind.offset, 4), kind.tag);
@@ -82,14 +75,13 @@ TEST(NameFieldRecords, EachKindLiesWhereTheFormatSaysForEveryNameThatLeavesRoom)
 
 TEST(NameFieldRecords, EveryCoveredByteVoidsTheRecordAndNoLaterOneDoes) {
   for (const Kind& kind : kKinds) {
-    char content[16];
-    EXPECT_EQ(ReadRecordContent(HandSealed(kind, 0), kind.kind, content), 1) << kind.tag;
+    char read[16];
+    EXPECT_EQ(ReadRecordContent(HandSealed(kind, 0), kind.kind, read), 1) << kind.tag;
     if (kind.end - 8 > kind.offset + kind.content) {
-      EXPECT_EQ(ReadRecordContent(HandSealed(kind, 1), kind.kind, content), 0) << kind.tag << ": a fill not zero";
+      EXPECT_EQ(ReadRecordContent(HandSealed(kind, 1), kind.kind, read), 0) << kind.tag << ": a fill not zero";
     }
     PackageDirEntry entry = Named(3);
-    ASSERT_EQ(SealRecordContent(entry, kind.kind, Content(kind).data()), 1);
-    char read[16];
+    ASSERT_EQ(SealRecordContent(entry, kind.kind, "ABCDEFGHIJKLMNOP"), 1);
     for (size_t at = 0; at < sizeof(entry); ++at) {
       PackageDirEntry flipped = entry;
       reinterpret_cast<unsigned char*>(&flipped)[at] ^= 0x01;
