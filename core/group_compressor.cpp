@@ -3,8 +3,8 @@
 #include <string.h>
 
 #include "core/byte_spread.h"
-#include "core/compression_record.h"
 #include "core/duplicate_files.h"
+#include "core/name_field_records.h"
 #include "core/pack_list.h"
 #include "core/package_format.h"
 #include "core/wide_division.h"

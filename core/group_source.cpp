@@ -3,8 +3,8 @@
 // between, by the reader), and from its start again when one is asked for out of order.
 #include "core/group_source.h"
 
-#include "core/compression_record.h"
 #include "core/member_checksum.h"
+#include "core/name_field_records.h"
 
 namespace {
 
@@ -76,7 +76,7 @@ MemberCopyResult GroupSource::StartGroupAt(int index, const CopyBuffer& buffer) 
   const MemberSlot& slot = slots_[index];
   const PackageDirEntry& group = entries_[slot.group];
   GroupRecord record;
-  if (!ReadGroupRecord(group, &record)) return kMemberDamaged;
+  if (!ReadRecord(group, &record)) return kMemberDamaged;
   GroupDecodeStatus status = kGroupDecodeOk;
   if (!TakeAhead(slot.group)) {
     // A group that no thread decoded is this thread's to decode now, before any after it:

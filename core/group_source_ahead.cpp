@@ -5,8 +5,8 @@
 // member by member, is what it would see without threads.
 #include <stdint.h>
 
-#include "core/compression_record.h"
 #include "core/group_source.h"
+#include "core/name_field_records.h"
 
 namespace {
 
@@ -55,7 +55,7 @@ int GroupSource::NextGroupStart(int member) const {
 int GroupSource::StartAhead(GroupAhead& ahead, int member, AheadMemoryPlan& plan) {
   const PackageDirEntry& group = entries_[slots_[member].group];
   GroupRecord record;
-  if (!ReadGroupRecord(group, &record)) return 0;
+  if (!ReadRecord(group, &record)) return 0;
   if (record.originalSize != static_cast<size_t>(record.originalSize)) return 0;
   if (!plan.Take(group.size, record.originalSize)) return 0;
   ahead.group = slots_[member].group;

@@ -1,6 +1,6 @@
 #include "core/member_map.h"
 
-#include "core/compression_record.h"
+#include "core/name_field_records.h"
 
 namespace {
 
@@ -16,13 +16,13 @@ void MapStored(const PackageDirEntry* entries, int entry, MemberSlot& slot) {
   slot.checked = 0;
   // A compressed member's record outside its group: its bytes are not here.
   CompressedMemberRecord stray;
-  slot.damaged = ReadCompressedMemberRecord(entries[entry], &stray);
+  slot.damaged = ReadRecord(entries[entry], &stray);
 }
 
 // 1 when the entry is one of the group's compressed members.
 int NamesGroup(const PackageDirEntry& entry, int group) {
   CompressedMemberRecord member;
-  return ReadCompressedMemberRecord(entry, &member) && member.group == static_cast<uint32_t>(group);
+  return ReadRecord(entry, &member) && member.group == static_cast<uint32_t>(group);
 }
 
 // The entries after a group's entry that it spans: up to its last compressed member, stored
@@ -46,7 +46,7 @@ int GroupSpan(const PackageDirEntry* entries, int count, int group, const GroupR
 // Ties the compressed member at `slot` into its group's chain.
 void MapCompressed(const PackageDirEntry& entry, int entryIndex, int group, MemberSlot& slot, int ok) {
   CompressedMemberRecord member;
-  ok = ok && ReadCompressedMemberRecord(entry, &member);
+  ok = ok && ReadRecord(entry, &member);
   slot.entry = entryIndex;
   slot.group = group;
   slot.nextInGroup = -1;
@@ -62,7 +62,7 @@ void MapCompressed(const PackageDirEntry& entry, int entryIndex, int group, Memb
 // the one before it ends, the first where the stream ends, as the writer lays them out.
 int MapGroup(const PackageDirEntry* entries, int count, int group, MemberSlot* slots, int first) {
   GroupRecord record;
-  const int valid = ReadGroupRecord(entries[group], &record) && record.codec == kCodecLzma &&
+  const int valid = ReadRecord(entries[group], &record) && record.codec == kCodecLzma &&
                     record.memberCount >= 1 && record.memberCount <= static_cast<uint32_t>(count - 1 - group);
   int span = GroupSpan(entries, count, group, valid ? &record : nullptr);
   uint32_t members = 0;
@@ -120,7 +120,7 @@ void MapCopies(const PackageDirEntry* entries, MemberSlot* slots, int members, i
   for (int i = 0; i < members; ++i) {
     MemberSlot& slot = slots[i];
     CopyRecord copy;
-    if (slot.group >= 0 || !ReadCopyRecord(entries[slot.entry], &copy)) continue;
+    if (slot.group >= 0 || !ReadRecord(entries[slot.entry], &copy)) continue;
     const int original = MemberOfEntry(slots, i, copy.original);
     slot.copyOf = original;
     slot.originalSize = copy.originalSize;
@@ -153,7 +153,7 @@ int MapMembers(const PackageDirEntry* entries, int count, MemberSlot* slots, int
 int FindOverrunningGroup(const PackageDirEntry* entries, int count) {
   for (int group = 0; group < count; ++group) {
     GroupRecord record;
-    if (!IsGroupEntry(entries[group]) || !ReadGroupRecord(entries[group], &record)) continue;
+    if (!IsGroupEntry(entries[group]) || !ReadRecord(entries[group], &record)) continue;
     if (record.memberCount > static_cast<uint32_t>(count - 1 - group)) return group;
     // Groups that pass do not overlap, so every entry is looked at about once.
     for (uint32_t k = 1; k <= record.memberCount; ++k) {

@@ -64,3 +64,10 @@ unsigned char FoldNameByte(const NameCodePage& codePage, unsigned char byte) {
   if (byte >= 'a' && byte <= 'z') return static_cast<unsigned char>(byte - 'a' + 'A');
   return codePage.id == kWesternCodePage ? FoldWestern(byte) : byte;
 }
+
+int IsAsciiName(const char* name) {
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p != 0; ++p) {
+    if (*p >= 0x80) return 0;
+  }
+  return 1;
+}

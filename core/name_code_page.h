@@ -27,3 +27,7 @@ int CharacterLength(const NameCodePage& codePage, const char* text);
 // upper case, and in code page 1252 its accented letters too (with their case pairs
 // among the bytes 8A to 9F). The second byte of a double-byte character is never folded.
 unsigned char FoldNameByte(const NameCodePage& codePage, unsigned char byte);
+
+// 1 when every byte of the name is ASCII (below 0x80): it reads alike in every code page,
+// so a package of such names records none.
+int IsAsciiName(const char* name);

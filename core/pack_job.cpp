@@ -2,8 +2,8 @@
 
 #include <string.h>
 
-#include "core/code_page_record.h"
 #include "core/compressed_pack.h"
+#include "core/name_code_page.h"
 #include "core/pack_list_rules.h"
 #include "core/pack_members.h"
 #include "core/package_naming.h"

@@ -4,12 +4,13 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "core/checksum_record.h"
-#include "core/code_page_record.h"
-#include "core/compression_record.h"
 #include "core/member_checksum.h"
 #include "core/member_name.h"
+<<<<<<< HEAD
 #include "core/name_clash.h"
+=======
+#include "core/name_field_records.h"
+>>>>>>> records
 #include "core/pe_image.h"
 #include "core/program_end.h"
 
@@ -150,7 +151,7 @@ PackageStatus PackageReader::ReadTable() {
   // to 15 bytes of its stream per entry, never fewer than kLeastStreamBytesPerEntry. A
   // count past that is refused before memory is taken; the decoding then gives out at
   // most 268 bytes for every 4 of the stream.
-  if (!ReadTableRecord(holder, &record) || record.codec != kCodecLzma || record.entryCount == 0 ||
+  if (!ReadRecord(holder, &record) || record.codec != kCodecLzma || record.entryCount == 0 ||
       record.entryCount > kMostEntries || record.entryCount > holder.size / kLeastStreamBytesPerEntry) {
     return kPackageTableDamaged;
   }
@@ -234,7 +235,7 @@ int PackageReader::ExpectedChecksum(int index, uint32_t* checksum) const {
     return 1;
   }
   ChecksumRecord record;
-  if (!ReadChecksumRecord(entry(index), &record)) return 0;
+  if (!ReadRecord(entry(index), &record)) return 0;
   *checksum = record.member;
   return 1;
 }
@@ -304,7 +305,7 @@ MemberCopyResult PackageReader::CopyDuplicate(int index, BinaryFile* destination
 
 int PackageReader::ExpectedModuleImageChecksum(uint32_t* checksum) const {
   ChecksumRecord record;
-  if (entryCount_ == 0 || !ReadChecksumRecord(entries_[0], &record)) return 0;
+  if (entryCount_ == 0 || !ReadRecord(entries_[0], &record)) return 0;
   *checksum = record.moduleImage;
   return 1;
 }

@@ -2,10 +2,8 @@
 
 #include <string.h>
 
-#include "core/checksum_record.h"
-#include "core/code_page_record.h"
-#include "core/compression_record.h"
 #include "core/member_checksum.h"
+#include "core/name_field_records.h"
 #include "core/pe_image.h"
 
 PackageWriter::PackageWriter(BinaryFile& package, uint32_t memberCount, const CopyBuffer& buffer,
@@ -79,7 +77,7 @@ PackageWriteStatus PackageWriter::AppendMember(BinaryFile& source, const char* n
   const PackageWriteStatus status = AppendWholeFile(source, &checksum);
   entry.size = static_cast<uint32_t>(offset_ - entry.offset);
   const ChecksumRecord record = {checksum.Finish(), moduleImageChecksum_};
-  WriteChecksumRecord(entry, record);
+  SealRecord(entry, record);
   ++written_;
   return status;
 }
@@ -100,7 +98,7 @@ PackageDirEntry* PackageWriter::NewEntry(const char* name, size_t longestName) {
 // checksum record of nothing, after its other records, and counts it.
 PackageWriteStatus PackageWriter::CloseEntryWithoutBytes(PackageDirEntry& entry) {
   const ChecksumRecord record = {ChecksumOf("", 0), moduleImageChecksum_};
-  WriteChecksumRecord(entry, record);
+  SealRecord(entry, record);
   ++written_;
   return kPackageWriteOk;
 }
@@ -141,9 +139,9 @@ PackageWriteStatus PackageWriter::EndGroupStream(uint32_t memberCount, uint64_t 
   entry.offset = static_cast<uint32_t>(groupStart_);
   entry.size = static_cast<uint32_t>(offset_ - groupStart_);
   const GroupRecord group = {kCodecLzma, memberCount, originalSize};
-  WriteGroupRecord(entry, group);
+  SealRecord(entry, group);
   const ChecksumRecord record = {groupChecksum_.Finish(), moduleImageChecksum_};
-  WriteChecksumRecord(entry, record);
+  SealRecord(entry, record);
   lastGroup_ = written_++;
   compressed_ = 1;
   return kPackageWriteOk;
@@ -155,7 +153,7 @@ PackageWriteStatus PackageWriter::AppendCompressedMember(const char* name, uint3
   PackageDirEntry* entry = NewEntry(name, kMaxCompressedNameLength);
   if (entry == nullptr) return kPackageWriteFailed;
   const CompressedMemberRecord member = {lastGroup_, originalSize, checksum};
-  WriteCompressedMemberRecord(*entry, member);
+  SealRecord(*entry, member);
   return CloseEntryWithoutBytes(*entry);
 }
 
@@ -166,7 +164,7 @@ PackageWriteStatus PackageWriter::AppendCopy(const char* name, uint32_t original
   PackageDirEntry* entry = NewEntry(name, kMaxCompressedNameLength);
   if (entry == nullptr) return kPackageWriteFailed;
   const CopyRecord copy = {original, originalSize, checksum};
-  WriteCopyRecord(*entry, copy);
+  SealRecord(*entry, copy);
   compressed_ = 1;
   return CloseEntryWithoutBytes(*entry);
 }
@@ -175,36 +173,23 @@ int PackageWriter::RecordedChecksum(uint32_t index, uint32_t* checksum) const {
   if (index >= written_) return 0;
   CompressedMemberRecord member;
   ChecksumRecord record;
-  if (ReadCompressedMemberRecord(entries_[index], &member)) {
+  if (ReadRecord(entries_[index], &member)) {
     *checksum = member.checksum;
     return 1;
   }
-  if (!ReadChecksumRecord(entries_[index], &record)) return 0;
+  if (!ReadRecord(entries_[index], &record)) return 0;
   *checksum = record.member;
   return 1;
 }
 
 namespace {
 
-// Puts the code page record into the first entry with room for it. The records after it
-// check the bytes before them, so the entry's other records are written anew.
+// Puts the code page record into the first entry with room for it; the entry's records
+// after it, whose self-checks cover it, are sealed anew.
 void RecordCodePage(PackageDirEntry* entries, uint32_t count, uint32_t codePage) {
+  const CodePageRecord record = {codePage};
   for (uint32_t i = 0; i < count; ++i) {
-    PackageDirEntry& entry = entries[i];
-    ChecksumRecord checksum;
-    GroupRecord group;
-    CompressedMemberRecord member;
-    const int hasChecksum = ReadChecksumRecord(entry, &checksum);
-    const int hasGroup = ReadGroupRecord(entry, &group);
-    CopyRecord copy;
-    const int hasMember = ReadCompressedMemberRecord(entry, &member);
-    const int hasCopy = ReadCopyRecord(entry, &copy);
-    if (!WriteCodePageRecord(entry, codePage)) continue;
-    if (hasGroup) WriteGroupRecord(entry, group);
-    if (hasMember) WriteCompressedMemberRecord(entry, member);
-    if (hasCopy) WriteCopyRecord(entry, copy);
-    if (hasChecksum) WriteChecksumRecord(entry, checksum);
-    return;
+    if (SealRecord(entries[i], record)) return;
   }
 }
 
@@ -248,9 +233,9 @@ PackageWriteStatus PackageWriter::FinishWithTable(const char* stream, size_t len
   holder.offset = static_cast<uint32_t>(offset_);
   holder.size = static_cast<uint32_t>(length);
   const TableRecord table = {kCodecLzma, written_, ChecksumOf(directory, directoryBytes)};
-  WriteTableRecord(holder, table);
+  SealRecord(holder, table);
   const ChecksumRecord record = {ChecksumOf(stream, length), moduleImageChecksum_};
-  WriteChecksumRecord(holder, record);
+  SealRecord(holder, record);
   if (!package_.Write(stream, length) || !package_.Write(&holder, sizeof(holder))) return kPackageWriteFailed;
   offset_ += length + sizeof(holder);
   return WriteTrailer(1);

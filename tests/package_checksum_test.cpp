@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/checksum_record.h"
 #include "core/member_checksum.h"
+#include "core/name_field_records.h"
 #include "core/package_reader.h"
 #include "support/byte_poke.h"
 #include "support/test_files.h"
@@ -167,9 +167,9 @@ TEST_F(ChecksummedPackage, NamesUpTo243CharactersCarryARecord) {
     memset(entry.name, 'n', c.length);
     entry.offset = 5000;
     entry.size = 77;
-    EXPECT_EQ(WriteChecksumRecord(entry, {0x12345678u, 0x9ABCDEF0u}), c.record) << c.length;
+    EXPECT_EQ(SealRecord(entry, ChecksumRecord{0x12345678u, 0x9ABCDEF0u}), c.record) << c.length;
     ChecksumRecord read = {};
-    EXPECT_EQ(ReadChecksumRecord(entry, &read), c.record) << c.length;
+    EXPECT_EQ(ReadRecord(entry, &read), c.record) << c.length;
     EXPECT_EQ(strlen(entry.name), c.length);
     if (!c.record) continue;
     EXPECT_EQ(read.member, 0x12345678u);
@@ -177,7 +177,7 @@ TEST_F(ChecksummedPackage, NamesUpTo243CharactersCarryARecord) {
     // The record belongs to its entry: another size or offset voids it.
     PackageDirEntry moved = entry;
     moved.size = 78;
-    EXPECT_EQ(ReadChecksumRecord(moved, &read), 0);
+    EXPECT_EQ(ReadRecord(moved, &read), 0);
   }
 }
 

@@ -10,9 +10,8 @@
 
 #include "cli/lzma_member_compressor.h"
 #include "core/compressed_pack.h"
-#include "core/compression_record.h"
 #include "core/member_checksum.h"
-#include "core/member_name.h"
+#include "core/name_field_records.h"
 #include "core/pack_job.h"
 #include "core/package_reader.h"
 #include "core/package_writer.h"
@@ -26,50 +25,6 @@
 #include "support/test_pack_list.h"
 
 namespace {
-
-TEST(CompressionRecords, ReadBackOnlyWhenEveryCoveredByteIsAsWritten) {
-  PackageDirEntry group = {};
-  strcpy(group.name, kGroupEntryName);
-  group.offset = 5000, group.size = 700;
-  ASSERT_TRUE(WriteGroupRecord(group, {kCodecLzma, 3, 0x123456789ull}));
-  PackageDirEntry member = {};
-  memset(member.name, 'm', kMaxCompressedNameLength);  // the longest name that leaves room
-  member.offset = 5700;
-  ASSERT_TRUE(WriteCompressedMemberRecord(member, {7, 4096, 0xCAFEF00D}));
-  PackageDirEntry tooLong = {};
-  memset(tooLong.name, 'm', kMaxCompressedNameLength + 1);
-  EXPECT_FALSE(WriteCompressedMemberRecord(tooLong, {7, 1, 1}));
-  EXPECT_FALSE(WriteGroupRecord(tooLong, {kCodecLzma, 1, 1}));
-
-  GroupRecord g;
-  CompressedMemberRecord m;
-  ASSERT_TRUE(ReadGroupRecord(group, &g));
-  EXPECT_EQ(g.memberCount, 3u);
-  EXPECT_EQ(g.originalSize, 0x123456789ull);
-  ASSERT_TRUE(ReadCompressedMemberRecord(member, &m));
-  EXPECT_EQ(m.group, 7u);
-  EXPECT_EQ(m.originalSize, 4096u);
-  EXPECT_EQ(m.checksum, 0xCAFEF00Du);
-  EXPECT_FALSE(ReadGroupRecord(member, &g)) << "one record is never taken for the other";
-  EXPECT_FALSE(ReadCompressedMemberRecord(group, &m));
-  // Today's readers refuse the group entry's name, and with it the whole directory.
-  EXPECT_FALSE(IsSafeMemberName(group.name));
-  EXPECT_TRUE(IsGroupEntry(group));
-
-  // Every byte of the name, the record, the offset and the size is covered.
-  for (size_t at = 0; at < 248; ++at) {
-    if (at >= 244 && at < 260) continue;  // the checksum record's own bytes
-    for (PackageDirEntry* entry : {&group, &member}) {
-      PackageDirEntry flipped = *entry;
-      if (at < 240) {
-        flipped.name[at] ^= 0x20;
-      } else {
-        reinterpret_cast<char*>(&flipped.offset)[at - 240] ^= 0x01;
-      }
-      EXPECT_FALSE(ReadGroupRecord(flipped, &g) || ReadCompressedMemberRecord(flipped, &m)) << at;
-    }
-  }
-}
 
 // The files of the round trips: stored and compressed members, empty ones inside
 // groups, a group of one, a small file that does not shrink alone (compressed all the
@@ -153,7 +108,7 @@ TEST_F(CompressedPack, GroupsAreSolidStreamsThatLiblzmaDecodesAndThreadsDoNotCha
       continue;
     }
     ++groups;
-    ASSERT_TRUE(ReadGroupRecord(entries[i], &group));
+    ASSERT_TRUE(ReadRecord(entries[i], &group));
     const PackageDirEntry groupEntry = entries[i];
     // The group's compressed members, with the stored ones among them: each entry starts
     // where the one before it ends, the first where the stream ends.

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "core/compression_record.h"
+#include "core/name_field_records.h"
 #include "core/pack_outcome.h"
 #include "host/support/compressed_fixture.h"
 #include "host/support/hand_package.h"
@@ -203,9 +203,9 @@ TEST_F(CompressedUnderWine, GroupsDecodedAheadWriteTheSameFilesAndDamageStillSto
   std::vector<char> overrun = WithDirectoryOnDisk(bytes);
   PackageDirEntry group = entries[0];
   GroupRecord record;
-  ASSERT_TRUE(IsGroupEntry(entries[2]) && ReadGroupRecord(group, &record));
+  ASSERT_TRUE(IsGroupEntry(entries[2]) && ReadRecord(group, &record));
   ++record.memberCount;
-  ASSERT_TRUE(WriteGroupRecord(group, record));
+  ASSERT_TRUE(SealRecord(group, record));
   memcpy(&overrun[EntryPosition(overrun, 0)], &group, sizeof(group));
   const std::string out = Run(overrun);
   EXPECT_TRUE(out.rfind("exit=1392\nbox=Error: [", 0) == 0 && out.find("pkg.exe] is damaged.") != out.npos) << out;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "cli/posix_threads.h"
-#include "core/compression_record.h"
+#include "core/name_field_records.h"
 #include "core/package_reader.h"
 #include "host/support/compressed_fixture.h"
 #include "support/output_file.h"

@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "core/code_page_record.h"
 #include "core/package_reader.h"
 #include "host/support/cli_fixture.h"
 #include "host/support/tool_process.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "core/compression_record.h"
+#include "core/name_field_records.h"
 #include "core/package_format.h"
 #include "core/package_reader.h"
 #include "host/support/tool_process.h"
@@ -111,7 +111,7 @@ TEST(FormatLimit, WindowsProgramsRefuseAWrappingDirectory) {
 // header (no filter, lc 3 lp 0 pb 2, 4 KiB dictionary): LZMA decodes zeros to any size claimed.
 void WriteZeroTablePackage(const std::string& path, const std::vector<char>& module, uint32_t length, uint32_t count) {
   PackageDirEntry holder = {"<directory>", static_cast<uint32_t>(module.size()), length};
-  ASSERT_TRUE(WriteTableRecord(holder, {kCodecLzma, count, 0}));
+  ASSERT_TRUE(SealRecord(holder, TableRecord{kCodecLzma, count, 0}));
   std::vector<char> head = module;
   head.insert(head.end(), {0, 93, 0, 0x10, 0, 0});
   WriteSparsePackage(path, head, module.size() + length + sizeof(holder) + sizeof(PackageTrailer), 1);

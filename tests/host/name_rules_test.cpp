@@ -1,14 +1,12 @@
 // The name rules of the package core as Windows judges names: parts split by characters
 // of the package's code page, every reserved device name, names equal but for letter
-// case, the lengths a path may reach, and the code page record that tells a reader which
-// code page the names are in.
+// case, the lengths a path may reach, and which names need their code page recorded.
 #include <gtest/gtest.h>
 #include <string.h>
 
 #include <string>
 #include <vector>
 
-#include "core/code_page_record.h"
 #include "core/member_name.h"
 #include "core/name_clash.h"
 #include "core/name_code_page.h"
@@ -147,39 +145,7 @@ TEST(NameRules, PathsPastTheSystemsLimitsAreFoundBeforeAnythingIsWritten) {
   }
 }
 
-TEST(NameRules, TheCodePageRecordIsFoundOnlyWhereItWasWritten) {
-  PackageDirEntry entries[3];
-  memset(entries, 0, sizeof(entries));
-  const std::string longName(220, 'L');
-  memcpy(entries[0].name, longName.data(), longName.size());  // leaves no room
-  memcpy(entries[1].name, "\x83\x5C.txt", 6);
-  memcpy(entries[2].name, "b.txt", 5);
-  for (PackageDirEntry& entry : entries) {
-    entry.offset = 1000;
-    entry.size = 7;
-  }
-  EXPECT_EQ(FindRecordedCodePage(entries, 3), 0u) << "none written";
-  EXPECT_EQ(WriteCodePageRecord(entries[0], 932), 0) << "a name past 207 characters leaves no room";
-  ASSERT_EQ(WriteCodePageRecord(entries[1], 932), 1);
-  const unsigned char* record = reinterpret_cast<const unsigned char*>(entries[1].name) + 208;
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(record), 4), "KVN1");
-  EXPECT_EQ(record[4] | record[5] << 8 | record[6] << 16 | record[7] << 24, 932);
-  EXPECT_EQ(FindRecordedCodePage(entries, 3), 932u);
-
-  const struct {
-    const char* what;
-    size_t at;
-  } damage[] = {{"a name byte", 0}, {"the tag", 208}, {"the code page", 213}, {"the self-check", 217}};
-  for (const auto& one : damage) {
-    PackageDirEntry copy = entries[1];
-    copy.name[one.at] ^= 0x20;
-    uint32_t codePage = 0;
-    EXPECT_EQ(ReadCodePageRecord(copy, &codePage), 0) << one.what;
-  }
-  PackageDirEntry moved = entries[1];
-  moved.offset = 1001;
-  uint32_t codePage = 0;
-  EXPECT_EQ(ReadCodePageRecord(moved, &codePage), 0) << "bound to the entry's offset";
+TEST(NameRules, OnlyNamesBeyondAsciiNeedTheirCodePageRecorded) {
   EXPECT_EQ(IsAsciiName("plain\\name.txt"), 1);
   EXPECT_EQ(IsAsciiName("caf\xE9"), 0);
 }

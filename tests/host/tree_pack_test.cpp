@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "cli/folder_walker.h"
-#include "core/checksum_record.h"
+#include "core/name_field_records.h"
 #include "core/pack_job.h"
 #include "core/package_format.h"
 #include "host/support/cli_fixture.h"
@@ -93,9 +93,9 @@ TEST_F(TreePack, ATreeRoundTripsInByteOrderStoredAndCompressed) {
   PackageDirEntry entry;
   memcpy(&entry, &bytes[at], sizeof(entry));
   ChecksumRecord record;
-  ASSERT_TRUE(ReadChecksumRecord(entry, &record));
+  ASSERT_TRUE(ReadRecord(entry, &record));
   record.member ^= 1;
-  ASSERT_TRUE(WriteChecksumRecord(entry, record));
+  ASSERT_TRUE(SealRecord(entry, record));
   memcpy(&bytes[at], &entry, sizeof(entry));
   WriteFileBytes(root_.Join("forged.exe"), bytes);
   const RunResult forged = Cli({"extract", "forged.exe", "-C", "out"});

@@ -4,7 +4,7 @@
 
 #include "cli/lzma_member_compressor.h"
 #include "core/compressed_pack.h"
-#include "core/compression_record.h"
+#include "core/name_field_records.h"
 #include "core/pack_job.h"
 #include "host/support/lzma_reference.h"
 #include "support/seeded_bytes.h"
@@ -44,7 +44,7 @@ std::vector<PackageDirEntry> DirectoryOf(const std::vector<char>& package) {
   PackageDirEntry holder;
   TableRecord record;
   if (!TableHolderOf(package, &holder)) return EntriesOnDisk(package);
-  if (!ReadTableRecord(holder, &record)) return {};
+  if (!ReadRecord(holder, &record)) return {};
   const std::vector<uint8_t> stream(&package[holder.offset], &package[holder.offset] + holder.size);
   std::vector<uint8_t> table;
   if (!ReferenceDecode(stream, record.entryCount * sizeof(PackageDirEntry), &table)) return {};

@@ -3,8 +3,8 @@
 #include <stdint.h>
 #include <string.h>
 
-#include "core/checksum_record.h"
 #include "core/member_checksum.h"
+#include "core/name_field_records.h"
 
 std::vector<char> LayOutPackage(const std::vector<char>& module, const std::vector<HandMember>& members,
                                 bool checksums) {
@@ -18,7 +18,7 @@ std::vector<char> LayOutPackage(const std::vector<char>& module, const std::vect
     entry.offset = static_cast<uint32_t>(bytes.size());
     entry.size = static_cast<uint32_t>(member.bytes.size());
     if (checksums) {
-      WriteChecksumRecord(entry, {ChecksumOf(member.bytes.data(), member.bytes.size()), moduleChecksum});
+      SealRecord(entry, ChecksumRecord{ChecksumOf(member.bytes.data(), member.bytes.size()), moduleChecksum});
     }
     const char* raw = reinterpret_cast<const char*>(&entry);
     directory.insert(directory.end(), raw, raw + sizeof(entry));
