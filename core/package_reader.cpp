@@ -6,11 +6,8 @@
 
 #include "core/member_checksum.h"
 #include "core/member_name.h"
-<<<<<<< HEAD
 #include "core/name_clash.h"
-=======
 #include "core/name_field_records.h"
->>>>>>> records
 #include "core/pe_image.h"
 #include "core/program_end.h"
 

@@ -9,6 +9,7 @@
 #include "core/member_checksum.h"
 #include "core/member_name.h"
 #include "core/name_field_records.h"
+#include "support/byte_name_rules.h"
 
 namespace {
 
