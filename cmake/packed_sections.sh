@@ -17,7 +17,9 @@ case " $* " in
   *" -c "*) ;;
   *) exec "$@" ;;  # not a compile to an object: nothing to pack
 esac
-edits=(-e 's/^([[:space:]]*\.section[[:space:]]+)\.rdata((\$[^,]*)?,"dr)"$/\1.text.rdata\20"/')
+# The standard library's constants stay where its prebuilt objects have them too: two
+# definitions that may be merged must be in sections of the same name.
+edits=(-e '/\.rdata\$_Z[A-Z]*N?(St|9__gnu_cxx|10__cxxabiv1)/!s/^([[:space:]]*\.section[[:space:]]+)\.rdata((\$[^,]*)?,"dr)"$/\1.text.rdata\20"/')
 case " $* " in
   *" -O2 "*) ;;
   *) edits+=(-e 's/^([[:space:]]*\.section[[:space:]]+\.text(\$[^,]*)?,"x)"$/\10"/') ;;
