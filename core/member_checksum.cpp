@@ -6,28 +6,6 @@
 #error "the checksum reads little-endian words"
 #endif
 
-namespace {
-
-// The finishing mix of a well-known 32-bit hash: every input bit reaches every output bit.
-uint32_t Mix(uint32_t h) {
-  h ^= h >> 16;
-  h *= 0x85EBCA6Bu;
-  h ^= h >> 13;
-  h *= 0xC2B2AE35u;
-  h ^= h >> 16;
-  return h;
-}
-
-}  // namespace
-
-void MemberChecksum::Reset() {
-  memset(sums_, 0, sizeof(sums_));
-  memset(sumsOfSums_, 0, sizeof(sumsOfSums_));
-  memset(pending_, 0, sizeof(pending_));
-  pendingLength_ = 0;
-  length_ = 0;
-}
-
 void MemberChecksum::AddBlocks(const unsigned char* bytes, size_t blocks) {
   // Locals, so that the eight sums stay in registers across the loop.
   uint32_t a0 = sums_[0], a1 = sums_[1], a2 = sums_[2], a3 = sums_[3];
@@ -78,25 +56,4 @@ void MemberChecksum::AddZeros(size_t length) {
     Add(kZeros, part);
     length -= part;
   }
-}
-
-uint32_t MemberChecksum::Finish() const {
-  MemberChecksum last = *this;
-  if (last.pendingLength_ > 0) {
-    // The last words are padded with zeros; the length below tells the padding apart.
-    memset(last.pending_ + last.pendingLength_, 0, 16 - last.pendingLength_);
-    last.AddBlocks(last.pending_, 1);
-  }
-  uint32_t h = Mix(static_cast<uint32_t>(length_) ^ 0x9E3779B9u) ^ Mix(static_cast<uint32_t>(length_ >> 32));
-  for (int lane = 0; lane < 4; ++lane) {
-    h = Mix(h ^ last.sums_[lane]);
-    h = Mix(h ^ last.sumsOfSums_[lane]);
-  }
-  return h;
-}
-
-uint32_t ChecksumOf(const char* bytes, size_t length) {
-  MemberChecksum checksum;
-  checksum.Add(bytes, length);
-  return checksum.Finish();
 }

@@ -87,12 +87,17 @@ struct MappedViewTraits {
   static void Close(void* view) { UnmapViewOfFile(view); }
 };
 
+// Frees a block of the process heap. One copy for the program (an inline function's copies
+// are merged by the linker), never inlined: every type of block calls this one rather than
+// carrying a copy of its own.
+inline __attribute__((noinline)) void FreeHeapBlock(void* block) { HeapFree(GetProcessHeap(), 0, block); }
+
 // A block of the process heap, typed for its user.
 template <typename T>
 struct HeapBlockTraits {
   typedef T* Type;
   static T* Empty() { return NULL; }
-  static void Close(T* block) { HeapFree(GetProcessHeap(), 0, block); }
+  static void Close(T* block) { FreeHeapBlock(block); }
 };
 
 // The shell's block of dropped files, handed to the window with WM_DROPFILES.
