@@ -28,32 +28,3 @@ void MemberChecksum::AddBlocks(const unsigned char* bytes, size_t blocks) {
   sums_[0] = a0, sums_[1] = a1, sums_[2] = a2, sums_[3] = a3;
   sumsOfSums_[0] = b0, sumsOfSums_[1] = b1, sumsOfSums_[2] = b2, sumsOfSums_[3] = b3;
 }
-
-void MemberChecksum::Add(const char* bytes, size_t length) {
-  const unsigned char* next = reinterpret_cast<const unsigned char*>(bytes);
-  length_ += length;
-  if (pendingLength_ > 0) {
-    const size_t take = length < 16 - pendingLength_ ? length : 16 - pendingLength_;
-    memcpy(pending_ + pendingLength_, next, take);
-    pendingLength_ += static_cast<unsigned>(take);
-    next += take;
-    length -= take;
-    if (pendingLength_ < 16) return;
-    AddBlocks(pending_, 1);
-    pendingLength_ = 0;
-  }
-  AddBlocks(next, length / 16);
-  next += length / 16 * 16;
-  length %= 16;
-  memcpy(pending_, next, length);
-  pendingLength_ = static_cast<unsigned>(length);
-}
-
-void MemberChecksum::AddZeros(size_t length) {
-  static const char kZeros[64] = {0};
-  while (length > 0) {
-    const size_t part = length < sizeof(kZeros) ? length : sizeof(kZeros);
-    Add(kZeros, part);
-    length -= part;
-  }
-}

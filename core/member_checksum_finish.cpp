@@ -1,5 +1,6 @@
-// The checksum's start and end, which run once per member: built for size with the rest of
-// the program, apart from the loop over the bytes in member_checksum.cpp, built for speed.
+// The checksum's start, its intake of each chunk and its end, which run once per member or
+// per chunk: built for size with the rest of the program, apart from the loop over the
+// bytes in member_checksum.cpp, built for speed.
 #include "core/member_checksum.h"
 
 #include <string.h>
@@ -45,4 +46,33 @@ uint32_t ChecksumOf(const char* bytes, size_t length) {
   MemberChecksum checksum;
   checksum.Add(bytes, length);
   return checksum.Finish();
+}
+
+void MemberChecksum::Add(const char* bytes, size_t length) {
+  const unsigned char* next = reinterpret_cast<const unsigned char*>(bytes);
+  length_ += length;
+  if (pendingLength_ > 0) {
+    const size_t take = length < 16 - pendingLength_ ? length : 16 - pendingLength_;
+    memcpy(pending_ + pendingLength_, next, take);
+    pendingLength_ += static_cast<unsigned>(take);
+    next += take;
+    length -= take;
+    if (pendingLength_ < 16) return;
+    AddBlocks(pending_, 1);
+    pendingLength_ = 0;
+  }
+  AddBlocks(next, length / 16);
+  next += length / 16 * 16;
+  length %= 16;
+  memcpy(pending_, next, length);
+  pendingLength_ = static_cast<unsigned>(length);
+}
+
+void MemberChecksum::AddZeros(size_t length) {
+  static const char kZeros[64] = {0};
+  while (length > 0) {
+    const size_t part = length < sizeof(kZeros) ? length : sizeof(kZeros);
+    Add(kZeros, part);
+    length -= part;
+  }
 }
