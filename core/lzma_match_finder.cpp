@@ -9,6 +9,7 @@ const unsigned kHashedBytes = 6;
 // Of the bucket's earlier entries, how many a search tries.
 const unsigned kSearchedWays = kLzmaBucketWays - 1;
 const unsigned kPrefetchAhead = 4;
+const unsigned kMissesBeforeSkipping = 32;
 // About one bucket for every two positions of the dictionary, at most 16 MiB of them.
 const unsigned kBucketBitsMin = 10, kBucketBitsMax = 18;
 // Input after the position that the encoder keeps before it codes (its look-ahead), and
@@ -45,6 +46,7 @@ int LzmaMatchFinder::Start(uint32_t dictionary, unsigned nice) {
   bucketBits_ = BucketBits(dictionary);
   pos_ = end_ = 0;
   streamPos_ = 0;
+  misses_ = 0;
   // Fresh blocks are zero: every entry empty.
   return window_.Allocate(WindowSize(dictionary)) && heads_.Allocate(static_cast<size_t>(HeadCount(dictionary)));
 }
@@ -109,7 +111,12 @@ static inline uint32_t MatchLength(const uint8_t* p, const uint8_t* q, uint32_t 
 unsigned LzmaMatchFinder::Find(LzmaMatch* matches) {
   const size_t left = available();
   unsigned count = 0;
-  if (left >= kHashedBytes) {
+  // Far into bytes that offer no match (stored media, packed archives), every other
+  // position is neither searched nor entered: there the tables are a cache miss a byte
+  // and find nothing. The first match found ends it.
+  if (misses_ >= kMissesBeforeSkipping && (misses_ & 3) != 0) {
+    ++misses_;
+  } else if (left >= kHashedBytes) {
     const uint32_t limit = left < kLzmaMatchMax ? static_cast<uint32_t>(left) : kLzmaMatchMax;
     const uint32_t reach = pos_ < dictionary_ ? static_cast<uint32_t>(pos_) : dictionary_;
     const uint8_t* p = current();
@@ -130,6 +137,7 @@ unsigned LzmaMatchFinder::Find(LzmaMatch* matches) {
         matches[count++] = LzmaMatch{length, delta};
       }
     }
+    misses_ = count == 0 ? misses_ + 1 : 0;
   }
   ++pos_;
   ++streamPos_;

@@ -61,4 +61,6 @@ class LzmaMatchFinder {
   uint32_t shortCandidate_ = 0, middleCandidate_ = 0;
   unsigned bucketBits_ = 0;
   unsigned nice_ = 0;
+  // Positions searched in a row without a match.
+  unsigned misses_ = 0;
 };
