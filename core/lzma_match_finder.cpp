@@ -111,9 +111,9 @@ static inline uint32_t MatchLength(const uint8_t* p, const uint8_t* q, uint32_t 
 unsigned LzmaMatchFinder::Find(LzmaMatch* matches) {
   const size_t left = available();
   unsigned count = 0;
-  // Far into bytes that offer no match (stored media, packed archives), every other
-  // position is neither searched nor entered: there the tables are a cache miss a byte
-  // and find nothing. The first match found ends it.
+  // Far into bytes that offer no match (compressed media, packed archives), three
+  // positions of every four are neither searched nor entered: there the tables cost a
+  // cache miss a byte and find nothing. The first match found ends it.
   if (misses_ >= kMissesBeforeSkipping && (misses_ & 3) != 0) {
     ++misses_;
   } else if (left >= kHashedBytes) {
